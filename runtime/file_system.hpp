@@ -1,0 +1,52 @@
+// The file operations the runtime's durable users depend on, behind one interface so that
+// tests can fail or cut off any single operation (see store crash tests). The functions of
+// files.hpp check their arguments and then call the installed FileSystem; the default one
+// is the disk.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/text.hpp"
+
+namespace runtime {
+
+class FileSystem {
+ public:
+  virtual ~FileSystem();
+
+  // Whole-file read. Throws vusk_runtime_exception ("file.read", "file.read.limit").
+  // maxBytes is not negative here.
+  virtual Bytes readFile(const std::string& path, std::int64_t maxBytes) = 0;
+  // Creates or truncates the file and writes the bytes; true when it now holds exactly them.
+  virtual bool writeFile(const std::string& path, const Bytes& bytes) = 0;
+  // Flushes the file's buffers to the disk.
+  virtual bool syncFile(const std::string& path) = 0;
+  // Moves `from` over `to`, replacing it, durably.
+  virtual bool replaceFile(const std::string& from, const std::string& to) = 0;
+  // Removes the file (or empty directory); failures are ignored.
+  virtual void deleteFile(const std::string& path) = 0;
+  // True for a regular file and for a path whose status cannot be read (so that the read
+  // that follows reports the error); false for a definite absence or another file type.
+  virtual bool fileExists(const std::string& path) = 0;
+};
+
+// The real file system.
+FileSystem& diskFileSystem();
+
+// The file system in use: the disk unless a test installed another.
+FileSystem& currentFileSystem();
+
+// Installs a file system for its lifetime and restores the previous one afterwards.
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem& fileSystem);
+  ~ScopedFileSystem();
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+}  // namespace runtime

@@ -1,0 +1,189 @@
+#include "runtime/files.hpp"
+
+#include <fstream>
+#include <system_error>
+
+#include "runtime/file_system.hpp"
+#include "runtime/platform.hpp"
+#include "runtime/runtime_error.hpp"
+
+namespace runtime {
+
+namespace {
+
+constexpr std::size_t kMaxPathBytes = 131068;
+
+[[noreturn]] void throwRead(const char* code, const std::string& message) {
+  throw vusk_runtime_exception(makeRuntimeError(code, message));
+}
+
+bool isAcceptablePath(std::string_view path) {
+  return !path.empty() && path.size() <= kMaxPathBytes && path.find('\0') == std::string_view::npos &&
+         isStrictUtf8(path);
+}
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The long-path, device and object namespaces, and UNC paths without a server and share.
+bool isRefusedDirectoryPath(std::string_view path) {
+  const std::size_t n = path.size();
+  if (n >= 4) {
+    if (isSeparator(path[0]) && isSeparator(path[1]) && (path[2] == '?' || path[2] == '.') && isSeparator(path[3])) {
+      return true;
+    }
+    if (isSeparator(path[0]) && path[1] == '?' && path[2] == '?' && isSeparator(path[3])) return true;
+  }
+  if (n >= 5 && isSeparator(path[0]) && isSeparator(path[1]) && path[2] == '?' && path[3] == '?' &&
+      isSeparator(path[4])) {
+    return true;
+  }
+  if (n > kMaxPathBytes || path.find('\0') != std::string_view::npos || !isStrictUtf8(path)) return true;
+  if (n >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
+    std::size_t server = 2;
+    while (server < n && !isSeparator(path[server])) ++server;
+    if (server == n || server == 2) return true;
+    if (server + 1 == n) return true;
+    if (isSeparator(path[server + 1])) return true;
+  }
+  return false;
+}
+
+class DiskFileSystem final : public FileSystem {
+ public:
+  Bytes readFile(const std::string& path, std::int64_t maxBytes) override {
+    std::ifstream in(toNativePath(path), std::ios::binary | std::ios::ate);
+    if (!in.is_open()) throwRead("file.read", "unable to open file: " + path);
+    const std::streamoff size = in.tellg();
+    if (size < 0) throwRead("file.read", "unable to determine file size: " + path);
+    if (size > maxBytes) throwRead("file.read.limit", "file exceeds maximum byte count: " + path);
+    Bytes bytes(static_cast<std::size_t>(size));
+    in.seekg(0, std::ios::beg);
+    if (size > 0) {
+      in.read(reinterpret_cast<char*>(bytes.data()), size);
+      if (!in || in.gcount() != size) throwRead("file.read", "unable to read complete file: " + path);
+    }
+    return bytes;
+  }
+
+  bool writeFile(const std::string& path, const Bytes& bytes) override {
+    try {
+      std::ofstream out(toNativePath(path), std::ios::binary | std::ios::trunc);
+      if (!out.is_open() || out.fail() || out.bad()) return false;
+      if (!bytes.empty()) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      out.flush();
+      bool good = !out.fail() && !out.bad();
+      out.close();
+      good = good && !out.fail() && !out.bad();
+      return good;
+    } catch (...) {
+      return false;
+    }
+  }
+
+  bool syncFile(const std::string& path) override { return platform::flushFile(path); }
+
+  bool replaceFile(const std::string& from, const std::string& to) override {
+    return platform::moveReplacing(from, to);
+  }
+
+  void deleteFile(const std::string& path) override {
+    try {
+      std::error_code ignored;
+      std::filesystem::remove(toNativePath(path), ignored);
+    } catch (...) {
+    }
+  }
+
+  bool fileExists(const std::string& path) override {
+    std::error_code error;
+    std::filesystem::file_status status;
+    try {
+      status = std::filesystem::status(toNativePath(path), error);
+    } catch (...) {
+      return true;  // an unconvertible path: the read reports it
+    }
+    if (error) {
+      return error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory;
+    }
+    return std::filesystem::is_regular_file(status);
+  }
+};
+
+FileSystem* gCurrent = nullptr;
+
+}  // namespace
+
+FileSystem::~FileSystem() = default;
+
+FileSystem& diskFileSystem() {
+  static DiskFileSystem disk;
+  return disk;
+}
+
+FileSystem& currentFileSystem() { return gCurrent != nullptr ? *gCurrent : diskFileSystem(); }
+
+ScopedFileSystem::ScopedFileSystem(FileSystem& fileSystem) : previous_(gCurrent) { gCurrent = &fileSystem; }
+
+ScopedFileSystem::~ScopedFileSystem() { gCurrent = previous_; }
+
+std::filesystem::path toNativePath(std::string_view utf8Path) {
+  std::u8string u8(utf8Path.size(), u8'\0');
+  for (std::size_t i = 0; i < utf8Path.size(); ++i) u8[i] = static_cast<char8_t>(utf8Path[i]);
+  return std::filesystem::path(u8);
+}
+
+Bytes readFileBytes(const std::string& path, std::int64_t maxBytes) {
+  if (maxBytes < 0) throwRead("file.read.limit", "maximum byte count must not be negative");
+  return currentFileSystem().readFile(path, maxBytes);
+}
+
+bool writeFileBytes(const std::string& path, const Bytes& bytes) {
+  if (!isAcceptablePath(path)) return false;
+  return currentFileSystem().writeFile(path, bytes);
+}
+
+bool syncFile(const std::string& path) {
+  if (path.empty()) return false;
+  return currentFileSystem().syncFile(path);
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty() || from == to) return false;
+  return currentFileSystem().replaceFile(from, to);
+}
+
+bool fileExists(const std::string& path) {
+  if (path.empty()) return false;
+  return currentFileSystem().fileExists(path);
+}
+
+void deleteFileQuietly(const std::string& path) {
+  if (path.empty()) return;
+  currentFileSystem().deleteFile(path);
+}
+
+void ensureDirectory(const std::string& path) {
+  if (path.empty() || isRefusedDirectoryPath(path)) return;
+  try {
+    const std::filesystem::path native = toNativePath(path);
+    std::error_code error;
+    const auto status = std::filesystem::status(native, error);
+    if (error) {
+      if (error != std::errc::no_such_file_or_directory) return;
+    } else if (std::filesystem::exists(status)) {
+      return;
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(native, ignored);
+  } catch (...) {
+  }
+}
+
+std::string environmentVariable(const std::string& name) {
+  if (name.empty() || name.size() > kMaxPathBytes || name.find('\0') != std::string::npos) return {};
+  return platform::environmentValue(name);
+}
+
+void printLine(std::ostream& stream, std::string_view text) { stream << text << std::endl; }
+
+}  // namespace runtime

@@ -1,0 +1,50 @@
+// Whole files, directories, the process environment and console lines. Paths are UTF-8.
+// Only readFileBytes throws; every other function reports failure as false or empty.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "runtime/text.hpp"
+
+namespace runtime {
+
+// The UTF-8 path in the platform's own form (UTF-16 on Windows). On Windows, text that is
+// not valid UTF-8 throws std::filesystem::filesystem_error.
+std::filesystem::path toNativePath(std::string_view utf8Path);
+
+// Throws vusk_runtime_exception: "file.read.limit" for a negative limit or a larger file,
+// "file.read" when the file cannot be opened, sized or read in full.
+Bytes readFileBytes(const std::string& path, std::int64_t maxBytes);
+
+// Creates or truncates the file and writes the bytes. The path must be 1..131068 bytes of
+// valid UTF-8 without zero bytes; otherwise false and nothing is touched.
+bool writeFileBytes(const std::string& path, const Bytes& bytes);
+
+bool syncFile(const std::string& path);
+
+// Moves `from` over `to` in one durable step; false when either path is empty or they are
+// the same path, or when the move fails.
+bool replaceFile(const std::string& from, const std::string& to);
+
+// True when a regular file exists at the path. A definite absence, a directory or another
+// file type gives false; a status that cannot be read gives true, so that the caller's read
+// reports the error instead of the file being taken for absent.
+bool fileExists(const std::string& path);
+
+void deleteFileQuietly(const std::string& path);
+
+// Makes the directory and its missing parents. Refuses the long-path, device and object
+// namespaces, malformed UNC paths, oversized or invalid text; never reports.
+void ensureDirectory(const std::string& path);
+
+// The variable's value; empty when it is unset, empty, or fails a check.
+std::string environmentVariable(const std::string& name);
+
+// Writes the text and a line end, then flushes.
+void printLine(std::ostream& stream, std::string_view text);
+
+}  // namespace runtime

@@ -1,0 +1,32 @@
+// The operating-system calls of the runtime: flushing and replacing files, the process
+// environment and sleeping. platform_win32.cpp and platform_posix.cpp are the two sides;
+// nothing else in the portable code talks to the OS directly (file streams and
+// std::filesystem aside, which are portable already).
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace runtime::platform {
+
+// Forces the file's buffers to disk. False when the file cannot be opened for writing or
+// the flush fails; a missing file is not created.
+bool flushFile(const std::string& path);
+
+// Moves `from` over `to` in one step, replacing `to`, and returns only once the move
+// itself is durable (MOVEFILE_WRITE_THROUGH on Windows, an fsync of the directory on POSIX).
+bool moveReplacing(const std::string& from, const std::string& to);
+
+// The value of an environment variable, or empty when it is unset, empty, not valid UTF-8
+// or beyond the platform's limits. The name has already been checked for length and zeros.
+std::string environmentValue(const std::string& name);
+
+// Sleeps one slice; an interrupted sleep is resumed for the time it reports as remaining.
+void sleepSlice(std::int64_t milliseconds);
+
+// Replaces the nanosleep primitive behind sleepSlice (null restores the system's). For tests.
+using NanosleepFunction = int (*)(const struct timespec* request, struct timespec* remain);
+NanosleepFunction setNanosleepForTesting(NanosleepFunction function);
+
+}  // namespace runtime::platform

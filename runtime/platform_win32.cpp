@@ -1,0 +1,43 @@
+// Win32 side of the platform seam.
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "runtime/platform.hpp"
+#include "runtime/files.hpp"
+#include "runtime/utf16.hpp"
+
+namespace runtime::platform {
+
+bool flushFile(const std::string& path) {
+  const std::filesystem::path native = toNativePath(path);
+  HANDLE file = ::CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const BOOL flushed = ::FlushFileBuffers(file);
+  const BOOL closed = ::CloseHandle(file);
+  return flushed != 0 && closed != 0;
+}
+
+bool moveReplacing(const std::string& from, const std::string& to) {
+  const std::filesystem::path source = toNativePath(from);
+  const std::filesystem::path target = toNativePath(to);
+  return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::string environmentValue(const std::string& name) {
+  constexpr DWORD kMaxUnits = 32768;
+  const std::wstring wideName = utf8ToUtf16(name);
+  if (wideName.empty()) return {};
+  const DWORD needed = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+  if (needed < 1 || needed > kMaxUnits) return {};
+  std::wstring value(needed, L'\0');
+  const DWORD copied = ::GetEnvironmentVariableW(wideName.c_str(), value.data(), needed);
+  // The value is empty, or it changed between the two calls.
+  if (copied < 1 || copied != needed - 1) return {};
+  value.resize(copied);
+  return utf16ToUtf8(value);
+}
+
+}  // namespace runtime::platform

@@ -1,0 +1,156 @@
+#include "runtime/text.hpp"
+
+#include <limits>
+#include <stdexcept>
+
+namespace runtime {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Parses a run of decimal digits as an unsigned 64-bit value; leading zeros are fine.
+std::uint64_t parsePlaceholderNumber(std::string_view digits) {
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t value = 0;
+  for (char c : digits) {
+    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (kMax - digit) / 10) throw std::out_of_range("stoull");
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+}  // namespace
+
+Text formatText(std::string_view templ, const std::vector<Text>& args) {
+  Text result;
+  result.reserve(templ.size());
+  std::size_t p = 0;
+  while (p < templ.size()) {
+    if (templ[p] != '{') {
+      result.push_back(templ[p]);
+      ++p;
+      continue;
+    }
+    const std::size_t q = templ.find('}', p + 1);
+    if (q == std::string_view::npos) {
+      result.push_back('{');
+      ++p;
+      continue;
+    }
+    const std::string_view content = templ.substr(p + 1, q - p - 1);
+    bool allDigits = !content.empty();
+    for (char c : content) allDigits = allDigits && isDigit(c);
+    if (!allDigits) {
+      // Rescan right after the brace: a placeholder may start inside the discarded content.
+      result.push_back('{');
+      ++p;
+      continue;
+    }
+    const std::uint64_t n = parsePlaceholderNumber(content);
+    if (n < args.size()) {
+      result += args[static_cast<std::size_t>(n)];
+    } else {
+      result.append(templ.substr(p, q - p + 1));
+    }
+    p = q + 1;
+  }
+  return result;
+}
+
+Text boolToText(bool value) { return value ? "true" : "false"; }
+
+Text intToText(std::int32_t value) { return std::to_string(value); }
+
+std::int32_t parseInt(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (!text.empty() && text[0] == '-') {
+    negative = true;
+    i = 1;
+  }
+  std::uint32_t value = 0;
+  for (; i < text.size(); ++i) {
+    if (!isDigit(text[i])) return 0;
+    value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
+  }
+  if (negative) value = 0u - value;
+  return static_cast<std::int32_t>(value);
+}
+
+Text textFromUtf8(const Bytes& bytes, std::int32_t start, std::int32_t count) {
+  if (count <= 0) return Text();
+  if (start < 0 || static_cast<std::uint64_t>(start) + static_cast<std::uint64_t>(count) > bytes.size()) {
+    throw std::out_of_range("Text.FromUtf8 range lies outside the bytes");
+  }
+  const auto first = bytes.begin() + start;
+  const auto last = first + count;
+  for (auto it = first; it != last; ++it) {
+    if (*it == 0) throw std::invalid_argument("Text.FromUtf8 does not accept an embedded zero byte");
+  }
+  return Text(first, last);
+}
+
+Bytes textToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+Text sliceText(std::string_view text, std::int64_t start, std::int64_t end) {
+  const auto length = static_cast<std::int64_t>(text.size());
+  if (start < 0) throw std::out_of_range("sliceText: negative start");
+  const std::int64_t s = start < length ? start : length;
+  std::int64_t e = end < 0 ? 0 : end;
+  if (e > length) e = length;
+  if (e < s) e = s;
+  return Text(text.substr(static_cast<std::size_t>(s), static_cast<std::size_t>(e - s)));
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::int32_t byteAt(std::string_view text, std::int64_t index) {
+  if (index < 0 || index >= static_cast<std::int64_t>(text.size())) return -1;
+  return static_cast<unsigned char>(text[static_cast<std::size_t>(index)]);
+}
+
+bool isStrictUtf8(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length;
+    std::uint32_t codePoint;
+    std::uint32_t minimum;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, codePoint = lead & 0x1Fu, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, codePoint = lead & 0x0Fu, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, codePoint = lead & 0x07u, minimum = 0x10000;
+    } else {
+      return false;
+    }
+    if (n - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0u) != 0x80u) return false;
+      codePoint = (codePoint << 6) | (next & 0x3Fu);
+    }
+    if (codePoint < minimum || codePoint > 0x10FFFF) return false;
+    if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::int32_t byteToUnsignedInt(std::int8_t value) { return static_cast<std::uint8_t>(value); }
+
+std::int32_t intToSignedByte(std::int32_t value) {
+  return static_cast<std::int8_t>(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFFu));
+}
+
+}  // namespace runtime
