@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
   googletest libgtest-dev libbenchmark-dev
-  wine64 xvfb xauth libgl1-mesa-dri xdotool imagemagick x11-utils
+  wine64 xvfb xauth libgl1-mesa-dri xdotool imagemagick x11-utils python3
 )
 missing=()
 for p in "${packages[@]}"; do

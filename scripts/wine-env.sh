@@ -1,0 +1,36 @@
+# Sourced by the scripts: a quiet wine in a prefix that belongs to the given build tree,
+# and helpers to start a virtual display and a long-lived wine server.
+# usage: . scripts/wine-env.sh <build-dir>
+export WINEPREFIX="${WINEPREFIX:-$(cd "$1" && pwd)/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+oreb_started_pids=()
+
+# Starts Xvfb on the first free display number from 90 and exports DISPLAY.
+oreb_start_display() {
+  local n=90
+  while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
+  Xvfb ":${n}" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  oreb_started_pids+=($!)
+  export DISPLAY=":${n}"
+  for _ in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X${n}" ] && return 0
+    sleep 0.1
+  done
+  echo "Xvfb did not start on display :${n}" >&2
+  return 1
+}
+
+# Creates the prefix once and keeps a wine server alive, so each test process starts fast.
+oreb_start_wine() {
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -p >/dev/null 2>&1 &
+  oreb_started_pids+=($!)
+}
+
+oreb_stop_all() {
+  wineserver -k >/dev/null 2>&1 || true
+  for pid in "${oreb_started_pids[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
+}
