@@ -1,0 +1,19 @@
+// Putting records and their edges together and committing them in one step.
+#pragma once
+
+#include <vector>
+
+#include "store/record.hpp"
+
+namespace store {
+
+// The records and then the edges that one batch put writes and commits together.
+struct RecordBatch {
+  std::vector<Record> records;
+  std::vector<Edge> edges;
+};
+
+// Puts every record, then every edge whose ends exist, then commits; false at the first failure.
+bool putBatch(Database& database, const RecordBatch& batch);
+
+}  // namespace store

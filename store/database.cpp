@@ -1,0 +1,93 @@
+// Opening a database: directory check, snapshot load, write-ahead recovery, catalog walks.
+#include "store/database.hpp"
+
+#include <filesystem>
+#include <system_error>
+
+#include "runtime/files.hpp"
+#include "store/record_keys.hpp"
+#include "store/record_reader.hpp"
+#include "store/snapshot_codec.hpp"
+
+namespace store {
+
+namespace {
+
+using runtime::formatText;
+using runtime::intToText;
+
+// Creates the last path component when it is missing; true when a directory is there.
+bool directoryAvailable(const Text& directory) {
+  if (directory.empty()) return false;
+  try {
+    const std::filesystem::path path = runtime::toNativePath(directory);
+    std::error_code error;
+    if (std::filesystem::create_directory(path, error)) return true;
+    if (error) return false;
+    return std::filesystem::is_directory(std::filesystem::status(path));
+  } catch (...) {
+    return false;
+  }
+}
+
+StoreState loadFile(const Text& path, const Text& directory) {
+  return decodeSnapshot(runtime::readFileBytes(path, kMaxSnapshotFileBytes), directory);
+}
+
+StoreState recoverStore(const Text& directory) {
+  StoreState snapshot = makeStoreState(directory);
+  const Text snapshotFile = snapshotPath(directory);
+  if (runtime::fileExists(snapshotFile)) snapshot = loadFile(snapshotFile, directory);
+
+  const Text wal = walPath(directory);
+  if (!runtime::fileExists(wal)) return snapshot;
+  StoreState ahead = loadFile(wal, directory);
+  if (!ahead.ok) {
+    if (snapshot.ok) runtime::deleteFileQuietly(wal);
+    return snapshot;
+  }
+  if (snapshot.ok && ahead.sequence < snapshot.sequence) {
+    runtime::deleteFileQuietly(wal);
+    return snapshot;
+  }
+  if (promoteSnapshot(directory, encodeSnapshot(ahead))) {
+    runtime::deleteFileQuietly(wal);
+  } else {
+    ahead.ok = false;
+    ahead.message = "write-ahead recovery could not promote the durable snapshot";
+  }
+  return ahead;
+}
+
+// Walks catalog slots 0..min(count, 65536)-1 and hands each named id to `load`.
+template <typename Load>
+void walkCatalog(const StoreState& state, const Text& countKey, const char* slotTemplate, Load load) {
+  const StoreLookup count = storeGet(state, countKey);
+  const std::int32_t n = count.found ? runtime::parseInt(count.value) : 0;
+  for (std::int32_t i = 0; i < n && i < kMaxCatalogSlots; ++i) {
+    const StoreLookup slot = storeGet(state, formatText(slotTemplate, {intToText(i)}));
+    if (slot.found) load(slot.value);
+  }
+}
+
+}  // namespace
+
+Database openDatabase(const Text& directory) {
+  Database database;
+  if (directoryAvailable(directory)) {
+    database.store = recoverStore(directory);
+  } else {
+    database.store = makeFailedStoreState(directory, "database directory is unavailable");
+  }
+  walkCatalog(database.store, "catalog/records/count", "catalog/records/{0}", [&database](const Text& id) {
+    Record record = readRecord(database, id);
+    if (validateRecord(record)) database.records.push_back(std::move(record));
+  });
+  walkCatalog(database.store, "catalog/edges/count", "catalog/edges/{0}", [&database](const Text& id) {
+    Edge edge = readEdge(database, id);
+    if (validateEdge(edge)) database.edges.push_back(std::move(edge));
+  });
+  return database;
+}
+
+}  // namespace store

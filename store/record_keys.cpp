@@ -1,0 +1,105 @@
+// Writing a record under its keys, and the key builders shared with the readers and the batch.
+#include "store/record_keys.hpp"
+
+#include <cmath>
+#include <limits>
+
+namespace store {
+
+using runtime::formatText;
+using runtime::intToText;
+
+Text recordKey(const Text& id, const Text& field) { return formatText("record/{0}/{1}", {id, field}); }
+
+Text edgeKey(const Text& id, const Text& field) { return formatText("edge/{0}/{1}", {id, field}); }
+
+std::int32_t scaleVectorValue(float value) {
+  const float product = value * 1000000.0f;
+  if (std::isnan(product)) return 0;
+  const float rounded = std::round(product);  // halves away from zero
+  if (rounded >= 2147483648.0f) return std::numeric_limits<std::int32_t>::max();
+  if (rounded < -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(rounded);
+}
+
+std::int32_t nextCatalogSlot(const StoreState& state, const Text& countKey, std::size_t listLength) {
+  const StoreLookup stored = storeGet(state, countKey);
+  const std::int64_t storedCount = stored.found ? runtime::parseInt(stored.value) : 0;
+  const std::int64_t listSlot = static_cast<std::int64_t>(listLength) - 1;
+  const std::int64_t slot = storedCount > listSlot ? storedCount : listSlot;
+  // A slot at or past the walk limit would be written but never read back.
+  if (slot < 0 || slot >= kMaxCatalogSlots) return -1;
+  return static_cast<std::int32_t>(slot);
+}
+
+bool putTextList(StoreState& state, const Text& prefix, const std::vector<Text>& items) {
+  if (!storePut(state, formatText("{0}/count", {prefix}), intToText(static_cast<std::int32_t>(items.size())))) {
+    return false;
+  }
+  for (std::size_t n = 0; n < items.size(); ++n) {
+    if (!storePut(state, formatText("{0}/{1}", {prefix, std::to_string(n)}), items[n])) return false;
+  }
+  return true;
+}
+
+std::int32_t findRecordIndex(const Database& database, const Text& id) {
+  for (std::size_t i = 0; i < database.records.size(); ++i) {
+    if (database.records[i].id == id) return static_cast<std::int32_t>(i);
+  }
+  return -1;
+}
+
+bool putRecord(Database& database, const Record& record) {
+  if (!validateRecord(record)) return false;
+  const std::int32_t existing = findRecordIndex(database, record.id);
+  if (existing >= 0) {
+    database.records[static_cast<std::size_t>(existing)] = record;
+  } else {
+    database.records.push_back(record);
+  }
+  StoreState& state = database.store;
+  const Text& id = record.id;
+  const Text prefix = formatText("record/{0}", {id});
+
+  bool stored = storePut(state, recordKey(id, "id"), record.id) &&
+                storePut(state, recordKey(id, "tenant"), record.tenant) &&
+                storePut(state, recordKey(id, "space"), record.space) &&
+                storePut(state, recordKey(id, "container"), record.container) &&
+                storePut(state, recordKey(id, "kind"), record.kind) &&
+                storePut(state, recordKey(id, "content"), record.content) &&
+                storePut(state, recordKey(id, "created"), intToText(record.created)) &&
+                storePut(state, recordKey(id, "updated"), intToText(record.updated)) &&
+                storePut(state, recordKey(id, "expires"), intToText(record.expires)) &&
+                storePut(state, recordKey(id, "classification"), record.classification) &&
+                storePut(state, recordKey(id, "lifecycle"), record.lifecycle) &&
+                storePut(state, recordKey(id, "purpose"), record.purpose) &&
+                putTextList(state, formatText("{0}/permissions", {prefix}), record.permissions) &&
+                putTextList(state, formatText("{0}/compartments", {prefix}), record.compartments) &&
+                putTextList(state, formatText("{0}/provenance", {prefix}), record.provenance) &&
+                putTextList(state, formatText("{0}/content-refs", {prefix}), record.contentRefs);
+
+  // The two count keys are written even after a refusal; their items only while all is well.
+  stored = storePut(state, formatText("{0}/properties/count", {prefix}),
+                    intToText(static_cast<std::int32_t>(record.properties.size()))) &&
+           stored;
+  for (std::size_t n = 0; stored && n < record.properties.size(); ++n) {
+    const Text index = std::to_string(n);
+    stored = storePut(state, formatText("{0}/properties/{1}/key", {prefix, index}), record.properties[n].key) &&
+             storePut(state, formatText("{0}/properties/{1}/value", {prefix, index}), record.properties[n].value);
+  }
+  stored = storePut(state, formatText("{0}/vector/count", {prefix}),
+                    intToText(static_cast<std::int32_t>(record.vector.size()))) &&
+           stored;
+  for (std::size_t n = 0; stored && n < record.vector.size(); ++n) {
+    stored = storePut(state, formatText("{0}/vector/{1}", {prefix, std::to_string(n)}),
+                      intToText(scaleVectorValue(record.vector[n])));
+  }
+  if (existing >= 0 || !stored) return stored;
+
+  const std::int32_t slot = nextCatalogSlot(state, "catalog/records/count", database.records.size());
+  if (slot < 0) return false;
+  return storePut(state, "catalog/records/count", intToText(slot + 1)) &&
+         storePut(state, formatText("catalog/records/{0}", {intToText(slot)}), record.id);
+}
+
+}  // namespace store

@@ -1,0 +1,125 @@
+// Encoding and decoding of the snapshot byte layout. Offsets are unsigned or 64-bit so that no
+// length read from a file can overflow a sum.
+#include "store/snapshot_codec.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace store {
+
+namespace {
+
+const std::uint8_t kMagic[4] = {'C', 'R', 'V', '1'};
+
+std::uint32_t readU32(const Bytes& bytes, std::uint64_t offset) {
+  return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
+         (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) | (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
+}
+
+std::int32_t zigzagDecode(std::uint32_t u) {
+  return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u)));
+}
+
+// Keys compared as unsigned bytes, shorter prefix first.
+bool keyLess(const Text& a, const Text& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  const int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);
+  if (c != 0) return c < 0;
+  return a.size() < b.size();
+}
+
+}  // namespace
+
+void writeZigzagInt32(Bytes& bytes, std::int32_t value) {
+  const auto v = static_cast<std::uint32_t>(value);
+  const std::uint32_t u = (v << 1) ^ (value < 0 ? 0xFFFFFFFFu : 0u);
+  bytes.push_back(static_cast<std::uint8_t>(u & 0xFFu));
+  bytes.push_back(static_cast<std::uint8_t>((u >> 8) & 0xFFu));
+  bytes.push_back(static_cast<std::uint8_t>((u >> 16) & 0xFFu));
+  bytes.push_back(static_cast<std::uint8_t>((u >> 24) & 0xFFu));
+}
+
+std::int32_t readZigzagInt32(const Bytes& bytes, std::uint32_t offset) { return zigzagDecode(readU32(bytes, offset)); }
+
+void writeLengthPrefixedText(Bytes& bytes, const Text& text) {
+  writeZigzagInt32(bytes, static_cast<std::int32_t>(text.size()));
+  bytes.insert(bytes.end(), text.begin(), text.end());
+}
+
+std::int32_t snapshotChecksum(const Bytes& bytes, std::int32_t length) {
+  std::uint32_t h = 216613626u;
+  if (length <= 0) return static_cast<std::int32_t>(h);
+  const std::size_t n = std::min(static_cast<std::size_t>(length), bytes.size());
+  const std::uint8_t* p = bytes.data();
+  for (std::size_t i = 0; i < n; ++i) h = ((h * 16777619u) ^ p[i]) & 0x3FFFFFFFu;
+  return static_cast<std::int32_t>(h);
+}
+
+Bytes encodeSnapshot(const StoreState& state) {
+  if (!validateStoreState(state)) return {};
+  std::vector<const StoreEntry*> live;
+  live.reserve(state.entries.size());
+  std::size_t total = 20;
+  for (const StoreEntry& entry : state.entries) {
+    if (entry.deleted) continue;
+    live.push_back(&entry);
+    total += 8 + entry.key.size() + entry.value.size();
+  }
+  std::stable_sort(live.begin(), live.end(), [](const StoreEntry* a, const StoreEntry* b) { return keyLess(a->key, b->key); });
+  Bytes bytes;
+  bytes.reserve(total);
+  bytes.insert(bytes.end(), kMagic, kMagic + 4);
+  writeZigzagInt32(bytes, state.formatVersion);
+  writeZigzagInt32(bytes, state.sequence);
+  writeZigzagInt32(bytes, static_cast<std::int32_t>(live.size()));
+  for (const StoreEntry* entry : live) {
+    writeLengthPrefixedText(bytes, entry->key);
+    writeLengthPrefixedText(bytes, entry->value);
+  }
+  writeZigzagInt32(bytes, snapshotChecksum(bytes, static_cast<std::int32_t>(bytes.size())));
+  return bytes;
+}
+
+StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
+  const std::uint64_t size = bytes.size();
+  auto fail = [&directory](const char* message) { return makeFailedStoreState(directory, message); };
+  if (size < 20 || size > static_cast<std::uint64_t>(kMaxSnapshotFileBytes) ||
+      std::memcmp(bytes.data(), kMagic, 4) != 0) {
+    return fail("snapshot header is invalid");
+  }
+  const std::uint64_t end = size - 4;
+  if (readZigzagInt32(bytes, static_cast<std::uint32_t>(end)) !=
+      snapshotChecksum(bytes, static_cast<std::int32_t>(end))) {
+    return fail("snapshot checksum is invalid");
+  }
+  const std::int32_t version = readZigzagInt32(bytes, 4);
+  const std::int32_t sequence = readZigzagInt32(bytes, 8);
+  const std::int32_t count = readZigzagInt32(bytes, 12);
+  if (version != 1 || sequence < 0 || count < 0 || count > kMaxEntries) return fail("snapshot metadata is invalid");
+
+  StoreState result = makeStoreState(directory);
+  result.sequence = sequence;
+  result.entries.reserve(static_cast<std::size_t>(count));
+  std::uint64_t p = 16;
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (p + 8 > end) return fail("snapshot entry header is truncated");
+    const std::int64_t k = readZigzagInt32(bytes, static_cast<std::uint32_t>(p));
+    if (k < 1 || k > kMaxKeyBytes || p + 4 + static_cast<std::uint64_t>(k) + 4 > end) return fail("snapshot key is invalid");
+    const auto keyLength = static_cast<std::uint64_t>(k);
+    Text key = runtime::textFromUtf8(bytes, static_cast<std::int32_t>(p + 4), static_cast<std::int32_t>(keyLength));
+    const std::int64_t v = readZigzagInt32(bytes, static_cast<std::uint32_t>(p + 4 + keyLength));
+    if (v < 0 || v > kMaxValueBytes || p + 8 + keyLength + static_cast<std::uint64_t>(v) > end) {
+      return fail("snapshot value is invalid");
+    }
+    const auto valueLength = static_cast<std::uint64_t>(v);
+    Text value =
+        runtime::textFromUtf8(bytes, static_cast<std::int32_t>(p + 8 + keyLength), static_cast<std::int32_t>(valueLength));
+    if (!storePut(result, key, value)) return fail("snapshot contains an invalid entry");
+    p += 8 + keyLength + valueLength;
+  }
+  if (p != end) return fail("snapshot has trailing bytes");
+  result.dirty = false;
+  return result;
+}
+
+}  // namespace store

@@ -1,0 +1,96 @@
+// The durable key/value map: its entries, their validation, the store's file names, and the
+// commit that makes the whole map durable through the write-ahead, next and snapshot files.
+// Nothing here throws of its own; failures are false results or a state whose ok flag is false.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "runtime/text.hpp"
+
+namespace store {
+
+using runtime::Bytes;
+using runtime::Text;
+
+inline constexpr std::int32_t kMaxKeyBytes = 4096;
+inline constexpr std::int32_t kMaxValueBytes = 1048576;
+inline constexpr std::int32_t kMaxEntries = 65536;
+inline constexpr std::int32_t kDefaultMaxSnapshotBytes = 4194304;
+
+// One key/value pair; `deleted` is honoured by lookups and the snapshot writer, set by nothing.
+struct StoreEntry {
+  Text key;
+  Text value;
+  bool deleted = false;
+};
+
+// Key -> first index in the entry list. It catches up lazily with entries appended to the list
+// and checks every hit against the list, so it never returns a wrong index; keys already in the
+// list are only ever changed through storePut.
+class StoreKeyIndex {
+ public:
+  std::int32_t find(const std::vector<StoreEntry>& entries, const Text& key) const;
+
+ private:
+  void catchUp(const std::vector<StoreEntry>& entries) const;
+
+  mutable std::unordered_map<Text, std::int32_t> positions_;
+  mutable std::size_t indexed_ = 0;
+};
+
+// The key/value map bound to one directory, with its commit sequence and status.
+struct StoreState {
+  Text schema = "corvane.store.v1";
+  std::int32_t formatVersion = 1;
+  Text directory;
+  std::int32_t sequence = 0;
+  std::int32_t maxSnapshotBytes = kDefaultMaxSnapshotBytes;
+  std::vector<StoreEntry> entries;  // first-insertion order, unique keys
+  bool dirty = false;
+  bool ok = true;
+  Text message = "ok";
+  StoreKeyIndex index;  // lookup aid only; not part of the state's value
+};
+
+// Result of storeGet: found flag and the value ("" when not found).
+struct StoreLookup {
+  bool found = false;
+  Text value;
+};
+
+// A fresh, ok, clean state with no entries; nothing on disk is touched.
+StoreState makeStoreState(const Text& directory);
+// makeStoreState with ok false and the message as given.
+StoreState makeFailedStoreState(const Text& directory, const Text& message);
+
+// "{0}/store.corvane": the snapshot file.
+Text snapshotPath(const Text& directory);
+// "{0}/store.wal.corvane": the write-ahead file.
+Text walPath(const Text& directory);
+// "{0}/store.next.corvane": the next file, written only while a snapshot is promoted.
+Text nextPath(const Text& directory);
+
+// True when the text has 1..maxBytes bytes.
+bool textWithinBytes(const Text& text, std::int32_t maxBytes);
+// Key 1..4096 bytes, value at most 1048576 bytes, and no zero byte in either.
+bool validateStoreEntry(const StoreEntry& entry);
+// Schema, version, directory, sequence, snapshot limit, entry count and every entry.
+bool validateStoreState(const StoreState& state);
+
+// Index of the first entry with exactly this key (marked entries included), or -1.
+std::int32_t findEntryIndex(const StoreState& state, const Text& key);
+// The live entry's value; a missing or marked entry is not found.
+StoreLookup storeGet(const StoreState& state, const Text& key);
+// Adds or overwrites an entry in place and marks the state dirty; false for an invalid entry.
+bool storePut(StoreState& state, const Text& key, const Text& value);
+
+// Makes a dirty state durable under sequence + 1; on failure the state is left as it was.
+bool commitStore(StoreState& state);
+// Writes and flushes the next file and moves it over the snapshot file in one durable step.
+bool promoteSnapshot(const Text& directory, const Bytes& bytes);
+
+}  // namespace store
