@@ -1,0 +1,133 @@
+// Key banking, typed text and composition text of the window procedure.
+#include "canvas/key_input.hpp"
+
+#include "canvas/window_registry.hpp"
+
+namespace canvas {
+namespace {
+
+bool isHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+std::uint32_t joinSurrogates(std::uint32_t high, std::uint32_t low) {
+  return 0x10000 + (high - 0xD800) * 0x400 + (low - 0xDC00);
+}
+
+}  // namespace
+
+void recordKeyEvent(WindowState& window, std::uint64_t virtualKey, std::uint32_t keyFlags, bool down) {
+  window.payloadA = virtualKey;
+  window.payloadB = virtualKey;
+  std::uint64_t bit = 0;
+  if (virtualKey == 16) bit = 1;
+  if (virtualKey == 17) bit = 2;
+  if (virtualKey == 18) bit = 4;
+  if (bit != 0) window.modifierMask = down ? (window.modifierMask | bit) : (window.modifierMask & ~bit);
+  window.keyModifiers = window.modifierMask;
+  // Bit 30: the key was already down; bits 1..15: a repeat count above 1.
+  const bool repeat = (keyFlags & 0x4000FFFEu) != 0;
+  window.keyRepeat = repeat ? 1 : 0;
+  if (down && !repeat) {
+    if (virtualKey <= 255 && window.pendingPresses[virtualKey] < 255) ++window.pendingPresses[virtualKey];
+    stampInputEvent(window, kEventKeyDown);
+  } else {
+    stampInputEvent(window, down ? kEventKeyDown : kEventKeyUp);
+  }
+}
+
+bool takeKeyPress(WindowState& window, std::int32_t virtualKey) {
+  if (virtualKey < 1 || virtualKey > 255) return false;
+  std::uint8_t& pending = window.pendingPresses[static_cast<std::size_t>(virtualKey)];
+  if (pending == 0) return false;
+  --pending;
+  return true;
+}
+
+void clearKeyPresses(WindowState& window) { window.pendingPresses.fill(0); }
+
+void handleCharUnit(WindowState& window, std::uint32_t unit) {
+  if (unit > 0xFFFF) {
+    // Not a UTF-16 unit: dropped whole rather than cut to 16 bits (which could forge a surrogate).
+    window.pendingHighSurrogate = 0;
+    return;
+  }
+  if (isHighSurrogate(unit)) {
+    window.pendingHighSurrogate = static_cast<std::uint16_t>(unit);
+    return;
+  }
+  if (isLowSurrogate(unit)) {
+    const std::uint32_t high = window.pendingHighSurrogate;
+    window.pendingHighSurrogate = 0;
+    if (!isHighSurrogate(high)) return;
+    appendTypedCodePoint(window, joinSurrogates(high, unit));
+    return;
+  }
+  window.pendingHighSurrogate = 0;
+  appendTypedCodePoint(window, unit);
+}
+
+void appendTypedCodePoint(WindowState& window, std::uint64_t codePoint) {
+  if (codePoint < 32 || codePoint > 0x10FFFF || codePoint == 127) return;
+  if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return;
+  const std::string bytes = encodeUtf8(static_cast<std::uint32_t>(codePoint));
+  if (window.typedText.size() + bytes.size() > kTypedTextLimitBytes) return;
+  window.typedText += bytes;
+  ++window.typedCount;
+}
+
+void appendCompositionCodePoint(std::string& text, std::uint32_t codePoint) {
+  if (codePoint <= 31 || codePoint == 127) return;
+  const std::string bytes = encodeUtf8(codePoint);
+  if (bytes.empty() || text.size() + bytes.size() > kCompositionLimitBytes) return;
+  text += bytes;
+}
+
+std::string compositionFromUnits(const std::vector<std::uint16_t>& units) {
+  std::string text;
+  std::uint32_t high = 0;
+  for (std::uint16_t unit : units) {
+    if (high != 0) {
+      const std::uint32_t waiting = high;
+      high = 0;
+      if (isLowSurrogate(unit)) {
+        appendCompositionCodePoint(text, joinSurrogates(waiting, unit));
+        continue;
+      }
+      // The high surrogate is dropped; this unit is taken on its own below.
+    }
+    if (isHighSurrogate(unit)) {
+      high = unit;
+    } else if (!isLowSurrogate(unit)) {
+      appendCompositionCodePoint(text, unit);
+    }
+  }
+  return text;
+}
+
+std::size_t imeUnitCount(std::int64_t byteSize) {
+  if (byteSize <= 0) return 0;
+  std::int64_t bytes = byteSize > 512 ? 512 : byteSize;
+  bytes &= ~std::int64_t{1};
+  return static_cast<std::size_t>(bytes / 2);
+}
+
+std::string encodeUtf8(std::uint32_t cp) {
+  std::string out;
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp <= 0x10FFFF) {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return out;
+}
+
+}  // namespace canvas

@@ -1,0 +1,50 @@
+// Keyboard and text input as the window procedure records it: banked key presses, modifier bits,
+// typed text from UTF-16 units (surrogate pairs joined, control characters left out) and the IME
+// composition text. Decisions on a WindowState only; windows.h is not needed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "canvas/window_state.hpp"
+
+namespace canvas {
+
+// Event codes of the last-event record.
+inline constexpr std::int32_t kEventKeyDown = 100;
+inline constexpr std::int32_t kEventKeyUp = 101;
+
+// Records a WM_KEYDOWN/WM_SYSKEYDOWN (down) or WM_KEYUP/WM_SYSKEYUP: payloads, modifier mask,
+// repeat flag, a banked press for a fresh down (at most 255 per key), and the stamp.
+void recordKeyEvent(WindowState& window, std::uint64_t virtualKey, std::uint32_t keyFlags, bool down);
+
+// Takes one banked press of a virtual key (1..255); false when none is banked.
+bool takeKeyPress(WindowState& window, std::int32_t virtualKey);
+
+// Clears every banked press (focus loss, close).
+void clearKeyPresses(WindowState& window);
+
+// One UTF-16 unit of WM_CHAR/WM_IME_CHAR: a high surrogate waits for its low half; a low one without
+// it is dropped; a value above 0xFFFF is no unit and is dropped; the code point goes to
+// appendTypedCodePoint.
+void handleCharUnit(WindowState& window, std::uint32_t unit);
+
+// Appends a printable code point (32..0x10FFFF except 127 and surrogates) to typedText while it
+// stays within 512 bytes; a character that does not fit is dropped whole.
+void appendTypedCodePoint(WindowState& window, std::uint64_t codePoint);
+
+// Appends a code point above 31 (not 127) to a composition text while it stays within 512 bytes.
+void appendCompositionCodePoint(std::string& text, std::uint32_t codePoint);
+
+// The composition text of a sequence of UTF-16 units: pairs joined, unpaired surrogates dropped.
+std::string compositionFromUnits(const std::vector<std::uint16_t>& units);
+
+// The number of UTF-16 units of an IME string of `byteSize` bytes read into a 512-byte buffer:
+// 0 for a negative or zero size, else min(size, 512) rounded down to even, halved.
+std::size_t imeUnitCount(std::int64_t byteSize);
+
+// UTF-8 bytes of a code point (1 to 4 bytes); empty above 0x10FFFF.
+std::string encodeUtf8(std::uint32_t codePoint);
+
+}  // namespace canvas

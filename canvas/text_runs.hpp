@@ -1,0 +1,51 @@
+// How DrawTextStyled lays a UTF-8 text onto bitmap-font glyph lists: which font size a style value
+// picks and where its baseline sits, and the walk that splits the bytes into runs of printable
+// ASCII (drawn as they are) and "?" marks (one per character the fonts cannot show).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace canvas {
+
+// Font size class of a style value: up to 249 -> 15 px (baseline 12); exactly 330 -> 28 px (23);
+// anything else -> 20 px (16). The slots are the indexes of the weight-400 and weight-700 fonts.
+struct TextStyleClass {
+  int pixelHeight;
+  int baselineOffset;
+  int regularSlot;
+  int boldSlot;
+};
+TextStyleClass textStyleClass(std::int32_t style);
+
+// True when the byte at position + offset exists and is a continuation byte (10xxxxxx).
+bool isUtf8Continuation(std::string_view text, std::size_t position, std::size_t offset);
+
+// The number of bytes one non-printable or non-ASCII lead byte at `position` stands for: the whole
+// well-formed character, or 1 for a control character or a byte of a malformed sequence.
+std::size_t unprintableSequenceLength(std::string_view text, std::size_t position);
+
+// Walks the text: `run(start, length)` for each maximal run of bytes 0x20..0x7E, `mark()` for each
+// character shown as "?". Allocates nothing.
+template <typename RunFn, typename MarkFn>
+void walkTextRuns(std::string_view text, RunFn&& run, MarkFn&& mark) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte <= 0x7E) {
+      std::size_t end = i + 1;
+      while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x20 &&
+             static_cast<unsigned char>(text[end]) <= 0x7E) {
+        ++end;
+      }
+      run(i, end - i);
+      i = end;
+    } else {
+      mark();
+      i += unprintableSequenceLength(text, i);
+    }
+  }
+}
+
+}  // namespace canvas
