@@ -1,0 +1,147 @@
+// Rebuilding records and edges from their keys, with missing and malformed keys.
+#include "store/record_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include "store/record_keys.hpp"
+#include "store/tests/test_support.hpp"
+
+namespace store {
+namespace {
+
+using testing::sampleRecord;
+
+class Reader : public ::testing::Test {
+ protected:
+  void put(const std::string& key, const std::string& value) { ASSERT_TRUE(storePut(database_.store, key, value)); }
+  Database database_{"corvane.database.v1", makeStoreState("d"), {}, {}};
+};
+
+TEST_F(Reader, WrittenRecordReadsBackEqual) {
+  Record record = sampleRecord("r1");
+  record.compartments = {"c"};
+  record.contentRefs = {"x", "y"};
+  record.properties = {{"a", "1"}, {"b", ""}};
+  record.vector = {0.25f, -1.5f, 0.000002f};
+  record.expires = 30;
+  ASSERT_TRUE(putRecord(database_, record));
+  const Record read = readRecord(database_, "r1");
+  EXPECT_EQ(read.id, record.id);
+  EXPECT_EQ(read.tenant, record.tenant);
+  EXPECT_EQ(read.space, record.space);
+  EXPECT_EQ(read.container, record.container);
+  EXPECT_EQ(read.kind, record.kind);
+  EXPECT_EQ(read.content, record.content);
+  EXPECT_EQ(read.created, 10);
+  EXPECT_EQ(read.updated, 20);
+  EXPECT_EQ(read.expires, 30);
+  EXPECT_EQ(read.classification, record.classification);
+  EXPECT_EQ(read.lifecycle, record.lifecycle);
+  EXPECT_EQ(read.purpose, record.purpose);
+  EXPECT_EQ(read.permissions, record.permissions);
+  EXPECT_EQ(read.compartments, record.compartments);
+  EXPECT_EQ(read.provenance, record.provenance);
+  EXPECT_EQ(read.contentRefs, record.contentRefs);
+  ASSERT_EQ(read.properties.size(), 2u);
+  EXPECT_EQ(read.properties[1].key, "b");
+  EXPECT_EQ(read.vector, (std::vector<float>{0.25f, -1.5f, 2.0f / 1000000.0f}));
+}
+
+TEST_F(Reader, MissingIdKeyGivesTheEmptyRecord) {
+  put("record/r/tenant", "t");
+  put("record/r/created", "5");
+  const Record read = readRecord(database_, "r");
+  EXPECT_TRUE(read.id.empty());
+  EXPECT_TRUE(read.tenant.empty());
+  EXPECT_EQ(read.created, 0);
+}
+
+TEST_F(Reader, OnlyTheIdKeyGivesAnOtherwiseEmptyRecord) {
+  put("record/r/id", "r");
+  const Record read = readRecord(database_, "r");
+  EXPECT_EQ(read.id, "r");
+  EXPECT_TRUE(read.tenant.empty() && read.content.empty() && read.lifecycle.empty());
+  EXPECT_EQ(read.updated, 0);
+  EXPECT_TRUE(read.permissions.empty() && read.properties.empty() && read.vector.empty());
+}
+
+TEST_F(Reader, StoredIdIsTakenWhileFieldsComeFromTheAskedId) {
+  put("record/r/id", "other");
+  put("record/r/content", "under r");
+  put("record/other/content", "under other");
+  const Record read = readRecord(database_, "r");
+  EXPECT_EQ(read.id, "other");
+  EXPECT_EQ(read.content, "under r");
+}
+
+TEST_F(Reader, NumbersThatDoNotParseReadAsZero) {
+  put("record/r/id", "r");
+  for (const char* text : {"12a", " 12", "+12", ""}) {
+    put("record/r/created", text);
+    EXPECT_EQ(readRecord(database_, "r").created, 0) << text;
+  }
+  put("record/r/created", "-5");
+  EXPECT_EQ(readRecord(database_, "r").created, -5);
+}
+
+TEST_F(Reader, ListsCloseUpOverMissingItemsWhilePropertyAndVectorSlotsRemain) {
+  put("record/r/id", "r");
+  put("record/r/permissions/count", "3");
+  put("record/r/permissions/0", "first");
+  put("record/r/permissions/2", "third");
+  put("record/r/properties/count", "2");
+  put("record/r/vector/count", "3");
+  put("record/r/vector/0", "250000");
+  put("record/r/vector/2", "-1500000");
+  const Record read = readRecord(database_, "r");
+  EXPECT_EQ(read.permissions, (std::vector<Text>{"first", "third"}));
+  ASSERT_EQ(read.properties.size(), 2u);
+  EXPECT_TRUE(read.properties[0].key.empty() && read.properties[1].value.empty());
+  EXPECT_FALSE(validateRecord(read));
+  EXPECT_EQ(read.vector, (std::vector<float>{0.25f, 0.0f, -1.5f}));
+}
+
+TEST_F(Reader, CountsAreBoundedAndNegativeOrMalformedCountsReadNothing) {
+  put("record/r/id", "r");
+  put("record/r/vector/count", "5000");
+  put("record/r/properties/count", "300");
+  put("record/r/permissions/count", "5000");
+  for (int i = 0; i < 4100; ++i) put("record/r/permissions/" + std::to_string(i), "p");
+  Record read = readRecord(database_, "r");
+  EXPECT_EQ(read.vector.size(), 4096u);
+  EXPECT_EQ(read.properties.size(), 256u);
+  EXPECT_EQ(read.permissions.size(), 4096u);
+  for (const char* count : {"-1", "x"}) {
+    put("record/r/vector/count", count);
+    put("record/r/properties/count", count);
+    put("record/r/permissions/count", count);
+    read = readRecord(database_, "r");
+    EXPECT_TRUE(read.vector.empty() && read.properties.empty() && read.permissions.empty()) << count;
+  }
+  EXPECT_TRUE(readTextList(database_.store, "record/r/compartments").empty());
+}
+
+TEST_F(Reader, Edges) {
+  put("edge/e/tenant", "t");
+  EXPECT_TRUE(readEdge(database_, "e").tenant.empty());
+  put("edge/e/id", "e");
+  put("edge/e/from", "a");
+  put("edge/e/to", "b");
+  put("edge/e/kind", "owned-by");
+  put("edge/e/created", "7");
+  put("edge/e/properties/count", "2");
+  put("edge/e/properties/1/key", "k");
+  const Edge edge = readEdge(database_, "e");
+  EXPECT_EQ(edge.id, "e");
+  EXPECT_EQ(edge.tenant, "t");
+  EXPECT_EQ(edge.from, "a");
+  EXPECT_EQ(edge.to, "b");
+  EXPECT_EQ(edge.kind, "owned-by");
+  EXPECT_EQ(edge.created, 7);
+  ASSERT_EQ(edge.properties.size(), 2u);
+  EXPECT_TRUE(edge.properties[0].key.empty());
+  EXPECT_EQ(edge.properties[1].key, "k");
+}
+
+}  // namespace
+}  // namespace store

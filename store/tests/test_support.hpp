@@ -1,0 +1,100 @@
+// Helpers shared by the store tests: a scratch directory per test, sample records, and the
+// live contents of a state in a comparable form.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/files.hpp"
+#include "store/record.hpp"
+#include "store/store_state.hpp"
+
+namespace store::testing {
+
+// A fresh directory under the system's temporary directory, removed with everything in it.
+class TempDir {
+ public:
+  TempDir() {
+    static std::atomic<int> counter{0};
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+      auto candidate = base / ("oreb-store-" + std::to_string(std::rand()) + "-" + std::to_string(counter++));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) {
+        path_ = candidate;
+        break;
+      }
+    }
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The directory as a UTF-8 text with "/" separators, as the store takes it.
+  std::string text() const {
+    const std::u8string u8 = path_.generic_u8string();
+    return std::string(u8.begin(), u8.end());
+  }
+  std::string file(const std::string& name) const { return text() + "/" + name; }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline bool exists(const std::string& path) { return std::filesystem::exists(runtime::toNativePath(path)); }
+
+inline runtime::Bytes readAll(const std::string& path) { return runtime::readFileBytes(path, INT64_MAX); }
+
+// A record that passes validation.
+inline Record sampleRecord(const std::string& id, const std::string& kind = "customer") {
+  Record record;
+  record.id = id;
+  record.tenant = "oreb";
+  record.space = "clinic";
+  record.container = "directory";
+  record.kind = kind;
+  record.content = "Name of " + id;
+  record.created = 10;
+  record.updated = 20;
+  record.classification = "internal";
+  record.lifecycle = "canonical";
+  record.purpose = "test";
+  record.permissions = {"read", "write"};
+  record.properties = {{"detail", "detail of " + id}};
+  record.vector = {0.25f, -1.5f};
+  record.provenance = {"seed"};
+  return record;
+}
+
+inline Edge sampleEdge(const std::string& id, const std::string& from, const std::string& to) {
+  Edge edge;
+  edge.id = id;
+  edge.tenant = "oreb";
+  edge.from = from;
+  edge.to = to;
+  edge.kind = "owned-by";
+  edge.created = 5;
+  return edge;
+}
+
+using EntryList = std::vector<std::pair<std::string, std::string>>;
+
+// The live entries of a state, in the state's order.
+inline EntryList liveEntries(const StoreState& state) {
+  EntryList list;
+  for (const StoreEntry& entry : state.entries) {
+    if (!entry.deleted) list.emplace_back(entry.key, entry.value);
+  }
+  return list;
+}
+
+}  // namespace store::testing
