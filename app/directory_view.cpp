@@ -1,0 +1,131 @@
+#include "app/directory_view.hpp"
+
+#include <cstdint>
+#include <limits>
+#include <utility>
+
+#include "store/batch.hpp"
+#include "store/database.hpp"
+#include "store/record_keys.hpp"
+#include "store/store_state.hpp"
+
+namespace app {
+
+namespace {
+
+store::Property makeProperty(const Text& key, const Text& value) { return store::Property{key, value}; }
+
+// The record's update time: one past the commit the save will make. Saturates instead of
+// overflowing when the store's sequence is near the top of its range.
+std::int32_t updatedTime(std::int32_t sequence) {
+  const std::int64_t next = static_cast<std::int64_t>(sequence) + 2;
+  return next > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
+                                                         : static_cast<std::int32_t>(next);
+}
+
+}  // namespace
+
+DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
+  database = store::openDatabase(dataDirectory);
+  if (!database.store.ok) status = database.store.message;
+}
+
+DirectoryView::~DirectoryView() = default;
+
+Text DirectoryView::makeNewId(const Text& kind) const {
+  // Numbered from the count of loaded records plus one, and past every id still in use: a
+  // record that open skipped keeps its keys in the store, and overwriting it by a new record
+  // would silently replace stored data.
+  std::int64_t n = static_cast<std::int64_t>(database.records.size()) + 1;
+  for (;; ++n) {
+    Text id = runtime::formatText("{0}-{1}", {kind, std::to_string(n)});
+    if (store::findRecordIndex(database, id) < 0 && !store::storeGet(database.store, store::recordKey(id, "id")).found) {
+      return id;
+    }
+  }
+}
+
+bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) {
+  if (name.empty()) {
+    status = kStatusNameRequired;
+    return false;
+  }
+  if (!database.store.ok) {
+    status = database.store.message;
+    return false;
+  }
+  if (kind == "animal") {
+    const std::int32_t ownerIndex = store::findRecordIndex(database, owner);
+    if (ownerIndex < 0) {
+      status = kStatusUnknownOwner;
+      return false;
+    }
+    const store::Record& ownerRecord = database.records[static_cast<std::size_t>(ownerIndex)];
+    if (ownerRecord.kind != "customer" || ownerRecord.lifecycle == "archival") {
+      status = kStatusInactiveOwner;
+      return false;
+    }
+  }
+  if (id.empty()) id = makeNewId(kind);
+
+  store::Record record;
+  record.id = id;
+  record.tenant = "oreb-demo";
+  record.space = "clinic";
+  record.container = "directory";
+  record.kind = kind;
+  record.content = name;
+  record.created = 1;
+  record.updated = updatedTime(database.store.sequence);
+  record.expires = 0;
+  record.classification = "public";
+  record.lifecycle = archived ? "archival" : "canonical";
+  record.purpose = "demo";
+  record.properties = {makeProperty("detail", detail), makeProperty("owner", owner)};
+  record.provenance = {"synthetic:oreb-template"};
+  if (!store::validateRecord(record)) {
+    status = kStatusRecordInvalid;
+    return false;
+  }
+
+  store::RecordBatch batch;
+  batch.records.push_back(record);
+  if (kind == "animal") {
+    store::Edge edge;
+    edge.id = "owner-" + id;
+    edge.tenant = "oreb-demo";
+    edge.from = id;
+    edge.to = owner;
+    edge.kind = "owned-by";
+    edge.created = 1;
+    if (!store::validateEdge(edge)) {
+      status = kStatusEdgeInvalid;
+      return false;
+    }
+    batch.edges.push_back(std::move(edge));
+  }
+
+  const bool ok = store::putBatch(database, batch);
+  // The in-memory database may disagree with the files after a failed put; read back what is
+  // durably stored either way.
+  database = store::openDatabase(dataDirectory);
+  status = "Saved " + id;
+  lastSavedId.clear();
+  if (!ok) {
+    status = kStatusCommitFailed;
+    return false;
+  }
+  lastSavedId = id;
+  return true;
+}
+
+void DirectoryView::seedDemoData() {
+  if (!database.store.ok || !database.records.empty()) return;
+  saveRecord("customer-1", "customer", "Marta Quillfeather", "marta.quillfeather@example.test", "", false);
+  saveRecord("customer-2", "customer", "Tobias Wrenhollow", "tobias.wrenhollow@example.test", "", false);
+  saveRecord("animal-3", "animal", "Mochi", "Cat / annual wellness", "customer-1", false);
+  saveRecord("animal-4", "animal", "Juniper", "Dog / vaccination review", "customer-2", false);
+  saveRecord("animal-5", "animal", "Clover", "Rabbit / routine visit", "customer-1", false);
+}
+
+}  // namespace app

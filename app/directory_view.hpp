@@ -1,0 +1,49 @@
+// The one object between the directory screen and self-test and the durable record database:
+// it opens the database, seeds the demo records, turns one form submission into a validated
+// record (and, for an animal, its "owned-by" edge) committed in one batch, and reopens the
+// database from disk after every commit attempt so that it always shows what is stored.
+#pragma once
+
+#include "runtime/text.hpp"
+#include "store/record.hpp"
+
+namespace app {
+
+using runtime::Text;
+
+class DirectoryView {
+ public:
+  // Opens the database in the directory. The file-read runtime errors of opening pass out.
+  explicit DirectoryView(Text directory);
+  virtual ~DirectoryView();
+
+  DirectoryView(const DirectoryView&) = delete;
+  DirectoryView& operator=(const DirectoryView&) = delete;
+
+  // Validates and commits the record (and an animal's owner edge); true when committed. An empty
+  // id makes a new one, "<kind>-<n>", from the first number not in use. The outcome is in
+  // `status`, the saved id in `lastSavedId`.
+  virtual bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
+
+  // Saves the five demo records when the database is open and holds no record.
+  virtual void seedDemoData();
+
+  Text dataDirectory;
+  store::Database database;  // as last opened from disk
+  Text status = "Ready";     // outcome of the last construction or save
+  Text lastSavedId;          // id written by the last successful save
+
+ private:
+  Text makeNewId(const Text& kind) const;
+};
+
+// The status texts of the view.
+inline constexpr const char* kStatusReady = "Ready";
+inline constexpr const char* kStatusNameRequired = "A name is required";
+inline constexpr const char* kStatusUnknownOwner = "Enter an existing customer ID";
+inline constexpr const char* kStatusInactiveOwner = "Choose an active customer";
+inline constexpr const char* kStatusRecordInvalid = "Record validation failed";
+inline constexpr const char* kStatusEdgeInvalid = "Relationship validation failed";
+inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
+
+}  // namespace app

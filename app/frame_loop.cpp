@@ -1,0 +1,92 @@
+#include "app/frame_loop.hpp"
+
+#include <utility>
+
+#include "app/screen_actions.hpp"
+#include "app/screen_drawing.hpp"
+#include "app/screen_input.hpp"
+#include "canvas/canvas.hpp"
+#include "runtime/runtime_error.hpp"
+
+namespace app {
+
+namespace {
+
+bool mainWindowOpen() {
+  const canvas::WindowState* main = canvas::findWindow(canvas::windowRegistry().mainId);
+  return main != nullptr && main->open && main->window != nullptr;
+}
+
+void draw(const DrawList& list) {
+  for (const DrawOp& op : list) {
+    switch (op.kind) {
+      case DrawOp::Kind::kBeginFrame:
+        canvas::BeginFrame(op.text, op.secondText);
+        break;
+      case DrawOp::Kind::kTitleText:
+        canvas::drawTitleText(op.text, op.rect.x, op.rect.y, op.size);
+        break;
+      case DrawOp::Kind::kMutedLabel:
+        canvas::drawMutedLabel(op.text, op.rect.x, op.rect.y);
+        break;
+      case DrawOp::Kind::kRect:
+        canvas::DrawRectRgba(op.rect.x, op.rect.y, op.rect.width, op.rect.height, op.colour.r, op.colour.g,
+                             op.colour.b);
+        break;
+      case DrawOp::Kind::kRoundedRect:
+        canvas::DrawRoundedRectRgba(op.rect.x, op.rect.y, op.rect.width, op.rect.height, op.radius, op.colour.r,
+                                    op.colour.g, op.colour.b);
+        break;
+    }
+  }
+}
+
+// One frame up to and including its presentation. Returns the left button's state.
+bool runFrame(DirectoryView& view, DirectoryScreenState& state) {
+  const PointerProbe pointer = [](const Rect& r) { return canvas::isMouseOver(r.x, r.y, r.width, r.height); };
+  const bool down = canvas::mouseButtonDown("LEFT");
+  const bool click = applyPress(state, down, pointer);
+  if (canvas::keyPressed("TAB")) applyTabKey(state);
+  canvas::pumpMessages();
+  runtime::Text typed;
+  if (canvas::WindowState* window = canvas::currentWindow()) typed = std::exchange(window->typedText, {});
+  const bool backspace = canvas::keyPressed("BACKSPACE");
+  applyTyping(state, typed, backspace);
+  applyButtons(state, view, click, pointer);
+  const bool scrollDown = canvas::keyPressed("DOWN");
+  const bool scrollUp = canvas::keyPressed("UP");
+  applyScrollKeys(state, scrollDown, scrollUp);
+  draw(buildScreenDrawing(state, view, click, pointer));
+  canvas::EndFrame();
+  return down;
+}
+
+}  // namespace
+
+void runDirectoryScreen(DirectoryView& view, DirectoryScreenState& state) {
+  for (;;) {
+    canvas::pumpMessages();
+    if (!mainWindowOpen()) return;
+    bool down = false;
+    try {
+      down = runFrame(view, state);
+    } catch (const runtime::vusk_runtime_exception& error) {
+      // The user closed the window while this frame was being drawn: the pointer and drawing
+      // calls then find no open window. That is the normal end of the program, not a failure.
+      if (error.error().code == canvas::kCanvasErrorCode && !mainWindowOpen()) return;
+      throw;
+    }
+    if (canvas::keyPressed("ESCAPE")) return;
+    runtime::cancellableSleep(16);
+    state.wasButtonDown = down;
+  }
+}
+
+void closeAllWindows() {
+  for (const std::int32_t id : canvas::collectWindowIds()) canvas::closeWindow(id);
+  canvas::WindowRegistry& registry = canvas::windowRegistry();
+  registry.mainId = 0;
+  registry.currentId = 0;
+}
+
+}  // namespace app

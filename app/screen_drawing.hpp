@@ -1,0 +1,53 @@
+// One frame of the directory screen as a list of drawing operations, built by pure code and
+// handed to the window runtime in one place. Building it walks the record list, so a click on
+// a list row selects that record here, in the same frame.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/directory_screen_state.hpp"
+#include "app/directory_view.hpp"
+#include "app/screen_input.hpp"
+#include "app/screen_layout.hpp"
+#include "runtime/text.hpp"
+
+namespace app {
+
+struct DrawOp {
+  enum class Kind {
+    kBeginFrame,   // text: title, secondText: subtitle
+    kTitleText,    // text at rect.x, rect.y in the title colour; size
+    kMutedLabel,   // text at rect.x, rect.y in the muted colour
+    kRect,         // rect filled with colour
+    kRoundedRect,  // rect with radius filled with colour
+  };
+  Kind kind = Kind::kRect;
+  runtime::Text text;
+  runtime::Text secondText;
+  Rect rect;
+  std::int32_t size = 0;
+  std::int32_t radius = 0;
+  Rgb colour;
+};
+
+using DrawList = std::vector<DrawOp>;
+
+// A 44-pixel-high rounded button with its label; also the tabs and the list rows. Hovering
+// lightens its fill.
+void drawButton(DrawList& list, const runtime::Text& label, std::int32_t x, std::int32_t y, std::int32_t width,
+                bool primary, const PointerProbe& pointer);
+
+// The label of a list row: the record's name, marked when it is archived.
+runtime::Text listRowLabel(const store::Record& record);
+
+// Whether a record is listed under the current kind and search text (a byte-wise,
+// case-sensitive substring of its content or id).
+bool recordMatches(const store::Record& record, const runtime::Text& kind, const runtime::Text& search);
+
+// The whole frame in drawing order. With click set, a press on a list row loads that record
+// into the form; scrolling past the last match returns the list to the top.
+DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& view, bool click,
+                            const PointerProbe& pointer);
+
+}  // namespace app

@@ -1,0 +1,276 @@
+#include "app/directory_view.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+
+#include "fault_file_system.hpp"
+#include "runtime/files.hpp"
+#include "store/database.hpp"
+#include "store/record_keys.hpp"
+#include "store/snapshot_codec.hpp"
+#include "store/store_state.hpp"
+#include "temp_directory.hpp"
+
+namespace app {
+namespace {
+
+using testing::TempDirectory;
+
+runtime::Bytes fileBytes(const std::string& path) { return runtime::readFileBytes(path, 1 << 23); }
+
+const store::Record& recordOf(const DirectoryView& view, const std::string& id) {
+  const std::int32_t index = store::findRecordIndex(view.database, id);
+  EXPECT_GE(index, 0) << id;
+  return view.database.records.at(static_cast<std::size_t>(index < 0 ? 0 : index));
+}
+
+TEST(DirectoryView, OpensAFreshDirectoryReadyAndEmpty) {
+  TempDirectory dir;
+  DirectoryView view(dir.path());
+  EXPECT_EQ(view.status, "Ready");
+  EXPECT_EQ(view.lastSavedId, "");
+  EXPECT_TRUE(view.database.store.ok);
+  EXPECT_TRUE(view.database.records.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.file("store.corvane")));
+}
+
+TEST(DirectoryView, SeedsFiveDemoRecordsWithOwnerEdges) {
+  TempDirectory dir;
+  DirectoryView view(dir.path());
+  view.seedDemoData();
+  ASSERT_EQ(view.database.records.size(), 5u);
+  const char* ids[] = {"customer-1", "customer-2", "animal-3", "animal-4", "animal-5"};
+  for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(view.database.records[i].id, ids[i]);
+  EXPECT_EQ(view.status, "Saved animal-5");
+  EXPECT_EQ(view.lastSavedId, "animal-5");
+  EXPECT_EQ(view.database.store.sequence, 5);
+
+  const store::Record& mochi = recordOf(view, "animal-3");
+  EXPECT_EQ(mochi.content, "Mochi");
+  EXPECT_EQ(mochi.kind, "animal");
+  EXPECT_EQ(mochi.tenant, "oreb-demo");
+  EXPECT_EQ(mochi.space, "clinic");
+  EXPECT_EQ(mochi.container, "directory");
+  EXPECT_EQ(mochi.created, 1);
+  EXPECT_EQ(mochi.updated, 4);  // the third commit: sequence 2 at the call, plus 2
+  EXPECT_EQ(mochi.expires, 0);
+  EXPECT_EQ(mochi.classification, "public");
+  EXPECT_EQ(mochi.lifecycle, "canonical");
+  EXPECT_EQ(mochi.purpose, "demo");
+  ASSERT_EQ(mochi.properties.size(), 2u);
+  EXPECT_EQ(mochi.properties[0].key, "detail");
+  EXPECT_EQ(mochi.properties[0].value, "Cat / annual wellness");
+  EXPECT_EQ(mochi.properties[1].key, "owner");
+  EXPECT_EQ(mochi.properties[1].value, "customer-1");
+  EXPECT_EQ(mochi.provenance, std::vector<std::string>{"synthetic:oreb-template"});
+  EXPECT_TRUE(mochi.permissions.empty());
+  EXPECT_TRUE(mochi.vector.empty());
+
+  const store::Record& customer = recordOf(view, "customer-1");
+  EXPECT_EQ(customer.kind, "customer");
+  EXPECT_NE(store::recordProperty(customer, "detail").find('@'), std::string::npos);
+  ASSERT_EQ(customer.properties.size(), 2u);
+  EXPECT_EQ(store::recordProperty(customer, "owner"), "");
+
+  ASSERT_EQ(view.database.edges.size(), 3u);
+  const char* owners[] = {"customer-1", "customer-2", "customer-1"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const store::Edge& edge = view.database.edges[i];
+    EXPECT_EQ(edge.id, "owner-animal-" + std::to_string(i + 3));
+    EXPECT_EQ(edge.from, "animal-" + std::to_string(i + 3));
+    EXPECT_EQ(edge.to, owners[i]);
+    EXPECT_EQ(edge.kind, "owned-by");
+    EXPECT_EQ(edge.tenant, "oreb-demo");
+    EXPECT_EQ(edge.created, 1);
+    EXPECT_TRUE(edge.properties.empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("store.wal.corvane")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("store.next.corvane")));
+}
+
+TEST(DirectoryView, SeedingDoesNothingOnAStoredOrUnopenedDatabase) {
+  TempDirectory dir;
+  {
+    DirectoryView view(dir.path());
+    ASSERT_TRUE(view.saveRecord("customer-9", "customer", "Only one", "", "", false));
+  }
+  DirectoryView stored(dir.path());
+  stored.seedDemoData();
+  EXPECT_EQ(stored.database.records.size(), 1u);
+  EXPECT_EQ(stored.status, "Ready");
+
+  std::ofstream(dir.file("plain-file")) << "not a directory";
+  DirectoryView unavailable(dir.file("plain-file"));
+  EXPECT_EQ(unavailable.status, "database directory is unavailable");
+  unavailable.seedDemoData();
+  EXPECT_TRUE(unavailable.database.records.empty());
+  EXPECT_EQ(unavailable.status, "database directory is unavailable");
+}
+
+TEST(DirectoryView, RefusalsWriteNothing) {
+  TempDirectory dir;
+  DirectoryView view(dir.path());
+  view.seedDemoData();
+  ASSERT_TRUE(view.saveRecord("customer-2", "customer", "Archived owner", "", "", true));
+  const runtime::Bytes before = fileBytes(dir.file("store.corvane"));
+  const std::int32_t sequence = view.database.store.sequence;
+  const std::string lastSaved = view.lastSavedId;
+
+  struct Case {
+    const char* id;
+    const char* kind;
+    const char* name;
+    const char* owner;
+    const char* status;
+  };
+  const Case cases[] = {
+      {"animal-3", "animal", "", "customer-1", "A name is required"},
+      {"bad", "animal", "Unknown owner", "missing", "Enter an existing customer ID"},
+      {"", "animal", "No owner", "", "Enter an existing customer ID"},
+      {"", "animal", "Owned by an animal", "animal-4", "Choose an active customer"},
+      {"", "animal", "Owned by an archived customer", "customer-2", "Choose an active customer"},
+      {"", "animal", "Owned by itself", "animal-9", "Enter an existing customer ID"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(view.saveRecord(c.id, c.kind, c.name, "detail", c.owner, false)) << c.name;
+    EXPECT_EQ(view.status, c.status) << c.name;
+    EXPECT_EQ(view.lastSavedId, lastSaved);
+  }
+  EXPECT_EQ(view.database.store.sequence, sequence);
+  EXPECT_EQ(fileBytes(dir.file("store.corvane")), before);
+  EXPECT_EQ(store::findRecordIndex(view.database, "bad"), -1);
+}
+
+TEST(DirectoryView, ValidationRefusalsKeepTheLastSavedId) {
+  TempDirectory dir;
+  DirectoryView view(dir.path());
+  view.seedDemoData();
+  EXPECT_FALSE(view.saveRecord("animal-3", "animal", "Mochi", std::string(65537, 'd'), "customer-1", false));
+  EXPECT_EQ(view.status, "Record validation failed");
+  EXPECT_EQ(view.lastSavedId, "animal-5");
+  // A 251-byte id passes the record rules but its edge id "owner-" + id is too long.
+  EXPECT_FALSE(view.saveRecord(std::string(251, 'a'), "animal", "Long", "", "customer-1", false));
+  EXPECT_EQ(view.status, "Relationship validation failed");
+  EXPECT_EQ(view.database.records.size(), 5u);
+  // The same id as a customer needs no edge and is stored.
+  EXPECT_TRUE(view.saveRecord(std::string(251, 'a'), "customer", "Long", "", "", false));
+}
+
+TEST(DirectoryView, SavingAnExistingIdReplacesTheRecordAndItsEdge) {
+  TempDirectory dir;
+  DirectoryView view(dir.path());
+  view.seedDemoData();
+  ASSERT_TRUE(view.saveRecord("animal-3", "animal", "Mochi", "Cat / visit complete", "customer-2", true));
+  EXPECT_EQ(view.status, "Saved animal-3");
+  EXPECT_EQ(view.lastSavedId, "animal-3");
+  EXPECT_EQ(view.database.records.size(), 5u);
+  ASSERT_EQ(view.database.edges.size(), 3u);
+  const store::Record& mochi = recordOf(view, "animal-3");
+  EXPECT_EQ(mochi.lifecycle, "archival");
+  EXPECT_EQ(mochi.created, 1);
+  EXPECT_EQ(mochi.updated, 7);
+  EXPECT_EQ(view.database.edges[0].to, "customer-2");
+
+  // An archived animal may be saved again, and saving without the flag restores it.
+  ASSERT_TRUE(view.saveRecord("animal-3", "animal", "Mochi", "Cat", "customer-1", false));
+  EXPECT_EQ(recordOf(view, "animal-3").lifecycle, "canonical");
+
+  // A customer gets no edge but keeps its owner text; another kind may take over an id.
+  ASSERT_TRUE(view.saveRecord("customer-1", "customer", "Renamed", "mail", "customer-2", false));
+  EXPECT_EQ(store::recordProperty(recordOf(view, "customer-1"), "owner"), "customer-2");
+  EXPECT_EQ(view.database.edges.size(), 3u);
+  ASSERT_TRUE(view.saveRecord("animal-4", "customer", "Now a customer", "", "", false));
+  EXPECT_EQ(recordOf(view, "animal-4").kind, "customer");
+}
+
+TEST(DirectoryView, NewIdsCountTheRecordsAndSkipIdsInUse) {
+  TempDirectory dir;
+  DirectoryView view(dir.path());
+  view.seedDemoData();
+  ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+  EXPECT_EQ(view.lastSavedId, "animal-6");
+  EXPECT_EQ(view.status, "Saved animal-6");
+  ASSERT_TRUE(view.saveRecord("", "customer", "Ada", "ada@example.test", "", false));
+  EXPECT_EQ(view.lastSavedId, "customer-7");
+
+  // With one stored record named customer-2, the count alone would give customer-2 again and
+  // overwrite it.
+  TempDirectory other;
+  DirectoryView gap(other.path());
+  ASSERT_TRUE(gap.saveRecord("customer-2", "customer", "First", "", "", false));
+  ASSERT_TRUE(gap.saveRecord("", "customer", "Second", "", "", false));
+  EXPECT_EQ(gap.lastSavedId, "customer-3");
+  EXPECT_EQ(recordOf(gap, "customer-2").content, "First");
+  EXPECT_EQ(gap.database.records.size(), 2u);
+}
+
+TEST(DirectoryView, NewIdsSkipRecordsThatOpeningLeftOut) {
+  TempDirectory dir;
+  {
+    DirectoryView view(dir.path());
+    view.seedDemoData();
+  }
+  {
+    // Store a sixth record whose keys fail validation, so opening skips it.
+    store::Database database = store::openDatabase(dir.path());
+    ASSERT_TRUE(store::storePut(database.store, "record/animal-6/id", "animal-6"));
+    ASSERT_TRUE(store::storePut(database.store, "record/animal-6/content", "Kept"));
+    ASSERT_TRUE(store::storePut(database.store, "catalog/records/5", "animal-6"));
+    ASSERT_TRUE(store::storePut(database.store, "catalog/records/count", "6"));
+    ASSERT_TRUE(store::commitStore(database.store));
+  }
+  DirectoryView view(dir.path());
+  ASSERT_EQ(view.database.records.size(), 5u);
+  ASSERT_TRUE(view.saveRecord("", "animal", "Newcomer", "", "customer-1", false));
+  EXPECT_EQ(view.lastSavedId, "animal-7");
+  EXPECT_EQ(store::storeGet(view.database.store, "record/animal-6/content").value, "Kept");
+}
+
+TEST(DirectoryView, AFailedCommitReopensWhatIsStored) {
+  TempDirectory dir;
+  DirectoryView view(dir.path());
+  view.seedDemoData();
+  const runtime::Bytes before = fileBytes(dir.file("store.corvane"));
+  {
+    testing::RefusingFileSystem refusing("store.wal.corvane");
+    runtime::ScopedFileSystem scoped(refusing);
+    EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+  }
+  EXPECT_EQ(view.status, "Commit failed; reopened saved records");
+  EXPECT_EQ(view.lastSavedId, "");
+  EXPECT_EQ(view.database.records.size(), 5u);
+  EXPECT_EQ(view.database.store.sequence, 5);
+  EXPECT_TRUE(view.database.store.ok);
+  EXPECT_EQ(fileBytes(dir.file("store.corvane")), before);
+  // The next save works again.
+  EXPECT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+  EXPECT_EQ(view.lastSavedId, "animal-6");
+}
+
+TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
+  TempDirectory dir;
+  std::ofstream(dir.file("plain-file")) << "x";
+  DirectoryView view(dir.file("plain-file"));
+  EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Name", "", "", false));
+  EXPECT_EQ(view.status, "database directory is unavailable");
+  EXPECT_FALSE(view.saveRecord("customer-1", "customer", "", "", "", false));
+  EXPECT_EQ(view.status, "A name is required");
+}
+
+TEST(DirectoryView, TheUpdateTimeDoesNotOverflowAtTheTopSequence) {
+  TempDirectory dir;
+  store::StoreState state = store::makeStoreState(dir.path());
+  state.sequence = std::numeric_limits<std::int32_t>::max() - 1;
+  ASSERT_TRUE(runtime::writeFileBytes(dir.file("store.corvane"), store::encodeSnapshot(state)));
+  DirectoryView view(dir.path());
+  ASSERT_TRUE(view.database.store.ok) << view.database.store.message;
+  ASSERT_TRUE(view.saveRecord("customer-1", "customer", "Late", "", "", false)) << view.status;
+  EXPECT_EQ(recordOf(view, "customer-1").updated, std::numeric_limits<std::int32_t>::max());
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,106 @@
+#include "app/screen_actions.hpp"
+
+#include <gtest/gtest.h>
+
+#include "app/directory_view.hpp"
+#include "app/screen_input.hpp"
+#include "app/screen_layout.hpp"
+#include "store/record_keys.hpp"
+#include "temp_directory.hpp"
+
+namespace app {
+namespace {
+
+using testing::TempDirectory;
+
+PointerProbe over(const Rect& rect) { return pointerAt(rect.x + 5, rect.y + 5); }
+
+class ScreenActions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view_ = std::make_unique<DirectoryView>(dir_.path());
+    view_->seedDemoData();
+  }
+  const store::Record& stored(const std::string& id) {
+    const std::int32_t index = store::findRecordIndex(view_->database, id);
+    EXPECT_GE(index, 0);
+    return view_->database.records.at(static_cast<std::size_t>(index < 0 ? 0 : index));
+  }
+
+  TempDirectory dir_;
+  std::unique_ptr<DirectoryView> view_;
+};
+
+TEST_F(ScreenActions, SaveCreatesThenUpdatesTheSameRecord) {
+  DirectoryScreenState state;
+  state.nameText = "Pepper";
+  state.detailText = "Dog / first visit";
+  applyButtons(state, *view_, true, over(kSaveButton));
+  EXPECT_EQ(state.selectedId, "animal-6");
+  EXPECT_EQ(view_->status, "Saved animal-6");
+  state.detailText = "Dog / second visit";
+  applyButtons(state, *view_, true, over(kSaveButton));
+  EXPECT_EQ(state.selectedId, "animal-6");
+  EXPECT_EQ(view_->database.records.size(), 6u);
+  EXPECT_EQ(store::recordProperty(stored("animal-6"), "detail"), "Dog / second visit");
+}
+
+TEST_F(ScreenActions, ARefusedSaveLeavesTheScreenAsItWas) {
+  DirectoryScreenState state;
+  state.nameText = "Stray";
+  state.ownerText = "";
+  applyButtons(state, *view_, true, over(kSaveButton));
+  EXPECT_EQ(state.selectedId, "");
+  EXPECT_EQ(state.nameText, "Stray");
+  EXPECT_EQ(view_->status, "Enter an existing customer ID");
+  EXPECT_EQ(view_->database.records.size(), 5u);
+}
+
+TEST_F(ScreenActions, ButtonsActOnlyOnAClick) {
+  DirectoryScreenState state;
+  state.nameText = "Pepper";
+  applyButtons(state, *view_, false, over(kSaveButton));
+  EXPECT_EQ(view_->database.records.size(), 5u);
+  EXPECT_EQ(state.selectedId, "");
+}
+
+TEST_F(ScreenActions, NewRecordEmptiesTheFormButKeepsTheOwner) {
+  DirectoryScreenState state;
+  state.selectedId = "animal-3";
+  state.nameText = "Mochi";
+  state.detailText = "Cat";
+  state.ownerText = "customer-2";
+  state.selectedArchived = true;
+  state.focus = kFocusSearch;
+  applyButtons(state, *view_, true, over(kNewRecordButton));
+  EXPECT_EQ(state.selectedId, "");
+  EXPECT_EQ(state.nameText, "");
+  EXPECT_EQ(state.detailText, "");
+  EXPECT_EQ(state.ownerText, "customer-2");
+  EXPECT_FALSE(state.selectedArchived);
+  EXPECT_EQ(state.focus, kFocusName);
+}
+
+TEST_F(ScreenActions, ArchiveAndRestoreFlipTheStoredLifecycle) {
+  DirectoryScreenState state;
+  state.nameText = "Mochi";
+  applyButtons(state, *view_, true, over(kArchiveButton));  // no record in the form: nothing
+  EXPECT_EQ(view_->status, "Saved animal-5");
+
+  state.selectedId = "animal-3";
+  state.detailText = "Cat";
+  applyButtons(state, *view_, true, over(kArchiveButton));
+  EXPECT_TRUE(state.selectedArchived);
+  EXPECT_EQ(stored("animal-3").lifecycle, "archival");
+  applyButtons(state, *view_, true, over(kArchiveButton));
+  EXPECT_FALSE(state.selectedArchived);
+  EXPECT_EQ(stored("animal-3").lifecycle, "canonical");
+
+  state.nameText = "";  // refused: the flag stays
+  applyButtons(state, *view_, true, over(kArchiveButton));
+  EXPECT_FALSE(state.selectedArchived);
+  EXPECT_EQ(view_->status, "A name is required");
+}
+
+}  // namespace
+}  // namespace app
