@@ -1,0 +1,392 @@
+// Opening a runtime window: class registration, the strict sRGB pixel-format probe, the OpenGL
+// context, bitmap fonts, dark frame colours and the registry entry; plus closing it again and the
+// open-window check every drawing and query operation goes through.
+
+#include <atomic>
+#include <string>
+
+#include "canvas/canvas.hpp"
+#include "canvas/key_input.hpp"
+#include "canvas/win32_canvas.hpp"
+#include "canvas/window_frame.hpp"
+#include "canvas/window_registry.hpp"
+#include "runtime/utf16.hpp"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace canvas {
+namespace {
+
+// wglGetProcAddress answers some failures with small integers instead of null.
+bool isMissingProc(PROC proc) {
+  const auto value = reinterpret_cast<std::intptr_t>(proc);
+  return value == 0 || value == 1 || value == 2 || value == 3 || value == -1;
+}
+
+constexpr int kStrictSrgbAttributes[] = {
+    WGL_DRAW_TO_WINDOW_ARB, 1,  WGL_SUPPORT_OPENGL_ARB, 1,  WGL_DOUBLE_BUFFER_ARB, 1,
+    WGL_PIXEL_TYPE_ARB, WGL_TYPE_RGBA_ARB, WGL_COLOR_BITS_ARB, 24, WGL_RED_BITS_ARB, 8,
+    WGL_GREEN_BITS_ARB, 8, WGL_BLUE_BITS_ARB, 8, WGL_ALPHA_BITS_ARB, 8,
+    WGL_DEPTH_BITS_ARB, 24, WGL_STENCIL_BITS_ARB, 8, WGL_FRAMEBUFFER_SRGB_CAPABLE_ARB, 1,
+    0, 0};
+
+PIXELFORMATDESCRIPTOR pixelFormatDescriptor(BYTE colorBits) {
+  PIXELFORMATDESCRIPTOR pfd{};
+  pfd.nSize = sizeof(PIXELFORMATDESCRIPTOR);
+  pfd.nVersion = 1;
+  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  pfd.iPixelType = PFD_TYPE_RGBA;
+  pfd.cColorBits = colorBits;
+  pfd.cAlphaBits = 8;
+  pfd.cDepthBits = 24;
+  pfd.cStencilBits = 8;
+  return pfd;
+}
+
+// Finds the strict sRGB format for `target` through a temporary 1 x 1 window whose legacy context
+// gives access to wglChoosePixelFormatARB. 0 when there is none; the caller's contexts are restored.
+int probeStrictSrgbFormat(HDC target) {
+  const HDC previousDc = wglGetCurrentDC();
+  const HGLRC previousContext = wglGetCurrentContext();
+  int format = 0;
+  HWND probe = CreateWindowExW(0, kWindowClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  HDC probeDc = probe != nullptr ? GetDC(probe) : nullptr;
+  HGLRC probeContext = nullptr;
+  bool probeCurrent = false;
+  if (probeDc != nullptr) {
+    PIXELFORMATDESCRIPTOR pfd = pixelFormatDescriptor(24);
+    const int probeFormat = ChoosePixelFormat(probeDc, &pfd);
+    if (probeFormat != 0 && SetPixelFormat(probeDc, probeFormat, &pfd) == TRUE) {
+      probeContext = wglCreateContext(probeDc);
+      probeCurrent = probeContext != nullptr && wglMakeCurrent(probeDc, probeContext) == TRUE;
+    }
+    if (probeCurrent) {
+      PROC proc = wglGetProcAddress("wglChoosePixelFormatARB");
+      if (!isMissingProc(proc)) {
+        auto choose = reinterpret_cast<PFNWGLCHOOSEPIXELFORMATARBPROC>(reinterpret_cast<void*>(proc));
+        int chosen = 0;
+        UINT count = 0;
+        if (choose(target, kStrictSrgbAttributes, nullptr, 1, &chosen, &count) == TRUE && count >= 1 && chosen > 0 &&
+            isStrictSrgbPixelFormat(target, chosen)) {
+          format = chosen;
+        }
+      }
+    }
+  }
+  if (probeCurrent) wglMakeCurrent(nullptr, nullptr);
+  if (probeContext != nullptr) wglDeleteContext(probeContext);
+  if (probeDc != nullptr) ReleaseDC(probe, probeDc);
+  if (probe != nullptr) DestroyWindow(probe);
+  bool restored = false;
+  if (previousDc != nullptr && previousContext != nullptr) {
+    restored = wglMakeCurrent(previousDc, previousContext) == TRUE;
+  } else {
+    restored = previousDc == nullptr && previousContext == nullptr;
+  }
+  return restored ? format : 0;
+}
+
+// GL_FRAMEBUFFER_SRGB is enabled and an sRGB texture is really stored as one.
+bool enableAndVerifySrgbFramebuffer() {
+  glEnable(GL_FRAMEBUFFER_SRGB);
+  if (glIsEnabled(GL_FRAMEBUFFER_SRGB) != GL_TRUE) {
+    glDisable(GL_FRAMEBUFFER_SRGB);
+    return false;
+  }
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  GLint internalFormat = 0;
+  if (texture != 0) {
+    const unsigned char pixel[4] = {0x80, 0x80, 0x80, 0xFF};
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_SRGB8_ALPHA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &internalFormat);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDeleteTextures(1, &texture);
+  }
+  if (internalFormat == GL_SRGB8_ALPHA8) return true;
+  glDisable(GL_FRAMEBUFFER_SRGB);
+  return false;
+}
+
+void applyDarkFrameColours(HWND window) {
+  HMODULE dwm = LoadLibraryA("dwmapi.dll");
+  if (dwm == nullptr) return;
+  using SetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+  auto set = reinterpret_cast<SetAttribute>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")));
+  if (set != nullptr) {
+    const DWORD values[][2] = {{20, 1}, {19, 1}, {35, 0x00181412}, {34, 0x00362F2B}, {36, 0x00E2E8E8}};
+    for (const auto& v : values) set(window, v[0], &v[1], sizeof(DWORD));
+  }
+  FreeLibrary(dwm);
+}
+
+}  // namespace
+
+void registerWindowClasses() {
+  static std::atomic<bool> registered{false};
+  if (registered.exchange(true)) return;
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  const HINSTANCE module = GetModuleHandleW(nullptr);
+  WNDCLASSW windowClass{};
+  windowClass.style = CS_OWNDC;
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = module;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = CreateSolidBrush(RGB(10, 11, 13));
+  windowClass.lpszClassName = kWindowClassName;
+  RegisterClassW(&windowClass);
+  WNDCLASSW translucentClass{};
+  translucentClass.lpfnWndProc = windowProc;
+  translucentClass.hInstance = module;
+  translucentClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  translucentClass.lpszClassName = kTranslucentWindowClassName;
+  RegisterClassW(&translucentClass);
+}
+
+bool isStrictSrgbPixelFormat(HDC deviceContext, std::int32_t format) {
+  if (deviceContext == nullptr || format < 1) return false;
+  PROC proc = wglGetProcAddress("wglGetPixelFormatAttribivARB");
+  if (isMissingProc(proc)) return false;
+  auto query = reinterpret_cast<PFNWGLGETPIXELFORMATATTRIBIVARBPROC>(reinterpret_cast<void*>(proc));
+  int attributes[12];
+  for (int i = 0; i < 12; ++i) attributes[i] = kStrictSrgbAttributes[i * 2];
+  int values[12] = {};
+  if (query(deviceContext, format, 0, 12, attributes, values) != TRUE) return false;
+  if (values[0] == 0 || values[1] == 0 || values[2] == 0) return false;
+  if (values[3] != WGL_TYPE_RGBA_ARB || values[4] < 24) return false;
+  if (values[5] < 8 || values[6] < 8 || values[7] < 8 || values[8] < 8) return false;
+  if (values[9] < 24 || values[10] < 8) return false;
+  return values[11] != 0;
+}
+
+HFONT createUiFont(std::int32_t pixelHeight, std::int32_t weight) {
+  return CreateFontA(-pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Segoe UI");
+}
+
+std::uint32_t buildFontDisplayLists(HDC deviceContext, HFONT font) {
+  if (font == nullptr) return 0;
+  const GLuint base = glGenLists(96);
+  if (base == 0) return 0;
+  HGDIOBJ previous = SelectObject(deviceContext, font);
+  if (previous == nullptr || previous == HGDI_ERROR) {
+    glDeleteLists(base, 96);
+    return 0;
+  }
+  const BOOL built = wglUseFontBitmapsA(deviceContext, 32, 96, base);
+  SelectObject(deviceContext, previous);
+  if (built != TRUE) {
+    glDeleteLists(base, 96);
+    return 0;
+  }
+  return base;
+}
+
+void deleteGdiObject(HFONT& object) {
+  if (object != nullptr) DeleteObject(object);
+  object = nullptr;
+}
+
+void updateWindowDpi(WindowState& window) {
+  if (window.window == nullptr) return;
+  const UINT dpi = GetDpiForWindow(window.window);
+  if (dpi != 0) window.dpiPercent = dpiPercentFor(dpi);
+  window.monitorNumber = monitorNumberFor(MonitorFromWindow(window.window, MONITOR_DEFAULTTONEAREST));
+}
+
+bool makeContextCurrent(HDC deviceContext, HGLRC glContext) {
+  if (wglGetCurrentContext() == glContext && wglGetCurrentDC() == deviceContext) return true;
+  return wglMakeCurrent(deviceContext, glContext) == TRUE;
+}
+
+void openWindow(const runtime::Text& title, std::int64_t width, std::int64_t height) {
+  WindowRegistry& registry = windowRegistry();
+  if (WindowState* main = findWindow(registry.mainId); main != nullptr && main->open) {
+    registry.currentId = registry.mainId;
+    makeContextCurrent(main->deviceContext, main->glContext);
+    return;
+  }
+  if (registry.nextId > kMaxWindows) return;
+  registerWindowClasses();
+
+  const std::int64_t clientWidth = width < 1 ? 1 : width;
+  const std::int64_t clientHeight = height < 1 ? 1 : height;
+  RECT frame{0, 0, static_cast<LONG>(clientWidth), static_cast<LONG>(clientHeight)};
+  AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW);
+  const std::wstring wideTitle = runtime::utf8ToUtf16(title);
+
+  HWND window = CreateWindowExW(WS_EX_APPWINDOW, kWindowClassName, wideTitle.c_str(), WS_OVERLAPPEDWINDOW,
+                                CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  requireCanvasCapability(window != nullptr, kFailedToCreateWindow);
+  DragAcceptFiles(window, TRUE);
+  HDC deviceContext = GetDC(window);
+  if (deviceContext == nullptr) {
+    DestroyWindow(window);
+    requireCanvasCapability(false, kFailedToAcquireDeviceContext);
+  }
+  const auto failWith = [&](std::string_view message, HGLRC context) {
+    if (context != nullptr) wglDeleteContext(context);
+    ReleaseDC(window, deviceContext);
+    DestroyWindow(window);
+    requireCanvasCapability(false, message);
+  };
+
+  const int strictFormat = probeStrictSrgbFormat(deviceContext);
+  PIXELFORMATDESCRIPTOR pfd = pixelFormatDescriptor(32);
+  int format = strictFormat;
+  if (strictFormat != 0) {
+    if (DescribePixelFormat(deviceContext, strictFormat, sizeof(PIXELFORMATDESCRIPTOR), &pfd) == 0) {
+      failWith(kFailedToDescribeSrgbFormat, nullptr);
+    }
+  } else {
+    format = ChoosePixelFormat(deviceContext, &pfd);
+  }
+  if (format == 0 || SetPixelFormat(deviceContext, format, &pfd) != TRUE) {
+    failWith(kFailedToConfigurePixelFormat, nullptr);
+  }
+  HGLRC glContext = wglCreateContext(deviceContext);
+  if (glContext == nullptr || wglMakeCurrent(deviceContext, glContext) != TRUE) {
+    failWith(kFailedToActivateContext, glContext);
+  }
+  bool strictSrgb = false;
+  bool srgbFramebuffer = false;
+  if (strictFormat != 0) {
+    strictSrgb = GetPixelFormat(deviceContext) == strictFormat && isStrictSrgbPixelFormat(deviceContext, strictFormat);
+    if (strictSrgb) srgbFramebuffer = enableAndVerifySrgbFramebuffer();
+  }
+
+  RegisterTouchWindow(window, 0);
+  WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+  applyDarkFrameColours(window);
+
+  OwnedWindowState state(new WindowState());
+  state->id = registry.nextId++;
+  state->window = window;
+  state->deviceContext = deviceContext;
+  state->glContext = glContext;
+  state->strictSrgbFormat = strictSrgb;
+  state->srgbFramebuffer = srgbFramebuffer;
+  for (int slot = 0; slot < kFontSlotCount; ++slot) {
+    HFONT font = createUiFont(kFontSlotPixelHeights[slot], kFontSlotWeights[slot]);
+    state->fonts[slot].font = font;
+    state->fonts[slot].listBase = buildFontDisplayLists(deviceContext, font);
+  }
+  state->open = true;
+  state->visible = true;
+  state->captionButtons = true;
+  state->customFrame = true;
+  state->width = static_cast<std::int32_t>(clientWidth > INT32_MAX ? INT32_MAX : clientWidth);
+  state->height = static_cast<std::int32_t>(clientHeight > INT32_MAX ? INT32_MAX : clientHeight);
+  updateWindowDpi(*state);
+  const std::int32_t id = state->id;
+  WindowState& stored = *state;
+  registry.windows[id] = std::move(state);
+  registry.mainId = id;
+  registry.currentId = id;
+  stampInputEvent(stored, 0);
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  pumpMessages();
+}
+
+WindowState& requireOpenWindow(std::string_view operation) {
+  pumpMessages();
+  WindowState* window = currentWindow();
+  const bool usable = window != nullptr && window->open && window->window != nullptr &&
+                      window->deviceContext != nullptr && window->glContext != nullptr;
+  if (!usable) requireCanvasCapability(false, std::string(kWindowNotOpenFor) + std::string(operation));
+  makeContextCurrent(window->deviceContext, window->glContext);
+  return *window;
+}
+
+void destroyWindowResources(WindowState& w) {
+  releasePointerCapture(w.window);
+  clearKeyPresses(w);
+  w.open = w.visible = w.focused = w.minimized = w.closeRequested = false;
+  stampInputEvent(w, 0);
+
+  CanvasResourceCounters& counters = canvasResourceCounters();
+  if (w.layeredDc != nullptr && w.previousBitmap != nullptr) {
+    SelectObject(w.layeredDc, w.previousBitmap);
+    w.previousBitmap = nullptr;
+  }
+  if (w.layeredBitmap != nullptr) {
+    DeleteObject(w.layeredBitmap);
+    --counters.liveLayeredDibs;
+    counters.layeredDibBytes -= w.layeredBytes;
+    w.layeredBitmap = nullptr;
+  }
+  if (w.layeredDc != nullptr) {
+    DeleteDC(w.layeredDc);
+    w.layeredDc = nullptr;
+  }
+  w.layeredPresented = false;
+  w.layeredBits = nullptr;
+  w.layeredWidth = w.layeredHeight = 0;
+  w.layeredBytes = 0;
+
+  if (w.glContext != nullptr) {
+    wglMakeCurrent(w.deviceContext, w.glContext);
+    for (TextureCacheEntryA& entry : w.textureCacheA) {
+      if (entry.texture == 0) continue;
+      glDeleteTextures(1, &entry.texture);
+      --counters.liveTexturesA;
+      entry.texture = 0;
+    }
+    w.textureCacheA.clear();
+    w.textureCacheAHits = w.textureCacheAMisses = 0;
+    for (TextureCacheEntryB& entry : w.textureCacheB) {
+      if (entry.texture == 0) continue;
+      glDeleteTextures(1, &entry.texture);
+      --counters.liveTexturesB;
+      entry.texture = 0;
+    }
+    w.textureCacheB.clear();
+    w.textureCacheBHits = w.textureCacheBMisses = 0;
+    if (w.singleTexture != 0) {
+      glDeleteTextures(1, &w.singleTexture);
+      --counters.liveSingleTextures;
+      w.singleTexture = 0;
+    }
+    w.singleTextureWidth = w.singleTextureHeight = 0;
+    for (FontSlot& slot : w.fonts) {
+      if (slot.listBase != 0) glDeleteLists(slot.listBase, 96);
+      slot.listBase = 0;
+    }
+    for (FontSlot& slot : w.fonts) deleteGdiObject(slot.font);
+    wglMakeCurrent(nullptr, nullptr);
+    wglDeleteContext(w.glContext);
+    w.glContext = nullptr;
+  }
+  if (w.deviceContext != nullptr && w.window != nullptr) {
+    ReleaseDC(w.window, w.deviceContext);
+    w.deviceContext = nullptr;
+  }
+  if (w.window != nullptr) {
+    DestroyWindow(w.window);  // WM_DESTROY runs inside
+    w.window = nullptr;
+  }
+  w.width = 0;
+  w.height = 0;
+}
+
+void closeWindow(std::int32_t id) {
+  for (std::int32_t owned : ownedWindowIdsToClose(id)) {
+    if (WindowState* w = findWindow(owned); w != nullptr) destroyWindowResources(*w);
+  }
+  if (WindowState* w = findWindow(id); w != nullptr) destroyWindowResources(*w);
+  WindowState* chosen = chooseCurrentAfterClose(id);
+  if (chosen != nullptr) {
+    makeContextCurrent(chosen->deviceContext, chosen->glContext);
+  } else {
+    wglMakeCurrent(nullptr, nullptr);
+  }
+  pumpMessages();
+}
+
+}  // namespace canvas
