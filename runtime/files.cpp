@@ -17,7 +17,7 @@ constexpr std::size_t kMaxPathBytes = 131068;
   throw vusk_runtime_exception(makeRuntimeError(code, message));
 }
 
-bool isAcceptablePath(std::string_view path) {
+bool isUsableText(std::string_view path) {
   return !path.empty() && path.size() <= kMaxPathBytes && path.find('\0') == std::string_view::npos &&
          isStrictUtf8(path);
 }
@@ -51,8 +51,14 @@ bool isRefusedDirectoryPath(std::string_view path) {
 class DiskFileSystem final : public FileSystem {
  public:
   Bytes readFile(const std::string& path, std::int64_t maxBytes) override {
-    std::ifstream in(toNativePath(path), std::ios::binary | std::ios::ate);
-    if (!in.is_open()) throwRead("file.read", "unable to open file: " + path);
+    const std::filesystem::path native = toNativePath(path);
+    std::ifstream in(native, std::ios::binary | std::ios::ate);
+    // POSIX opens a directory for reading and then reports a meaningless size for it; Windows
+    // refuses to open it. Both report it as a file that cannot be opened.
+    std::error_code ignored;
+    if (!in.is_open() || std::filesystem::is_directory(native, ignored)) {
+      throwRead("file.read", "unable to open file: " + path);
+    }
     const std::streamoff size = in.tellg();
     if (size < 0) throwRead("file.read", "unable to determine file size: " + path);
     if (size > maxBytes) throwRead("file.read.limit", "file exceeds maximum byte count: " + path);
@@ -138,7 +144,7 @@ Bytes readFileBytes(const std::string& path, std::int64_t maxBytes) {
 }
 
 bool writeFileBytes(const std::string& path, const Bytes& bytes) {
-  if (!isAcceptablePath(path)) return false;
+  if (!isUsableText(path)) return false;
   return currentFileSystem().writeFile(path, bytes);
 }
 
@@ -180,7 +186,9 @@ void ensureDirectory(const std::string& path) {
 }
 
 std::string environmentVariable(const std::string& name) {
-  if (name.empty() || name.size() > kMaxPathBytes || name.find('\0') != std::string::npos) return {};
+  // A name that is not UTF-8 cannot be converted on Windows; refusing it here as well keeps
+  // both platforms alike.
+  if (!isUsableText(name)) return {};
   return platform::environmentValue(name);
 }
 

@@ -19,7 +19,8 @@ bool flushFile(const std::string& path);
 bool moveReplacing(const std::string& from, const std::string& to);
 
 // The value of an environment variable, or empty when it is unset, empty, not valid UTF-8
-// or beyond the platform's limits. The name has already been checked for length and zeros.
+// (an unpaired surrogate on Windows) or longer than 32767 UTF-16 units. The name has already
+// been checked for length, zero bytes and UTF-8.
 std::string environmentValue(const std::string& name);
 
 // Sleeps one slice; an interrupted sleep is resumed for the time it reports as remaining.

@@ -32,12 +32,28 @@ bool moveReplacing(const std::string& from, const std::string& to) {
   return fsyncPath(directory, O_RDONLY | O_DIRECTORY);
 }
 
+namespace {
+
+// The number of UTF-16 units of well-formed UTF-8: four-byte sequences need a surrogate pair.
+std::size_t utf16Units(const std::string& utf8) {
+  std::size_t units = 0;
+  for (unsigned char byte : utf8) {
+    if ((byte & 0xC0u) != 0x80u) ++units;
+    if (byte >= 0xF0u) ++units;
+  }
+  return units;
+}
+
+}  // namespace
+
 std::string environmentValue(const std::string& name) {
-  constexpr std::size_t kMaxValueBytes = 131068;
+  // The Windows side reads at most 32767 UTF-16 units plus the terminator; the same limit here
+  // keeps a value that works on one platform from silently failing on the other.
+  constexpr std::size_t kMaxValueUnits = 32767;
   const char* value = std::getenv(name.c_str());
   if (value == nullptr) return {};
   std::string text(value);
-  if (text.empty() || text.size() > kMaxValueBytes || !isStrictUtf8(text)) return {};
+  if (text.empty() || !isStrictUtf8(text) || utf16Units(text) > kMaxValueUnits) return {};
   return text;
 }
 

@@ -21,15 +21,22 @@ bool flushFile(const std::string& path) {
 }
 
 bool moveReplacing(const std::string& from, const std::string& to) {
-  const std::filesystem::path source = toNativePath(from);
-  const std::filesystem::path target = toNativePath(to);
+  std::filesystem::path source;
+  std::filesystem::path target;
+  try {
+    source = toNativePath(from);
+    target = toNativePath(to);
+  } catch (const std::filesystem::filesystem_error&) {
+    return false;  // not UTF-8: no such file can exist, and the caller expects an answer
+  }
   return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 std::string environmentValue(const std::string& name) {
   constexpr DWORD kMaxUnits = 32768;
   const std::wstring wideName = utf8ToUtf16(name);
-  if (wideName.empty()) return {};
+  // The name and its terminator must fit in 32768 units.
+  if (wideName.empty() || wideName.size() >= kMaxUnits) return {};
   const DWORD needed = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
   if (needed < 1 || needed > kMaxUnits) return {};
   std::wstring value(needed, L'\0');

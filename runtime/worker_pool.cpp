@@ -25,6 +25,8 @@ WorkerPool::WorkerPool() {
 WorkerPool::~WorkerPool() { stopAndJoin(); }
 
 bool WorkerPool::submit(std::function<void()> task) {
+  // An empty task would throw std::bad_function_call on a worker thread and end the process.
+  if (!task) return false;
   {
     std::lock_guard<std::mutex> lock(mutex);
     if (stopping) return false;

@@ -18,7 +18,8 @@ class WorkerPool {
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
 
-  // Queues a task at the back. False (and the task is not queued) once the pool is stopping.
+  // Queues a task at the back. False (and the task is not queued) for an empty task and once
+  // the pool is stopping.
   bool submit(std::function<void()> task);
 
   std::size_t workerCount() const { return workers.size(); }

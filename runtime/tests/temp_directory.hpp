@@ -1,0 +1,48 @@
+// A uniquely named scratch directory under the system's temporary directory, removed with
+// everything in it when the test ends; paths are handed out as UTF-8 texts.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <system_error>
+
+namespace runtime::testing {
+
+inline std::string utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+class TempDirectory {
+ public:
+  TempDirectory() {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::string name = "oreb-runtime-test-" + std::to_string(stamp) + "-" + std::to_string(std::random_device{}()) +
+                             "-" + std::to_string(counter++);
+    path_ = std::filesystem::temp_directory_path() / name;
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDirectory(const TempDirectory&) = delete;
+  TempDirectory& operator=(const TempDirectory&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The UTF-8 text of the directory, or of a name inside it.
+  std::string text() const { return utf8Of(path_); }
+  std::string text(const std::string& utf8Name) const {
+    return utf8Of(path_ / std::filesystem::path(std::u8string(utf8Name.begin(), utf8Name.end())));
+  }
+  bool isEmpty() const { return std::filesystem::is_empty(path_); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace runtime::testing
