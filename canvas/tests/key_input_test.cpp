@@ -1,0 +1,147 @@
+// Key banking, typed text from UTF-16 units and the composition text.
+#include "canvas/key_input.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace canvas {
+namespace {
+
+constexpr std::uint32_t kFreshDown = 0x00000001;   // repeat count 1, key was up
+constexpr std::uint32_t kAutoRepeat = 0x40000001;  // key was already down
+
+TEST(KeyBankingTest, AHeldKeyBanksOnePressAndANewPressAnother) {
+  WindowState w;
+  recordKeyEvent(w, 0x09, kFreshDown, true);
+  recordKeyEvent(w, 0x09, kAutoRepeat, true);
+  recordKeyEvent(w, 0x09, kAutoRepeat, true);
+  EXPECT_EQ(w.keyRepeat, 1u);
+  recordKeyEvent(w, 0x09, 0xC0000001, false);
+  recordKeyEvent(w, 0x09, kFreshDown, true);
+  EXPECT_EQ(w.pendingPresses[0x09], 2);
+  EXPECT_TRUE(takeKeyPress(w, 0x09));
+  EXPECT_TRUE(takeKeyPress(w, 0x09));
+  EXPECT_FALSE(takeKeyPress(w, 0x09));
+}
+
+TEST(KeyBankingTest, ARepeatCountAboveOneIsARepeat) {
+  WindowState w;
+  recordKeyEvent(w, 0x41, 0x00000002, true);
+  EXPECT_EQ(w.pendingPresses[0x41], 0);
+  EXPECT_EQ(w.keyRepeat, 1u);
+  EXPECT_EQ(w.lastEventCode, 100u);
+}
+
+TEST(KeyBankingTest, CountersStopAt255) {
+  WindowState w;
+  for (int i = 0; i < 256; ++i) recordKeyEvent(w, 0x20, kFreshDown, true);
+  EXPECT_EQ(w.pendingPresses[0x20], 255);
+}
+
+TEST(KeyBankingTest, KeysOutsideTheTableAndUnknownNamesBankNothing) {
+  WindowState w;
+  recordKeyEvent(w, 300, kFreshDown, true);
+  EXPECT_EQ(w.payloadA, 300u);
+  for (std::uint8_t count : w.pendingPresses) EXPECT_EQ(count, 0);
+  EXPECT_FALSE(takeKeyPress(w, 0));
+  EXPECT_FALSE(takeKeyPress(w, 256));
+  EXPECT_FALSE(takeKeyPress(w, -1));
+}
+
+TEST(KeyBankingTest, ModifiersAndEventCodes) {
+  WindowState w;
+  recordKeyEvent(w, 16, kFreshDown, true);
+  recordKeyEvent(w, 17, kFreshDown, true);
+  EXPECT_EQ(w.modifierMask, 3u);
+  recordKeyEvent(w, 18, kFreshDown, true);
+  EXPECT_EQ(w.keyModifiers, 7u);
+  recordKeyEvent(w, 16, 0xC0000001, false);
+  EXPECT_EQ(w.modifierMask, 6u);
+  EXPECT_EQ(w.lastEventCode, 101u);
+  EXPECT_EQ(w.payloadA, 16u);
+  EXPECT_EQ(w.payloadB, 16u);
+  clearKeyPresses(w);
+  EXPECT_EQ(w.pendingPresses[17], 0);
+}
+
+TEST(TypedTextTest, SurrogatePairsJoinAndLoneHalvesAreDropped) {
+  WindowState w;
+  handleCharUnit(w, 0xD83D);
+  handleCharUnit(w, 0xDE00);  // U+1F600
+  EXPECT_EQ(w.typedText, "\xF0\x9F\x98\x80");
+  EXPECT_EQ(w.typedCount, 1u);
+  handleCharUnit(w, 0xDC00);  // lone low half
+  EXPECT_EQ(w.typedText.size(), 4u);
+  handleCharUnit(w, 0xD800);
+  handleCharUnit(w, 'x');  // the waiting high half is lost, the character kept
+  EXPECT_EQ(w.typedText, "\xF0\x9F\x98\x80x");
+  EXPECT_EQ(w.pendingHighSurrogate, 0);
+}
+
+TEST(TypedTextTest, ControlCharactersAndInvalidValuesNeverEnterTheText) {
+  WindowState w;
+  for (std::uint32_t unit : {0x0Du, 0x09u, 0x08u, 0x1Bu, 0x7Fu, 0x1Fu}) handleCharUnit(w, unit);
+  appendTypedCodePoint(w, 0x110000);
+  appendTypedCodePoint(w, 0xD800);
+  appendTypedCodePoint(w, 0x1'0000'0041ull);  // not narrowed to 'A'
+  EXPECT_EQ(w.typedText, "");
+  handleCharUnit(w, 0xD83D);
+  handleCharUnit(w, 0x1DC00);  // above 0xFFFF: not a unit, not cut down to a low surrogate
+  EXPECT_EQ(w.typedText, "");
+  EXPECT_EQ(w.pendingHighSurrogate, 0);
+  appendTypedCodePoint(w, 0x10FFFF);
+  EXPECT_EQ(w.typedText, "\xF4\x8F\xBF\xBF");
+}
+
+TEST(TypedTextTest, TheTextStopsAt512BytesAWholeCharacterAtATime) {
+  WindowState w;
+  w.typedText.assign(511, 'a');
+  handleCharUnit(w, 0xE9);  // two bytes: does not fit
+  EXPECT_EQ(w.typedText.size(), 511u);
+  handleCharUnit(w, 'b');
+  EXPECT_EQ(w.typedText.size(), 512u);
+  EXPECT_EQ(w.typedText.back(), 'b');
+  handleCharUnit(w, 'c');
+  EXPECT_EQ(w.typedText.size(), 512u);
+  EXPECT_EQ(w.typedCount, 1u);
+}
+
+TEST(CompositionTest, UnitsBecomeTextWithPairsJoined) {
+  EXPECT_EQ(compositionFromUnits({'a', 0xD83D, 0xDE00, 'b'}), "a\xF0\x9F\x98\x80" "b");
+  EXPECT_EQ(compositionFromUnits({0xDC00, 'a'}), "a");                   // lone low half
+  EXPECT_EQ(compositionFromUnits({0xD800, 'a'}), "a");                   // high half before a non-low unit
+  EXPECT_EQ(compositionFromUnits({0xD800, 0xD83D, 0xDE00}), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(compositionFromUnits({'a', 0xD800}), "a");                   // trailing high half
+  EXPECT_EQ(compositionFromUnits({0x0A, 0x7F, 0x20}), " ");
+}
+
+TEST(CompositionTest, CompositionStopsAt512Bytes) {
+  std::string text(510, 'x');
+  appendCompositionCodePoint(text, 0x4E2D);  // three bytes
+  EXPECT_EQ(text.size(), 510u);
+  appendCompositionCodePoint(text, 0xE9);
+  EXPECT_EQ(text.size(), 512u);
+}
+
+TEST(CompositionTest, ImeByteCountsNeverGoNegativeOrPastTheBuffer) {
+  EXPECT_EQ(imeUnitCount(-1), 0u);  // IMM_ERROR_NODATA
+  EXPECT_EQ(imeUnitCount(-2), 0u);
+  EXPECT_EQ(imeUnitCount(0), 0u);
+  EXPECT_EQ(imeUnitCount(1), 0u);
+  EXPECT_EQ(imeUnitCount(7), 3u);
+  EXPECT_EQ(imeUnitCount(512), 256u);
+  EXPECT_EQ(imeUnitCount(100000), 256u);
+}
+
+TEST(CompositionTest, Utf8EncodingLengths) {
+  EXPECT_EQ(encodeUtf8(0x41), "A");
+  EXPECT_EQ(encodeUtf8(0x7FF), "\xDF\xBF");
+  EXPECT_EQ(encodeUtf8(0x800), "\xE0\xA0\x80");
+  EXPECT_EQ(encodeUtf8(0xFFFF), "\xEF\xBF\xBF");
+  EXPECT_EQ(encodeUtf8(0x10000), "\xF0\x90\x80\x80");
+  EXPECT_EQ(encodeUtf8(0x110000), "");
+}
+
+}  // namespace
+}  // namespace canvas
