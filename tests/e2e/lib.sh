@@ -10,7 +10,10 @@ RUNNER="${3:-}"
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/oreb-e2e.XXXXXX")"
 failures=0
 
-cleanup_work() { rm -rf "$WORK"; }
+cleanup_work() {
+  if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then kill "$APP_PID" 2>/dev/null; fi
+  rm -rf "$WORK"
+}
 trap cleanup_work EXIT
 
 fail() {
@@ -73,4 +76,158 @@ wait_for_sequence() {
   done
   fail "store $1 did not reach sequence $2 within $3 s (it is at '${seq:-none}')"
   return 1
+}
+
+# --- The window on an X display ------------------------------------------------------------------
+
+WINDOW_TITLE="Oreb Inc. / Veterinary directory"
+
+# Skips the test (status 77) when there is no display or a tool is missing.
+require_display() {
+  if [ -z "${DISPLAY:-}" ]; then
+    echo "SKIP: no DISPLAY" >&2
+    exit 77
+  fi
+  for tool in xdotool import convert; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "SKIP: $tool is missing" >&2
+      exit 77
+    fi
+  done
+}
+
+# start_window <data directory>: starts oreb-vet in window mode in the background and waits for
+# its window; sets APP_PID, WIN, WIN_X and WIN_Y (the client area's top-left on the screen).
+start_window() {
+  env MIVO_EXAMPLE_DATA="$1" $RUNNER "$OREB_VET" >"$WORK/window.out" 2>"$WORK/window.err" &
+  APP_PID=$!
+  WIN=""
+  local deadline=$((SECONDS + 90))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    WIN="$(xdotool search --name "^${WINDOW_TITLE//./\\.}\$" 2>/dev/null | head -1)"
+    [ -n "$WIN" ] && break
+    if ! kill -0 "$APP_PID" 2>/dev/null; then
+      fail "oreb-vet ended before its window appeared: $(tr -d '\r' <"$WORK/window.err")"
+      finish
+    fi
+    sleep 0.2
+  done
+  if [ -z "$WIN" ]; then
+    fail "the window did not appear"
+    stop_window
+    finish
+  fi
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$WIN")"
+  WIN_X=$X
+  WIN_Y=$Y
+  expect_eq "window size" "${WIDTH}x${HEIGHT}" "1000x700"
+}
+
+# Ends a program that is still running (only the one this test started).
+stop_window() {
+  if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then
+    kill "$APP_PID" 2>/dev/null
+    wait "$APP_PID" 2>/dev/null
+  fi
+}
+
+# wait_for_exit <seconds>: waits for the program to end; sets APP_STATUS (empty on timeout).
+wait_for_exit() {
+  local deadline=$((SECONDS + $1))
+  APP_STATUS=""
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    if ! kill -0 "$APP_PID" 2>/dev/null; then
+      wait "$APP_PID"
+      APP_STATUS=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# A click as a person makes it: move, press, hold for a few frames, release. Client pixels.
+click_at() {
+  xdotool mousemove --window "$WIN" "$1" "$2"
+  sleep 0.05
+  xdotool mousedown 1
+  sleep 0.15
+  xdotool mouseup 1
+  sleep 0.1
+}
+
+# Moves the pointer to an empty spot of the background so nothing is hovered.
+park_pointer() {
+  xdotool mousemove --window "$WIN" 985 690
+  sleep 0.05
+}
+
+# press_key <key> [count]: separate presses, one frame or more apart.
+press_key() {
+  local i
+  for ((i = 0; i < ${2:-1}; i++)); do
+    xdotool key "$1"
+    sleep 0.08
+  done
+}
+
+type_text() {
+  xdotool type --delay 40 "$1"
+  sleep 0.1
+}
+
+# pixel_at <png> <x> <y>: "r,g,b" of a client pixel in a screenshot of the whole display.
+pixel_at() {
+  convert "$1" -crop "1x1+$((WIN_X + $2))+$((WIN_Y + $3))" -depth 8 txt:- |
+    sed -n '2s/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
+}
+
+SHOT_COUNT=0
+# expect_pixels <what> <x> <y> <r,g,b> [<x> <y> <r,g,b> ...]: takes screenshots until every
+# listed client pixel has its colour (each channel within 2), for up to 10 s. The last
+# screenshot is kept as <what>.png in E2E_SHOT_DIR when that is set.
+expect_pixels() {
+  local what="$1"
+  shift
+  local deadline=$((SECONDS + 10)) shot="$WORK/shot.png" mismatch
+  while :; do
+    import -window root "$shot" 2>/dev/null
+    mismatch=""
+    local args=("$@") i
+    for ((i = 0; i < ${#args[@]}; i += 3)); do
+      local x=${args[i]} y=${args[i + 1]} want=${args[i + 2]} got
+      got="$(pixel_at "$shot" "$x" "$y")"
+      if ! colour_close "$got" "$want"; then
+        mismatch="$mismatch ($x,$y) is $got, expected $want;"
+      fi
+    done
+    [ -z "$mismatch" ] && break
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      break
+    fi
+    sleep 0.2
+  done
+  SHOT_COUNT=$((SHOT_COUNT + 1))
+  if [ -n "${E2E_SHOT_DIR:-}" ]; then
+    mkdir -p "$E2E_SHOT_DIR"
+    cp "$shot" "$E2E_SHOT_DIR/$(printf '%02d' "$SHOT_COUNT")-${what// /-}.png"
+  fi
+  if [ -n "$mismatch" ]; then
+    fail "$what:$mismatch"
+  else
+    echo "ok: $what"
+  fi
+}
+
+# colour_close <r,g,b> <r,g,b>: every channel within 2.
+colour_close() {
+  local IFS=,
+  local -a a=($1) b=($2)
+  [ "${#a[@]}" -eq 3 ] || return 1
+  local i d
+  for i in 0 1 2; do
+    d=$((a[i] - b[i]))
+    [ "${d#-}" -le 2 ] || return 1
+  done
 }

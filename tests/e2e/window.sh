@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The directory window driven as a person would: tabs, typing into the fields, Save, New record,
+# Archive, Restore, search, row clicks, scrolling and ESCAPE. The store is read back after every
+# step that commits, and screenshots are checked at the screen's positions and colours.
+. "$(dirname "$0")/lib.sh"
+require_display
+
+BACKGROUND=17,27,34
+PRIMARY=48,116,96
+PRIMARY_HOVERED=60,128,108
+BUTTON=37,53,58
+BOX=30,48,53
+FOCUS=119,210,171
+
+data="$WORK/data"
+store="$data/store.corvane"
+start_window "$data"
+wait_for_sequence "$store" 5 60  # seeded before the window opened
+
+# assert_store <what> <key>=<value> ...: the decoded snapshot holds each pair.
+assert_store() {
+  local what="$1" dump pair
+  shift
+  dump="$(dump_store "$store")"
+  for pair in "$@"; do
+    expect_eq "$what: ${pair%%=*}" "$(dump_value "$dump" "${pair%%=*}")" "${pair#*=}"
+  done
+}
+
+# --- First frame: animals listed, the name field focused ---------------------------------------
+park_pointer
+expect_pixels "first frame" \
+  985 690 $BACKGROUND \
+  150 170 $PRIMARY \
+  320 170 $BUTTON \
+  300 256 $BOX \
+  900 307 $FOCUS \
+  100 297 $BACKGROUND \
+  300 330 $BUTTON \
+  300 430 $BUTTON \
+  300 480 $BACKGROUND
+
+# --- A new customer ------------------------------------------------------------------------------
+click_at 250 186  # Customers tab
+expect_pixels "customers tab hovered" 320 170 $PRIMARY_HOVERED 150 170 $BUTTON
+park_pointer
+expect_pixels "customers listed" 320 170 $PRIMARY 150 170 $BUTTON 300 380 $BUTTON 300 430 $BACKGROUND
+click_at 600 281  # name field
+type_text "Ada Quint"
+press_key Tab
+type_text "ada.quint@example.test"
+click_at 460 548  # Save
+wait_for_sequence "$store" 6 30
+assert_store "new customer" \
+  record/customer-6/kind=customer record/customer-6/content="Ada Quint" \
+  record/customer-6/properties/0/value=ada.quint@example.test record/customer-6/lifecycle=canonical \
+  catalog/records/count=6 catalog/records/5=customer-6 catalog/edges/count=3
+park_pointer
+expect_pixels "new customer row, selected" 300 430 $PRIMARY 300 380 $BUTTON 300 480 $BACKGROUND
+
+# --- A new animal, archived and restored ---------------------------------------------------------
+click_at 100 186  # Animals tab
+click_at 630 548  # New record: the focus goes to the name
+type_text "Pepper"
+press_key Tab
+type_text "Dog / first visit"
+click_at 460 548  # Save; the owner field still holds customer-1
+wait_for_sequence "$store" 7 30
+assert_store "new animal" \
+  record/animal-7/kind=animal record/animal-7/content=Pepper \
+  record/animal-7/properties/0/value="Dog / first visit" record/animal-7/properties/1/value=customer-1 \
+  record/animal-7/lifecycle=canonical \
+  edge/owner-animal-7/from=animal-7 edge/owner-animal-7/to=customer-1 edge/owner-animal-7/kind=owned-by \
+  catalog/edges/count=4 catalog/edges/3=owner-animal-7
+park_pointer
+expect_pixels "four animal rows, the new one selected" 300 480 $PRIMARY 300 330 $BUTTON
+
+click_at 840 548  # Archive
+wait_for_sequence "$store" 8 30
+assert_store "archived" record/animal-7/lifecycle=archival record/animal-7/content=Pepper catalog/records/count=7
+click_at 840 548  # Restore
+wait_for_sequence "$store" 9 30
+assert_store "restored" record/animal-7/lifecycle=canonical
+
+# --- Search, then edit the found record ----------------------------------------------------------
+click_at 150 272  # search box
+park_pointer
+expect_pixels "search focused" 100 297 $FOCUS 900 307 $BACKGROUND
+type_text "Jun"
+expect_pixels "search finds one animal" 300 330 $BUTTON 300 380 $BACKGROUND
+click_at 100 338  # the one row: Juniper
+click_at 600 370  # detail field
+type_text " / recheck"
+click_at 460 548  # Save
+wait_for_sequence "$store" 10 30
+assert_store "edited through the search" \
+  record/animal-4/content=Juniper record/animal-4/properties/0/value="Dog / vaccination review / recheck" \
+  record/animal-4/properties/1/value=customer-2 edge/owner-animal-4/to=customer-2 catalog/records/count=7
+
+# --- Scrolling -----------------------------------------------------------------------------------
+click_at 150 272  # search box
+press_key BackSpace 3
+park_pointer
+expect_pixels "search emptied" 300 480 $BUTTON
+click_at 600 281  # name field: the search no longer holds the list at the top
+press_key Down
+park_pointer
+expect_pixels "scrolled by one" 300 430 $BUTTON 300 480 $BACKGROUND
+click_at 100 338  # first row is now Juniper
+click_at 840 548  # Archive
+wait_for_sequence "$store" 11 30
+assert_store "archived after scrolling" record/animal-4/lifecycle=archival record/animal-3/lifecycle=canonical
+press_key Up
+park_pointer
+expect_pixels "scrolled back" 300 480 $BUTTON
+click_at 100 338  # first row is Mochi again
+click_at 840 548  # Archive
+wait_for_sequence "$store" 12 30
+assert_store "archived after scrolling back" record/animal-3/lifecycle=archival record/animal-4/lifecycle=archival
+
+# --- ESCAPE ends the program normally ------------------------------------------------------------
+press_key Escape
+if wait_for_exit 60; then
+  expect_eq "exit status after ESCAPE" "$APP_STATUS" 0
+  expect_eq "error output" "$(tr -d '\r' <"$WORK/window.err")" ""
+else
+  fail "oreb-vet did not end after ESCAPE"
+fi
+[ -e "$data/store.wal.corvane" ] && fail "a write-ahead file was left behind"
+[ -e "$data/store.next.corvane" ] && fail "a next file was left behind"
+assert_store "after exit" sequence=12 catalog/records/count=7 catalog/edges/count=4
+
+finish

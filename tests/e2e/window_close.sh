@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Closing the window with its close button (the top-right caption area the window draws itself)
+# is a normal end: status 0, nothing on the error output, the store as it was.
+. "$(dirname "$0")/lib.sh"
+require_display
+
+data="$WORK/data"
+start_window "$data"
+wait_for_sequence "$data/store.corvane" 5 60
+park_pointer
+expect_pixels "window drawn" 985 690 17,27,34 150 170 48,116,96
+click_at 980 20  # the close button area: the rightmost 46 pixels, rows 8 to 37
+if wait_for_exit 60; then
+  expect_eq "exit status after closing" "$APP_STATUS" 0
+  expect_eq "error output" "$(tr -d '\r' <"$WORK/window.err")" ""
+else
+  fail "oreb-vet did not end after its window was closed"
+fi
+expect_eq "store untouched by closing" "$(store_sequence "$data/store.corvane")" 5
+expect_eq "files in the data directory" "$(ls -A "$data")" "store.corvane"
+finish
