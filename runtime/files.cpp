@@ -22,6 +22,10 @@ bool isUsableText(std::string_view path) {
          isStrictUtf8(path);
 }
 
+// The operating system ends a path at its first zero byte, so such a text would name a
+// different file; the file functions treat it as naming none.
+bool holdsZeroByte(std::string_view path) { return path.find('\0') != std::string_view::npos; }
+
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 // The long-path, device and object namespaces, and UNC paths without a server and share.
@@ -140,6 +144,7 @@ std::filesystem::path toNativePath(std::string_view utf8Path) {
 
 Bytes readFileBytes(const std::string& path, std::int64_t maxBytes) {
   if (maxBytes < 0) throwRead("file.read.limit", "maximum byte count must not be negative");
+  if (holdsZeroByte(path)) throwRead("file.read", "unable to open file: " + path);
   return currentFileSystem().readFile(path, maxBytes);
 }
 
@@ -149,22 +154,22 @@ bool writeFileBytes(const std::string& path, const Bytes& bytes) {
 }
 
 bool syncFile(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty() || holdsZeroByte(path)) return false;
   return currentFileSystem().syncFile(path);
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {
-  if (from.empty() || to.empty() || from == to) return false;
+  if (from.empty() || to.empty() || from == to || holdsZeroByte(from) || holdsZeroByte(to)) return false;
   return currentFileSystem().replaceFile(from, to);
 }
 
 bool fileExists(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty() || holdsZeroByte(path)) return false;
   return currentFileSystem().fileExists(path);
 }
 
 void deleteFileQuietly(const std::string& path) {
-  if (path.empty()) return;
+  if (path.empty() || holdsZeroByte(path)) return;
   currentFileSystem().deleteFile(path);
 }
 

@@ -1,5 +1,6 @@
 // Whole files, directories, the process environment and console lines. Paths are UTF-8.
-// Only readFileBytes throws; every other function reports failure as false or empty.
+// Only readFileBytes throws; every other function reports failure as false or empty. A path
+// holding a zero byte names no file: it is never cut short and handed to the system.
 #pragma once
 
 #include <cstdint>

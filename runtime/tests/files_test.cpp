@@ -53,7 +53,7 @@ RuntimeError runtimeErrorOf(Call&& call) {
   try {
     call();
   } catch (const vusk_runtime_exception& e) {
-    EXPECT_EQ(std::string(e.what()), e.error().code + ": " + e.error().message);
+    EXPECT_STREQ(e.what(), (e.error().code + ": " + e.error().message).c_str());
     return e.error();
   }
   ADD_FAILURE() << "expected vusk_runtime_exception";
@@ -334,9 +334,40 @@ TEST(DeleteFileQuietlyTest, RemovesFilesAndEmptyDirectoriesIgnoringFailures) {
   writeRaw(full + "/inner", "x");
   deleteFileQuietly(full);
   EXPECT_EQ(readRaw(full + "/inner"), "x");
-  deleteFileQuietly(std::string("a\0b", 3));
-  deleteFileQuietly("a\xC0");
 }
+
+// A zero byte ends a path for the operating system, so a path holding one would silently name
+// a different file: every file function must treat it as naming no file at all.
+TEST(ZeroBytePathTest, NeverReachesTheFileItWouldBeCutTo) {
+  TempDirectory dir;
+  const std::string file = dir.text("store.corvane");
+  const std::string other = dir.text("other");
+  writeRaw(file, "precious");
+  writeRaw(other, "other");
+  const std::string cut = file + std::string("\0.wal", 5);
+
+  const RuntimeError error = runtimeErrorOf([&] { readFileBytes(cut, 100); });
+  EXPECT_EQ(error.code, "file.read");
+  EXPECT_EQ(error.message, "unable to open file: " + cut);
+  EXPECT_FALSE(fileExists(cut));
+  EXPECT_FALSE(syncFile(cut));
+  EXPECT_FALSE(replaceFile(other + std::string("\0x", 2), file));
+  EXPECT_FALSE(replaceFile(other, cut));
+  deleteFileQuietly(cut);
+  EXPECT_EQ(readRaw(file), "precious");
+  EXPECT_EQ(readRaw(other), "other");
+}
+
+#ifdef __linux__
+TEST(ReadFileBytesTest, ShortReadIsReported) {
+  // sysfs reports every attribute as 4096 bytes long but delivers only its few bytes of text.
+  const std::string path = "/sys/devices/system/cpu/online";
+  if (!fs::exists(path)) GTEST_SKIP() << "no sysfs";
+  const RuntimeError error = runtimeErrorOf([&] { readFileBytes(path, 1 << 20); });
+  EXPECT_EQ(error.code, "file.read");
+  EXPECT_EQ(error.message, "unable to read complete file: " + path);
+}
+#endif
 
 // ---------------------------------------------------------------------------------------------
 // ensureDirectory
