@@ -110,7 +110,7 @@ class DiskFileSystem final : public FileSystem {
     try {
       status = std::filesystem::status(toNativePath(path), error);
     } catch (...) {
-      return true;  // an unconvertible path: the read reports it
+      return false;  // not UTF-8: it cannot name a file
     }
     if (error) {
       return error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory;

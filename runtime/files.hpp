@@ -31,9 +31,10 @@ bool syncFile(const std::string& path);
 // the same path, or when the move fails.
 bool replaceFile(const std::string& from, const std::string& to);
 
-// True when a regular file exists at the path. A definite absence, a directory or another
-// file type gives false; a status that cannot be read gives true, so that the caller's read
-// reports the error instead of the file being taken for absent.
+// True when a regular file exists at the path. A definite absence, a directory, another file
+// type or a path that cannot be converted gives false; a status that cannot be read (an I/O or
+// permission error, a symbolic link loop) gives true, so that the caller's read reports the
+// error instead of the file being taken for absent and replaced.
 bool fileExists(const std::string& path);
 
 void deleteFileQuietly(const std::string& path);

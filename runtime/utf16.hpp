@@ -8,7 +8,8 @@
 
 namespace runtime {
 
-// Empty when the text is empty, not valid UTF-8, or longer than 131068 bytes.
+// Empty when the text is empty, not valid UTF-8, longer than 131068 bytes or longer than
+// 32768 UTF-16 units.
 std::wstring utf8ToUtf16(std::string_view text);
 // Empty when the text is empty, holds an unpaired surrogate, or its UTF-8 form would be
 // longer than 131068 bytes.

@@ -113,6 +113,10 @@ TEST(ToNativePathTest, KeepsUtf8Text) {
 TEST(ToNativePathTest, InvalidUtf8IsAFileSystemErrorOnWindows) {
   EXPECT_THROW(toNativePath("a\xC0" "b"), fs::filesystem_error);
   EXPECT_THROW(readFileBytes("a\xC0" "b", 10), fs::filesystem_error);
+  EXPECT_THROW(syncFile("a\xC0" "b"), fs::filesystem_error);
+  EXPECT_FALSE(fileExists("a\xC0" "b"));
+  EXPECT_FALSE(replaceFile("a\xC0" "b", "target"));
+  deleteFileQuietly("a\xC0" "b");
 }
 #endif
 
