@@ -79,7 +79,8 @@ class DiskFileSystem final : public FileSystem {
     try {
       std::ofstream out(toNativePath(path), std::ios::binary | std::ios::trunc);
       if (!out.is_open() || out.fail() || out.bad()) return false;
-      if (!bytes.empty()) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      if (!bytes.empty())
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
       out.flush();
       bool good = !out.fail() && !out.bad();
       out.close();

@@ -12,9 +12,7 @@ namespace runtime::platform {
 
 namespace {
 
-int systemNanosleep(const struct timespec* request, struct timespec* remain) {
-  return ::nanosleep(request, remain);
-}
+int systemNanosleep(const struct timespec* request, struct timespec* remain) { return ::nanosleep(request, remain); }
 
 NanosleepFunction gNanosleep = &systemNanosleep;
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/platform.hpp"
 #include "runtime/files.hpp"
+#include "runtime/platform.hpp"
 #include "runtime/utf16.hpp"
 
 namespace runtime::platform {

@@ -10,8 +10,8 @@
 namespace runtime {
 
 struct RuntimeError {
-  std::string code;      // dotted lower-case code: "file.read", "file.read.limit", "window.canvas"
-  std::string message;   // human-readable message
+  std::string code;     // dotted lower-case code: "file.read", "file.read.limit", "window.canvas"
+  std::string message;  // human-readable message
   std::int64_t number = 0;
   std::string provider;  // id of the capability provider that raised it, or empty
   std::string extra;

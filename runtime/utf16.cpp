@@ -24,7 +24,8 @@ std::wstring utf8ToUtf16(std::string_view text) {
 std::string utf16ToUtf8(std::wstring_view text) {
   if (text.empty() || text.size() > static_cast<std::size_t>(kMaxUtf8Bytes)) return {};
   const int size = static_cast<int>(text.size());
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), size, nullptr, 0, nullptr, nullptr);
+  const int bytes =
+      ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), size, nullptr, 0, nullptr, nullptr);
   if (bytes < 1 || bytes > kMaxUtf8Bytes) return {};
   std::string utf8(static_cast<std::size_t>(bytes), '\0');
   if (::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), size, utf8.data(), bytes, nullptr, nullptr) !=

@@ -111,12 +111,12 @@ TEST(ToNativePathTest, KeepsUtf8Text) {
 
 #ifdef _WIN32
 TEST(ToNativePathTest, InvalidUtf8IsAFileSystemErrorOnWindows) {
-  EXPECT_THROW(toNativePath("a\xC0" "b"), fs::filesystem_error);
-  EXPECT_THROW(readFileBytes("a\xC0" "b", 10), fs::filesystem_error);
-  EXPECT_THROW(syncFile("a\xC0" "b"), fs::filesystem_error);
-  EXPECT_FALSE(fileExists("a\xC0" "b"));
-  EXPECT_FALSE(replaceFile("a\xC0" "b", "target"));
-  deleteFileQuietly("a\xC0" "b");
+  EXPECT_THROW(toNativePath("a\xC0z"), fs::filesystem_error);
+  EXPECT_THROW(readFileBytes("a\xC0z", 10), fs::filesystem_error);
+  EXPECT_THROW(syncFile("a\xC0z"), fs::filesystem_error);
+  EXPECT_FALSE(fileExists("a\xC0z"));
+  EXPECT_FALSE(replaceFile("a\xC0z", "target"));
+  deleteFileQuietly("a\xC0z");
 }
 #endif
 
@@ -191,7 +191,7 @@ TEST(WriteFileBytesTest, RefusedPathsNeverReachTheFileSystem) {
   EXPECT_FALSE(writeFileBytes("", bytesOf("x")));
   EXPECT_FALSE(writeFileBytes(std::string(131069, 'a'), bytesOf("x")));
   EXPECT_FALSE(writeFileBytes(std::string("a\0b", 3), bytesOf("x")));
-  EXPECT_FALSE(writeFileBytes("a\xC0" "b", bytesOf("x")));
+  EXPECT_FALSE(writeFileBytes("a\xC0z", bytesOf("x")));
   EXPECT_FALSE(writeFileBytes("a\xED\xA0\x80", bytesOf("x")));  // an encoded surrogate
   EXPECT_TRUE(recording.paths.empty());
   EXPECT_TRUE(writeFileBytes(std::string(131068, 'a'), bytesOf("x")));
@@ -201,7 +201,7 @@ TEST(WriteFileBytesTest, RefusedPathsNeverReachTheFileSystem) {
 TEST(WriteFileBytesTest, RefusedPathsCreateNothing) {
   TempDirectory dir;
   EXPECT_FALSE(writeFileBytes(dir.text() + std::string("/a\0b", 4), bytesOf("x")));
-  EXPECT_FALSE(writeFileBytes(dir.text() + "/a\xC0" "b", bytesOf("x")));
+  EXPECT_FALSE(writeFileBytes(dir.text() + "/a\xC0z", bytesOf("x")));
   EXPECT_TRUE(dir.isEmpty());
 }
 
@@ -420,8 +420,8 @@ TEST_F(EnsureDirectoryTest, ExistingFileIsLeftAlone) {
 
 TEST_F(EnsureDirectoryTest, NamespacePrefixesAreRefused) {
   const std::vector<std::string> refused = {
-      "\\\\?\\x",  "\\\\?\\",  "\\/?/x",   "\\\\.\\x", "\\\\./x", "\\/.\\x", "\\??\\x", "\\?\?/x",
-      "\\\\??\\x", "\\/?\?/x", "\\\\??\\", "//./" + dir.text("x"),
+      "\\\\?\\x", "\\\\?\\", "\\/?/x",    "\\\\.\\x", "\\\\./x",  "\\/.\\x",
+      "\\??\\x",  "\\?\?/x", "\\\\??\\x", "\\/?\?/x", "\\\\??\\", "//./" + dir.text("x"),
   };
   for (const std::string& path : refused) {
     ensureDirectory(path);
@@ -434,16 +434,16 @@ TEST_F(EnsureDirectoryTest, NamespacePrefixesAreRefused) {
 }
 
 TEST_F(EnsureDirectoryTest, UncPathsNeedServerAndShare) {
-  for (const char* path : {"\\\\server", "\\\\server\\", "\\/server/", "\\\\\\share", "\\\\\\",
-                                 "\\\\server\\\\share", "\\/server//share"}) {
+  for (const char* path : {"\\\\server", "\\\\server\\", "\\/server/", "\\\\\\share", "\\\\\\", "\\\\server\\\\share",
+                           "\\/server//share"}) {
     ensureDirectory(path);
     EXPECT_TRUE(dir.isEmpty()) << path;
   }
 }
 
 TEST_F(EnsureDirectoryTest, InvalidTextIsRefused) {
-  for (const std::string& path : {std::string("a\0b", 3), std::string("a\xC0" "b"), std::string("a\xED\xA0\x80"),
-                                 std::string("\xFF")}) {
+  for (const std::string& path :
+       {std::string("a\0b", 3), std::string("a\xC0z"), std::string("a\xED\xA0\x80"), std::string("\xFF")}) {
     ensureDirectory(path);
     EXPECT_TRUE(dir.isEmpty());
   }
@@ -528,7 +528,7 @@ TEST(EnvironmentVariableTest, LongValuesAreReadWhole) {
 
 #ifdef _WIN32
 TEST(EnvironmentVariableTest, UnpairedSurrogateGivesEmptyOnWindows) {
-  ASSERT_TRUE(::SetEnvironmentVariableW(L"OREB_RT_BAD", L"a\xD800" L"b"));
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"OREB_RT_BAD", L"a\xD800z"));
   EXPECT_EQ(environmentVariable("OREB_RT_BAD"), "");
   ::SetEnvironmentVariableW(L"OREB_RT_BAD", nullptr);
 }
@@ -540,7 +540,7 @@ TEST(EnvironmentVariableTest, TooLongOrInvalidTextGivesEmptyOnPosix) {
   for (int i = 0; i < 16384; ++i) wide += "\xF0\x9F\x98\x80";
   setVariable("OREB_RT_BAD", wide);
   EXPECT_EQ(environmentVariable("OREB_RT_BAD").size(), 0u);
-  setVariable("OREB_RT_BAD", "a\xC0" "b");
+  setVariable("OREB_RT_BAD", "a\xC0z");
   EXPECT_EQ(environmentVariable("OREB_RT_BAD"), "");
   setVariable("OREB_RT_BAD", "a\xED\xA0\x80");
   EXPECT_EQ(environmentVariable("OREB_RT_BAD"), "");

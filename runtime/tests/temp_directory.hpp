@@ -21,8 +21,8 @@ class TempDirectory {
   TempDirectory() {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::string name = "oreb-runtime-test-" + std::to_string(stamp) + "-" + std::to_string(std::random_device{}()) +
-                             "-" + std::to_string(counter++);
+    const std::string name = "oreb-runtime-test-" + std::to_string(stamp) + "-" +
+                             std::to_string(std::random_device{}()) + "-" + std::to_string(counter++);
     path_ = std::filesystem::temp_directory_path() / name;
     std::filesystem::create_directories(path_);
   }
