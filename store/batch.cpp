@@ -7,7 +7,6 @@ namespace store {
 
 namespace {
 
-using runtime::formatText;
 using runtime::intToText;
 
 bool putEdge(Database& database, const Edge& edge) {
@@ -29,20 +28,20 @@ bool putEdge(Database& database, const Edge& edge) {
                 storePut(state, edgeKey(id, "from"), edge.from) && storePut(state, edgeKey(id, "to"), edge.to) &&
                 storePut(state, edgeKey(id, "kind"), edge.kind) &&
                 storePut(state, edgeKey(id, "created"), intToText(edge.created));
-  stored = storePut(state, formatText("edge/{0}/properties/count", {id}),
+  stored = storePut(state, "edge/" + id + "/properties/count",
                     intToText(static_cast<std::int32_t>(edge.properties.size()))) &&
            stored;
   for (std::size_t n = 0; stored && n < edge.properties.size(); ++n) {
     const Text index = std::to_string(n);
-    stored = storePut(state, formatText("edge/{0}/properties/{1}/key", {id, index}), edge.properties[n].key) &&
-             storePut(state, formatText("edge/{0}/properties/{1}/value", {id, index}), edge.properties[n].value);
+    stored = storePut(state, "edge/" + id + "/properties/" + index + "/key", edge.properties[n].key) &&
+             storePut(state, "edge/" + id + "/properties/" + index + "/value", edge.properties[n].value);
   }
   if (replaced || !stored) return stored;
 
   const std::int32_t slot = nextCatalogSlot(state, "catalog/edges/count", database.edges.size());
   if (slot < 0) return false;
   return storePut(state, "catalog/edges/count", intToText(slot + 1)) &&
-         storePut(state, formatText("catalog/edges/{0}", {intToText(slot)}), edge.id);
+         storePut(state, "catalog/edges/" + intToText(slot), edge.id);
 }
 
 }  // namespace

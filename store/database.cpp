@@ -13,7 +13,6 @@ namespace store {
 
 namespace {
 
-using runtime::formatText;
 using runtime::intToText;
 
 // Creates the last path component when it is missing; true when a directory is there.
@@ -59,13 +58,13 @@ StoreState recoverStore(const Text& directory) {
   return ahead;
 }
 
-// Walks catalog slots 0..min(count, 65536)-1 and hands each named id to `load`.
+// Walks "<catalog>/count" slots (at most 65536) and hands each id found to `load`.
 template <typename Load>
-void walkCatalog(const StoreState& state, const Text& countKey, const char* slotTemplate, Load load) {
-  const StoreLookup count = storeGet(state, countKey);
+void walkCatalog(const StoreState& state, const Text& catalog, Load load) {
+  const StoreLookup count = storeGet(state, catalog + "/count");
   const std::int32_t n = count.found ? runtime::parseInt(count.value) : 0;
   for (std::int32_t i = 0; i < n && i < kMaxCatalogSlots; ++i) {
-    const StoreLookup slot = storeGet(state, formatText(slotTemplate, {intToText(i)}));
+    const StoreLookup slot = storeGet(state, catalog + "/" + intToText(i));
     if (slot.found) load(slot.value);
   }
 }
@@ -79,11 +78,11 @@ Database openDatabase(const Text& directory) {
   } else {
     database.store = makeFailedStoreState(directory, "database directory is unavailable");
   }
-  walkCatalog(database.store, "catalog/records/count", "catalog/records/{0}", [&database](const Text& id) {
+  walkCatalog(database.store, "catalog/records", [&database](const Text& id) {
     Record record = readRecord(database, id);
     if (validateRecord(record)) database.records.push_back(std::move(record));
   });
-  walkCatalog(database.store, "catalog/edges/count", "catalog/edges/{0}", [&database](const Text& id) {
+  walkCatalog(database.store, "catalog/edges", [&database](const Text& id) {
     Edge edge = readEdge(database, id);
     if (validateEdge(edge)) database.edges.push_back(std::move(edge));
   });

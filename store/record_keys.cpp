@@ -6,12 +6,13 @@
 
 namespace store {
 
-using runtime::formatText;
 using runtime::intToText;
 
-Text recordKey(const Text& id, const Text& field) { return formatText("record/{0}/{1}", {id, field}); }
+// Keys are built by concatenation: the same bytes as filling their templates, without the
+// template scan, which matters when open rebuilds tens of thousands of keys.
+Text recordKey(const Text& id, const Text& field) { return "record/" + id + "/" + field; }
 
-Text edgeKey(const Text& id, const Text& field) { return formatText("edge/{0}/{1}", {id, field}); }
+Text edgeKey(const Text& id, const Text& field) { return "edge/" + id + "/" + field; }
 
 std::int32_t scaleVectorValue(float value) {
   const float product = value * 1000000.0f;
@@ -33,11 +34,11 @@ std::int32_t nextCatalogSlot(const StoreState& state, const Text& countKey, std:
 }
 
 bool putTextList(StoreState& state, const Text& prefix, const std::vector<Text>& items) {
-  if (!storePut(state, formatText("{0}/count", {prefix}), intToText(static_cast<std::int32_t>(items.size())))) {
+  if (!storePut(state, prefix + "/count", intToText(static_cast<std::int32_t>(items.size())))) {
     return false;
   }
   for (std::size_t n = 0; n < items.size(); ++n) {
-    if (!storePut(state, formatText("{0}/{1}", {prefix, std::to_string(n)}), items[n])) return false;
+    if (!storePut(state, prefix + "/" + std::to_string(n), items[n])) return false;
   }
   return true;
 }
@@ -59,7 +60,7 @@ bool putRecord(Database& database, const Record& record) {
   }
   StoreState& state = database.store;
   const Text& id = record.id;
-  const Text prefix = formatText("record/{0}", {id});
+  const Text prefix = "record/" + id;
 
   bool stored = storePut(state, recordKey(id, "id"), record.id) &&
                 storePut(state, recordKey(id, "tenant"), record.tenant) &&
@@ -73,25 +74,25 @@ bool putRecord(Database& database, const Record& record) {
                 storePut(state, recordKey(id, "classification"), record.classification) &&
                 storePut(state, recordKey(id, "lifecycle"), record.lifecycle) &&
                 storePut(state, recordKey(id, "purpose"), record.purpose) &&
-                putTextList(state, formatText("{0}/permissions", {prefix}), record.permissions) &&
-                putTextList(state, formatText("{0}/compartments", {prefix}), record.compartments) &&
-                putTextList(state, formatText("{0}/provenance", {prefix}), record.provenance) &&
-                putTextList(state, formatText("{0}/content-refs", {prefix}), record.contentRefs);
+                putTextList(state, prefix + "/permissions", record.permissions) &&
+                putTextList(state, prefix + "/compartments", record.compartments) &&
+                putTextList(state, prefix + "/provenance", record.provenance) &&
+                putTextList(state, prefix + "/content-refs", record.contentRefs);
 
   // The two count keys are written even after a refusal; their items only while all is well.
-  stored = storePut(state, formatText("{0}/properties/count", {prefix}),
+  stored = storePut(state, prefix + "/properties/count",
                     intToText(static_cast<std::int32_t>(record.properties.size()))) &&
            stored;
   for (std::size_t n = 0; stored && n < record.properties.size(); ++n) {
     const Text index = std::to_string(n);
-    stored = storePut(state, formatText("{0}/properties/{1}/key", {prefix, index}), record.properties[n].key) &&
-             storePut(state, formatText("{0}/properties/{1}/value", {prefix, index}), record.properties[n].value);
+    stored = storePut(state, prefix + "/properties/" + index + "/key", record.properties[n].key) &&
+             storePut(state, prefix + "/properties/" + index + "/value", record.properties[n].value);
   }
-  stored = storePut(state, formatText("{0}/vector/count", {prefix}),
+  stored = storePut(state, prefix + "/vector/count",
                     intToText(static_cast<std::int32_t>(record.vector.size()))) &&
            stored;
   for (std::size_t n = 0; stored && n < record.vector.size(); ++n) {
-    stored = storePut(state, formatText("{0}/vector/{1}", {prefix, std::to_string(n)}),
+    stored = storePut(state, prefix + "/vector/" + std::to_string(n),
                       intToText(scaleVectorValue(record.vector[n])));
   }
   if (existing >= 0 || !stored) return stored;
@@ -99,7 +100,7 @@ bool putRecord(Database& database, const Record& record) {
   const std::int32_t slot = nextCatalogSlot(state, "catalog/records/count", database.records.size());
   if (slot < 0) return false;
   return storePut(state, "catalog/records/count", intToText(slot + 1)) &&
-         storePut(state, formatText("catalog/records/{0}", {intToText(slot)}), record.id);
+         storePut(state, "catalog/records/" + intToText(slot), record.id);
 }
 
 }  // namespace store

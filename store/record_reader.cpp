@@ -2,6 +2,7 @@
 #include "store/record_reader.hpp"
 
 #include <string>
+#include <string_view>
 
 #include "store/record_keys.hpp"
 
@@ -9,87 +10,115 @@ namespace store {
 
 namespace {
 
-using runtime::formatText;
 using runtime::parseInt;
 
 constexpr std::int32_t kMaxListSlots = 4096;
 constexpr std::int32_t kMaxPropertySlots = 256;
 
-Text valueOrEmpty(const StoreState& state, const Text& key) { return storeGet(state, key).value; }
+// Looks keys up through one reused buffer: open reads tens of thousands of keys, and building
+// each in a fresh text costs more than the lookup. Keys are the same bytes as their templates.
+class KeyReader {
+ public:
+  explicit KeyReader(const StoreState& state) : state_(state) { key_.reserve(128); }
 
-std::vector<Property> readProperties(const StoreState& state, const Text& countKey, const Text& keyTemplate,
-                                     const Text& valueTemplate, const Text& owner) {
+  // The live value under the concatenated key, or null.
+  const Text* find(std::string_view a, std::string_view b = {}, std::string_view c = {}, std::string_view d = {}) {
+    key_.assign(a).append(b).append(c).append(d);
+    const std::int32_t i = state_.index.find(state_.entries, key_);
+    if (i < 0) return nullptr;
+    const StoreEntry& entry = state_.entries[static_cast<std::size_t>(i)];
+    return entry.deleted ? nullptr : &entry.value;
+  }
+  Text text(std::string_view a, std::string_view b = {}, std::string_view c = {}, std::string_view d = {}) {
+    const Text* value = find(a, b, c, d);
+    return value != nullptr ? *value : Text();
+  }
+  std::int32_t number(std::string_view a, std::string_view b = {}, std::string_view c = {}, std::string_view d = {}) {
+    const Text* value = find(a, b, c, d);
+    return parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
+  }
+
+ private:
+  const StoreState& state_;
+  Text key_;
+};
+
+// Properties under "<owner>/properties/...": a missing key or value reads as "", a slot is
+// always appended.
+std::vector<Property> readProperties(KeyReader& reader, const Text& owner) {
   std::vector<Property> properties;
-  const std::int32_t n = parseInt(valueOrEmpty(state, countKey));
+  const std::int32_t n = reader.number(owner, "/properties/count");
   for (std::int32_t i = 0; i < n && i < kMaxPropertySlots; ++i) {
-    const Text index = std::to_string(i);
-    properties.push_back({valueOrEmpty(state, formatText(keyTemplate, {owner, index})),
-                          valueOrEmpty(state, formatText(valueTemplate, {owner, index}))});
+    const Text slot = std::to_string(i);
+    Text key = reader.text(owner, "/properties/", slot, "/key");
+    properties.push_back({std::move(key), reader.text(owner, "/properties/", slot, "/value")});
   }
   return properties;
+}
+
+std::vector<Text> readList(KeyReader& reader, const Text& prefix) {
+  std::vector<Text> items;
+  const Text* count = reader.find(prefix, "/count");
+  if (count == nullptr) return items;
+  const std::int32_t n = parseInt(*count);
+  for (std::int32_t i = 0; i < n && i < kMaxListSlots; ++i) {
+    if (const Text* item = reader.find(prefix, "/", std::to_string(i)); item != nullptr) items.push_back(*item);
+  }
+  return items;
 }
 
 }  // namespace
 
 std::vector<Text> readTextList(const StoreState& state, const Text& prefix) {
-  std::vector<Text> items;
-  const StoreLookup count = storeGet(state, formatText("{0}/count", {prefix}));
-  if (!count.found) return items;
-  const std::int32_t n = parseInt(count.value);
-  for (std::int32_t i = 0; i < n && i < kMaxListSlots; ++i) {
-    StoreLookup item = storeGet(state, formatText("{0}/{1}", {prefix, std::to_string(i)}));
-    if (item.found) items.push_back(std::move(item.value));
-  }
-  return items;
+  KeyReader reader(state);
+  return readList(reader, prefix);
 }
 
 Record readRecord(const Database& database, const Text& id) {
-  const StoreState& state = database.store;
-  StoreLookup stored = storeGet(state, recordKey(id, "id"));
-  if (!stored.found) return {};
+  KeyReader reader(database.store);
+  const Text prefix = "record/" + id;
+  const Text* storedId = reader.find(prefix, "/id");
+  if (storedId == nullptr) return {};
   Record record;
-  record.id = std::move(stored.value);
-  record.tenant = valueOrEmpty(state, recordKey(id, "tenant"));
-  record.space = valueOrEmpty(state, recordKey(id, "space"));
-  record.container = valueOrEmpty(state, recordKey(id, "container"));
-  record.kind = valueOrEmpty(state, recordKey(id, "kind"));
-  record.content = valueOrEmpty(state, recordKey(id, "content"));
-  record.classification = valueOrEmpty(state, recordKey(id, "classification"));
-  record.lifecycle = valueOrEmpty(state, recordKey(id, "lifecycle"));
-  record.purpose = valueOrEmpty(state, recordKey(id, "purpose"));
-  record.created = parseInt(valueOrEmpty(state, recordKey(id, "created")));
-  record.updated = parseInt(valueOrEmpty(state, recordKey(id, "updated")));
-  record.expires = parseInt(valueOrEmpty(state, recordKey(id, "expires")));
+  record.id = *storedId;
+  record.tenant = reader.text(prefix, "/tenant");
+  record.space = reader.text(prefix, "/space");
+  record.container = reader.text(prefix, "/container");
+  record.kind = reader.text(prefix, "/kind");
+  record.content = reader.text(prefix, "/content");
+  record.classification = reader.text(prefix, "/classification");
+  record.lifecycle = reader.text(prefix, "/lifecycle");
+  record.purpose = reader.text(prefix, "/purpose");
+  record.created = reader.number(prefix, "/created");
+  record.updated = reader.number(prefix, "/updated");
+  record.expires = reader.number(prefix, "/expires");
+  record.permissions = readList(reader, prefix + "/permissions");
+  record.compartments = readList(reader, prefix + "/compartments");
+  record.provenance = readList(reader, prefix + "/provenance");
+  record.contentRefs = readList(reader, prefix + "/content-refs");
+  record.properties = readProperties(reader, prefix);
 
-  const Text prefix = formatText("record/{0}", {id});
-  record.permissions = readTextList(state, formatText("{0}/permissions", {prefix}));
-  record.compartments = readTextList(state, formatText("{0}/compartments", {prefix}));
-  record.provenance = readTextList(state, formatText("{0}/provenance", {prefix}));
-  record.contentRefs = readTextList(state, formatText("{0}/content-refs", {prefix}));
-  record.properties = readProperties(state, formatText("{0}/properties/count", {prefix}), "{0}/properties/{1}/key",
-                                     "{0}/properties/{1}/value", prefix);
-
-  const std::int32_t n = parseInt(valueOrEmpty(state, formatText("{0}/vector/count", {prefix})));
+  const std::int32_t n = reader.number(prefix, "/vector/count");
   for (std::int32_t i = 0; i < n && i < kMaxListSlots; ++i) {
-    const std::int32_t scaled = parseInt(valueOrEmpty(state, formatText("{0}/vector/{1}", {prefix, std::to_string(i)})));
+    const std::int32_t scaled = reader.number(prefix, "/vector/", std::to_string(i));
     record.vector.push_back(static_cast<float>(scaled) / 1000000.0f);
   }
   return record;
 }
 
 Edge readEdge(const Database& database, const Text& id) {
-  const StoreState& state = database.store;
-  StoreLookup stored = storeGet(state, edgeKey(id, "id"));
-  if (!stored.found) return {};
+  KeyReader reader(database.store);
+  const Text prefix = "edge/" + id;
+  const Text* storedId = reader.find(prefix, "/id");
+  if (storedId == nullptr) return {};
   Edge edge;
-  edge.id = std::move(stored.value);
-  edge.tenant = valueOrEmpty(state, edgeKey(id, "tenant"));
-  edge.from = valueOrEmpty(state, edgeKey(id, "from"));
-  edge.to = valueOrEmpty(state, edgeKey(id, "to"));
-  edge.kind = valueOrEmpty(state, edgeKey(id, "kind"));
-  edge.created = parseInt(valueOrEmpty(state, edgeKey(id, "created")));
-  edge.properties = readProperties(state, formatText("edge/{0}/properties/count", {id}), "edge/{0}/properties/{1}/key",
-                                   "edge/{0}/properties/{1}/value", id);
+  edge.id = *storedId;
+  edge.tenant = reader.text(prefix, "/tenant");
+  edge.from = reader.text(prefix, "/from");
+  edge.to = reader.text(prefix, "/to");
+  edge.kind = reader.text(prefix, "/kind");
+  edge.created = reader.number(prefix, "/created");
+  edge.properties = readProperties(reader, prefix);
   return edge;
 }
 

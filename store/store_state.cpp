@@ -1,37 +1,92 @@
 // The key/value map's entry operations and its commit through write-ahead and next files.
 #include "store/store_state.hpp"
 
+#include <algorithm>
+#include <functional>
 #include <limits>
+#include <string_view>
+#include <utility>
 
 #include "runtime/files.hpp"
 #include "store/snapshot_codec.hpp"
 
 namespace store {
 
-void StoreKeyIndex::catchUp(const std::vector<StoreEntry>& entries) const {
-  if (indexed_ > entries.size()) {
-    positions_.clear();
-    indexed_ = 0;
-  }
-  if (indexed_ == 0) positions_.reserve(entries.size());
-  for (; indexed_ < entries.size(); ++indexed_) {
-    // emplace keeps an existing position, so a repeated key keeps its first index.
-    positions_.emplace(entries[indexed_].key, static_cast<std::int32_t>(indexed_));
+namespace {
+
+std::uint32_t hashKey(std::string_view key) {
+  const std::size_t h = std::hash<std::string_view>{}(key);
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+}  // namespace
+
+void StoreKeyIndex::reset() const {
+  slots_.clear();
+  indexed_ = 0;
+  storage_ = nullptr;
+}
+
+void StoreKeyIndex::insert(const std::vector<StoreEntry>& entries, std::size_t index) const {
+  const std::string_view key = entries[index].key;
+  const std::uint32_t hash = hashKey(key);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.index < 0) {
+      slot = {hash, static_cast<std::int32_t>(index)};
+      return;
+    }
+    // A repeated key keeps its first index.
+    if (slot.hash == hash && entries[static_cast<std::size_t>(slot.index)].key == key) return;
   }
 }
 
-std::int32_t StoreKeyIndex::find(const std::vector<StoreEntry>& entries, const Text& key) const {
-  catchUp(entries);
-  auto it = positions_.find(key);
-  if (it == positions_.end()) return -1;
-  const auto position = static_cast<std::size_t>(it->second);
-  if (position < entries.size() && entries[position].key == key) return it->second;
-  // The list was changed behind the index: rebuild and answer from the list itself.
-  positions_.clear();
-  indexed_ = 0;
-  catchUp(entries);
-  it = positions_.find(key);
-  return it == positions_.end() ? -1 : it->second;
+// Brings the table up to date with the list; `expected` is the number of entries the table
+// should have room for (at most half full).
+void StoreKeyIndex::catchUp(const std::vector<StoreEntry>& entries, std::size_t expected) const {
+  if (indexed_ > entries.size() || (indexed_ > 0 && storage_ != entries.data())) reset();
+  storage_ = entries.data();
+  if (expected * 2 > slots_.size()) {
+    // Room for the list's reserved capacity too, so that a decoder that reserved its entries
+    // builds the table once.
+    const std::size_t wanted = std::max(expected, entries.capacity());
+    std::size_t capacity = 64;
+    while (capacity < wanted * 2) capacity *= 2;
+    slots_.assign(capacity, Slot{});
+    indexed_ = 0;
+  }
+  for (; indexed_ < entries.size(); ++indexed_) insert(entries, indexed_);
+}
+
+std::int32_t StoreKeyIndex::find(const std::vector<StoreEntry>& entries, std::string_view key) const {
+  catchUp(entries, entries.size());
+  if (slots_.empty()) return -1;
+  const std::uint32_t hash = hashKey(key);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.index < 0) return -1;
+    if (slot.hash == hash && entries[static_cast<std::size_t>(slot.index)].key == key) return slot.index;
+  }
+}
+
+std::int32_t StoreKeyIndex::findOrAppend(std::vector<StoreEntry>& entries, StoreEntry&& entry) const {
+  catchUp(entries, entries.size() + 1);
+  const std::uint32_t hash = hashKey(entry.key);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.index < 0) {
+      slot = {hash, static_cast<std::int32_t>(entries.size())};
+      entries.push_back(std::move(entry));
+      // Moving to larger storage moves no key bytes that the table depends on.
+      storage_ = entries.data();
+      indexed_ = entries.size();
+      return -1;
+    }
+    if (slot.hash == hash && entries[static_cast<std::size_t>(slot.index)].key == entry.key) return slot.index;
+  }
 }
 
 StoreState makeStoreState(const Text& directory) {
@@ -85,13 +140,12 @@ StoreLookup storeGet(const StoreState& state, const Text& key) {
   return {true, state.entries[static_cast<std::size_t>(i)].value};
 }
 
-bool storePut(StoreState& state, const Text& key, const Text& value) {
-  StoreEntry entry{key, value, false};
+bool storePut(StoreState& state, Text key, Text value) {
+  StoreEntry entry{std::move(key), std::move(value), false};
   if (!validateStoreEntry(entry)) return false;
-  const std::int32_t i = findEntryIndex(state, key);
-  if (i < 0) {
-    state.entries.push_back(std::move(entry));
-  } else {
+  const std::int32_t i = state.index.findOrAppend(state.entries, std::move(entry));
+  if (i >= 0) {
+    // Not appended, so `entry` was not moved from.
     StoreEntry& existing = state.entries[static_cast<std::size_t>(i)];
     existing.value = std::move(entry.value);
     existing.deleted = false;

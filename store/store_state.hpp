@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "runtime/text.hpp"
@@ -28,18 +28,39 @@ struct StoreEntry {
   bool deleted = false;
 };
 
-// Key -> first index in the entry list. It catches up lazily with entries appended to the list
-// and checks every hit against the list, so it never returns a wrong index; keys already in the
-// list are only ever changed through storePut.
+// Key -> first index in the entry list: an open-addressing table of entry indexes, so that
+// lookups stay O(1) without copying keys. It catches up lazily with entries appended to the
+// list and rebuilds itself when the list shrinks or moves to other storage; keys already in the
+// list change only through storePut (which never changes a key), or `reset` must be called.
+// Copies start empty and rebuild on first use.
 class StoreKeyIndex {
  public:
-  std::int32_t find(const std::vector<StoreEntry>& entries, const Text& key) const;
+  StoreKeyIndex() = default;
+  StoreKeyIndex(const StoreKeyIndex&) {}
+  StoreKeyIndex& operator=(const StoreKeyIndex&) {
+    reset();
+    return *this;
+  }
+  StoreKeyIndex(StoreKeyIndex&&) noexcept = default;
+  StoreKeyIndex& operator=(StoreKeyIndex&&) noexcept = default;
+
+  std::int32_t find(const std::vector<StoreEntry>& entries, std::string_view key) const;
+  // The index of the entry with the new entry's key, or -1 after appending the entry to the
+  // list: one probe of the table instead of a lookup followed by an insertion.
+  std::int32_t findOrAppend(std::vector<StoreEntry>& entries, StoreEntry&& entry) const;
+  void reset() const;
 
  private:
-  void catchUp(const std::vector<StoreEntry>& entries) const;
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::int32_t index = -1;  // -1: empty
+  };
+  void catchUp(const std::vector<StoreEntry>& entries, std::size_t expected) const;
+  void insert(const std::vector<StoreEntry>& entries, std::size_t index) const;
 
-  mutable std::unordered_map<Text, std::int32_t> positions_;
+  mutable std::vector<Slot> slots_;
   mutable std::size_t indexed_ = 0;
+  mutable const StoreEntry* storage_ = nullptr;
 };
 
 // The key/value map bound to one directory, with its commit sequence and status.
@@ -86,7 +107,7 @@ std::int32_t findEntryIndex(const StoreState& state, const Text& key);
 // The live entry's value; a missing or marked entry is not found.
 StoreLookup storeGet(const StoreState& state, const Text& key);
 // Adds or overwrites an entry in place and marks the state dirty; false for an invalid entry.
-bool storePut(StoreState& state, const Text& key, const Text& value);
+bool storePut(StoreState& state, Text key, Text value);
 
 // Makes a dirty state durable under sequence + 1; on failure the state is left as it was.
 bool commitStore(StoreState& state);

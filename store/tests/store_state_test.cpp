@@ -103,16 +103,22 @@ TEST(FindEntryIndex, FollowsTheListEvenWhenItIsChangedDirectly) {
   state.entries.push_back({"x", "second", false});
   EXPECT_EQ(findEntryIndex(state, "x"), 1);
   EXPECT_EQ(storeGet(state, "x").value, "first");
-  // Replaced wholesale by a shorter list, and reordered.
+  // Shrunk: the index starts over.
   state.entries = {{"x", "only", false}};
   EXPECT_EQ(findEntryIndex(state, "a"), -1);
   EXPECT_EQ(findEntryIndex(state, "x"), 0);
+  // Keys rewritten in place are announced with reset().
   state.entries = {{"y", "1", false}, {"x", "2", false}};
+  state.index.reset();
+  EXPECT_EQ(findEntryIndex(state, "y"), 0);
   EXPECT_EQ(findEntryIndex(state, "x"), 1);
+  // Many appends, with the list moving to larger storage on the way.
+  for (int i = 0; i < 5000; ++i) ASSERT_TRUE(storePut(state, "k" + std::to_string(i), "v"));
+  for (int i = 0; i < 5000; i += 499) EXPECT_EQ(findEntryIndex(state, "k" + std::to_string(i)), i + 2);
   // A copy answers on its own.
   StoreState copy = state;
   ASSERT_TRUE(storePut(copy, "z", "3"));
-  EXPECT_EQ(findEntryIndex(copy, "z"), 2);
+  EXPECT_EQ(findEntryIndex(copy, "z"), 5002);
   EXPECT_EQ(findEntryIndex(state, "z"), -1);
 }
 
