@@ -11,7 +11,7 @@
 #include "app/self_test.hpp"
 #include "runtime/files.hpp"
 
-#ifdef OREB_WINDOW
+#ifdef _WIN32
 #include "app/frame_loop.hpp"
 #include "canvas/canvas.hpp"
 #endif
@@ -26,7 +26,7 @@ int main() {
     if (runtime::environmentVariable("MIVO_EXAMPLE_TEST") == "1") {
       std::exit(app::runSelfTest(*view, std::cout, std::cerr));
     }
-#ifdef OREB_WINDOW
+#ifdef _WIN32
     app::DirectoryScreenState state;
     canvas::openWindow(runtime::Text(app::kWindowTitle), app::kWindowWidth, app::kWindowHeight);
     app::runDirectoryScreen(*view, state);

@@ -1,0 +1,62 @@
+// The frame loop on a real window: how it ends when the user closes the window.
+#include <windows.h>
+
+#include "app/frame_loop.hpp"
+
+#include <gtest/gtest.h>
+
+#include "app/directory_screen_state.hpp"
+#include "app/directory_view.hpp"
+#include "app/screen_layout.hpp"
+#include "canvas/canvas.hpp"
+#include "temp_directory.hpp"
+
+namespace app {
+namespace {
+
+class FrameLoop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view_ = std::make_unique<DirectoryView>(dir_.path());
+    view_->seedDemoData();
+    canvas::openWindow(runtime::Text(kWindowTitle), kWindowWidth, kWindowHeight);
+    main_ = canvas::findWindow(canvas::windowRegistry().mainId);
+    ASSERT_NE(main_, nullptr);
+    ASSERT_TRUE(main_->open);
+    hwnd_ = reinterpret_cast<HWND>(main_->window);
+  }
+  void TearDown() override { closeAllWindows(); }
+
+  testing::TempDirectory dir_;
+  std::unique_ptr<DirectoryView> view_;
+  canvas::WindowState* main_ = nullptr;
+  HWND hwnd_ = nullptr;
+};
+
+TEST_F(FrameLoop, ACloseSeenAtTheStartOfAFrameEndsTheLoop) {
+  ASSERT_TRUE(PostMessageW(hwnd_, WM_CLOSE, 0, 0));
+  DirectoryScreenState state;
+  EXPECT_NO_THROW(runDirectoryScreen(*view_, state));
+  EXPECT_FALSE(main_->open);
+}
+
+TEST_F(FrameLoop, ACloseInTheMiddleOfAFrameEndsTheLoopNormally) {
+  // The pump at the start of a frame takes at most 32 messages: behind 40 others, the close is
+  // handled by one of the frame's later pumps, after which its drawing finds no open window.
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(PostMessageW(hwnd_, WM_USER + 1, 0, 0));
+  ASSERT_TRUE(PostMessageW(hwnd_, WM_CLOSE, 0, 0));
+  DirectoryScreenState state;
+  EXPECT_NO_THROW(runDirectoryScreen(*view_, state));
+  EXPECT_FALSE(main_->open);
+}
+
+TEST_F(FrameLoop, ShutdownClosesEveryWindowAndClearsTheIds) {
+  closeAllWindows();
+  EXPECT_EQ(canvas::windowRegistry().mainId, 0);
+  EXPECT_EQ(canvas::windowRegistry().currentId, 0);
+  EXPECT_EQ(main_->window, nullptr);
+  EXPECT_FALSE(main_->open);
+}
+
+}  // namespace
+}  // namespace app
