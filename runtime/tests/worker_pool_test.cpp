@@ -149,11 +149,13 @@ TEST(WorkerPoolTest, EmptyTaskIsRefused) {
 }
 
 TEST(InterfaceBaseTest, DerivedInterfacesAreDestroyedThroughTheBase) {
-  static int destroyed = 0;
   struct Derived : InterfaceBase {
-    ~Derived() override { ++destroyed; }
+    explicit Derived(int& destroyed) : destroyed_(destroyed) {}
+    ~Derived() override { ++destroyed_; }
+    int& destroyed_;
   };
-  std::unique_ptr<InterfaceBase> object = std::make_unique<Derived>();
+  int destroyed = 0;
+  std::unique_ptr<InterfaceBase> object = std::make_unique<Derived>(destroyed);
   object.reset();
   EXPECT_EQ(destroyed, 1);
 }
