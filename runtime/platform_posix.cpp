@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -20,20 +21,6 @@ bool fsyncPath(const std::string& path, int flags) {
   return synced && closed;
 }
 
-}  // namespace
-
-bool flushFile(const std::string& path) { return fsyncPath(path, O_WRONLY); }
-
-bool moveReplacing(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) return false;
-  // rename is atomic but not durable until the directory entry itself reaches the disk.
-  std::string directory = std::filesystem::path(to).parent_path().string();
-  if (directory.empty()) directory = ".";
-  return fsyncPath(directory, O_RDONLY | O_DIRECTORY);
-}
-
-namespace {
-
 // The number of UTF-16 units of well-formed UTF-8: four-byte sequences need a surrogate pair.
 std::size_t utf16Units(const std::string& utf8) {
   std::size_t units = 0;
@@ -45,6 +32,16 @@ std::size_t utf16Units(const std::string& utf8) {
 }
 
 }  // namespace
+
+bool flushFile(const std::string& path) { return fsyncPath(path, O_WRONLY); }
+
+bool moveReplacing(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  // rename is atomic but not durable until the directory entry itself reaches the disk.
+  std::string directory = std::filesystem::path(to).parent_path().string();
+  if (directory.empty()) directory = ".";
+  return fsyncPath(directory, O_RDONLY | O_DIRECTORY);
+}
 
 std::string environmentValue(const std::string& name) {
   // The Windows side reads at most 32767 UTF-16 units plus the terminator; the same limit here
