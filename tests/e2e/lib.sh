@@ -96,10 +96,11 @@ require_display() {
   done
 }
 
-# start_window <data directory>: starts oreb-vet in window mode in the background and waits for
-# its window; sets APP_PID, WIN, WIN_X and WIN_Y (the client area's top-left on the screen).
+# start_window <data directory> [NAME=value ...]: starts oreb-vet in window mode in the background,
+# with further environment assignments, and waits for its window; sets APP_PID, WIN, WIN_X and
+# WIN_Y (the client area's top-left on the screen).
 start_window() {
-  env MIVO_EXAMPLE_DATA="$1" $RUNNER "$OREB_VET" >"$WORK/window.out" 2>"$WORK/window.err" &
+  env MIVO_EXAMPLE_DATA="$@" $RUNNER "$OREB_VET" >"$WORK/window.out" 2>"$WORK/window.err" &
   APP_PID=$!
   WIN=""
   local deadline=$((SECONDS + 90))
@@ -147,12 +148,14 @@ wait_for_exit() {
   return 1
 }
 
-# A click as a person makes it: move, press, hold for a few frames, release. Client pixels.
+# A click as a person makes it: move, press, hold for a few frames, release. Client pixels. The
+# program samples the button once per frame, so the hold spans several frames even when a loaded
+# machine slows them down.
 click_at() {
   xdotool mousemove --window "$WIN" "$1" "$2"
   sleep 0.05
   xdotool mousedown 1
-  sleep 0.15
+  sleep 0.25
   xdotool mouseup 1
   sleep 0.1
 }
@@ -163,18 +166,22 @@ park_pointer() {
   sleep 0.05
 }
 
-# press_key <key> [count]: separate presses, one frame or more apart.
+# press_key <key> [count]: separate presses, one frame or more apart. Presses are banked, so
+# none is lost; the pause lets a frame take them before the next input arrives.
 press_key() {
   local i
   for ((i = 0; i < ${2:-1}; i++)); do
     xdotool key "$1"
-    sleep 0.08
+    sleep 0.1
   done
+  sleep 0.2
 }
 
+# Typed text is collected by the window until a frame takes it; the pause lets that frame run
+# before a click or key moves the focus elsewhere.
 type_text() {
   xdotool type --delay 40 "$1"
-  sleep 0.1
+  sleep 0.3
 }
 
 # pixel_at <png> <x> <y>: "r,g,b" of a client pixel in a screenshot of the whole display.

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Closing the window with its close button (the top-right caption area the window draws itself)
-# is a normal end: status 0, nothing on the error output, the store as it was.
+# is a normal end: status 0, nothing on the error output, the store as it was. The self-test
+# switch takes only the exact value 1: "01" opens the window.
 . "$(dirname "$0")/lib.sh"
 require_display
 
 data="$WORK/data"
-start_window "$data"
+start_window "$data" MIVO_EXAMPLE_TEST=01
 wait_for_sequence "$data/store.corvane" 5 60
 park_pointer
 expect_pixels "window drawn" 985 690 17,27,34 150 170 48,116,96
