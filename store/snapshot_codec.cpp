@@ -21,12 +21,14 @@ std::int32_t zigzagDecode(std::uint32_t u) {
   return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u)));
 }
 
-// Keys compared as unsigned bytes, shorter prefix first.
-bool keyLess(const Text& a, const Text& b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  const int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);
-  if (c != 0) return c < 0;
-  return a.size() < b.size();
+constexpr std::uint32_t kChecksumStart = 216613626u;
+
+// The checksum step over more bytes, before its final mask: the low 30 bits of a product and
+// of an XOR depend only on the low 30 bits of their operands, so masking once at the end gives
+// the same value with a shorter chain per byte.
+std::uint32_t checksumUpdate(std::uint32_t h, const std::uint8_t* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) h = (h * 16777619u) ^ p[i];
+  return h;
 }
 
 // The text of `count` bytes at `start`, as Text.FromUtf8 makes it: a zero byte is left to
@@ -58,27 +60,28 @@ void writeLengthPrefixedText(Bytes& bytes, const Text& text) {
 }
 
 std::int32_t snapshotChecksum(const Bytes& bytes, std::int32_t length) {
-  std::uint32_t h = 216613626u;
-  if (length <= 0) return static_cast<std::int32_t>(h);
+  if (length <= 0) return static_cast<std::int32_t>(kChecksumStart);
   const std::size_t n = std::min(static_cast<std::size_t>(length), bytes.size());
-  const std::uint8_t* p = bytes.data();
-  // The low 30 bits of a product and of an XOR depend only on the low 30 bits of their
-  // operands, so masking once at the end gives the same value with a shorter chain per byte.
-  for (std::size_t i = 0; i < n; ++i) h = (h * 16777619u) ^ p[i];
-  return static_cast<std::int32_t>(h & 0x3FFFFFFFu);
+  return static_cast<std::int32_t>(checksumUpdate(kChecksumStart, bytes.data(), n) & 0x3FFFFFFFu);
 }
 
 Bytes encodeSnapshot(const StoreState& state) {
   if (!validateStoreState(state)) return {};
+  return encodeValidSnapshot(state);
+}
+
+Bytes encodeValidSnapshot(const StoreState& state) {
+  // Equal keys are ordered by position, so the order is that of a stable sort.
+  const std::vector<std::int32_t>& order = state.index.keyOrder(state.entries);
   std::vector<const StoreEntry*> live;
-  live.reserve(state.entries.size());
+  live.reserve(order.size());
   std::size_t total = 20;
-  for (const StoreEntry& entry : state.entries) {
+  for (std::int32_t i : order) {
+    const StoreEntry& entry = state.entries[static_cast<std::size_t>(i)];
     if (entry.deleted) continue;
     live.push_back(&entry);
     total += 8 + entry.key.size() + entry.value.size();
   }
-  std::stable_sort(live.begin(), live.end(), [](const StoreEntry* a, const StoreEntry* b) { return keyLess(a->key, b->key); });
   Bytes bytes(total);
   std::uint8_t* out = bytes.data();
   auto putField = [&out](std::int32_t value) {
@@ -100,11 +103,15 @@ Bytes encodeSnapshot(const StoreState& state) {
   putField(state.formatVersion);
   putField(state.sequence);
   putField(static_cast<std::int32_t>(live.size()));
+  // The checksum follows the writing entry by entry, while the bytes are still in cache.
+  std::uint32_t h = checksumUpdate(kChecksumStart, bytes.data(), 16);
   for (const StoreEntry* entry : live) {
+    std::uint8_t* start = out;
     putText(entry->key);
     putText(entry->value);
+    h = checksumUpdate(h, start, static_cast<std::size_t>(out - start));
   }
-  putField(snapshotChecksum(bytes, static_cast<std::int32_t>(total - 4)));
+  putField(static_cast<std::int32_t>(h & 0x3FFFFFFFu));
   return bytes;
 }
 

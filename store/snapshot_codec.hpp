@@ -23,6 +23,8 @@ std::int32_t snapshotChecksum(const Bytes& bytes, std::int32_t length);
 
 // The complete file for the state's live entries, or empty bytes for an invalid state.
 Bytes encodeSnapshot(const StoreState& state);
+// encodeSnapshot for a state the caller has just checked with validateStoreState.
+Bytes encodeValidSnapshot(const StoreState& state);
 // An ok, clean state from a complete file, or a failed state with the first check's message.
 // Throws std::invalid_argument for a key or value holding a zero byte.
 StoreState decodeSnapshot(const Bytes& bytes, const Text& directory);

@@ -2,6 +2,7 @@
 #include "store/store_state.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <string_view>
@@ -23,6 +24,7 @@ std::uint32_t hashKey(std::string_view key) {
 
 void StoreKeyIndex::reset() const {
   slots_.clear();
+  order_.clear();
   indexed_ = 0;
   storage_ = nullptr;
 }
@@ -87,6 +89,38 @@ std::int32_t StoreKeyIndex::findOrAppend(std::vector<StoreEntry>& entries, Store
     }
     if (slot.hash == hash && entries[static_cast<std::size_t>(slot.index)].key == entry.key) return slot.index;
   }
+}
+
+const std::vector<std::int32_t>& StoreKeyIndex::keyOrder(const std::vector<StoreEntry>& entries) const {
+  catchUp(entries, entries.size());
+  const std::size_t known = order_.size();
+  if (known == entries.size()) return order_;
+  auto less = [&entries](std::int32_t a, std::int32_t b) {
+    const Text& x = entries[static_cast<std::size_t>(a)].key;
+    const Text& y = entries[static_cast<std::size_t>(b)].key;
+    const std::size_t n = std::min(x.size(), y.size());
+    const int c = n == 0 ? 0 : std::memcmp(x.data(), y.data(), n);
+    if (c != 0) return c < 0;
+    if (x.size() != y.size()) return x.size() < y.size();
+    return a < b;
+  };
+  for (std::size_t i = known; i < entries.size(); ++i) order_.push_back(static_cast<std::int32_t>(i));
+  const auto middle = order_.begin() + static_cast<std::ptrdiff_t>(known);
+  // A decoded file is already in order; a commit adds a few keys to a long ordered list.
+  if (!std::is_sorted(middle, order_.end(), less)) std::sort(middle, order_.end(), less);
+  if (known > 0 && less(*middle, *(middle - 1))) {
+    if (entries.size() - known <= 64) {
+      for (auto it = middle; it != order_.end(); ++it) {
+        const std::int32_t index = *it;
+        const auto at = std::upper_bound(order_.begin(), it, index, less);
+        std::move_backward(at, it, it + 1);
+        *at = index;
+      }
+    } else {
+      std::inplace_merge(order_.begin(), middle, order_.end(), less);
+    }
+  }
+  return order_;
 }
 
 StoreState makeStoreState(const Text& directory) {
@@ -166,7 +200,7 @@ bool commitStore(StoreState& state) {
     state.sequence = previous;
     return false;
   };
-  const Bytes bytes = encodeSnapshot(state);
+  const Bytes bytes = encodeValidSnapshot(state);  // validated above
   if (bytes.empty() || bytes.size() > static_cast<std::size_t>(state.maxSnapshotBytes)) return fail();
   const Text wal = walPath(state.directory);
   if (!runtime::writeFileBytes(wal, bytes)) return fail();

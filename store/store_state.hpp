@@ -29,7 +29,8 @@ struct StoreEntry {
 };
 
 // Key -> first index in the entry list: an open-addressing table of entry indexes, so that
-// lookups stay O(1) without copying keys. It catches up lazily with entries appended to the
+// lookups stay O(1) without copying keys; beside it the entries' order by key, kept from one
+// encoding to the next so that a commit sorts only what was added since. It catches up lazily with entries appended to the
 // list and rebuilds itself when the list shrinks or moves to other storage; keys already in the
 // list change only through storePut (which never changes a key), or `reset` must be called.
 // Copies start empty and rebuild on first use.
@@ -48,6 +49,8 @@ class StoreKeyIndex {
   // The index of the entry with the new entry's key, or -1 after appending the entry to the
   // list: one probe of the table instead of a lookup followed by an insertion.
   std::int32_t findOrAppend(std::vector<StoreEntry>& entries, StoreEntry&& entry) const;
+  // Entry indexes ordered by key (unsigned bytes, shorter prefix first), equal keys by index.
+  const std::vector<std::int32_t>& keyOrder(const std::vector<StoreEntry>& entries) const;
   void reset() const;
 
  private:
@@ -59,6 +62,7 @@ class StoreKeyIndex {
   void insert(const std::vector<StoreEntry>& entries, std::size_t index) const;
 
   mutable std::vector<Slot> slots_;
+  mutable std::vector<std::int32_t> order_;
   mutable std::size_t indexed_ = 0;
   mutable const StoreEntry* storage_ = nullptr;
 };

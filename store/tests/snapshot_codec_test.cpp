@@ -125,6 +125,34 @@ TEST(EncodeSnapshot, WritesLiveEntriesInUnsignedByteOrderAndRoundTrips) {
   EXPECT_EQ(state.entries.front().key, "b") << "the state itself is not reordered";
 }
 
+TEST(EncodeSnapshot, OrderStaysRightAcrossCommitsThatAddKeys) {
+  StoreState state = makeStoreState("dir");
+  std::uint32_t seed = 7;
+  auto nextKey = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return "k/" + std::to_string(seed % 100000) + (seed % 3 == 0 ? "\xC3\xA9" : "");
+  };
+  for (int round = 0; round < 6; ++round) {
+    const int added = round % 2 == 0 ? 3 : 200;  // a few keys, then many
+    for (int i = 0; i < added; ++i) ASSERT_TRUE(storePut(state, nextKey(), std::to_string(round)));
+    const StoreState fresh = state;  // a copy sorts from scratch
+    EXPECT_EQ(encodeSnapshot(state), encodeSnapshot(fresh)) << "round " << round;
+  }
+  const StoreState decoded = decodeSnapshot(encodeSnapshot(state), "dir");
+  const Bytes bytes = encodeSnapshot(decoded);
+  EXPECT_EQ(bytes, encodeSnapshot(state));
+  std::string previous;
+  std::uint32_t p = 16;
+  for (std::size_t i = 0; i < decoded.entries.size(); ++i) {
+    const auto k = static_cast<std::uint32_t>(readZigzagInt32(bytes, p));
+    const std::string key(bytes.begin() + p + 4, bytes.begin() + p + 4 + k);
+    EXPECT_LT(previous, key);  // std::string compares as unsigned bytes here
+    previous = key;
+    p += 4 + k;
+    p += 4 + static_cast<std::uint32_t>(readZigzagInt32(bytes, p));
+  }
+}
+
 TEST(EncodeSnapshot, LeavesMarkedEntriesOut) {
   StoreState state = makeStoreState("dir");
   ASSERT_TRUE(storePut(state, "keep", "kept"));

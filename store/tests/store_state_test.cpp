@@ -73,7 +73,7 @@ TEST(StorePut, OverwritesInPlaceAndAlwaysMarksDirty) {
   EXPECT_EQ(liveEntries(state), (testing::EntryList{{"a", "3"}, {"b", "2"}}));
 }
 
-TEST(StorePut, WorksOnAFailedStateAndBeyondTheEntryLimit) {
+TEST(StorePut, WorksOnAFailedState) {
   StoreState failed = makeFailedStoreState("d", "bad");
   EXPECT_TRUE(storePut(failed, "k", "v"));
   EXPECT_TRUE(failed.dirty);
