@@ -45,6 +45,7 @@ TEST(WorkerPoolTest, WorkerCountIsClampedToTwoToFour) {
   EXPECT_EQ(WorkerPool::workerCountFor(2), 2u);
   EXPECT_EQ(WorkerPool::workerCountFor(3), 3u);
   EXPECT_EQ(WorkerPool::workerCountFor(4), 4u);
+  EXPECT_EQ(WorkerPool::workerCountFor(5), 4u);
   EXPECT_EQ(WorkerPool::workerCountFor(16), 4u);
   EXPECT_EQ(WorkerPool::workerCountFor(4294967295u), 4u);
 
