@@ -13,7 +13,7 @@ namespace app {
 
 namespace {
 
-store::Property makeProperty(const Text& key, const Text& value) { return store::Property{key, value}; }
+store::Property makeProperty(Text key, Text value) { return store::Property{std::move(key), std::move(value)}; }
 
 // The record's update time: one past the commit the save will make. Saturates instead of
 // overflowing when the store's sequence is near the top of its range.
@@ -39,7 +39,8 @@ Text DirectoryView::makeNewId(const Text& kind) const {
   std::int64_t n = static_cast<std::int64_t>(database.records.size()) + 1;
   for (;; ++n) {
     Text id = runtime::formatText("{0}-{1}", {kind, std::to_string(n)});
-    if (store::findRecordIndex(database, id) < 0 && !store::storeGet(database.store, store::recordKey(id, "id")).found) {
+    if (store::findRecordIndex(database, id) < 0 &&
+        !store::storeGet(database.store, store::recordKey(id, "id")).found) {
       return id;
     }
   }
@@ -54,7 +55,8 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
     status = database.store.message;
     return false;
   }
-  if (kind == "animal") {
+  const bool isAnimal = kind == "animal";  // the only kind with an owner
+  if (isAnimal) {
     const std::int32_t ownerIndex = store::findRecordIndex(database, owner);
     if (ownerIndex < 0) {
       status = kStatusUnknownOwner;
@@ -73,15 +75,15 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
   record.tenant = "oreb-demo";
   record.space = "clinic";
   record.container = "directory";
-  record.kind = kind;
-  record.content = name;
+  record.kind = std::move(kind);
+  record.content = std::move(name);
   record.created = 1;
   record.updated = updatedTime(database.store.sequence);
   record.expires = 0;
   record.classification = "public";
   record.lifecycle = archived ? "archival" : "canonical";
   record.purpose = "demo";
-  record.properties = {makeProperty("detail", detail), makeProperty("owner", owner)};
+  record.properties = {makeProperty("detail", std::move(detail)), makeProperty("owner", owner)};
   record.provenance = {"synthetic:oreb-template"};
   if (!store::validateRecord(record)) {
     status = kStatusRecordInvalid;
@@ -90,12 +92,12 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
 
   store::RecordBatch batch;
   batch.records.push_back(record);
-  if (kind == "animal") {
+  if (isAnimal) {
     store::Edge edge;
     edge.id = "owner-" + id;
     edge.tenant = "oreb-demo";
     edge.from = id;
-    edge.to = owner;
+    edge.to = std::move(owner);
     edge.kind = "owned-by";
     edge.created = 1;
     if (!store::validateEdge(edge)) {

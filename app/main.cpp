@@ -34,7 +34,8 @@ int main() {
     view.reset();
     return 0;
 #else
-    std::cerr << "oreb-vet: this build has no directory window (it needs Windows); set MIVO_EXAMPLE_TEST=1 for the self-test\n";
+    std::cerr << "oreb-vet: this build has no directory window (it needs Windows); set MIVO_EXAMPLE_TEST=1 for the "
+                 "self-test\n";
     return 1;
 #endif
   } catch (const std::exception& error) {

@@ -24,8 +24,8 @@ bool requireCheck(bool ok, std::string_view name, std::ostream& err) {
 
 int runSelfTest(DirectoryView& view, std::ostream& out, std::ostream& err) {
   if (!requireCheck(view.database.records.size() == 5, "seed records", err)) return kSelfTestFailed;
-  if (!requireCheck(!view.saveRecord("bad", "animal", "Unknown owner", "Dog", "missing", false),
-                    "reject missing owner", err)) {
+  if (!requireCheck(!view.saveRecord("bad", "animal", "Unknown owner", "Dog", "missing", false), "reject missing owner",
+                    err)) {
     return kSelfTestFailed;
   }
   if (!requireCheck(view.saveRecord("animal-3", "animal", "Mochi", "Cat / visit complete", "customer-1", false),

@@ -1,9 +1,8 @@
 // The frame loop on a real window: how it ends when the user closes the window.
-#include <windows.h>
-
 #include "app/frame_loop.hpp"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "app/directory_screen_state.hpp"
 #include "app/directory_view.hpp"

@@ -11,7 +11,7 @@ namespace {
 
 TEST(EditTextStep, AppendsPrintableTextAndDropsControlCharacters) {
   EXPECT_EQ(editTextStep("Mo", "chi", false), "Mochi");
-  EXPECT_EQ(editTextStep("", "a\tb\x7f" "c\n", false), "abc");
+  EXPECT_EQ(editTextStep("", "a\tb\177c\n", false), "abc");
   EXPECT_EQ(editTextStep("x", "", false), "x");
 }
 
@@ -46,11 +46,11 @@ TEST(EditTextStep, NeverGrowsPastTheLimitAndAppendsOnlyWholeCharacters) {
 }
 
 TEST(EditTextStep, DropsMalformedUtf8SoTheFieldStaysValid) {
-  EXPECT_EQ(editTextStep("a", "\x80" "b", false), "ab");
-  EXPECT_EQ(editTextStep("a", "\xC3" "b", false), "ab");            // lead without continuation
-  EXPECT_EQ(editTextStep("a", "\xC0\xAF", false), "a");              // overlong
-  EXPECT_EQ(editTextStep("a", "\xED\xA0\x80", false), "a");          // surrogate
-  EXPECT_EQ(editTextStep("a", "\xF4\x90\x80\x80", false), "a");      // above U+10FFFF
+  EXPECT_EQ(editTextStep("a", "\200b", false), "ab");            // stray continuation byte
+  EXPECT_EQ(editTextStep("a", "\303b", false), "ab");            // lead without continuation
+  EXPECT_EQ(editTextStep("a", "\xC0\xAF", false), "a");          // overlong
+  EXPECT_EQ(editTextStep("a", "\xED\xA0\x80", false), "a");      // surrogate
+  EXPECT_EQ(editTextStep("a", "\xF4\x90\x80\x80", false), "a");  // above U+10FFFF
   EXPECT_EQ(editTextStep("a", "\xF0\x9F\x90\xB1", false), "a\xF0\x9F\x90\xB1");
 }
 
