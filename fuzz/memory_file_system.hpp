@@ -1,0 +1,46 @@
+// An in-memory FileSystem for the fuzz targets: store files without disk writes or flushes,
+// so that each input costs microseconds and leaves nothing behind.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "runtime/file_system.hpp"
+#include "runtime/runtime_error.hpp"
+
+namespace oreb_fuzz {
+
+class MemoryFileSystem final : public runtime::FileSystem {
+ public:
+  std::map<std::string, runtime::Bytes> files;
+
+  runtime::Bytes readFile(const std::string& path, std::int64_t maxBytes) override {
+    const auto it = files.find(path);
+    if (it == files.end()) {
+      throw runtime::vusk_runtime_exception(runtime::makeRuntimeError("file.read", "unable to open file: " + path));
+    }
+    if (static_cast<std::int64_t>(it->second.size()) > maxBytes) {
+      throw runtime::vusk_runtime_exception(
+          runtime::makeRuntimeError("file.read.limit", "file exceeds maximum byte count: " + path));
+    }
+    return it->second;
+  }
+  bool writeFile(const std::string& path, const runtime::Bytes& bytes) override {
+    files[path] = bytes;
+    return true;
+  }
+  bool syncFile(const std::string& path) override { return files.count(path) != 0; }
+  bool replaceFile(const std::string& from, const std::string& to) override {
+    const auto it = files.find(from);
+    if (it == files.end()) return false;
+    runtime::Bytes moved = std::move(it->second);
+    files.erase(it);
+    files[to] = std::move(moved);
+    return true;
+  }
+  void deleteFile(const std::string& path) override { files.erase(path); }
+  bool fileExists(const std::string& path) override { return files.count(path) != 0; }
+};
+
+}  // namespace oreb_fuzz
