@@ -118,6 +118,21 @@ click_at 840 548  # Archive
 wait_for_sequence "$store" 12 30
 assert_store "archived after scrolling back" record/animal-3/lifecycle=archival record/animal-4/lifecycle=archival
 
+# --- A refused save writes nothing; the corrected form saves ------------------------------------
+click_at 630 548  # New record
+type_text "Ghost"
+click_at 600 459  # owner field, holding customer-1
+press_key BackSpace 10
+type_text "nobody"
+click_at 460 548  # Save: refused, no customer "nobody"
+press_key BackSpace 6
+type_text "customer-2"
+click_at 460 548  # Save
+wait_for_sequence "$store" 13 30
+assert_store "saved after a refusal" \
+  record/animal-8/content=Ghost record/animal-8/properties/1/value=customer-2 edge/owner-animal-8/to=customer-2 \
+  record/animal-9/id= catalog/records/count=8 catalog/edges/count=5
+
 # --- ESCAPE ends the program normally ------------------------------------------------------------
 press_key Escape
 if wait_for_exit 60; then
@@ -128,6 +143,6 @@ else
 fi
 [ -e "$data/store.wal.corvane" ] && fail "a write-ahead file was left behind"
 [ -e "$data/store.next.corvane" ] && fail "a next file was left behind"
-assert_store "after exit" sequence=12 catalog/records/count=7 catalog/edges/count=4
+assert_store "after exit" sequence=13 catalog/records/count=8 catalog/edges/count=5
 
 finish
