@@ -147,8 +147,9 @@ void commitFloor(benchmark::State& state, const std::string& name) {
   const std::string second = directory + "/floor.second";
   const std::string target = directory + "/floor.target";
   for (auto _ : state) {
-    if (!runtime::writeFileBytes(first, bytes) || !runtime::syncFile(first) || !runtime::writeFileBytes(second, bytes) ||
-        !runtime::syncFile(second) || !runtime::replaceFile(second, target)) {
+    if (!runtime::writeFileBytes(first, bytes) || !runtime::syncFile(first) ||
+        !runtime::writeFileBytes(second, bytes) || !runtime::syncFile(second) ||
+        !runtime::replaceFile(second, target)) {
       state.SkipWithError("floor failed");
     }
     runtime::deleteFileQuietly(first);
@@ -207,8 +208,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const auto f = seconds_.find(floor);
     if (m == seconds_.end() || f == seconds_.end()) return;
     const double ratio = m->second / f->second;
-    std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s\n", what, m->second * 1e3,
-                f->second * 1e3, ratio, target, ratio <= target ? "met" : "NOT met");
+    std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s\n", what, m->second * 1e3, f->second * 1e3,
+                ratio, target, ratio <= target ? "met" : "NOT met");
   }
 
  private:

@@ -48,8 +48,9 @@ void write(const std::filesystem::path& path, const runtime::Bytes& bytes) {
 }
 
 runtime::Bytes openInput(std::uint8_t flags, const runtime::Bytes& snapshot, const runtime::Bytes& wal) {
-  runtime::Bytes input = {flags, static_cast<std::uint8_t>(snapshot.size()), static_cast<std::uint8_t>(snapshot.size() >> 8),
-                          static_cast<std::uint8_t>(snapshot.size() >> 16), static_cast<std::uint8_t>(snapshot.size() >> 24)};
+  runtime::Bytes input = {
+      flags, static_cast<std::uint8_t>(snapshot.size()), static_cast<std::uint8_t>(snapshot.size() >> 8),
+      static_cast<std::uint8_t>(snapshot.size() >> 16), static_cast<std::uint8_t>(snapshot.size() >> 24)};
   input.insert(input.end(), snapshot.begin(), snapshot.end());
   input.insert(input.end(), wal.begin(), wal.end());
   return input;

@@ -80,20 +80,18 @@ bool putRecord(Database& database, const Record& record) {
                 putTextList(state, prefix + "/content-refs", record.contentRefs);
 
   // The two count keys are written even after a refusal; their items only while all is well.
-  stored = storePut(state, prefix + "/properties/count",
-                    intToText(static_cast<std::int32_t>(record.properties.size()))) &&
-           stored;
+  stored =
+      storePut(state, prefix + "/properties/count", intToText(static_cast<std::int32_t>(record.properties.size()))) &&
+      stored;
   for (std::size_t n = 0; stored && n < record.properties.size(); ++n) {
     const Text index = std::to_string(n);
     stored = storePut(state, prefix + "/properties/" + index + "/key", record.properties[n].key) &&
              storePut(state, prefix + "/properties/" + index + "/value", record.properties[n].value);
   }
-  stored = storePut(state, prefix + "/vector/count",
-                    intToText(static_cast<std::int32_t>(record.vector.size()))) &&
-           stored;
+  stored =
+      storePut(state, prefix + "/vector/count", intToText(static_cast<std::int32_t>(record.vector.size()))) && stored;
   for (std::size_t n = 0; stored && n < record.vector.size(); ++n) {
-    stored = storePut(state, prefix + "/vector/" + std::to_string(n),
-                      intToText(scaleVectorValue(record.vector[n])));
+    stored = storePut(state, prefix + "/vector/" + std::to_string(n), intToText(scaleVectorValue(record.vector[n])));
   }
   if (existing >= 0 || !stored) return stored;
 

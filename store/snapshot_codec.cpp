@@ -17,9 +17,7 @@ std::uint32_t readU32(const Bytes& bytes, std::uint64_t offset) {
          (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) | (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
 }
 
-std::int32_t zigzagDecode(std::uint32_t u) {
-  return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u)));
-}
+std::int32_t zigzagDecode(std::uint32_t u) { return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u))); }
 
 constexpr std::uint32_t kChecksumStart = 216613626u;
 
@@ -139,7 +137,8 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
   for (std::int32_t i = 0; i < count; ++i) {
     if (p + 8 > end) return fail("snapshot entry header is truncated");
     const std::int64_t k = readZigzagInt32(bytes, static_cast<std::uint32_t>(p));
-    if (k < 1 || k > kMaxKeyBytes || p + 4 + static_cast<std::uint64_t>(k) + 4 > end) return fail("snapshot key is invalid");
+    if (k < 1 || k > kMaxKeyBytes || p + 4 + static_cast<std::uint64_t>(k) + 4 > end)
+      return fail("snapshot key is invalid");
     const auto keyLength = static_cast<std::uint64_t>(k);
     Text key = textAt(bytes, p + 4, keyLength);
     const std::int64_t v = readZigzagInt32(bytes, static_cast<std::uint32_t>(p + 4 + keyLength));

@@ -71,10 +71,10 @@ TEST_F(CommitFailure, CommitUsesSixFileOperationsInOrder) {
     ASSERT_TRUE(commitStore(state_));
   }
   const std::string d = dir_.text();
-  EXPECT_EQ(counting.log(), (std::vector<std::string>{
-                                "write " + walPath(d), "sync " + walPath(d), "write " + nextPath(d),
-                                "sync " + nextPath(d), "replace " + nextPath(d) + " -> " + snapshotPath(d),
-                                "delete " + walPath(d)}));
+  EXPECT_EQ(counting.log(),
+            (std::vector<std::string>{"write " + walPath(d), "sync " + walPath(d), "write " + nextPath(d),
+                                      "sync " + nextPath(d), "replace " + nextPath(d) + " -> " + snapshotPath(d),
+                                      "delete " + walPath(d)}));
 }
 
 TEST_F(CommitFailure, WritingTheWriteAheadFile) {

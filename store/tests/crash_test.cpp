@@ -67,8 +67,7 @@ struct Scenario {
   bool powerCut;
 
   std::string describe() const {
-    return "operation " + std::to_string(operation) +
-           (mode == FaultFileSystem::Mode::kCrash ? " crash" : " fails") +
+    return "operation " + std::to_string(operation) + (mode == FaultFileSystem::Mode::kCrash ? " crash" : " fails") +
            (torn ? " torn at " + std::to_string(*torn) : "") + (powerCut ? " power cut" : "");
   }
 };

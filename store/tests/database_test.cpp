@@ -240,15 +240,20 @@ TEST_F(Open, CatalogCountsAndSlotsThatDoNotNameValidItemsAreSkipped) {
   for (const char* count : {"abc", "", "-3"}) {
     EXPECT_TRUE(reopenWith({{"catalog/records/count", count}}).records.empty()) << count;
   }
-  const Database twice = reopenWith({{"catalog/records/count", "3"}, {"catalog/records/1", "c1"},
-                                     {"catalog/records/2", "ghost"}, {"catalog/edges/count", "1"},
+  const Database twice = reopenWith({{"catalog/records/count", "3"},
+                                     {"catalog/records/1", "c1"},
+                                     {"catalog/records/2", "ghost"},
+                                     {"catalog/edges/count", "1"},
                                      {"catalog/edges/0", "ghost-edge"}});
   ASSERT_EQ(twice.records.size(), 2u);
   EXPECT_EQ(twice.records[1].id, "c1");
   EXPECT_TRUE(twice.edges.empty());
-  const Database edgeWithoutEnds = reopenWith({{"catalog/edges/count", "1"}, {"catalog/edges/0", "loose"},
-                                               {"edge/loose/id", "loose"}, {"edge/loose/tenant", "t"},
-                                               {"edge/loose/from", "x"}, {"edge/loose/to", "y"},
+  const Database edgeWithoutEnds = reopenWith({{"catalog/edges/count", "1"},
+                                               {"catalog/edges/0", "loose"},
+                                               {"edge/loose/id", "loose"},
+                                               {"edge/loose/tenant", "t"},
+                                               {"edge/loose/from", "x"},
+                                               {"edge/loose/to", "y"},
                                                {"edge/loose/kind", "k"}});
   EXPECT_EQ(edgeWithoutEnds.edges.size(), 1u);
 }

@@ -62,8 +62,16 @@ TEST(ZigzagField, StoresTheDocumentedBytes) {
 }
 
 TEST(ZigzagField, ReadsBackEveryValueAtAnyOffset) {
-  const std::int32_t values[] = {0, 1, -1, 255, -256, 65536, 1073741824, -1073741825,
-                                 std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()};
+  const std::int32_t values[] = {0,
+                                 1,
+                                 -1,
+                                 255,
+                                 -256,
+                                 65536,
+                                 1073741824,
+                                 -1073741825,
+                                 std::numeric_limits<std::int32_t>::max(),
+                                 std::numeric_limits<std::int32_t>::min()};
   Bytes bytes = {7};
   for (std::int32_t v : values) writeZigzagInt32(bytes, v);
   std::uint32_t offset = 1;
@@ -87,8 +95,7 @@ TEST(SnapshotChecksum, MatchesTheKnownValues) {
 TEST(EncodeSnapshot, EmptyStateIsTwentyBytesAndDecodes) {
   const Bytes bytes = encodeSnapshot(makeStoreState("dir"));
   ASSERT_EQ(bytes.size(), 20u);
-  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 16),
-            (Bytes{'C', 'R', 'V', '1', 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 16), (Bytes{'C', 'R', 'V', '1', 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(readZigzagInt32(bytes, 16), snapshotChecksum(bytes, 16));
   const StoreState state = decodeSnapshot(bytes, "elsewhere");
   EXPECT_TRUE(state.ok);
@@ -107,8 +114,8 @@ TEST(EncodeSnapshot, WritesLiveEntriesInUnsignedByteOrderAndRoundTrips) {
   ASSERT_TRUE(storePut(state, "z~", "tilde"));
   const Bytes bytes = encodeSnapshot(state);
   Bytes expectedBody;
-  for (const auto& [k, v] : testing::EntryList{{"a", "1"}, {"ab", ""}, {"b", "2"}, {"z~", "tilde"},
-                                               {"\xC3\xA9t\xC3\xA9", "accent"}}) {
+  for (const auto& [k, v] :
+       testing::EntryList{{"a", "1"}, {"ab", ""}, {"b", "2"}, {"z~", "tilde"}, {"\xC3\xA9t\xC3\xA9", "accent"}}) {
     writeLengthPrefixedText(expectedBody, k);
     writeLengthPrefixedText(expectedBody, v);
   }
