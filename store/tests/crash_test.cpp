@@ -192,6 +192,55 @@ TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
   }
 }
 
+TEST(CrashSafety, SeriesOfCommitsStoppedAtAnyFileOperation) {
+  // Three batch puts in a row under one file system, so that a power cut can also bring back
+  // what an earlier commit removed without flushing the directory.
+  auto batchNumber = [](int n) {
+    RecordBatch batch;
+    Record record = sampleRecord("c1");
+    record.content = "version " + std::to_string(n);
+    batch.records.push_back(record);
+    batch.records.push_back(sampleRecord("new-" + std::to_string(n)));
+    return batch;
+  };
+  constexpr int kCommits = 3;
+  const int operations = 6 * kCommits;
+  for (const Scenario& scenario : scenariosFor(operations)) {
+    SCOPED_TRACE(scenario.describe());
+    TempDir dir;
+    seedOldState(dir.text());
+    Database database = openDatabase(dir.text());
+    std::vector<Snapshot> states = {snapshotOf(database.store)};
+    int answeredTrue = 0;
+    FaultFileSystem faults;
+    faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
+    {
+      runtime::ScopedFileSystem scope(faults);
+      for (int n = 0; n < kCommits; ++n) {
+        const bool answered = putBatch(database, batchNumber(n));
+        if (!answered) break;  // the caller reopens after a failed put
+        ++answeredTrue;
+        states.push_back(snapshotOf(database.store));
+      }
+    }
+    Snapshot attempted = snapshotOf(database.store);
+    if (answeredTrue < kCommits) {
+      attempted.sequence = states.back().sequence + 1;
+      states.push_back(attempted);
+    }
+    if (scenario.powerCut) faults.powerCut();
+    const Database reopened = openDatabase(dir.text());
+    ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+    const Snapshot after = snapshotOf(reopened.store);
+    // The last commit that answered true, or the one attempted after it; nothing older.
+    const auto last = static_cast<std::size_t>(answeredTrue);
+    const bool isLastCommitted = after == states[last];
+    const bool isAttempt = last + 1 < states.size() && after == states[last + 1];
+    EXPECT_TRUE(isLastCommitted || isAttempt)
+        << "reopened at sequence " << after.sequence << " after " << answeredTrue << " commits answered true";
+  }
+}
+
 TEST(CrashSafety, CommitThatAnsweredTrueSurvivesAPowerCut) {
   TempDir dir;
   seedOldState(dir.text());
