@@ -30,9 +30,11 @@ struct StoreEntry {
 
 // Key -> first index in the entry list: an open-addressing table of entry indexes, so that
 // lookups stay O(1) without copying keys; beside it the entries' order by key, kept from one
-// encoding to the next so that a commit sorts only what was added since. It catches up lazily with entries appended to
-// the list and rebuilds itself when the list shrinks or moves to other storage; keys already in the list change only
-// through storePut (which never changes a key), or `reset` must be called. Copies start empty and rebuild on first use.
+// encoding to the next so that a commit sorts only what was added since.
+// It catches up lazily with entries appended to the list and rebuilds itself when the list
+// shrinks or moves to other storage. Keys already in the list change only through storePut
+// (which never changes a key); code that rewrites them in place calls `reset`. Copies start
+// empty and rebuild on first use.
 class StoreKeyIndex {
  public:
   StoreKeyIndex() = default;
