@@ -37,6 +37,9 @@ WindowState* findWindowByHandle(HWND window);
 // Makes the window's context current unless it already is.
 bool makeContextCurrent(HDC deviceContext, HGLRC glContext);
 
+// Makes openWindow behave as on a driver without WGL_ARB_pixel_format (false), or normally (true).
+void setStrictSrgbProbeForTesting(bool enabled);
+
 // Window creation helpers.
 bool isStrictSrgbPixelFormat(HDC deviceContext, std::int32_t format);
 HFONT createUiFont(std::int32_t pixelHeight, std::int32_t weight);

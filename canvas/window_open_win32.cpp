@@ -45,9 +45,12 @@ PIXELFORMATDESCRIPTOR pixelFormatDescriptor(BYTE colorBits) {
   return pfd;
 }
 
+bool strictSrgbProbeEnabled = true;
+
 // Finds the strict sRGB format for `target` through a temporary 1 x 1 window whose legacy context
 // gives access to wglChoosePixelFormatARB. 0 when there is none; the caller's contexts are restored.
 int probeStrictSrgbFormat(HDC target) {
+  if (!strictSrgbProbeEnabled) return 0;
   const HDC previousDc = wglGetCurrentDC();
   const HGLRC previousContext = wglGetCurrentContext();
   int format = 0;
@@ -125,6 +128,8 @@ void applyDarkFrameColours(HWND window) {
 }
 
 }  // namespace
+
+void setStrictSrgbProbeForTesting(bool enabled) { strictSrgbProbeEnabled = enabled; }
 
 void registerWindowClasses() {
   static std::atomic<bool> registered{false};

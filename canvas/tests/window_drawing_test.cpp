@@ -1,0 +1,124 @@
+// Drawing on real windows checked by reading the back buffer: the background and filled shapes
+// come back as the exact sRGB bytes asked for on both pixel formats; text lands in its colour; a
+// translucent window is presented through a layered-window copy.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "canvas/layered_frame.hpp"
+#include "canvas/tests/window_test_support.hpp"
+
+namespace canvas {
+namespace {
+
+using testing::WindowTest;
+
+using Rgb = std::array<int, 3>;
+
+// The back-buffer pixel at client (x, y), before EndFrame swaps it away.
+Rgb backBufferPixel(const WindowState& w, int x, int y) {
+  unsigned char rgba[4] = {};
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, w.height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  return {rgba[0], rgba[1], rgba[2]};
+}
+
+// How many pixels of a client rectangle have exactly the colour.
+int countPixels(const WindowState& w, int x, int y, int width, int height, Rgb colour) {
+  std::vector<unsigned char> rgba(static_cast<std::size_t>(width * height * 4));
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, w.height - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  int count = 0;
+  for (std::size_t i = 0; i < rgba.size(); i += 4) {
+    if (rgba[i] == colour[0] && rgba[i + 1] == colour[1] && rgba[i + 2] == colour[2]) ++count;
+  }
+  return count;
+}
+
+void drawShapesAndCheckPixels(WindowState& w) {
+  BeginFrame("Title", "Subtitle");
+  DrawRectRgba(300, 200, 60, 40, 200, 100, 50);
+  DrawRectRgba(400, 200, 60, 40, 1, 128, 254);
+  DrawRectRgba(500, 200, 0, 40, 255, 255, 255);  // an empty quad
+  DrawRoundedRectRgba(600, 200, 120, 60, 12, 90, 180, 30);
+  DrawRoundedRectRgba(600, 300, 0, 60, 12, 255, 0, 0);  // nothing
+  DrawTextStyled("Hello", 300, 400, 250, 250, 240, 10);
+  EXPECT_EQ(backBufferPixel(w, 900, 650), (Rgb{17, 27, 34}));
+  EXPECT_EQ(backBufferPixel(w, 330, 220), (Rgb{200, 100, 50}));
+  EXPECT_EQ(backBufferPixel(w, 300, 200), (Rgb{200, 100, 50}));
+  EXPECT_EQ(backBufferPixel(w, 359, 239), (Rgb{200, 100, 50}));
+  EXPECT_EQ(backBufferPixel(w, 360, 220), (Rgb{17, 27, 34}));
+  EXPECT_EQ(backBufferPixel(w, 430, 220), (Rgb{1, 128, 254}));
+  EXPECT_EQ(backBufferPixel(w, 500, 220), (Rgb{17, 27, 34}));
+  EXPECT_EQ(backBufferPixel(w, 660, 230), (Rgb{90, 180, 30}));
+  EXPECT_EQ(backBufferPixel(w, 601, 201), (Rgb{17, 27, 34}));  // outside the rounded corner
+  EXPECT_EQ(backBufferPixel(w, 660, 201), (Rgb{90, 180, 30}));  // straight top edge
+  EXPECT_EQ(backBufferPixel(w, 660, 330), (Rgb{17, 27, 34}));
+  EXPECT_GT(countPixels(w, 300, 400, 120, 30, Rgb{250, 240, 10}), 10);  // glyph pixels in the text colour
+  EXPECT_GT(countPixels(w, 34, 25, 300, 20, Rgb{139, 169, 169}), 10);  // the muted header line
+  EXPECT_GT(countPixels(w, 34, 57, 300, 40, Rgb{221, 233, 230}), 10);  // the title
+  EndFrame();
+}
+
+TEST_F(WindowTest, ShapesComeBackAsTheirExactSrgbBytesOnTheStrictSrgbFormat) {
+  WindowState& w = openMain();
+  ASSERT_TRUE(w.srgbFramebuffer);
+  drawShapesAndCheckPixels(w);
+}
+
+TEST_F(WindowTest, ShapesComeBackAsTheirExactSrgbBytesOnTheFallbackFormat) {
+  setStrictSrgbProbeForTesting(false);
+  WindowState& w = openMain();
+  ASSERT_FALSE(w.srgbFramebuffer);
+  drawShapesAndCheckPixels(w);
+}
+
+TEST_F(WindowTest, TheFrameRestoresStateThatOtherCodeChanged) {
+  WindowState& w = openMain();
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, 0, 1, 1);
+  BeginFrame("T", "S");
+  DrawRectRgba(10, 150, 20, 20, 255, 255, 255);
+  EXPECT_EQ(backBufferPixel(w, 20, 160), (Rgb{255, 255, 255}));
+  EXPECT_EQ(glIsEnabled(GL_SCISSOR_TEST), GL_FALSE);
+  EndFrame();
+  EXPECT_EQ(glIsEnabled(GL_STENCIL_TEST), GL_FALSE);
+}
+
+TEST_F(WindowTest, ATranslucentWindowIsPresentedAsALayeredWindow) {
+  WindowState& w = openMain(640, 480);
+  SetWindowLongPtrW(w.window, GWL_EXSTYLE, GetWindowLongPtrW(w.window, GWL_EXSTYLE) | WS_EX_LAYERED);
+  w.translucent = true;
+  w.blendFuncSeparate = reinterpret_cast<void*>(wglGetProcAddress("glBlendFuncSeparate"));
+  const CanvasResourceCounters before = canvasResourceCounters();
+  BeginFrame("Layered", "frame");
+  DrawRectRgba(0, 0, 10, 10, 200, 100, 50);
+  EndFrame();
+  EXPECT_TRUE(w.layeredPresented);
+  EXPECT_EQ(w.layeredPresents, 1u);
+  EXPECT_EQ(w.layeredWidth, 640);
+  EXPECT_EQ(w.layeredHeight, 480);
+  EXPECT_EQ(w.layeredSamplePixel, 0xFFC86432u);  // opaque top-left pixel, unchanged by premultiplying
+  EXPECT_EQ(canvasResourceCounters().liveLayeredDibs, before.liveLayeredDibs + 1);
+  EXPECT_EQ(canvasResourceCounters().layeredDibBytes, before.layeredDibBytes + 640u * 480u * 4u);
+  void* bits = w.layeredBits;
+  BeginFrame("Layered", "again");
+  EndFrame();
+  EXPECT_EQ(w.layeredPresents, 2u);
+  EXPECT_EQ(w.layeredBits, bits);  // the DIB is kept while the size stays
+  EXPECT_EQ(w.layeredSamplePixel, 0xFF111B22u);
+  // Wider than 2048 pixels: not presented.
+  w.width = 2049;
+  BeginFrame("Layered", "too wide");
+  EndFrame();
+  EXPECT_FALSE(w.layeredPresented);
+  EXPECT_EQ(w.layeredPresents, 2u);
+  closeWindow(w.id);
+  EXPECT_EQ(canvasResourceCounters().liveLayeredDibs, before.liveLayeredDibs);
+  EXPECT_EQ(canvasResourceCounters().layeredDibBytes, before.layeredDibBytes);
+}
+
+}  // namespace
+}  // namespace canvas

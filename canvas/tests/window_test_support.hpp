@@ -1,0 +1,49 @@
+// Shared pieces of the tests that open real windows (run under wine on a virtual display): a fixture
+// that closes every window afterwards the way the application shuts down, and small helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "canvas/canvas.hpp"
+#include "canvas/win32_canvas.hpp"
+#include "runtime/runtime_error.hpp"
+
+namespace canvas::testing {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (std::int32_t id : collectWindowIds()) closeWindow(id);
+    windowRegistry().mainId = 0;
+    windowRegistry().currentId = 0;
+    setStrictSrgbProbeForTesting(true);
+  }
+
+  // Opens the main window and makes sure it is the focused foreground window.
+  WindowState& openMain(std::int64_t width = 1000, std::int64_t height = 700) {
+    openWindow("canvas test window", width, height);
+    WindowState* w = currentWindow();
+    if (w == nullptr) throw std::runtime_error("no window opened");
+    SetForegroundWindow(w->window);
+    SetFocus(w->window);
+    pumpMessages();
+    return *w;
+  }
+};
+
+// The what() text of the runtime error an operation throws, or "no exception".
+template <typename Operation>
+std::string thrownText(Operation&& operation) {
+  try {
+    operation();
+  } catch (const runtime::vusk_runtime_exception& e) {
+    return e.what();
+  } catch (const std::exception& e) {
+    return std::string("other exception: ") + e.what();
+  }
+  return "no exception";
+}
+
+}  // namespace canvas::testing
