@@ -2,6 +2,7 @@
 // context, bitmap fonts, dark frame colours and the registry entry; plus closing it again and the
 // open-window check every drawing and query operation goes through.
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 
@@ -218,8 +219,10 @@ void openWindow(const runtime::Text& title, std::int64_t width, std::int64_t hei
   if (registry.nextId > kMaxWindows) return;
   registerWindowClasses();
 
-  const std::int64_t clientWidth = width < 1 ? 1 : width;
-  const std::int64_t clientHeight = height < 1 ? 1 : height;
+  // Sizes beyond what a window rectangle can hold are cut down before they overflow its LONGs.
+  constexpr std::int64_t kLargestClient = 0x3FFFFFFF;
+  const std::int64_t clientWidth = std::clamp<std::int64_t>(width, 1, kLargestClient);
+  const std::int64_t clientHeight = std::clamp<std::int64_t>(height, 1, kLargestClient);
   RECT frame{0, 0, static_cast<LONG>(clientWidth), static_cast<LONG>(clientHeight)};
   AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW);
   const std::wstring wideTitle = runtime::utf8ToUtf16(title);
@@ -285,8 +288,8 @@ void openWindow(const runtime::Text& title, std::int64_t width, std::int64_t hei
   state->visible = true;
   state->captionButtons = true;
   state->customFrame = true;
-  state->width = static_cast<std::int32_t>(clientWidth > INT32_MAX ? INT32_MAX : clientWidth);
-  state->height = static_cast<std::int32_t>(clientHeight > INT32_MAX ? INT32_MAX : clientHeight);
+  state->width = static_cast<std::int32_t>(clientWidth);
+  state->height = static_cast<std::int32_t>(clientHeight);
   updateWindowDpi(*state);
   const std::int32_t id = state->id;
   WindowState& stored = *state;

@@ -372,8 +372,13 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       handleRawInput(hwnd, lParam);
       return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_KEYDOWN:
+      recordKeyEvent(w, wParam, static_cast<std::uint32_t>(lParam), true);
+      return 0;
     case WM_SYSKEYDOWN:
       recordKeyEvent(w, wParam, static_cast<std::uint32_t>(lParam), true);
+      // Alt+F4 still asks the window to close (which hides it). Other system keys stay with the
+      // window: letting Alt alone through would start the system menu's modal loop and stall frames.
+      if (wParam == VK_F4 && (HIWORD(lParam) & KF_ALTDOWN) != 0) return DefWindowProcW(hwnd, message, wParam, lParam);
       return 0;
     case WM_KEYUP:
     case WM_SYSKEYUP:

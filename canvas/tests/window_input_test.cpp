@@ -91,9 +91,22 @@ TEST_F(WindowTest, KeyPressesAreBankedAndTakenOneByOne) {
   EXPECT_TRUE(keyPressed("tab"));
   EXPECT_FALSE(keyPressed("TAB"));
   EXPECT_FALSE(keyPressed("NOSUCHKEY"));
-  SendMessageW(w.window, WM_SYSKEYDOWN, VK_F4, 0x20000001);  // Alt+F4's key reaches the bank only
+  SendMessageW(w.window, WM_SYSKEYDOWN, VK_MENU, 0x20000001);  // system keys are banked too
+  SendMessageW(w.window, WM_SYSKEYUP, VK_MENU, static_cast<LPARAM>(0xC0000001));
+  EXPECT_FALSE(keyPressed("ALT"));  // no name for it, but the bank has it
+  EXPECT_EQ(w.pendingPresses[VK_MENU], 1);
+  EXPECT_EQ(w.modifierMask, 0u);
   EXPECT_TRUE(w.open);
-  EXPECT_TRUE(keyPressed("F4"));
+}
+
+TEST_F(WindowTest, AltF4AsksToCloseAndOnlyHidesTheWindow) {
+  WindowState& w = openMain();
+  SendMessageW(w.window, WM_SYSKEYDOWN, VK_MENU, 0x20000001);
+  SendMessageW(w.window, WM_SYSKEYDOWN, VK_F4, 0x20000001);
+  EXPECT_TRUE(pumpUntil([&] { return !w.open; }));
+  EXPECT_TRUE(w.closeRequested);
+  EXPECT_TRUE(IsWindow(w.window));
+  EXPECT_FALSE(IsWindowVisible(w.window));
 }
 
 TEST_F(WindowTest, KeysTypedThroughTheSystemArriveAsPressesAndText) {
@@ -209,12 +222,14 @@ TEST_F(WindowTest, HitTestUsesTheFrameInsideTheClientAreaAndTheSystemOutside) {
   RECT frame;
   GetWindowRect(w.window, &frame);
   const POINT clientOrigin = clientToScreen(w.window, 0, 0);
-  if (clientOrigin.y > frame.top) {
-    // A point of the system's own title bar: answered as DefWindowProcW answers it.
-    const LPARAM titleBar = packPoint(frame.left + 100, frame.top + (clientOrigin.y - frame.top) / 2);
-    EXPECT_EQ(SendMessageW(w.window, WM_NCHITTEST, 0, titleBar), DefWindowProcW(w.window, WM_NCHITTEST, 0, titleBar));
-    EXPECT_NE(SendMessageW(w.window, WM_NCHITTEST, 0, titleBar), HTCLIENT);
-  }
+  ASSERT_GT(clientOrigin.y, frame.top);  // the window has the system's own title bar above the client area
+  // A point of that title bar: answered as DefWindowProcW answers it.
+  const LPARAM titleBar = packPoint(frame.left + 100, frame.top + (clientOrigin.y - frame.top) / 2);
+  EXPECT_EQ(SendMessageW(w.window, WM_NCHITTEST, 0, titleBar), DefWindowProcW(w.window, WM_NCHITTEST, 0, titleBar));
+  EXPECT_EQ(SendMessageW(w.window, WM_NCHITTEST, 0, titleBar), HTCAPTION);
+  // The system's close button in that title bar works again.
+  const LPARAM outsideBelow = packPoint(frame.left + 100, frame.bottom + 50);
+  EXPECT_EQ(SendMessageW(w.window, WM_NCHITTEST, 0, outsideBelow), HTNOWHERE);
 }
 
 TEST_F(WindowTest, WheelPointsAreConvertedFromTheScreen) {
