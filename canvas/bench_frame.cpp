@@ -13,8 +13,8 @@ void drawFrame(int frame) {
   for (int row = 0; row < 6; ++row) {
     const std::int64_t y = 190 + row * 64;
     canvas::DrawRoundedRectRgba(34, y, 560, 56, 10, 24, 32, 40);
-    canvas::DrawTextStyled("Patient record " + std::to_string(row + frame % 3), 50, static_cast<int>(y) + 8, 250,
-                           221, 233, 230);
+    canvas::DrawTextStyled("Patient record " + std::to_string(row + frame % 3), 50, static_cast<int>(y) + 8, 250, 221,
+                           233, 230);
     canvas::drawMutedLabel("animal - owner customer-" + std::to_string(row), 50, static_cast<int>(y) + 32);
     canvas::DrawRectRgba(560, y + 20, 16, 16, 96, 200, 160);
     canvas::isMouseOver(34, static_cast<std::int32_t>(y), 560, 56);

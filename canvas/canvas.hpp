@@ -81,8 +81,8 @@ void DrawRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std::int64
                   std::int64_t g, std::int64_t b);
 
 // Fills an opaque rectangle with rounded corners (radius limited to half the smaller side).
-void DrawRoundedRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
-                         std::int64_t radius, std::int64_t r, std::int64_t g, std::int64_t b);
+void DrawRoundedRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height, std::int64_t radius,
+                         std::int64_t r, std::int64_t g, std::int64_t b);
 
 // Title text in the light title colour: 28 px at size >= 150, else 20 px.
 void drawTitleText(const runtime::Text& text, std::int32_t x, std::int32_t y, std::int32_t size);

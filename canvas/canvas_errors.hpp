@@ -18,7 +18,8 @@ inline constexpr std::string_view kFailedToCreateWindow = "failed to create wind
 inline constexpr std::string_view kFailedToAcquireDeviceContext = "failed to acquire window/canvas device context";
 inline constexpr std::string_view kFailedToDescribeSrgbFormat =
     "failed to describe strict sRGB window/canvas pixel format";
-inline constexpr std::string_view kFailedToConfigurePixelFormat = "failed to configure window/canvas OpenGL pixel format";
+inline constexpr std::string_view kFailedToConfigurePixelFormat =
+    "failed to configure window/canvas OpenGL pixel format";
 inline constexpr std::string_view kFailedToActivateContext = "failed to activate window/canvas OpenGL context";
 
 }  // namespace canvas

@@ -60,7 +60,7 @@ void BeginFrame(const runtime::Text& title, const runtime::Text& subtitle) {
   glEnable(GL_BLEND);
   if (w.translucent && w.blendFuncSeparate != nullptr) {
     reinterpret_cast<PFNGLBLENDFUNCSEPARATEPROC>(w.blendFuncSeparate)(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE,
-                                                                       GL_ONE_MINUS_SRC_ALPHA);
+                                                                      GL_ONE_MINUS_SRC_ALPHA);
   } else {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   }
@@ -114,8 +114,8 @@ void DrawRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std::int64
   glEnd();
 }
 
-void DrawRoundedRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
-                         std::int64_t radius, std::int64_t r, std::int64_t g, std::int64_t b) {
+void DrawRoundedRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height, std::int64_t radius,
+                         std::int64_t r, std::int64_t g, std::int64_t b) {
   requireOpenWindow("DrawRoundedRectRgba");
   const RoundedRectPlan plan = planRoundedRect(x, y, width, height, radius);
   if (plan.shape == RoundedRectShape::kNothing) return;

@@ -71,7 +71,8 @@ void presentLayeredWindow(WindowState& w) {
   glReadBuffer(GL_BACK);
   glReadPixels(0, 0, w.layeredWidth, w.layeredHeight, GL_BGRA, GL_UNSIGNED_BYTE, w.layeredBits);
   auto* pixels = static_cast<std::uint8_t*>(w.layeredBits);
-  premultiplyLayeredPixels(pixels, static_cast<std::size_t>(w.layeredWidth) * static_cast<std::size_t>(w.layeredHeight));
+  premultiplyLayeredPixels(pixels,
+                           static_cast<std::size_t>(w.layeredWidth) * static_cast<std::size_t>(w.layeredHeight));
   w.layeredSamplePixel = layeredTopLeftPixel(pixels, w.layeredWidth, w.layeredHeight);
   RECT rect;
   if (!GetWindowRect(w.window, &rect)) return;
@@ -81,8 +82,8 @@ void presentLayeredWindow(WindowState& w) {
   SIZE size{w.layeredWidth, w.layeredHeight};
   POINT source{0, 0};
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  const BOOL updated = UpdateLayeredWindow(w.window, screen, &destination, &size, w.layeredDc, &source, 0, &blend,
-                                           ULW_ALPHA);
+  const BOOL updated =
+      UpdateLayeredWindow(w.window, screen, &destination, &size, w.layeredDc, &source, 0, &blend, ULW_ALPHA);
   ReleaseDC(nullptr, screen);
   if (updated != TRUE) return;
   ++w.layeredPresents;

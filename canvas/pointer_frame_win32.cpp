@@ -296,8 +296,8 @@ void handleRawInput(HWND hwnd, LPARAM lParam) {
   if (!registry.lockEngaged || registry.captureWindow != hwnd) return;
   RAWINPUT input{};
   UINT size = sizeof(RAWINPUT) < 48 ? sizeof(RAWINPUT) : 48;
-  const UINT read = GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &input, &size,
-                                    sizeof(RAWINPUTHEADER));
+  const UINT read =
+      GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &input, &size, sizeof(RAWINPUTHEADER));
   if (read == static_cast<UINT>(-1) || read < 48) return;
   if (input.header.dwType != RIM_TYPEMOUSE || (input.data.mouse.usFlags & MOUSE_MOVE_ABSOLUTE) != 0) return;
   accumulatePointerMotion(input.data.mouse.lLastX, input.data.mouse.lLastY);

@@ -18,10 +18,18 @@ const std::array<std::array<FanVertex, 9>, 4>& roundedCornerTable() {
         double c = 0;
         double s = 0;
         switch (step) {
-          case 0: c = 0, s = -1; break;
-          case 8: c = 1, s = 0; break;
-          case 16: c = 0, s = 1; break;
-          case 24: c = -1, s = 0; break;
+          case 0:
+            c = 0, s = -1;
+            break;
+          case 8:
+            c = 1, s = 0;
+            break;
+          case 16:
+            c = 0, s = 1;
+            break;
+          case 24:
+            c = -1, s = 0;
+            break;
           default: {
             const double angle = (-90.0 + 11.25 * quarterSteps) * kPi / 180.0;
             c = std::cos(angle);
@@ -50,10 +58,8 @@ RoundedRectPlan planRoundedRect(std::int64_t x, std::int64_t y, std::int64_t wid
   plan.shape = RoundedRectShape::kFan;
   const float fx = static_cast<float>(x);
   const float fy = static_cast<float>(y);
-  const std::array<FanVertex, 4> centres = {{{fx + w - r, fy + r},
-                                             {fx + w - r, fy + h - r},
-                                             {fx + r, fy + h - r},
-                                             {fx + r, fy + r}}};
+  const std::array<FanVertex, 4> centres = {
+      {{fx + w - r, fy + r}, {fx + w - r, fy + h - r}, {fx + r, fy + h - r}, {fx + r, fy + r}}};
   plan.fan[0] = {fx + w / 2.0f, fy + h / 2.0f};
   int n = 1;
   for (int corner = 0; corner < 4; ++corner) {

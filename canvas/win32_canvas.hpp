@@ -4,12 +4,12 @@
 
 #include <windows.h>
 // windows.h first: the headers below need its types.
-#include <imm.h>
-#include <shellapi.h>
-#include <wtsapi32.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/wglext.h>
+#include <imm.h>
+#include <shellapi.h>
+#include <wtsapi32.h>
 
 #ifdef DrawText
 #undef DrawText
@@ -81,6 +81,31 @@ void releasePointerCapture(HWND window);
 // UI Automation bridge.
 LRESULT handleGetObject(HWND window, WPARAM wParam, LPARAM lParam);
 void forgetUiaWindowOnDestroy(HWND window);
+
+// Delayed rendering of clipboard text. Nothing in this program offers text, so `pending` stays 0
+// and the clipboard messages only answer what an offering operation would set up.
+struct DelayedClipboardState {
+  std::uint64_t eventCount = 0;
+  std::uint64_t pending = 0;
+  std::uint64_t state = 0;  // 2 rendered, 3 clipboard destroyed, 4 owner window destroyed
+  std::uint64_t renderCount = 0;
+  std::uint64_t destroyCount = 0;
+  std::uint64_t ownerDestroyedCount = 0;
+  std::uint64_t pendingLength = 0;
+  HWND owner = nullptr;
+  HGLOBAL pendingText = nullptr;
+};
+extern DelayedClipboardState delayedClipboard;
+
+// The last session or power event the window procedure saw.
+struct SessionEventRecord {
+  std::uint64_t count = 0;
+  std::uint64_t kind = 0;  // 1 activation, 2 power, 3 terminal session, 4 query end session, 5 end session
+  std::uint64_t param = 0;
+  std::uint64_t windowId = 0;
+  std::uint64_t flag = 0;
+};
+extern SessionEventRecord sessionEvent;
 
 // Delayed clipboard text.
 void renderClipboardText(UINT format);

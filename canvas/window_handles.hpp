@@ -12,12 +12,12 @@ struct HMONITOR__;
 
 namespace canvas {
 
-using WindowHandle = ::HWND__*;          // HWND
-using DeviceContextHandle = ::HDC__*;    // HDC
-using GlContextHandle = ::HGLRC__*;      // HGLRC
-using FontHandle = ::HFONT__*;           // HFONT
-using BitmapHandle = ::HBITMAP__*;       // HBITMAP
-using GdiObjectHandle = void*;           // HGDIOBJ
-using MonitorHandle = ::HMONITOR__*;     // HMONITOR
+using WindowHandle = ::HWND__*;        // HWND
+using DeviceContextHandle = ::HDC__*;  // HDC
+using GlContextHandle = ::HGLRC__*;    // HGLRC
+using FontHandle = ::HFONT__*;         // HFONT
+using BitmapHandle = ::HBITMAP__*;     // HBITMAP
+using GdiObjectHandle = void*;         // HGDIOBJ
+using MonitorHandle = ::HMONITOR__*;   // HMONITOR
 
 }  // namespace canvas

@@ -26,12 +26,32 @@ bool isMissingProc(PROC proc) {
   return value == 0 || value == 1 || value == 2 || value == 3 || value == -1;
 }
 
-constexpr int kStrictSrgbAttributes[] = {
-    WGL_DRAW_TO_WINDOW_ARB, 1,  WGL_SUPPORT_OPENGL_ARB, 1,  WGL_DOUBLE_BUFFER_ARB, 1,
-    WGL_PIXEL_TYPE_ARB, WGL_TYPE_RGBA_ARB, WGL_COLOR_BITS_ARB, 24, WGL_RED_BITS_ARB, 8,
-    WGL_GREEN_BITS_ARB, 8, WGL_BLUE_BITS_ARB, 8, WGL_ALPHA_BITS_ARB, 8,
-    WGL_DEPTH_BITS_ARB, 24, WGL_STENCIL_BITS_ARB, 8, WGL_FRAMEBUFFER_SRGB_CAPABLE_ARB, 1,
-    0, 0};
+constexpr int kStrictSrgbAttributes[] = {WGL_DRAW_TO_WINDOW_ARB,
+                                         1,
+                                         WGL_SUPPORT_OPENGL_ARB,
+                                         1,
+                                         WGL_DOUBLE_BUFFER_ARB,
+                                         1,
+                                         WGL_PIXEL_TYPE_ARB,
+                                         WGL_TYPE_RGBA_ARB,
+                                         WGL_COLOR_BITS_ARB,
+                                         24,
+                                         WGL_RED_BITS_ARB,
+                                         8,
+                                         WGL_GREEN_BITS_ARB,
+                                         8,
+                                         WGL_BLUE_BITS_ARB,
+                                         8,
+                                         WGL_ALPHA_BITS_ARB,
+                                         8,
+                                         WGL_DEPTH_BITS_ARB,
+                                         24,
+                                         WGL_STENCIL_BITS_ARB,
+                                         8,
+                                         WGL_FRAMEBUFFER_SRGB_CAPABLE_ARB,
+                                         1,
+                                         0,
+                                         0};
 
 PIXELFORMATDESCRIPTOR pixelFormatDescriptor(BYTE colorBits) {
   PIXELFORMATDESCRIPTOR pfd{};

@@ -20,29 +20,7 @@
 
 namespace canvas {
 
-// Delayed rendering of clipboard text. Nothing in this program offers text, so `pending` stays 0
-// and the clipboard rows below only answer what an offering operation would set up.
-struct DelayedClipboardState {
-  std::uint64_t eventCount = 0;
-  std::uint64_t pending = 0;
-  std::uint64_t state = 0;  // 2 rendered, 3 clipboard destroyed, 4 owner window destroyed
-  std::uint64_t renderCount = 0;
-  std::uint64_t destroyCount = 0;
-  std::uint64_t ownerDestroyedCount = 0;
-  std::uint64_t pendingLength = 0;
-  HWND owner = nullptr;
-  HGLOBAL pendingText = nullptr;
-};
 DelayedClipboardState delayedClipboard;
-
-// The last session or power event.
-struct SessionEventRecord {
-  std::uint64_t count = 0;
-  std::uint64_t kind = 0;  // 1 activation, 2 power, 3 terminal session, 4 query end session, 5 end session
-  std::uint64_t param = 0;
-  std::uint64_t windowId = 0;
-  std::uint64_t flag = 0;
-};
 SessionEventRecord sessionEvent;
 
 void renderClipboardText(UINT format) {
@@ -179,8 +157,7 @@ LRESULT handleNonClientHitTest(WindowState& w, HWND hwnd, WPARAM wParam, LPARAM 
   if (!ScreenToClient(hwnd, &point) || !GetClientRect(hwnd, &client) || !PtInRect(&client, point)) {
     return DefWindowProcW(hwnd, WM_NCHITTEST, wParam, lParam);
   }
-  return hitTestNonClient(w.width, w.height, w.captionButtons, point.x, point.y) == kHitCaption ? HTCAPTION
-                                                                                                 : HTCLIENT;
+  return hitTestNonClient(w.width, w.height, w.captionButtons, point.x, point.y) == kHitCaption ? HTCAPTION : HTCLIENT;
 }
 
 void mousePointerEvent(WindowState& w, std::int32_t code, WPARAM wParam, LPARAM lParam) {

@@ -27,7 +27,7 @@ using OwnedWindowState = std::unique_ptr<WindowState, WindowStateDeleter>;
 
 struct WindowRegistry {
   std::unordered_map<std::int32_t, OwnedWindowState> windows;  // never erased before exit
-  std::vector<MonitorHandle> monitors;                          // in order of first sight
+  std::vector<MonitorHandle> monitors;                         // in order of first sight
   std::int32_t nextId = 1;
   std::int32_t mainId = 0;
   std::int32_t currentId = 0;

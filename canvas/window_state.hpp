@@ -87,9 +87,9 @@ struct WindowState {
   WindowHandle window = nullptr;  // null once destroyed
   DeviceContextHandle deviceContext = nullptr;
   GlContextHandle glContext = nullptr;
-  bool strictSrgbFormat = false;  // the pixel format came from the strict sRGB list and passed its re-check
-  bool srgbFramebuffer = false;   // GL_FRAMEBUFFER_SRGB on and verified: colours go to GL in linear light
-  bool translucent = false;       // presented as a layered window
+  bool strictSrgbFormat = false;      // the pixel format came from the strict sRGB list and passed its re-check
+  bool srgbFramebuffer = false;       // GL_FRAMEBUFFER_SRGB on and verified: colours go to GL in linear light
+  bool translucent = false;           // presented as a layered window
   void* blendFuncSeparate = nullptr;  // glBlendFuncSeparate, or null
 
   // Layered presentation.
@@ -135,9 +135,9 @@ struct WindowState {
 
   // Text and keys.
   std::string droppedPath;
-  std::uint64_t modifierMask = 0;  // shift 1, control 2, alt 4
+  std::uint64_t modifierMask = 0;                  // shift 1, control 2, alt 4
   std::array<std::uint8_t, 256> pendingPresses{};  // fresh key downs not yet taken, per virtual key
-  std::string typedText;                            // at most kTypedTextLimitBytes
+  std::string typedText;                           // at most kTypedTextLimitBytes
   std::uint64_t typedCount = 0;
   std::uint16_t pendingHighSurrogate = 0;
   std::string composition;  // at most kCompositionLimitBytes

@@ -108,11 +108,13 @@ TEST(TypedTextTest, TheTextStopsAt512BytesAWholeCharacterAtATime) {
 }
 
 TEST(CompositionTest, UnitsBecomeTextWithPairsJoined) {
-  EXPECT_EQ(compositionFromUnits({'a', 0xD83D, 0xDE00, 'b'}), "a\xF0\x9F\x98\x80" "b");
-  EXPECT_EQ(compositionFromUnits({0xDC00, 'a'}), "a");                   // lone low half
-  EXPECT_EQ(compositionFromUnits({0xD800, 'a'}), "a");                   // high half before a non-low unit
+  EXPECT_EQ(compositionFromUnits({'a', 0xD83D, 0xDE00, 'b'}),
+            "a\xF0\x9F\x98\x80"
+            "b");
+  EXPECT_EQ(compositionFromUnits({0xDC00, 'a'}), "a");  // lone low half
+  EXPECT_EQ(compositionFromUnits({0xD800, 'a'}), "a");  // high half before a non-low unit
   EXPECT_EQ(compositionFromUnits({0xD800, 0xD83D, 0xDE00}), "\xF0\x9F\x98\x80");
-  EXPECT_EQ(compositionFromUnits({'a', 0xD800}), "a");                   // trailing high half
+  EXPECT_EQ(compositionFromUnits({'a', 0xD800}), "a");  // trailing high half
   EXPECT_EQ(compositionFromUnits({0x0A, 0x7F, 0x20}), " ");
 }
 

@@ -29,8 +29,8 @@ TEST(LayeredFrameTest, FourFullSizeFramesFitTheBudgetAndAFifthDoesNot) {
 TEST(LayeredFrameTest, PixelsArePremultipliedAndTheTopLeftSampleIsTheLastRow) {
   // Two rows of two BGRA pixels, bottom-up: row 0 is the bottom of the screen.
   std::vector<std::uint8_t> pixels = {
-      10, 20, 30, 255, 99, 99, 99, 0,     // bottom row
-      1, 2, 3, 255,    255, 255, 255, 128  // top row
+      10, 20, 30, 255, 99,  99,  99,  0,   // bottom row
+      1,  2,  3,  255, 255, 255, 255, 128  // top row
   };
   premultiplyLayeredPixels(pixels.data(), 4);
   EXPECT_EQ(pixels[0], 10);

@@ -34,7 +34,9 @@ TEST(TextStyleTest, StyleValuesPickTheirFontSize) {
 
 TEST(TextRunsTest, PrintableAsciiIsOneRunAndEachCharacterOneMark) {
   EXPECT_EQ(drawn("abc\xC3\xA9"), "[abc]?");
-  EXPECT_EQ(drawn("\xE9" "a"), "?[a]");
+  EXPECT_EQ(drawn("\xE9"
+                  "a"),
+            "?[a]");
   EXPECT_EQ(drawn("a\tb"), "[a]?[b]");
   EXPECT_EQ(drawn("\xE2\x82\xAC 5"), "?[ 5]");  // euro sign
   EXPECT_EQ(drawn("\xF0\x9F\x98\x80!"), "?[!]");
@@ -43,20 +45,25 @@ TEST(TextRunsTest, PrintableAsciiIsOneRunAndEachCharacterOneMark) {
 }
 
 TEST(TextRunsTest, MalformedSequencesShowOneMarkPerByte) {
-  EXPECT_EQ(drawn("\xC0\x80"), "??");                // overlong lead bytes
-  EXPECT_EQ(drawn("\xE0\x80\x80"), "???");           // overlong three-byte form
-  EXPECT_EQ(drawn("\xED\xA0\x80"), "???");           // surrogate
-  EXPECT_EQ(drawn("\xF0\x80\x80\x80"), "????");      // overlong four-byte form
-  EXPECT_EQ(drawn("\xF4\x90\x80\x80"), "????");      // above U+10FFFF
+  EXPECT_EQ(drawn("\xC0\x80"), "??");            // overlong lead bytes
+  EXPECT_EQ(drawn("\xE0\x80\x80"), "???");       // overlong three-byte form
+  EXPECT_EQ(drawn("\xED\xA0\x80"), "???");       // surrogate
+  EXPECT_EQ(drawn("\xF0\x80\x80\x80"), "????");  // overlong four-byte form
+  EXPECT_EQ(drawn("\xF4\x90\x80\x80"), "????");  // above U+10FFFF
   EXPECT_EQ(drawn("\xF5\x80"), "??");
-  EXPECT_EQ(drawn("\xE2\x82"), "??");                // truncated at the end
-  EXPECT_EQ(drawn("\xC3" "a"), "?[a]");
+  EXPECT_EQ(drawn("\xE2\x82"), "??");  // truncated at the end
+  EXPECT_EQ(drawn("\xC3"
+                  "a"),
+            "?[a]");
 }
 
 TEST(TextRunsTest, ContinuationCheckStopsAtTheEnd) {
   EXPECT_TRUE(isUtf8Continuation("\xC3\xA9", 0, 1));
   EXPECT_FALSE(isUtf8Continuation("\xC3\xA9", 0, 2));
-  EXPECT_FALSE(isUtf8Continuation("\xC3" "a", 0, 1));
+  EXPECT_FALSE(
+      isUtf8Continuation("\xC3"
+                         "a",
+                         0, 1));
   EXPECT_EQ(unprintableSequenceLength("\xEF\xBF\xBF", 0), 3u);
   EXPECT_EQ(unprintableSequenceLength("\xF4\x8F\xBF\xBF", 0), 4u);
 }

@@ -53,12 +53,12 @@ void drawShapesAndCheckPixels(WindowState& w) {
   EXPECT_EQ(backBufferPixel(w, 430, 220), (Rgb{1, 128, 254}));
   EXPECT_EQ(backBufferPixel(w, 500, 220), (Rgb{17, 27, 34}));
   EXPECT_EQ(backBufferPixel(w, 660, 230), (Rgb{90, 180, 30}));
-  EXPECT_EQ(backBufferPixel(w, 601, 201), (Rgb{17, 27, 34}));  // outside the rounded corner
+  EXPECT_EQ(backBufferPixel(w, 601, 201), (Rgb{17, 27, 34}));   // outside the rounded corner
   EXPECT_EQ(backBufferPixel(w, 660, 201), (Rgb{90, 180, 30}));  // straight top edge
   EXPECT_EQ(backBufferPixel(w, 660, 330), (Rgb{17, 27, 34}));
   EXPECT_GT(countPixels(w, 300, 400, 120, 30, Rgb{250, 240, 10}), 10);  // glyph pixels in the text colour
-  EXPECT_GT(countPixels(w, 34, 25, 300, 20, Rgb{139, 169, 169}), 10);  // the muted header line
-  EXPECT_GT(countPixels(w, 34, 57, 300, 40, Rgb{221, 233, 230}), 10);  // the title
+  EXPECT_GT(countPixels(w, 34, 25, 300, 20, Rgb{139, 169, 169}), 10);   // the muted header line
+  EXPECT_GT(countPixels(w, 34, 57, 300, 40, Rgb{221, 233, 230}), 10);   // the title
   EndFrame();
 }
 

@@ -32,7 +32,7 @@ TEST(HitTestTest, CaptionButtonsAndBand) {
   EXPECT_EQ(hit(W - 138, 20), kHitMinButton);
   EXPECT_EQ(hit(W - 139, 20), kHitClient);  // between the buttons and the band
   EXPECT_EQ(hit(W - 153, 20), kHitCaption);
-  EXPECT_EQ(hit(W - 60, 38), kHitClient);   // below the buttons, right of the band
+  EXPECT_EQ(hit(W - 60, 38), kHitClient);  // below the buttons, right of the band
   EXPECT_EQ(hit(100, 53), kHitCaption);
   EXPECT_EQ(hit(100, 54), kHitClient);
   EXPECT_EQ(hit(100, 8), kHitCaption);

@@ -19,7 +19,9 @@ namespace {
 using testing::thrownText;
 using testing::WindowTest;
 
-LPARAM packPoint(int x, int y) { return static_cast<LPARAM>((static_cast<std::uint32_t>(y & 0xFFFF) << 16) | (x & 0xFFFF)); }
+LPARAM packPoint(int x, int y) {
+  return static_cast<LPARAM>((static_cast<std::uint32_t>(y & 0xFFFF) << 16) | (x & 0xFFFF));
+}
 
 void sendKey(HWND window, WPARAM key, bool down, bool repeat = false) {
   const LPARAM flags = down ? (repeat ? 0x40000001 : 0x00000001) : static_cast<LPARAM>(0xC0000001);
@@ -235,7 +237,8 @@ TEST_F(WindowTest, HitTestUsesTheFrameInsideTheClientAreaAndTheSystemOutside) {
 TEST_F(WindowTest, WheelPointsAreConvertedFromTheScreen) {
   WindowState& w = openMain();
   const POINT p = clientToScreen(w.window, 30, 40);
-  SendMessageW(w.window, WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<std::uint16_t>(-120)) << 16, packPoint(p.x, p.y));
+  SendMessageW(w.window, WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<std::uint16_t>(-120)) << 16,
+               packPoint(p.x, p.y));
   EXPECT_EQ(w.pointer.x, 30);
   EXPECT_EQ(w.pointer.y, 40);
   EXPECT_EQ(w.pointer.rawX, p.x);
@@ -309,6 +312,62 @@ TEST_F(WindowTest, AccessibilityRequestsAreCountedAndPassedOnWithoutLoadingAnyLi
   EXPECT_EQ(uia.served, 0u);
   EXPECT_FALSE(uia.loaded);
   EXPECT_EQ(GetModuleHandleA("UIAutomationCore.dll"), nullptr);
+}
+
+TEST_F(WindowTest, SessionPowerAndCaptureMessagesAreRecordedAndAnswered) {
+  WindowState& w = openMain();
+  const std::uint64_t before = sessionEvent.count;
+  EXPECT_EQ(SendMessageW(w.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 1);
+  EXPECT_EQ(sessionEvent.kind, 4u);
+  EXPECT_EQ(sessionEvent.param, static_cast<std::uint64_t>(ENDSESSION_LOGOFF));
+  EXPECT_EQ(sessionEvent.windowId, static_cast<std::uint64_t>(w.id));
+  EXPECT_EQ(SendMessageW(w.window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0), 1);
+  EXPECT_EQ(sessionEvent.kind, 2u);
+  EXPECT_EQ(sessionEvent.flag, 0u);
+  SendMessageW(w.window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  EXPECT_EQ(sessionEvent.flag, 1u);
+  EXPECT_EQ(SendMessageW(w.window, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0), 0);
+  EXPECT_EQ(sessionEvent.kind, 3u);
+  EXPECT_EQ(sessionEvent.flag, 0u);
+  SendMessageW(w.window, WM_ENDSESSION, FALSE, 0);
+  EXPECT_EQ(sessionEvent.kind, 5u);
+  EXPECT_EQ(sessionEvent.flag, 1u);
+  EXPECT_EQ(sessionEvent.count, before + 5);
+
+  w.resizing = true;
+  w.resizeHit = HTLEFT;
+  SendMessageW(w.window, WM_CAPTURECHANGED, 0, 0);
+  EXPECT_FALSE(w.resizing);
+  EXPECT_EQ(w.resizeHit, 0);
+  EXPECT_EQ(w.lastEventCode, 204u);
+  EXPECT_EQ(w.pointer.captureLost, 1u);
+  SendMessageW(w.window, WM_CANCELMODE, 0, 0);
+  EXPECT_EQ(w.lastEventCode, 205u);
+  EXPECT_EQ(w.pointer.cancelled, 1u);
+  // A touch message with a handle the system does not know records nothing.
+  const std::uint64_t touches = w.touchPoints;
+  SendMessageW(w.window, WM_TOUCH, 1, 0x1234);
+  EXPECT_EQ(w.touchPoints, touches);
+  EXPECT_EQ(SendMessageW(w.window, WM_ERASEBKGND, 0, 0), 1);
+  SendMessageW(w.window, WM_RENDERFORMAT, CF_UNICODETEXT, 0);  // nothing offered: nothing rendered
+  EXPECT_EQ(delayedClipboard.renderCount, 0u);
+}
+
+TEST_F(WindowTest, ImeMessagesStartAndEndTheComposition) {
+  WindowState& w = openMain();
+  const std::uint64_t revision = w.compositionRevision;
+  SendMessageW(w.window, WM_IME_STARTCOMPOSITION, 0, 0);
+  EXPECT_TRUE(w.composing);
+  SendMessageW(w.window, WM_IME_COMPOSITION, 0, GCS_COMPSTR);
+  EXPECT_TRUE(w.composing);
+  EXPECT_EQ(w.composition, "");  // no input method here: an empty composition string
+  SendMessageW(w.window, WM_IME_COMPOSITION, 0, GCS_RESULTSTR);
+  EXPECT_FALSE(w.composing);
+  EXPECT_EQ(w.typedText, "");
+  SendMessageW(w.window, WM_IME_CHAR, 0x4E2D, 1);
+  EXPECT_EQ(w.typedText, "\xE4\xB8\xAD");
+  SendMessageW(w.window, WM_IME_ENDCOMPOSITION, 0, 0);
+  EXPECT_EQ(w.compositionRevision, revision + 4);
 }
 
 }  // namespace
