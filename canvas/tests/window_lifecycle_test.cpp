@@ -147,6 +147,28 @@ TEST_F(WindowTest, WithoutThePixelFormatExtensionTheWindowOpensOnTheFallbackForm
   EXPECT_GE(pfd.cStencilBits, 8);
 }
 
+TEST_F(WindowTest, AWindowThatCannotBeCreatedThrowsAndConsumesNoId) {
+  registerWindowClasses();
+  const HINSTANCE module = GetModuleHandleW(nullptr);
+  ASSERT_TRUE(UnregisterClassW(kWindowClassName, module));
+  const std::int32_t nextId = windowRegistry().nextId;
+  const std::size_t known = windowRegistry().windows.size();
+  EXPECT_EQ(thrownText([] { openWindow("no class", 300, 200); }),
+            "window.canvas: failed to create window/canvas window");
+  EXPECT_EQ(windowRegistry().nextId, nextId);
+  EXPECT_EQ(windowRegistry().windows.size(), known);
+  // Put the class back for the cases that follow in this process.
+  WNDCLASSW windowClass{};
+  windowClass.style = CS_OWNDC;
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = module;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = CreateSolidBrush(RGB(10, 11, 13));
+  windowClass.lpszClassName = kWindowClassName;
+  ASSERT_NE(RegisterClassW(&windowClass), 0);
+  EXPECT_EQ(openMain().id, nextId);
+}
+
 TEST_F(WindowTest, IdsRiseAndSixteenWindowsAreTheLimitOfTheProcess) {
   // Uses up the process's windows, so it comes last (ctest runs each case in its own process anyway).
   for (std::int32_t expected = windowRegistry().nextId; expected <= 16; ++expected) {
