@@ -10,8 +10,15 @@ RUNNER="${3:-}"
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/oreb-e2e.XXXXXX")"
 failures=0
 
+PRIVATE_WINEPREFIX=""
+
 cleanup_work() {
   if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then kill "$APP_PID" 2>/dev/null; fi
+  if [ -n "$PRIVATE_WINEPREFIX" ]; then
+    # Only the server of this test's own prefix; -w waits until it has gone before its files do.
+    WINEPREFIX="$PRIVATE_WINEPREFIX" wineserver -k >/dev/null 2>&1
+    WINEPREFIX="$PRIVATE_WINEPREFIX" wineserver -w >/dev/null 2>&1
+  fi
   rm -rf "$WORK"
 }
 trap cleanup_work EXIT
@@ -47,6 +54,21 @@ run_oreb_vet() {
   RUN_STATUS=$?
   RUN_OUT="$(tr -d '\r' <"$out")"
   RUN_ERR="$(tr -d '\r' <"$err")"
+}
+
+# use_private_wineprefix: from here on the programs run in a wine prefix of this test's own, below
+# WORK, with a wine server of their own that is stopped when the test ends. For runs that change
+# what wine sees (no DISPLAY): in the shared server they could leave its desktop without a display
+# for every window test that follows. Creates the prefix up front, so the runs' own output holds
+# only what the programs write. Does nothing without a runner (native builds).
+use_private_wineprefix() {
+  [ -n "$RUNNER" ] || return 0
+  PRIVATE_WINEPREFIX="$WORK/wineprefix"
+  export WINEPREFIX="$PRIVATE_WINEPREFIX"
+  if ! timeout 240 $RUNNER wineboot -i >"$WORK/wineboot.log" 2>&1; then
+    fail "the private wine prefix could not be made: $(tr -d '\r' <"$WORK/wineboot.log")"
+    finish
+  fi
 }
 
 # dump_store <file>: prints the decoded file ("key=value" lines after ok, message, sequence and
