@@ -17,7 +17,8 @@ using runtime::intToText;
 
 // Creates the last path component when it is missing; true when a directory is there.
 bool directoryAvailable(const Text& directory) {
-  if (directory.empty()) return false;
+  // The system would end the path at a zero byte and create some other directory.
+  if (directory.empty() || directory.find('\0') != Text::npos) return false;
   try {
     const std::filesystem::path path = runtime::toNativePath(directory);
     std::error_code error;

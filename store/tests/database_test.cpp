@@ -54,6 +54,12 @@ TEST_F(Open, UnavailableDirectories) {
   EXPECT_EQ(noParent.store.message, "database directory is unavailable");
   EXPECT_FALSE(exists(dir_.file("missing")));
 
+  // The system would end the path at the zero byte and create a different directory.
+  const Database zero = openDatabase(dir_.file(std::string("cut\0off", 7)));
+  EXPECT_FALSE(zero.store.ok);
+  EXPECT_EQ(zero.store.message, "database directory is unavailable");
+  EXPECT_FALSE(exists(dir_.file("cut")));
+
   writeBytes(dir_.file("plain"), {1});
   const Database file = openDatabase(dir_.file("plain"));
   EXPECT_FALSE(file.store.ok);
