@@ -56,9 +56,12 @@ check_store "second run" 9
 
 # An empty MIVO_EXAMPLE_DATA means data/oreb-vet below the working directory.
 mkdir -p "$WORK/cwd"
-(cd "$WORK/cwd" && run_oreb_vet MIVO_EXAMPLE_DATA= MIVO_EXAMPLE_TEST=1 &&
-  expect_eq "default directory status" "$RUN_STATUS" 0 &&
-  expect_eq "default directory output" "$RUN_OUT" "oreb-vet: pass") || fail "default data directory run"
+# Run in this shell (not a subshell), so that a failed check counts.
+cd "$WORK/cwd" || exit 1
+run_oreb_vet MIVO_EXAMPLE_DATA= MIVO_EXAMPLE_TEST=1
+cd - >/dev/null || exit 1
+expect_eq "default directory status" "$RUN_STATUS" 0
+expect_eq "default directory output" "$RUN_OUT" "oreb-vet: pass"
 expect_eq "default directory store" "$(store_sequence "$WORK/cwd/data/oreb-vet/store.corvane")" 7
 
 finish
