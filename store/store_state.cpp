@@ -201,7 +201,9 @@ bool commitStore(StoreState& state) {
     return false;
   };
   const Bytes bytes = encodeValidSnapshot(state);  // validated above
-  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(state.maxSnapshotBytes)) return fail();
+  // Whatever the state's own limit, no file is written that open would refuse to read.
+  const std::size_t limit = static_cast<std::size_t>(std::min(state.maxSnapshotBytes, kMaxSnapshotFileBytes));
+  if (bytes.empty() || bytes.size() > limit) return fail();
   const Text wal = walPath(state.directory);
   if (!runtime::writeFileBytes(wal, bytes)) return fail();
   if (!runtime::syncFile(wal)) return fail();

@@ -74,6 +74,7 @@ struct StoreState {
   std::int32_t formatVersion = 1;
   Text directory;
   std::int32_t sequence = 0;
+  // A commit also stays within the 4194304 bytes that open reads.
   std::int32_t maxSnapshotBytes = kDefaultMaxSnapshotBytes;
   std::vector<StoreEntry> entries;  // first-insertion order, unique keys
   bool dirty = false;

@@ -213,6 +213,27 @@ TEST(CommitStore, AcceptsAnEncodingOfExactlyTheLimitAndNotOneByteMore) {
   EXPECT_EQ(state.sequence, 1);
 }
 
+TEST(CommitStore, NeverWritesAFileLargerThanOpenReads) {
+  // A larger limit than the default is valid in a state, but open reads at most 4194304 bytes:
+  // a bigger snapshot would make every later open fail.
+  TempDir dir;
+  StoreState state = makeStoreState(dir.text());
+  state.maxSnapshotBytes = 8388608;
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(storePut(state, "k" + std::to_string(i), std::string(1048576, 'v')));
+  ASSERT_EQ(encodeSnapshot(state).size(), 4194364u);
+  EXPECT_FALSE(commitStore(state));
+  EXPECT_EQ(state.sequence, 0);
+  EXPECT_TRUE(state.dirty);
+  EXPECT_FALSE(exists(snapshotPath(dir.text())));
+  EXPECT_FALSE(exists(walPath(dir.text())));
+  ASSERT_TRUE(storePut(state, "k3", std::string(1048516, 'v')));
+  ASSERT_EQ(encodeSnapshot(state).size(), 4194304u);
+  EXPECT_TRUE(commitStore(state));
+  const StoreState onDisk = decodeSnapshot(runtime::readFileBytes(snapshotPath(dir.text()), 4194304), dir.text());
+  EXPECT_TRUE(onDisk.ok);
+  EXPECT_EQ(onDisk.sequence, 1);
+}
+
 TEST(CommitStore, RefusesToPassTheLargestSequence) {
   TempDir dir;
   StoreState state = makeStoreState(dir.text());
