@@ -192,6 +192,77 @@ TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
   }
 }
 
+TEST(CrashSafety, FirstCommitIntoAnEmptyDirectoryStoppedAtAnyFileOperation) {
+  RecordBatch first;
+  first.records.push_back(sampleRecord("c1"));
+  first.records.push_back(sampleRecord("a1", "animal"));
+  first.edges.push_back(sampleEdge("e1", "a1", "c1"));
+  for (const Scenario& scenario : scenariosFor(6)) {
+    SCOPED_TRACE(scenario.describe());
+    TempDir dir;
+    Database database = openDatabase(dir.text());
+    ASSERT_TRUE(database.store.ok);
+    FaultFileSystem faults;
+    faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
+    bool answered = false;
+    {
+      runtime::ScopedFileSystem scope(faults);
+      answered = putBatch(database, first);
+    }
+    Snapshot attempted = snapshotOf(database.store);
+    attempted.sequence = 1;
+    if (scenario.powerCut) faults.powerCut();
+    const Database reopened = openDatabase(dir.text());
+    ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+    const Snapshot after = snapshotOf(reopened.store);
+    const bool isEmpty = after == Snapshot{};
+    const bool isNew = after == attempted;
+    EXPECT_TRUE(isEmpty || isNew) << "reopened at sequence " << after.sequence;
+    if (answered) EXPECT_TRUE(isNew) << "a commit that answered true was lost";
+    EXPECT_EQ(reopened.records.size(), isNew ? 2u : 0u);
+    EXPECT_FALSE(testing::exists(walPath(dir.text())));
+  }
+}
+
+TEST(CrashSafety, RecoveryThatDiscardsTheWriteAheadFileStoppedAtItsDelete) {
+  // A write-ahead file older than the snapshot, or one cut short, is deleted at open; stopping
+  // that delete (and cutting the power) leaves it for the next open to settle the same way.
+  for (const bool torn : {false, true}) {
+    for (const Scenario& scenario : scenariosFor(1)) {
+      SCOPED_TRACE(scenario.describe() + (torn ? ", torn write-ahead file" : ", older write-ahead file"));
+      TempDir dir;
+      seedOldState(dir.text());
+      const runtime::Bytes older = testing::readAll(snapshotPath(dir.text()));
+      Database database = openDatabase(dir.text());
+      ASSERT_TRUE(putBatch(database, changeBatch()));
+      const Snapshot committed = snapshotOf(database.store);
+      runtime::Bytes wal = older;
+      if (torn) {
+        wal = testing::readAll(snapshotPath(dir.text()));
+        wal.resize(wal.size() / 2);
+      }
+      ASSERT_TRUE(runtime::writeFileBytes(walPath(dir.text()), wal));
+      ASSERT_TRUE(runtime::syncFile(walPath(dir.text())));
+
+      FaultFileSystem faults;
+      faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
+      {
+        runtime::ScopedFileSystem scope(faults);
+        const Database interrupted = openDatabase(dir.text());
+        EXPECT_TRUE(interrupted.store.ok);
+        EXPECT_EQ(snapshotOf(interrupted.store), committed);
+      }
+      EXPECT_EQ(faults.operationCount(), 1) << "the delete and nothing else";
+      if (scenario.powerCut) faults.powerCut();
+      const Database reopened = openDatabase(dir.text());
+      ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+      EXPECT_EQ(snapshotOf(reopened.store), committed);
+      EXPECT_EQ(reopened.records.size(), 6u);
+      EXPECT_FALSE(testing::exists(walPath(dir.text())));
+    }
+  }
+}
+
 TEST(CrashSafety, SeriesOfCommitsStoppedAtAnyFileOperation) {
   // Three batch puts in a row under one file system, so that a power cut can also bring back
   // what an earlier commit removed without flushing the directory.
