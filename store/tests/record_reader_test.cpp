@@ -65,6 +65,30 @@ TEST_F(Reader, OnlyTheIdKeyGivesAnOtherwiseEmptyRecord) {
   EXPECT_TRUE(read.permissions.empty() && read.properties.empty() && read.vector.empty());
 }
 
+TEST_F(Reader, MarkedEntriesReadAsMissing) {
+  ASSERT_TRUE(putRecord(database_, sampleRecord("r")));
+  auto mark = [this](const std::string& key) {
+    const std::int32_t i = findEntryIndex(database_.store, key);
+    ASSERT_GE(i, 0) << key;
+    database_.store.entries[static_cast<std::size_t>(i)].deleted = true;
+  };
+  mark("record/r/tenant");
+  mark("record/r/created");
+  mark("record/r/permissions/1");
+  mark("record/r/properties/0/key");
+  mark("record/r/vector/count");
+  Record read = readRecord(database_, "r");
+  EXPECT_EQ(read.id, "r");
+  EXPECT_TRUE(read.tenant.empty());
+  EXPECT_EQ(read.created, 0);
+  EXPECT_EQ(read.permissions, (std::vector<Text>{"read"}));
+  ASSERT_EQ(read.properties.size(), 1u);
+  EXPECT_TRUE(read.properties[0].key.empty());
+  EXPECT_TRUE(read.vector.empty());
+  mark("record/r/id");
+  EXPECT_TRUE(readRecord(database_, "r").content.empty());
+}
+
 TEST_F(Reader, StoredIdIsTakenWhileFieldsComeFromTheAskedId) {
   put("record/r/id", "other");
   put("record/r/content", "under r");
