@@ -202,6 +202,15 @@ TEST_F(WindowTest, CaptionButtonsActOnlyWhenPressedAndReleasedOnThem) {
   SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, packPoint(300, 300));
   SendMessageW(w.window, WM_LBUTTONUP, 0, close);  // released on close, pressed elsewhere
   EXPECT_TRUE(w.open);
+  SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, maximise);
+  SendMessageW(w.window, WM_LBUTTONUP, 0, maximise);
+  EXPECT_TRUE(IsZoomed(w.window));
+  EXPECT_TRUE(pumpUntil([&] { return w.width > 1000; }));  // the state follows WM_SIZE
+  const LPARAM restore = packPoint(w.width - 60, 20);
+  SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, restore);
+  SendMessageW(w.window, WM_LBUTTONUP, 0, restore);
+  EXPECT_FALSE(IsZoomed(w.window));
+  EXPECT_TRUE(pumpUntil([&] { return w.width == 1000; }));
   SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, close);
   EXPECT_EQ(w.pointer.pressure, 1000u);
   EXPECT_EQ(w.press.x, w.width - 20);
@@ -209,6 +218,17 @@ TEST_F(WindowTest, CaptionButtonsActOnlyWhenPressedAndReleasedOnThem) {
   EXPECT_FALSE(w.open);
   EXPECT_TRUE(w.closeRequested);
   EXPECT_TRUE(IsWindow(w.window));
+}
+
+TEST_F(WindowTest, TheMinimiseButtonMinimisesTheWindow) {
+  WindowState& w = openMain();
+  const LPARAM minimise = packPoint(w.width - 100, 20);
+  SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, minimise);
+  SendMessageW(w.window, WM_LBUTTONUP, 0, minimise);
+  EXPECT_TRUE(IsIconic(w.window));
+  EXPECT_TRUE(pumpUntil([&] { return w.minimized; }));
+  EXPECT_TRUE(w.open);
+  EXPECT_GE(w.width, 1);
 }
 
 TEST_F(WindowTest, HitTestUsesTheFrameInsideTheClientAreaAndTheSystemOutside) {
@@ -368,6 +388,28 @@ TEST_F(WindowTest, ImeMessagesStartAndEndTheComposition) {
   EXPECT_EQ(w.typedText, "\xE4\xB8\xAD");
   SendMessageW(w.window, WM_IME_ENDCOMPOSITION, 0, 0);
   EXPECT_EQ(w.compositionRevision, revision + 4);
+}
+
+TEST_F(WindowTest, WhileAnotherWindowIsInTheForegroundInputQueriesAnswerNothing) {
+  WindowState& w = openMain();
+  sendKey(w.window, VK_TAB, true);
+  WNDCLASSW otherClass{};
+  otherClass.lpfnWndProc = DefWindowProcW;
+  otherClass.hInstance = GetModuleHandleW(nullptr);
+  otherClass.lpszClassName = L"canvas_test_other_application";
+  RegisterClassW(&otherClass);
+  HWND other = CreateWindowExW(0, otherClass.lpszClassName, L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                               nullptr, nullptr, otherClass.hInstance, nullptr);
+  ASSERT_NE(other, nullptr);
+  SetForegroundWindow(other);
+  pumpMessages();
+  ASSERT_EQ(GetForegroundWindow(), other);
+  EXPECT_FALSE(isRuntimeWindowForeground());
+  EXPECT_FALSE(keyPressed("TAB"));
+  EXPECT_EQ(MouseX(), -1);
+  EXPECT_EQ(MouseY(), -1);
+  EXPECT_FALSE(mouseButtonDown("LEFT"));
+  DestroyWindow(other);
 }
 
 }  // namespace
