@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <unordered_set>
 
 #include "runtime/files.hpp"
 #include "store/record_keys.hpp"
@@ -59,14 +60,20 @@ StoreState recoverStore(const Text& directory) {
   return ahead;
 }
 
-// Walks "<catalog>/count" slots (at most 65536) and hands each id found to `load`.
+// Walks "<catalog>/count" slots (at most 65536) and hands each id found to `load`, once: a
+// catalog that names one id in many slots would otherwise load a copy of the same item per
+// slot, and a store file of a few megabytes could ask for that many copies of a record of a
+// megabyte and exhaust memory. The store itself never names an id twice.
 template <typename Load>
 void walkCatalog(const StoreState& state, const Text& catalog, Load load) {
   const StoreLookup count = storeGet(state, catalog + "/count");
   const std::int32_t n = count.found ? runtime::parseInt(count.value) : 0;
+  std::unordered_set<Text> seen;
   for (std::int32_t i = 0; i < n && i < kMaxCatalogSlots; ++i) {
-    const StoreLookup slot = storeGet(state, catalog + "/" + intToText(i));
-    if (slot.found) load(slot.value);
+    StoreLookup slot = storeGet(state, catalog + "/" + intToText(i));
+    if (!slot.found) continue;
+    const auto [id, first] = seen.insert(std::move(slot.value));
+    if (first) load(*id);
   }
 }
 
