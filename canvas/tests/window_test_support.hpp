@@ -46,4 +46,27 @@ std::string thrownText(Operation&& operation) {
   return "no exception";
 }
 
+// A point packed as window messages carry it.
+inline LPARAM packPoint(int x, int y) {
+  return static_cast<LPARAM>((static_cast<std::uint32_t>(y & 0xFFFF) << 16) | (x & 0xFFFF));
+}
+
+inline POINT clientToScreen(HWND window, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(window, &p);
+  return p;
+}
+
+// Pumps until `done` holds or about a second has passed (input sent through the system arrives
+// asynchronously).
+template <typename Condition>
+bool pumpUntil(Condition&& done) {
+  for (int i = 0; i < 100; ++i) {
+    pumpMessages();
+    if (done()) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
 }  // namespace canvas::testing
