@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include "canvas/canvas.hpp"
 
@@ -28,7 +29,7 @@ void drawFrame(int frame) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   const int frames = argc > 1 ? std::atoi(argv[1]) : 200;
   canvas::openWindow("canvas frame bench", 1000, 700);
   for (int i = 0; i < 10; ++i) drawFrame(i);  // warm-up
@@ -50,4 +51,7 @@ int main(int argc, char** argv) {
               perCallUs([] { canvas::DrawTextStyled("Patient record 1", 50, 100, 250, 200, 200, 200); }));
   for (std::int32_t id : canvas::collectWindowIds()) canvas::closeWindow(id);
   return 0;
+} catch (const std::exception& e) {
+  std::fprintf(stderr, "%s\n", e.what());
+  return 1;
 }
