@@ -172,23 +172,32 @@ TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
   }
   ASSERT_EQ(recoveryOperations, 4);  // write and flush the next file, move it, delete the write-ahead file
 
-  for (const Scenario& scenario : scenariosFor(recoveryOperations)) {
-    SCOPED_TRACE(scenario.describe());
-    TempDir dir;
-    const Snapshot attempted = prepare(dir.text());
-    FaultFileSystem faults;
-    faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
-    {
-      runtime::ScopedFileSystem scope(faults);
-      const Database interrupted = openDatabase(dir.text());
-      // Whatever the open managed, it holds the write-ahead file's state.
-      EXPECT_EQ(snapshotOf(interrupted.store), attempted);
+  // Also with the snapshot file damaged, which the write-ahead file then repairs.
+  for (const bool damaged : {false, true}) {
+    for (const Scenario& scenario : scenariosFor(recoveryOperations)) {
+      SCOPED_TRACE(scenario.describe() + (damaged ? ", damaged snapshot file" : ""));
+      TempDir dir;
+      const Snapshot attempted = prepare(dir.text());
+      if (damaged) {
+        runtime::Bytes bytes = testing::readAll(snapshotPath(dir.text()));
+        bytes[bytes.size() / 2] ^= 0x40;
+        ASSERT_TRUE(runtime::writeFileBytes(snapshotPath(dir.text()), bytes));
+        ASSERT_TRUE(runtime::syncFile(snapshotPath(dir.text())));
+      }
+      FaultFileSystem faults;
+      faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
+      {
+        runtime::ScopedFileSystem scope(faults);
+        const Database interrupted = openDatabase(dir.text());
+        // Whatever the open managed, it holds the write-ahead file's state.
+        EXPECT_EQ(snapshotOf(interrupted.store), attempted);
+      }
+      if (scenario.powerCut) faults.powerCut();
+      const Database reopened = openDatabase(dir.text());
+      ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+      EXPECT_EQ(snapshotOf(reopened.store), attempted);
+      EXPECT_EQ(reopened.records.size(), 6u);
     }
-    if (scenario.powerCut) faults.powerCut();
-    const Database reopened = openDatabase(dir.text());
-    ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
-    EXPECT_EQ(snapshotOf(reopened.store), attempted);
-    EXPECT_EQ(reopened.records.size(), 6u);
   }
 }
 
