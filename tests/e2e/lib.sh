@@ -14,6 +14,8 @@ PRIVATE_WINEPREFIX=""
 
 cleanup_work() {
   if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then kill "$APP_PID" 2>/dev/null; fi
+  # A test ended between press and release must not leave the shared display's button held.
+  if [ -n "${BUTTON_HELD:-}" ]; then xdotool mouseup 1 >/dev/null 2>&1; fi
   if [ -n "$PRIVATE_WINEPREFIX" ]; then
     # Only the server of this test's own prefix; -w waits until it has gone before its files do.
     WINEPREFIX="$PRIVATE_WINEPREFIX" wineserver -k >/dev/null 2>&1
@@ -88,12 +90,26 @@ store_sequence() {
   dump_value "$(dump_store "$1" 2>/dev/null)" sequence
 }
 
+# Ends the test at once when the window program it started has ended on its own while it was
+# expected to run: every later wait would only time out.
+require_running() {
+  [ -n "${APP_PID:-}" ] || return 0
+  kill -0 "$APP_PID" 2>/dev/null && return 0
+  local status
+  wait "$APP_PID" 2>/dev/null
+  status=$?
+  APP_PID=""
+  fail "oreb-vet ended unexpectedly (status $status): $(tr -d '\r' <"$WORK/window.err" 2>/dev/null)"
+  finish
+}
+
 # wait_for_sequence <file> <sequence> <seconds>: waits until the store file reaches the sequence.
 wait_for_sequence() {
   local deadline=$((SECONDS + $3)) seq
   while [ "$SECONDS" -lt "$deadline" ]; do
     seq="$(store_sequence "$1")"
     [ "$seq" = "$2" ] && return 0
+    require_running
     sleep 0.1
   done
   fail "store $1 did not reach sequence $2 within $3 s (it is at '${seq:-none}')"
@@ -127,7 +143,8 @@ start_window() {
   WIN=""
   local deadline=$((SECONDS + 90))
   while [ "$SECONDS" -lt "$deadline" ]; do
-    WIN="$(xdotool search --name "^${WINDOW_TITLE//./\\.}\$" 2>/dev/null | head -1)"
+    # Only a window of this program: another test's window with the same title is not ours.
+    WIN="$(xdotool search --all --pid "$APP_PID" --name "^${WINDOW_TITLE//./\\.}\$" 2>/dev/null | head -1)"
     [ -n "$WIN" ] && break
     if ! kill -0 "$APP_PID" 2>/dev/null; then
       fail "oreb-vet ended before its window appeared: $(tr -d '\r' <"$WORK/window.err")"
@@ -170,16 +187,54 @@ wait_for_exit() {
   return 1
 }
 
-# A click as a person makes it: move, press, hold for a few frames, release. Client pixels. The
-# program samples the button once per frame, so the hold spans several frames even when a loaded
-# machine slows them down.
+# click_at <x> <y> [<wait command> <args>...]: a click as a person makes it: move, press, hold,
+# release; client pixels. The program samples the button once per frame and acts on the press
+# alone, so a longer hold changes nothing: with a wait command (such as wait_for_sequence or
+# expect_pixels) the button is held until the click's effect can be seen, however slow the frames
+# of a loaded machine are; without one it is held for 0.25 s. After the release the pointer is
+# parked once a frame has seen the button up (release_seen), so the next press is a fresh one.
 click_at() {
+  require_running
   xdotool mousemove --window "$WIN" "$1" "$2"
   sleep 0.05
+  BUTTON_HELD=1
   xdotool mousedown 1
-  sleep 0.25
+  sleep 0.15
+  if [ "$#" -gt 2 ]; then
+    "${@:3}"
+  else
+    sleep 0.1
+  fi
   xdotool mouseup 1
-  sleep 0.1
+  BUTTON_HELD=""
+  # A click that ended the program (its close button) needs no next frame.
+  if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then release_seen "$1" "$2"; fi
+}
+
+# The window's colours.
+BACKGROUND=17,27,34
+PRIMARY=48,116,96
+PRIMARY_HOVERED=60,128,108
+BUTTON=37,53,58
+BUTTON_HOVERED=49,65,70
+BOX=30,48,53
+FOCUS=119,210,171
+
+# release_seen <x> <y>: after a release at (x, y), returns once a frame that began after the
+# release has run, and parks the pointer. A press sampled in no frame after the release would
+# not be a fresh press, and a short wait cannot promise such a frame on a loaded machine; two
+# hover changes can: the pointer goes onto a button away from the click and the button is seen
+# lit, then it goes away and the button is seen plain. The frame that draws it plain began after
+# the frame that drew it lit, which read the pointer after the release.
+release_seen() {
+  local x=631 y=548 lit=$BUTTON_HOVERED plain=$BUTTON  # New record
+  if [ "$1" -ge 546 ] && [ "$1" -lt 716 ] && [ "$2" -ge 526 ] && [ "$2" -lt 570 ]; then
+    x=461 lit=$PRIMARY_HOVERED plain=$PRIMARY  # Save
+  fi
+  xdotool mousemove --window "$WIN" "$x" "$y"
+  poll_pixels "$x" "$y" "$lit" || fail "no frame after the release at ($1,$2):$POLL_MISMATCH"
+  park_pointer
+  poll_pixels "$x" "$y" "$plain" || fail "no frame after the release at ($1,$2):$POLL_MISMATCH"
 }
 
 # Moves the pointer to an empty spot of the background so nothing is hovered.
@@ -199,13 +254,6 @@ press_key() {
   sleep 0.2
 }
 
-# Typed text is collected by the window until a frame takes it; the pause lets that frame run
-# before a click or key moves the focus elsewhere.
-type_text() {
-  xdotool type --delay 40 "$1"
-  sleep 0.3
-}
-
 # pixel_at <png> <x> <y>: "r,g,b" of a client pixel in a screenshot of the whole display.
 pixel_at() {
   convert "$1" -crop "1x1+$((WIN_X + $2))+$((WIN_Y + $3))" -depth 8 txt:- |
@@ -219,34 +267,112 @@ SHOT_COUNT=0
 expect_pixels() {
   local what="$1"
   shift
-  local deadline=$((SECONDS + 10)) shot="$WORK/shot.png" mismatch
+  poll_pixels "$@"
+  SHOT_COUNT=$((SHOT_COUNT + 1))
+  if [ -n "${E2E_SHOT_DIR:-}" ]; then
+    mkdir -p "$E2E_SHOT_DIR"
+    cp "$WORK/shot.png" "$E2E_SHOT_DIR/$(printf '%02d' "$SHOT_COUNT")-${what// /-}.png"
+  fi
+  if [ -n "$POLL_MISMATCH" ]; then
+    fail "$what:$POLL_MISMATCH"
+  else
+    echo "ok: $what"
+  fi
+}
+
+# poll_pixels <x> <y> <r,g,b> ...: takes screenshots (into WORK/shot.png) until every listed client
+# pixel has its colour, for up to 10 s; POLL_MISMATCH then lists what differs (empty on success).
+poll_pixels() {
+  local deadline=$((SECONDS + 10)) shot="$WORK/shot.png"
+  local args=("$@") i
   while :; do
     import -window root "$shot" 2>/dev/null
-    mismatch=""
-    local args=("$@") i
+    POLL_MISMATCH=""
     for ((i = 0; i < ${#args[@]}; i += 3)); do
       local x=${args[i]} y=${args[i + 1]} want=${args[i + 2]} got
       got="$(pixel_at "$shot" "$x" "$y")"
       if ! colour_close "$got" "$want"; then
-        mismatch="$mismatch ($x,$y) is $got, expected $want;"
+        POLL_MISMATCH="$POLL_MISMATCH ($x,$y) is $got, expected $want;"
       fi
     done
-    [ -z "$mismatch" ] && break
-    if [ "$SECONDS" -ge "$deadline" ]; then
-      break
-    fi
+    [ -z "$POLL_MISMATCH" ] && return 0
+    [ "$SECONDS" -ge "$deadline" ] && return 1
+    require_running
     sleep 0.2
   done
-  SHOT_COUNT=$((SHOT_COUNT + 1))
-  if [ -n "${E2E_SHOT_DIR:-}" ]; then
-    mkdir -p "$E2E_SHOT_DIR"
-    cp "$shot" "$E2E_SHOT_DIR/$(printf '%02d' "$SHOT_COUNT")-${what// /-}.png"
-  fi
-  if [ -n "$mismatch" ]; then
-    fail "$what:$mismatch"
-  else
-    echo "ok: $what"
-  fi
+}
+
+# region_of <png> <x> <y> <w> <h>: the raw pixels of a client rectangle of a screenshot, digested.
+region_of() {
+  convert "$1" -crop "${4}x${5}+$((WIN_X + $2))+$((WIN_Y + $3))" +repage -depth 8 rgb:- | md5sum | cut -d' ' -f1
+}
+
+# region_colours <png> <x> <y> <w> <h>: how many colours the client rectangle holds.
+region_colours() {
+  convert "$1" -crop "${4}x${5}+$((WIN_X + $2))+$((WIN_Y + $3))" +repage -format '%k' info:
+}
+
+# Inner rectangles (inside the rounded corners) of what the window draws texts into.
+FIELD_TEXT_AREA=(402 262 536 38)  # form field 0; add 89 to y for each further field
+SEARCH_TEXT_AREA=(46 256 282 34)
+STATUS_AREA=(392 596 556 26)
+
+# field_area <field>: the text area of form field 0, 1 or 2.
+field_area() {
+  echo "${FIELD_TEXT_AREA[0]} $((FIELD_TEXT_AREA[1] + 89 * $1)) ${FIELD_TEXT_AREA[2]} ${FIELD_TEXT_AREA[3]}"
+}
+
+# snapshot_area <x> <y> <w> <h>: the digest of a client rectangle now (for wait_area_change).
+snapshot_area() {
+  import -window root "$WORK/area.png" 2>/dev/null
+  region_of "$WORK/area.png" "$@"
+}
+
+# wait_area_change <what> <digest> <x> <y> <w> <h>: waits, for up to 15 s, until the rectangle
+# differs from the digest taken before and then holds still over two screenshots (typed text is
+# taken by frames in pieces; the change is complete when it stops).
+wait_area_change() {
+  local what="$1" before="$2" deadline=$((SECONDS + 15)) now previous=""
+  shift 2
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    now="$(snapshot_area "$@")"
+    if [ "$now" != "$before" ] && [ "$now" = "$previous" ]; then
+      echo "ok: $what"
+      return 0
+    fi
+    previous="$now"
+    require_running
+    sleep 0.2
+  done
+  fail "$what: the area at $* did not change"
+  return 1
+}
+
+# wait_area_plain <what> <x> <y> <w> <h>: waits, for up to 15 s, until the rectangle holds one
+# colour only (an empty field: no text drawn in it).
+wait_area_plain() {
+  local what="$1" deadline=$((SECONDS + 15))
+  shift
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    import -window root "$WORK/area.png" 2>/dev/null
+    if [ "$(region_colours "$WORK/area.png" "$@")" = 1 ]; then
+      echo "ok: $what"
+      return 0
+    fi
+    require_running
+    sleep 0.2
+  done
+  fail "$what: the area at $* still shows something"
+  return 1
+}
+
+# type_into <x> <y> <w> <h> <text>: types the text and waits until the rectangle where it shows
+# has taken it, so a click or key that follows cannot overtake it.
+type_into() {
+  local before
+  before="$(snapshot_area "$1" "$2" "$3" "$4")"
+  xdotool type --delay 40 "$5"
+  wait_area_change "typed '$5'" "$before" "$1" "$2" "$3" "$4"
 }
 
 # colour_close <r,g,b> <r,g,b>: every channel within 2.

@@ -5,13 +5,6 @@
 . "$(dirname "$0")/lib.sh"
 require_display
 
-BACKGROUND=17,27,34
-PRIMARY=48,116,96
-PRIMARY_HOVERED=60,128,108
-BUTTON=37,53,58
-BOX=30,48,53
-FOCUS=119,210,171
-
 data="$WORK/data"
 store="$data/store.corvane"
 start_window "$data"
@@ -41,16 +34,17 @@ expect_pixels "first frame" \
   300 480 $BACKGROUND
 
 # --- A new customer ------------------------------------------------------------------------------
-click_at 250 186  # Customers tab
-expect_pixels "customers tab hovered" 320 170 $PRIMARY_HOVERED 150 170 $BUTTON
+# Each click is held until what it does can be seen, and each typed text until it shows in its
+# field, so nothing overtakes an input that a slow frame has not taken yet.
+click_at 250 186 expect_pixels "customers tab hovered" 320 170 $PRIMARY_HOVERED 150 170 $BUTTON
 park_pointer
 expect_pixels "customers listed" 320 170 $PRIMARY 150 170 $BUTTON 300 380 $BUTTON 300 430 $BACKGROUND
-click_at 600 281  # name field
-type_text "Ada Quint"
+click_at 600 281  # name field, which has the focus already
+type_into $(field_area 0) "Ada Quint"
 press_key Tab
-type_text "ada.quint@example.test"
-click_at 460 548  # Save
-wait_for_sequence "$store" 6 30
+expect_pixels "detail field focused" 900 396 $FOCUS 900 307 $BACKGROUND
+type_into $(field_area 1) "ada.quint@example.test"
+click_at 460 548 wait_for_sequence "$store" 6 30  # Save
 assert_store "new customer" \
   record/customer-6/kind=customer record/customer-6/content="Ada Quint" \
   record/customer-6/properties/0/value=ada.quint@example.test record/customer-6/lifecycle=canonical \
@@ -59,13 +53,13 @@ park_pointer
 expect_pixels "new customer row, selected" 300 430 $PRIMARY 300 380 $BUTTON 300 480 $BACKGROUND
 
 # --- A new animal, archived and restored ---------------------------------------------------------
-click_at 100 186  # Animals tab
-click_at 630 548  # New record: the focus goes to the name
-type_text "Pepper"
+click_at 100 186 expect_pixels "animals tab" 150 170 $PRIMARY_HOVERED 320 170 $BUTTON
+click_at 630 548 expect_pixels "new record: the name focused" 900 307 $FOCUS 900 396 $BACKGROUND
+type_into $(field_area 0) "Pepper"
 press_key Tab
-type_text "Dog / first visit"
-click_at 460 548  # Save; the owner field still holds customer-1
-wait_for_sequence "$store" 7 30
+expect_pixels "detail field focused" 900 396 $FOCUS 900 307 $BACKGROUND
+type_into $(field_area 1) "Dog / first visit"
+click_at 460 548 wait_for_sequence "$store" 7 30  # Save; the owner field still holds customer-1
 assert_store "new animal" \
   record/animal-7/kind=animal record/animal-7/content=Pepper \
   record/animal-7/properties/0/value="Dog / first visit" record/animal-7/properties/1/value=customer-1 \
@@ -75,60 +69,59 @@ assert_store "new animal" \
 park_pointer
 expect_pixels "four animal rows, the new one selected" 300 480 $PRIMARY 300 330 $BUTTON
 
-click_at 840 548  # Archive
-wait_for_sequence "$store" 8 30
+click_at 840 548 wait_for_sequence "$store" 8 30  # Archive
 assert_store "archived" record/animal-7/lifecycle=archival record/animal-7/content=Pepper catalog/records/count=7
-click_at 840 548  # Restore
-wait_for_sequence "$store" 9 30
+click_at 840 548 wait_for_sequence "$store" 9 30  # Restore
 assert_store "restored" record/animal-7/lifecycle=canonical
 
 # --- Search, then edit the found record ----------------------------------------------------------
-click_at 150 272  # search box
+click_at 150 272 expect_pixels "search focused" 100 297 $FOCUS 900 396 $BACKGROUND
 park_pointer
-expect_pixels "search focused" 100 297 $FOCUS 900 307 $BACKGROUND
-type_text "Jun"
+type_into "${SEARCH_TEXT_AREA[@]}" "Jun"
 expect_pixels "search finds one animal" 300 330 $BUTTON 300 380 $BACKGROUND
-click_at 100 338  # the one row: Juniper
-click_at 600 370  # detail field
-type_text " / recheck"
-click_at 460 548  # Save
-wait_for_sequence "$store" 10 30
+click_at 100 338 expect_pixels "Juniper selected" 300 330 $PRIMARY_HOVERED  # the one row
+click_at 600 370 expect_pixels "detail field focused" 900 396 $FOCUS 100 297 $BACKGROUND
+type_into $(field_area 1) " / recheck"
+click_at 460 548 wait_for_sequence "$store" 10 30  # Save
 assert_store "edited through the search" \
   record/animal-4/content=Juniper record/animal-4/properties/0/value="Dog / vaccination review / recheck" \
   record/animal-4/properties/1/value=customer-2 edge/owner-animal-4/to=customer-2 catalog/records/count=7
 
 # --- Scrolling -----------------------------------------------------------------------------------
-click_at 150 272  # search box
+click_at 150 272 expect_pixels "search focused again" 100 297 $FOCUS
 press_key BackSpace 3
 park_pointer
 expect_pixels "search emptied" 300 480 $BUTTON
-click_at 600 281  # name field: the search no longer holds the list at the top
+# The name field: the search no longer holds the list at the top.
+click_at 600 281 expect_pixels "name field focused" 900 307 $FOCUS 100 297 $BACKGROUND
 press_key Down
 park_pointer
 expect_pixels "scrolled by one" 300 430 $BUTTON 300 480 $BACKGROUND
-click_at 100 338  # first row is now Juniper
-click_at 840 548  # Archive
-wait_for_sequence "$store" 11 30
+click_at 100 338 expect_pixels "first row selected" 300 330 $PRIMARY_HOVERED  # now Juniper
+click_at 840 548 wait_for_sequence "$store" 11 30  # Archive
 assert_store "archived after scrolling" record/animal-4/lifecycle=archival record/animal-3/lifecycle=canonical
 press_key Up
 park_pointer
-expect_pixels "scrolled back" 300 480 $BUTTON
-click_at 100 338  # first row is Mochi again
-click_at 840 548  # Archive
-wait_for_sequence "$store" 12 30
+expect_pixels "scrolled back" 300 480 $BUTTON 300 330 $BUTTON
+click_at 100 338 expect_pixels "first row selected" 300 330 $PRIMARY_HOVERED  # Mochi again
+click_at 840 548 wait_for_sequence "$store" 12 30  # Archive
 assert_store "archived after scrolling back" record/animal-3/lifecycle=archival record/animal-4/lifecycle=archival
 
 # --- A refused save writes nothing; the corrected form saves ------------------------------------
-click_at 630 548  # New record
-type_text "Ghost"
-click_at 600 459  # owner field, holding customer-1
+click_at 630 548 wait_area_plain "new record: the name emptied" $(field_area 0)
+type_into $(field_area 0) "Ghost"
+click_at 600 459 expect_pixels "owner field focused" 900 485 $FOCUS 900 307 $BACKGROUND  # holds customer-1
 press_key BackSpace 10
-type_text "nobody"
-click_at 460 548  # Save: refused, no customer "nobody"
+wait_area_plain "owner field emptied" $(field_area 2)
+type_into $(field_area 2) "nobody"
+status_before="$(snapshot_area "${STATUS_AREA[@]}")"
+# Save: refused, there is no customer "nobody"; the status line says so.
+click_at 460 548 wait_area_change "refusal shown" "$status_before" "${STATUS_AREA[@]}"
+expect_eq "refused save: store unchanged" "$(store_sequence "$store")" 12
 press_key BackSpace 6
-type_text "customer-2"
-click_at 460 548  # Save
-wait_for_sequence "$store" 13 30
+wait_area_plain "owner field emptied again" $(field_area 2)
+type_into $(field_area 2) "customer-2"
+click_at 460 548 wait_for_sequence "$store" 13 30  # Save
 assert_store "saved after a refusal" \
   record/animal-8/content=Ghost record/animal-8/properties/1/value=customer-2 edge/owner-animal-8/to=customer-2 \
   record/animal-9/id= catalog/records/count=8 catalog/edges/count=5
