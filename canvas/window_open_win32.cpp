@@ -194,6 +194,20 @@ HFONT createUiFont(std::int32_t pixelHeight, std::int32_t weight) {
                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Segoe UI");
 }
 
+// A glyph without ink may be compiled without its advance (seen under wine), which would run
+// the words of a text together. The blank's list is therefore made again from the selected
+// font's own advance width: a raster move and nothing drawn.
+void rebuildBlankGlyph(HDC deviceContext, GLuint blankList) {
+  INT advance = 0;
+  if (GetCharWidth32A(deviceContext, ' ', ' ', &advance) == 0 || advance <= 0) return;
+  // One pixel whose bit is clear: nothing is drawn, and the raster position moves on. (Some
+  // drivers drop the move of a bitmap with no pixels at all.)
+  static const GLubyte kClearBit = 0;
+  glNewList(blankList, GL_COMPILE);
+  glBitmap(1, 1, 0.0f, 0.0f, static_cast<GLfloat>(advance), 0.0f, &kClearBit);
+  glEndList();
+}
+
 std::uint32_t buildFontDisplayLists(HDC deviceContext, HFONT font) {
   if (font == nullptr) return 0;
   const GLuint base = glGenLists(96);
@@ -204,6 +218,7 @@ std::uint32_t buildFontDisplayLists(HDC deviceContext, HFONT font) {
     return 0;
   }
   const BOOL built = wglUseFontBitmapsA(deviceContext, 32, 96, base);
+  if (built == TRUE) rebuildBlankGlyph(deviceContext, base);
   SelectObject(deviceContext, previous);
   if (built != TRUE) {
     glDeleteLists(base, 96);

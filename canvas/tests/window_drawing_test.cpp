@@ -3,7 +3,9 @@
 // translucent window is presented through a layered-window copy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "canvas/layered_frame.hpp"
 #include "canvas/tests/window_test_support.hpp"
@@ -35,6 +37,21 @@ int countPixels(const WindowState& w, int x, int y, int width, int height, Rgb c
     if (rgba[i] == colour[0] && rgba[i + 1] == colour[1] && rgba[i + 2] == colour[2]) ++count;
   }
   return count;
+}
+
+// The rightmost column of a client rectangle holding a pixel of exactly the colour, or -1.
+int rightmostColumn(const WindowState& w, int x, int y, int width, int height, Rgb colour) {
+  std::vector<unsigned char> rgba(static_cast<std::size_t>(width * height * 4));
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, w.height - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  int rightmost = -1;
+  for (std::size_t i = 0; i < rgba.size(); i += 4) {
+    if (rgba[i] == colour[0] && rgba[i + 1] == colour[1] && rgba[i + 2] == colour[2]) {
+      rightmost = std::max(rightmost, x + static_cast<int>((i / 4) % static_cast<std::size_t>(width)));
+    }
+  }
+  return rightmost;
 }
 
 void drawShapesAndCheckPixels(WindowState& w) {
@@ -73,6 +90,19 @@ TEST_F(WindowTest, ShapesComeBackAsTheirExactSrgbBytesOnTheFallbackFormat) {
   WindowState& w = openMain();
   ASSERT_FALSE(w.srgbFramebuffer);
   drawShapesAndCheckPixels(w);
+}
+
+TEST_F(WindowTest, ABlankBetweenWordsAdvancesTheText) {
+  WindowState& w = openMain();
+  BeginFrame("Title", "Subtitle");
+  const Rgb ink{250, 240, 10};
+  DrawTextStyled("II", 300, 400, 250, ink[0], ink[1], ink[2]);
+  DrawTextStyled("I I", 300, 460, 250, ink[0], ink[1], ink[2]);
+  const int joined = rightmostColumn(w, 300, 400, 200, 40, ink);
+  const int spaced = rightmostColumn(w, 300, 460, 200, 40, ink);
+  ASSERT_GT(joined, 300);
+  EXPECT_GE(spaced, joined + 3) << "the blank drew no advance";
+  EndFrame();
 }
 
 TEST_F(WindowTest, TheFrameRestoresStateThatOtherCodeChanged) {
