@@ -13,7 +13,11 @@ failures=0
 PRIVATE_WINEPREFIX=""
 
 cleanup_work() {
-  if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then kill "$APP_PID" 2>/dev/null; fi
+  # The program this test started ends before its data directory goes.
+  if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then
+    kill "$APP_PID" 2>/dev/null
+    wait "$APP_PID" 2>/dev/null
+  fi
   # A test ended between press and release must not leave the shared display's button held.
   if [ -n "${BUTTON_HELD:-}" ]; then xdotool mouseup 1 >/dev/null 2>&1; fi
   if [ -n "$PRIVATE_WINEPREFIX" ]; then
