@@ -102,15 +102,12 @@ void DrawRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std::int64
                   std::int64_t g, std::int64_t b) {
   requireOpenWindow("DrawRectRgba");
   setColorRgb(r, g, b);
-  const float left = static_cast<float>(x);
-  const float top = static_cast<float>(y);
-  const float right = static_cast<float>(x + std::max<std::int64_t>(width, 0));
-  const float bottom = static_cast<float>(y + height);
+  const RectQuad q = rectQuad(x, y, width, height);
   glBegin(GL_QUADS);
-  glVertex2f(left, top);
-  glVertex2f(right, top);
-  glVertex2f(right, bottom);
-  glVertex2f(left, bottom);
+  glVertex2f(q.left, q.top);
+  glVertex2f(q.right, q.top);
+  glVertex2f(q.right, q.bottom);
+  glVertex2f(q.left, q.bottom);
   glEnd();
 }
 

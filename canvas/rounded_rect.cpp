@@ -44,6 +44,14 @@ const std::array<std::array<FanVertex, 9>, 4>& roundedCornerTable() {
   return table;
 }
 
+RectQuad rectQuad(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height) {
+  const double left = static_cast<double>(x);
+  const double top = static_cast<double>(y);
+  return {static_cast<float>(left), static_cast<float>(top),
+          static_cast<float>(left + static_cast<double>(std::max<std::int64_t>(width, 0))),
+          static_cast<float>(top + static_cast<double>(height))};
+}
+
 RoundedRectPlan planRoundedRect(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
                                 std::int64_t radius) {
   RoundedRectPlan plan;

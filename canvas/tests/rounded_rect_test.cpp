@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace canvas {
 namespace {
@@ -38,6 +39,29 @@ TEST(RoundedRectPlanTest, EmptyBoxesDrawNothing) {
   EXPECT_EQ(planRoundedRect(0, 0, 0, 40, 8).shape, RoundedRectShape::kNothing);
   EXPECT_EQ(planRoundedRect(0, 0, -5, 40, 8).shape, RoundedRectShape::kNothing);
   EXPECT_EQ(planRoundedRect(0, 0, 40, 0, 8).shape, RoundedRectShape::kNothing);
+}
+
+TEST(RectQuadTest, NegativeWidthsCollapseAndHeightsAreKept) {
+  const RectQuad q = rectQuad(10, 20, 30, 40);
+  EXPECT_EQ(q.left, 10.0f);
+  EXPECT_EQ(q.top, 20.0f);
+  EXPECT_EQ(q.right, 40.0f);
+  EXPECT_EQ(q.bottom, 60.0f);
+  EXPECT_EQ(rectQuad(10, 20, -5, 40).right, 10.0f);   // an empty quad
+  EXPECT_EQ(rectQuad(10, 20, 30, -15).bottom, 5.0f);  // the height is not clamped
+}
+
+TEST(RectQuadTest, BoxesAtTheEndsOfTheRangeDoNotWrapAround) {
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  const RectQuad far = rectQuad(kMax - 10, kMax - 10, 1000, 1000);
+  EXPECT_GT(far.left, 9e18f);
+  EXPECT_GE(far.right, far.left);
+  EXPECT_GE(far.bottom, far.top);
+  const RectQuad low = rectQuad(kMin, 0, kMax, kMin);
+  EXPECT_LT(low.left, -9e18f);
+  EXPECT_GE(low.right, low.left);
+  EXPECT_LT(low.bottom, -9e18f);
 }
 
 TEST(RoundedRectPlanTest, TheFanStaysInsideTheBoxAndCloses) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <vector>
 
 #include "canvas/layered_frame.hpp"
@@ -102,6 +103,19 @@ TEST_F(WindowTest, ABlankBetweenWordsAdvancesTheText) {
   const int spaced = rightmostColumn(w, 300, 460, 200, 40, ink);
   ASSERT_GT(joined, 300);
   EXPECT_GE(spaced, joined + 3) << "the blank drew no advance";
+  EndFrame();
+}
+
+TEST_F(WindowTest, RectanglesAtTheEdgeOfTheCoordinateRangeStayOffScreen) {
+  WindowState& w = openMain();
+  constexpr std::int64_t kFar = std::numeric_limits<std::int64_t>::max() - 10;
+  BeginFrame("Title", "Subtitle");
+  DrawRectRgba(kFar, 150, 1000, 40, 255, 255, 255);  // its right edge lies beyond the range
+  DrawRectRgba(100, kFar, 40, 1000, 255, 255, 255);  // its bottom edge too
+  DrawRoundedRectRgba(kFar, 300, 1000, 40, 0, 255, 255, 255);
+  EXPECT_EQ(countPixels(w, 0, 150, w.width, 40, Rgb{255, 255, 255}), 0);
+  EXPECT_EQ(countPixels(w, 100, 0, 40, w.height, Rgb{255, 255, 255}), 0);
+  EXPECT_EQ(countPixels(w, 0, 300, w.width, 40, Rgb{255, 255, 255}), 0);
   EndFrame();
 }
 
