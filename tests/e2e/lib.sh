@@ -94,9 +94,17 @@ store_sequence() {
   dump_value "$(dump_store "$1" 2>/dev/null)" sequence
 }
 
+# Seconds a test may take before it gives up by itself, below the test's timeout: a test that
+# ctest kills gets no cleanup and could leave its window on the shared display.
+E2E_TIME_LIMIT=240
+
 # Ends the test at once when the window program it started has ended on its own while it was
-# expected to run: every later wait would only time out.
+# expected to run (every later wait would only time out), or when the test is out of time.
 require_running() {
+  if [ "$SECONDS" -ge "$E2E_TIME_LIMIT" ]; then
+    fail "out of time after $SECONDS s"
+    finish
+  fi
   [ -n "${APP_PID:-}" ] || return 0
   kill -0 "$APP_PID" 2>/dev/null && return 0
   local status

@@ -4,6 +4,7 @@
 # step that commits, and screenshots are checked at the screen's positions and colours.
 . "$(dirname "$0")/lib.sh"
 require_display
+E2E_TIME_LIMIT=540  # the test's timeout is 600 s
 
 data="$WORK/data"
 store="$data/store.corvane"
