@@ -374,10 +374,13 @@ void destroyWindowResources(WindowState& w) {
   w.layeredBytes = 0;
 
   if (w.glContext != nullptr) {
-    wglMakeCurrent(w.deviceContext, w.glContext);
+    // GL names are per context: unless this window's context is current (it cannot be once its
+    // window was destroyed elsewhere), deleting them would hit another window's textures and
+    // glyph lists. Deleting the context below frees its own objects anyway.
+    const bool ownContext = wglMakeCurrent(w.deviceContext, w.glContext) == TRUE;
     for (TextureCacheEntryA& entry : w.textureCacheA) {
       if (entry.texture == 0) continue;
-      glDeleteTextures(1, &entry.texture);
+      if (ownContext) glDeleteTextures(1, &entry.texture);
       --counters.liveTexturesA;
       entry.texture = 0;
     }
@@ -385,20 +388,20 @@ void destroyWindowResources(WindowState& w) {
     w.textureCacheAHits = w.textureCacheAMisses = 0;
     for (TextureCacheEntryB& entry : w.textureCacheB) {
       if (entry.texture == 0) continue;
-      glDeleteTextures(1, &entry.texture);
+      if (ownContext) glDeleteTextures(1, &entry.texture);
       --counters.liveTexturesB;
       entry.texture = 0;
     }
     w.textureCacheB.clear();
     w.textureCacheBHits = w.textureCacheBMisses = 0;
     if (w.singleTexture != 0) {
-      glDeleteTextures(1, &w.singleTexture);
+      if (ownContext) glDeleteTextures(1, &w.singleTexture);
       --counters.liveSingleTextures;
       w.singleTexture = 0;
     }
     w.singleTextureWidth = w.singleTextureHeight = 0;
     for (FontSlot& slot : w.fonts) {
-      if (slot.listBase != 0) glDeleteLists(slot.listBase, 96);
+      if (slot.listBase != 0 && ownContext) glDeleteLists(slot.listBase, 96);
       slot.listBase = 0;
     }
     for (FontSlot& slot : w.fonts) deleteGdiObject(slot.font);

@@ -119,6 +119,21 @@ TEST_F(WindowTest, RectanglesAtTheEdgeOfTheCoordinateRangeStayOffScreen) {
   EndFrame();
 }
 
+TEST_F(WindowTest, ClosingAWindowDestroyedElsewhereLeavesTheOtherWindowsTextAlone) {
+  WindowState& first = openMain();
+  SendMessageW(first.window, WM_CLOSE, 0, 0);
+  WindowState& second = openMain();
+  ASSERT_NE(&first, &second);
+  ASSERT_TRUE(DestroyWindow(first.window));  // not through closeWindow
+  EXPECT_EQ(first.window, nullptr);
+  closeWindow(first.id);
+  EXPECT_EQ(first.glContext, nullptr);
+  BeginFrame("Title", "Subtitle");
+  DrawTextStyled("Hello", 300, 400, 250, 250, 240, 10);
+  EXPECT_GT(countPixels(second, 300, 400, 120, 30, Rgb{250, 240, 10}), 10);
+  EndFrame();
+}
+
 TEST_F(WindowTest, TheFrameRestoresStateThatOtherCodeChanged) {
   WindowState& w = openMain();
   glEnable(GL_SCISSOR_TEST);
