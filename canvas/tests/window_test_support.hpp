@@ -57,16 +57,17 @@ inline POINT clientToScreen(HWND window, int x, int y) {
   return p;
 }
 
-// Pumps until `done` holds or about a second has passed (input sent through the system arrives
-// asynchronously).
+// Pumps until `done` holds or 10 seconds have passed (input sent through the system arrives
+// asynchronously, and late on a busy machine). Returns as soon as the condition holds.
 template <typename Condition>
 bool pumpUntil(Condition&& done) {
-  for (int i = 0; i < 100; ++i) {
+  const ULONGLONG deadline = GetTickCount64() + 10000;
+  for (;;) {
     pumpMessages();
     if (done()) return true;
-    Sleep(10);
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(5);
   }
-  return false;
 }
 
 }  // namespace canvas::testing
