@@ -38,7 +38,7 @@ struct WindowRegistry {
   std::uint8_t rawMouseRegistered = 0;
   std::uint8_t cursorVisible = 1;
   // Raw motion accumulated under pointer lock: motionX in the low 32 bits, motionY in the high 32
-  // bits, replaced together by one compare-and-exchange (see pointer_motion.hpp).
+  // bits, replaced together by one compare-and-exchange (accumulatePointerMotion, pointer_input.hpp).
   std::atomic<std::uint64_t> motion{0};
   std::int32_t motionExtra = 0;
 };
