@@ -51,18 +51,23 @@ void recordSessionEvent(WindowState* w, std::uint64_t kind, std::uint64_t param,
   sessionEvent.flag = flag ? 1 : 0;
 }
 
-void releaseClipboardOwnership(HWND window) {
-  DelayedClipboardState& c = delayedClipboard;
-  if (c.pending == 0 || c.owner != window) return;
-  flushClipboardOnExit(window);
+// Frees the text held for delayed rendering and gives up the ownership that came with it.
+void dropPendingClipboard(DelayedClipboardState& c, std::uint64_t state) {
   if (c.pendingText != nullptr) GlobalFree(c.pendingText);
   c.pendingText = nullptr;
-  ++c.ownerDestroyedCount;
   ++c.eventCount;
   c.owner = nullptr;
   c.pending = 0;
   c.pendingLength = 0;
-  c.state = 4;
+  c.state = state;
+}
+
+void releaseClipboardOwnership(HWND window) {
+  DelayedClipboardState& c = delayedClipboard;
+  if (c.pending == 0 || c.owner != window) return;
+  flushClipboardOnExit(window);
+  ++c.ownerDestroyedCount;
+  dropPendingClipboard(c, 4);
 }
 
 void positionImeWindows(WindowState& w) {
@@ -246,14 +251,8 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_DESTROYCLIPBOARD: {
       DelayedClipboardState& c = delayedClipboard;
       if (c.pending != 0 && c.owner == hwnd) {
-        if (c.pendingText != nullptr) GlobalFree(c.pendingText);
-        c.pendingText = nullptr;
         ++c.destroyCount;
-        ++c.eventCount;
-        c.owner = nullptr;
-        c.pending = 0;
-        c.pendingLength = 0;
-        c.state = 3;
+        dropPendingClipboard(c, 3);
       }
       return 0;
     }
