@@ -22,12 +22,26 @@ oreb_start_display() {
   return 1
 }
 
-# Creates the prefix once and keeps a wine server alive, so each test process starts fast.
+# Creates the prefix once and keeps one wine server alive, so each test process starts fast.
+# The server that created the prefix must be gone before the persistent one starts: otherwise
+# `wineserver -p` finds it running and leaves, and that server's own exit a few seconds later
+# can catch a test process connecting to it.
 oreb_start_wine() {
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
   wineserver -p >/dev/null 2>&1 &
   oreb_started_pids+=($!)
+  # The server's socket lives in a directory named for the prefix's device and inode.
+  local server socket
+  server="$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))"
+  for _ in $(seq 1 100); do
+    for socket in "${TMPDIR:-/tmp}"/wine-*/"$server"/socket "/tmp/.wine-$(id -u)/$server/socket"; do
+      [ -S "$socket" ] && return 0
+    done
+    sleep 0.1
+  done
+  echo "warning: no socket of the wine server appeared for $WINEPREFIX" >&2
 }
 
 oreb_stop_all() {
