@@ -25,7 +25,9 @@ oreb_start_display() {
 # Creates the prefix once and keeps one wine server alive, so each test process starts fast.
 # The server that created the prefix must be gone before the persistent one starts: otherwise
 # `wineserver -p` finds it running and leaves, and that server's own exit a few seconds later
-# can catch a test process connecting to it.
+# can catch a test process connecting to it. Wine's background services are then started by a
+# wineboot whose output goes nowhere: started by the first test instead, they would inherit its
+# output pipe and keep ctest waiting for it until the test times out.
 oreb_start_wine() {
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
@@ -37,11 +39,11 @@ oreb_start_wine() {
   server="$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))"
   for _ in $(seq 1 100); do
     for socket in "${TMPDIR:-/tmp}"/wine-*/"$server"/socket "/tmp/.wine-$(id -u)/$server/socket"; do
-      [ -S "$socket" ] && return 0
+      [ -S "$socket" ] && break 2
     done
     sleep 0.1
   done
-  echo "warning: no socket of the wine server appeared for $WINEPREFIX" >&2
+  wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 oreb_stop_all() {
