@@ -35,7 +35,7 @@ TEST(RenderRecordsTest, ValuesMadeWithoutArgumentsAreEmptyZeroAndFalse) {
 TEST(RenderRecordsTest, CopyingAFragmentCopiesEveryCommand) {
   OwnerFragment source;
   source.id = "card";
-  source.dependencySignature.key3 = "k3";
+  source.dependencySignature = {"k1", "k2", "k3", "k4", "k5", "layout"};
   for (int i = 0; i < 3; ++i) {
     CommandRecord command;
     command.sequence = i + 1;
