@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.hpp"
 #include "runtime/files.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
@@ -192,30 +193,6 @@ BENCHMARK(BM_FloorCommitFullStore)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(BM_EncodeFullStore)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeFullStore)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's mean real time per iteration so that the ratios can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (!run.error_occurred && run.iterations > 0) {
-        seconds_[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void printRatio(const char* what, const std::string& measured, const std::string& floor, double target) const {
-    const auto m = seconds_.find(measured);
-    const auto f = seconds_.find(floor);
-    if (m == seconds_.end() || f == seconds_.end()) return;
-    const double ratio = m->second / f->second;
-    std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s\n", what, m->second * 1e3, f->second * 1e3,
-                ratio, target, ratio <= target ? "met" : "NOT met");
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -229,7 +206,7 @@ int main(int argc, char** argv) {
   seedFullStore(dirText("full-commit"));
 
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n");
   reporter.printRatio("open at the limits", "BM_OpenAtLimits/min_time:2.000", "BM_FloorReadAndChecksum/min_time:2.000",
