@@ -1,0 +1,97 @@
+#include "retained/resource_key_index.hpp"
+
+#include <cstddef>
+#include <utility>
+
+#include "runtime/text_hash.hpp"
+
+namespace retained {
+namespace {
+
+// Room for one more element with geometric growth (a bare reserve(size + 1) would reallocate on
+// every insert).
+template <typename List>
+void makeRoomForOne(List& list) {
+  if (list.size() == list.capacity()) list.reserve(list.size() < 8 ? 8 : list.size() * 2);
+}
+
+}  // namespace
+
+ResourceKeyIndex ResourceKeyIndex::create(std::int32_t bucketCount) {
+  const std::int32_t count = bucketCount < 1 ? 1 : bucketCount;
+  ResourceKeyIndex index;
+  index.bucketCount = static_cast<std::uint32_t>(count);
+  index.heads.assign(static_cast<std::size_t>(count), -1);
+  return index;
+}
+
+std::int32_t ResourceKeyIndex::bucketOf(std::string_view key) const {
+  const auto count = static_cast<std::int32_t>(heads.size());
+  if (count < 1) return 0;
+  // The hash stays as the runtime defines it (counts reported to callers depend on it); only a
+  // value outside the buckets, such as the 17 of an empty key, is brought into range.
+  const std::int32_t h = runtime::textHash(key, count);
+  if (h >= 0 && h < count) return h;
+  const std::int32_t reduced = h % count;
+  return reduced < 0 ? reduced + count : reduced;
+}
+
+std::int32_t ResourceKeyIndex::find(std::string_view key, std::uint32_t& visited) const {
+  visited = 0;
+  if (heads.empty()) return -1;
+  std::int32_t node = heads[static_cast<std::size_t>(bucketOf(key))];
+  while (node >= 0) {
+    ++visited;
+    const auto at = static_cast<std::size_t>(node);
+    if (keys[at] == key) return static_cast<std::int32_t>(values[at]);
+    node = next[at];
+  }
+  return -1;
+}
+
+std::int32_t ResourceKeyIndex::get(std::string_view key) {
+  std::uint32_t visited = 0;
+  const std::int32_t value = find(key, visited);
+  probeCount += visited;
+  return value;
+}
+
+std::uint32_t ResourceKeyIndex::putCounting(Text key, std::uint32_t value) {
+  if (heads.empty()) heads.assign(1, -1);
+  const auto bucket = static_cast<std::size_t>(bucketOf(key));
+  std::uint32_t visited = 0;
+  for (std::int32_t node = heads[bucket]; node >= 0; node = next[static_cast<std::size_t>(node)]) {
+    ++visited;
+    if (keys[static_cast<std::size_t>(node)] == key) {
+      values[static_cast<std::size_t>(node)] = value;
+      return visited;
+    }
+  }
+  // Grow all three lists before linking the node, so a failed allocation leaves no half node.
+  makeRoomForOne(keys);
+  makeRoomForOne(values);
+  makeRoomForOne(next);
+  keys.push_back(std::move(key));
+  values.push_back(value);
+  next.push_back(heads[bucket]);
+  heads[bucket] = static_cast<std::int32_t>(keys.size() - 1);
+  return visited;
+}
+
+void ResourceKeyIndex::put(Text key, std::uint32_t value) { putCounting(std::move(key), value); }
+
+void ResourceKeyIndex::clearNodes() {
+  keys.clear();
+  values.clear();
+  next.clear();
+  heads.assign(heads.size(), -1);
+}
+
+Text resourceKey(std::string_view kind, std::string_view id, std::int32_t n) {
+  return runtime::formatText(
+      "{0}:{1}:{2}:{3}:{4}",
+      {runtime::intToText(static_cast<std::int32_t>(kind.size())), Text(kind),
+       runtime::intToText(static_cast<std::int32_t>(id.size())), Text(id), runtime::intToText(n)});
+}
+
+}  // namespace retained
