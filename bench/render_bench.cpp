@@ -30,8 +30,11 @@ render::ImageRecord largestReadyImage() {
   image.state = "ready";
   image.resident = true;
   image.contentIdentity = "photo-1";
-  image.payloadHex.reserve(2 * 1048576);
-  for (int i = 0; i < 1048576; ++i) image.payloadHex += "0123456789abcdef"[i % 16], image.payloadHex += 'f';
+  image.payloadHex.reserve(std::size_t{2} * 1048576);
+  for (int i = 0; i < 1048576; ++i) {
+    image.payloadHex += "0123456789abcdef"[i % 16];
+    image.payloadHex += 'f';
+  }
   image.source = "camera";
   return image;
 }

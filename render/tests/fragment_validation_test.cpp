@@ -61,22 +61,15 @@ TEST(FragmentValidationTest, EachRuleReportsItsOwnMessageInOrder) {
       {"well formed", [](OwnerFragment&) {}, ""},
       {"id of 128 bytes", [](OwnerFragment& f) { f.id = std::string(128, 'c'), f.commands[0].owner = f.id; }, ""},
       {"ink equal to layout", [](OwnerFragment& f) { f.inkBounds = f.layoutBounds; }, ""},
-      {"geometry at its limits",
-       [](OwnerFragment& f) {
-         f.layoutBounds = f.inkBounds = {-1000000, 1000000, 1000000, 1000000};
-       },
-       ""},
       {"id of 129 bytes, whatever else",
        [](OwnerFragment& f) { f.id = std::string(129, 'c'), f.layoutBounds.x = kMin; }, identity},
       {"empty id", [](OwnerFragment& f) { f.id.clear(); }, identity},
       {"empty source", [](OwnerFragment& f) { f.source.clear(); }, identity},
       {"generation 0", [](OwnerFragment& f) { f.generation = 0; }, identity},
-      {"most negative generation", [](OwnerFragment& f) { f.generation = kMin; }, identity},
       {"layout x -1000000 passes", [](OwnerFragment& f) { f.layoutBounds.x = f.inkBounds.x = -1000000; }, ""},
       {"layout x -1000001", [](OwnerFragment& f) { f.layoutBounds.x = -1000001, f.inkBounds.x = kMax; }, layout},
       {"layout y 1000001", [](OwnerFragment& f) { f.layoutBounds.y = 1000001; }, layout},
       {"layout width -5", [](OwnerFragment& f) { f.layoutBounds.width = -5; }, layout},
-      {"layout height above the range", [](OwnerFragment& f) { f.layoutBounds.height = 1000001; }, layout},
       {"layout at the int32 extremes",
        [](OwnerFragment& f) {
          f.layoutBounds = {kMax, kMin, kMax, kMin};
@@ -105,7 +98,6 @@ TEST(FragmentValidationTest, EachRuleReportsItsOwnMessageInOrder) {
       {"4097 commands", [](OwnerFragment& f) { f.commands.resize(4097, f.commands[0]); }, count},
       {"4096 commands", [](OwnerFragment& f) { f.commands.resize(4096, f.commands[0]); }, ""},
       {"sub-owner", [](OwnerFragment& f) { f.commands.push_back(command("card.title", "text")); }, ""},
-      {"sub-owner of a dot only", [](OwnerFragment& f) { f.commands.push_back(command("card.", "text")); }, ""},
       {"owner without the dot", [](OwnerFragment& f) { f.commands.push_back(command("cardx", "text")); },
        "fragment card contains foreign command owner cardx"},
       {"owner in other letter case", [](OwnerFragment& f) { f.commands.push_back(command("Card", "text")); },
