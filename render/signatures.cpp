@@ -14,16 +14,23 @@ namespace {
 // Every other field ("|-2147483648", "|false", "|end") is shorter.
 constexpr std::size_t kMaxFieldOverhead = 1 + 20 + 1;
 
+// Room for the separator, the digits of any 64-bit number and the length prefix's ":".
+using FieldHead = char[kMaxFieldOverhead + 2];
+
 template <typename Integer>
-void appendDecimal(Text& line, Integer value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  line.append(digits, result.ptr);
+char* writeDecimal(char* out, Integer value) {
+  return std::to_chars(out, out + 20, value).ptr;
 }
 
-void appendLengthPrefixed(Text& line, std::string_view text) {
-  appendDecimal(line, static_cast<std::uint64_t>(text.size()));
-  line.push_back(':');
+// Appends the text's byte length, ":" and the text; with a separator, "|" comes first. The
+// separator and the length go in one append so that a short field costs two appends.
+void appendLengthPrefixed(Text& line, std::string_view text, bool separated) {
+  FieldHead head;
+  char* out = head;
+  if (separated) *out++ = '|';
+  out = writeDecimal(out, static_cast<std::uint64_t>(text.size()));
+  *out++ = ':';
+  line.append(head, static_cast<std::size_t>(out - head));
   line.append(text);
 }
 
@@ -42,32 +49,24 @@ class SignatureLine {
     line_.append(tag);
   }
 
-  void text(std::string_view value) {
-    line_.push_back('|');
-    appendLengthPrefixed(line_, value);
-  }
-  void integer(std::int32_t value) {
-    line_.push_back('|');
-    appendDecimal(line_, value);
-  }
+  void text(std::string_view value) { appendLengthPrefixed(line_, value, true); }
+  void integer(std::int32_t value) { number(value); }
   // A number of entries; written in full rather than narrowed to 32 bits.
-  void count(std::size_t value) {
-    line_.push_back('|');
-    appendDecimal(line_, static_cast<std::uint64_t>(value));
-  }
-  void flag(bool value) {
-    line_.push_back('|');
-    line_.append(value ? "true" : "false");
-  }
-  // A field written as it stands, without a length prefix.
-  void word(std::string_view value) {
-    line_.push_back('|');
-    line_.append(value);
-  }
+  void count(std::size_t value) { number(static_cast<std::uint64_t>(value)); }
+  void flag(bool value) { line_.append(value ? "|true" : "|false"); }
+  // Fields that are the same in every line, written as they stand with their separators.
+  void constantFields(std::string_view fields) { line_.append(fields); }
 
   Text take() { return std::move(line_); }
 
  private:
+  template <typename Integer>
+  void number(Integer value) {
+    FieldHead head;
+    head[0] = '|';
+    line_.append(head, static_cast<std::size_t>(writeDecimal(head + 1, value) - head));
+  }
+
   Text line_;
 };
 
@@ -76,7 +75,7 @@ class SignatureLine {
 Text lengthPrefixedField(std::string_view text) {
   Text field;
   field.reserve(text.size() + kMaxFieldOverhead);
-  appendLengthPrefixed(field, text);
+  appendLengthPrefixed(field, text, false);
   return field;
 }
 
@@ -187,11 +186,9 @@ Text encodeCommandSignature(const CommandRecord& command) {
     line.integer(value);
   }
   line.flag(command.skipGlyphResolution);
-  // A constant tail kept so that every command line has the same 43 fields.
-  line.word("end");
-  line.word("1");
-  line.word("1");
-  line.word("1");
+  // A constant tail kept so that every command line has the same 43 fields: "end" (the only
+  // field without a length prefix) and three times 1.
+  line.constantFields("|end|1|1|1");
   return line.take();
 }
 
