@@ -6,16 +6,14 @@
 #include <cstddef>
 #include <utility>
 
+#include "retained/store_messages.hpp"
+
 namespace retained {
 namespace {
 
 using runtime::formatText;
-using runtime::intToText;
 
 constexpr std::size_t kMaxSurfaceIdBytes = 128;
-
-// Numbers enter texts as signed 32-bit decimals, so 2^31 and above read negative.
-Text countText(std::uint32_t value) { return intToText(static_cast<std::int32_t>(value)); }
 
 template <typename Column>
 bool holdsRow(const Column& column, std::int32_t row) {
