@@ -22,13 +22,25 @@ class FileSystem {
   virtual bool writeFile(const std::string& path, const Bytes& bytes) = 0;
   // Flushes the file's buffers to the disk.
   virtual bool syncFile(const std::string& path) = 0;
-  // Moves `from` over `to`, replacing it, durably.
+  // Moves `from` over `to`, replacing it in one step. On POSIX the new name is durable only once
+  // the directory is flushed (syncDirectory); Windows writes the move through before returning.
   virtual bool replaceFile(const std::string& from, const std::string& to) = 0;
   // Removes the file (or empty directory); failures are ignored.
   virtual void deleteFile(const std::string& path) = 0;
   // True for a regular file and for a path whose status cannot be read (so that the read
   // that follows reports the error); false for a definite absence or another file type.
   virtual bool fileExists(const std::string& path) = 0;
+
+  // The two directory operations default to the disk's, so that a wrapper that only refuses
+  // file operations need not forward them.
+  //
+  // Creates the one directory (its parent must exist). kPresent: a directory was already there;
+  // kUnavailable: anything else there, or the creation failed.
+  enum class DirectoryCreation { kCreated, kPresent, kUnavailable };
+  virtual DirectoryCreation createDirectory(const std::string& path);
+  // Flushes the directory's own entries to the disk: the names created, moved into it or
+  // removed from it since, a new subdirectory's among them.
+  virtual bool syncDirectory(const std::string& path);
 };
 
 // The real file system.

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <system_error>
+#include <vector>
 
 #include "runtime/file_system.hpp"
 #include "runtime/platform.hpp"
@@ -105,6 +106,22 @@ class DiskFileSystem final : public FileSystem {
     }
   }
 
+  DirectoryCreation createDirectory(const std::string& path) override {
+    try {
+      const std::filesystem::path native = toNativePath(path);
+      std::error_code error;
+      if (std::filesystem::create_directory(native, error)) return DirectoryCreation::kCreated;
+      if (error) return DirectoryCreation::kUnavailable;
+      return std::filesystem::is_directory(std::filesystem::status(native, error)) && !error
+                 ? DirectoryCreation::kPresent
+                 : DirectoryCreation::kUnavailable;
+    } catch (const std::filesystem::filesystem_error&) {
+      return DirectoryCreation::kUnavailable;  // not UTF-8
+    }
+  }
+
+  bool syncDirectory(const std::string& path) override { return platform::flushDirectory(path); }
+
   bool fileExists(const std::string& path) override {
     std::error_code error;
     std::filesystem::file_status status;
@@ -122,9 +139,27 @@ class DiskFileSystem final : public FileSystem {
 
 FileSystem* gCurrent = nullptr;
 
+std::string utf8Of(const std::filesystem::path& path) {
+  const std::u8string u8 = path.u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
+// The directory above the path's last component; a trailing separator names no component.
+std::filesystem::path parentOf(std::filesystem::path path) {
+  if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+  std::filesystem::path parent = path.parent_path();
+  return parent.empty() ? std::filesystem::path(".") : parent;
+}
+
 }  // namespace
 
 FileSystem::~FileSystem() = default;
+
+FileSystem::DirectoryCreation FileSystem::createDirectory(const std::string& path) {
+  return diskFileSystem().createDirectory(path);
+}
+
+bool FileSystem::syncDirectory(const std::string& path) { return diskFileSystem().syncDirectory(path); }
 
 FileSystem& diskFileSystem() {
   static DiskFileSystem disk;
@@ -164,6 +199,13 @@ bool replaceFile(const std::string& from, const std::string& to) {
   return currentFileSystem().replaceFile(from, to);
 }
 
+bool syncDirectory(const std::string& path) {
+  if (path.empty() || holdsZeroByte(path)) return false;
+  return currentFileSystem().syncDirectory(path);
+}
+
+std::string parentDirectory(const std::string& path) { return utf8Of(parentOf(toNativePath(path))); }
+
 bool fileExists(const std::string& path) {
   if (path.empty() || holdsZeroByte(path)) return false;
   return currentFileSystem().fileExists(path);
@@ -185,9 +227,21 @@ void ensureDirectory(const std::string& path) {
     } else if (std::filesystem::exists(status)) {
       return;
     }
-    std::error_code ignored;
-    std::filesystem::create_directories(native, ignored);
-  } catch (...) {
+    // The missing levels, innermost first; the walk stops at the first one that exists.
+    std::vector<std::filesystem::path> missing;
+    for (std::filesystem::path level = native; level.has_relative_path(); level = level.parent_path()) {
+      if (!level.has_filename()) continue;  // a trailing separator
+      std::error_code levelError;
+      if (std::filesystem::exists(std::filesystem::status(level, levelError)) && !levelError) break;
+      missing.push_back(level);
+    }
+    // A new directory's name lives in its parent, and is durable once the parent is flushed.
+    FileSystem& fileSystem = currentFileSystem();
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+      if (fileSystem.createDirectory(utf8Of(*level)) == FileSystem::DirectoryCreation::kUnavailable) return;
+      fileSystem.syncDirectory(utf8Of(parentOf(*level)));
+    }
+  } catch (const std::filesystem::filesystem_error&) {
   }
 }
 

@@ -27,9 +27,16 @@ bool writeFileBytes(const std::string& path, const Bytes& bytes);
 
 bool syncFile(const std::string& path);
 
-// Moves `from` over `to` in one durable step; false when either path is empty or they are
-// the same path, or when the move fails.
+// Moves `from` over `to` in one step; false when either path is empty or they are the same
+// path, or when the move fails. The move is durable once the directory is flushed.
 bool replaceFile(const std::string& from, const std::string& to);
+
+// Flushes a directory's entries (names created, moved or removed in it) to the disk; false for
+// an empty path or when the directory cannot be opened or flushed.
+bool syncDirectory(const std::string& path);
+
+// The directory that holds the path's last component ("." for a bare name), as a UTF-8 text.
+std::string parentDirectory(const std::string& path);
 
 // True when a regular file exists at the path. A definite absence, a directory, another file
 // type or a path that cannot be converted gives false; a status that cannot be read (an I/O or
@@ -39,7 +46,8 @@ bool fileExists(const std::string& path);
 
 void deleteFileQuietly(const std::string& path);
 
-// Makes the directory and its missing parents. Refuses the long-path, device and object
+// Makes the directory and its missing parents, flushing the parent of each level it creates so
+// that the new names survive a power cut. Refuses the long-path, device and object
 // namespaces, malformed UNC paths, oversized or invalid text; never reports.
 void ensureDirectory(const std::string& path);
 

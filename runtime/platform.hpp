@@ -14,9 +14,13 @@ namespace runtime::platform {
 // the flush fails; a missing file is not created.
 bool flushFile(const std::string& path);
 
-// Moves `from` over `to` in one step, replacing `to`, and returns only once the move
-// itself is durable (MOVEFILE_WRITE_THROUGH on Windows, an fsync of the directory on POSIX).
+// Moves `from` over `to` in one step, replacing `to`. Windows returns once the move is written
+// through (MOVEFILE_WRITE_THROUGH); on POSIX it is durable once the directory is flushed.
 bool moveReplacing(const std::string& from, const std::string& to);
+
+// Flushes the directory's entries to disk: an fsync of the directory on POSIX; on Windows a
+// FlushFileBuffers of a handle to the directory (opened with FILE_FLAG_BACKUP_SEMANTICS).
+bool flushDirectory(const std::string& path);
 
 // The value of an environment variable, or empty when it is unset, empty, not valid UTF-8
 // (an unpaired surrogate on Windows) or longer than 32767 UTF-16 units. The name has already

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "runtime/platform.hpp"
 #include "runtime/text.hpp"
@@ -35,13 +34,9 @@ std::size_t utf16Units(const std::string& utf8) {
 
 bool flushFile(const std::string& path) { return fsyncPath(path, O_WRONLY); }
 
-bool moveReplacing(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) return false;
-  // rename is atomic but not durable until the directory entry itself reaches the disk.
-  std::string directory = std::filesystem::path(to).parent_path().string();
-  if (directory.empty()) directory = ".";
-  return fsyncPath(directory, O_RDONLY | O_DIRECTORY);
-}
+bool moveReplacing(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+bool flushDirectory(const std::string& path) { return fsyncPath(path, O_RDONLY | O_DIRECTORY); }
 
 std::string environmentValue(const std::string& name) {
   // The Windows side reads at most 32767 UTF-16 units plus the terminator; the same limit here

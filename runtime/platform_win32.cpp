@@ -32,6 +32,23 @@ bool moveReplacing(const std::string& from, const std::string& to) {
   return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool flushDirectory(const std::string& path) {
+  std::filesystem::path native;
+  try {
+    native = toNativePath(path);
+  } catch (const std::filesystem::filesystem_error&) {
+    return false;
+  }
+  // A directory opens only with backup semantics; the flush needs write access to it.
+  HANDLE directory = ::CreateFileW(native.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (directory == INVALID_HANDLE_VALUE) return false;
+  const BOOL flushed = ::FlushFileBuffers(directory);
+  const BOOL closed = ::CloseHandle(directory);
+  return flushed != 0 && closed != 0;
+}
+
 std::string environmentValue(const std::string& name) {
   constexpr DWORD kMaxUnits = 32768;
   const std::wstring wideName = utf8ToUtf16(name);

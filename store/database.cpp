@@ -5,6 +5,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "runtime/file_system.hpp"
 #include "runtime/files.hpp"
 #include "store/record_keys.hpp"
 #include "store/record_reader.hpp"
@@ -16,19 +17,26 @@ namespace {
 
 using runtime::intToText;
 
-// Creates the last path component when it is missing; true when a directory is there.
+// Creates the last path component when it is missing; true when a directory is there. A
+// directory created here is made durable in its parent before anything is committed into it:
+// otherwise a power cut could take the directory, and a commit that answered true, away.
 bool directoryAvailable(const Text& directory) {
   // The system would end the path at a zero byte and create some other directory.
   if (directory.empty() || directory.find('\0') != Text::npos) return false;
-  try {
-    const std::filesystem::path path = runtime::toNativePath(directory);
-    std::error_code error;
-    if (std::filesystem::create_directory(path, error)) return true;
-    if (error) return false;
-    return std::filesystem::is_directory(std::filesystem::status(path));
-  } catch (...) {
-    return false;
+  using Creation = runtime::FileSystem::DirectoryCreation;
+  switch (runtime::currentFileSystem().createDirectory(directory)) {
+    case Creation::kPresent:
+      return true;
+    case Creation::kCreated:
+      try {
+        return runtime::syncDirectory(runtime::parentDirectory(directory));
+      } catch (const std::filesystem::filesystem_error&) {
+        return false;  // not UTF-8; the creation above could not have succeeded
+      }
+    case Creation::kUnavailable:
+      break;
   }
+  return false;
 }
 
 StoreState loadFile(const Text& path, const Text& directory) {

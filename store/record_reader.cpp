@@ -24,7 +24,7 @@ class KeyReader {
   // The live value under the concatenated key, or null.
   const Text* find(std::string_view a, std::string_view b = {}, std::string_view c = {}, std::string_view d = {}) {
     key_.assign(a).append(b).append(c).append(d);
-    const std::int32_t i = state_.index.find(state_.entries, key_);
+    const std::int32_t i = state_.entries.find(key_);
     if (i < 0) return nullptr;
     const StoreEntry& entry = state_.entries[static_cast<std::size_t>(i)];
     return entry.deleted ? nullptr : &entry.value;

@@ -70,7 +70,8 @@ Bytes encodeSnapshot(const StoreState& state) {
 
 Bytes encodeValidSnapshot(const StoreState& state) {
   // Equal keys are ordered by position, so the order is that of a stable sort.
-  const std::vector<std::int32_t>& order = state.index.keyOrder(state.entries);
+  std::vector<std::int32_t> scratch;
+  const std::vector<std::int32_t>& order = state.entries.keyOrder(scratch);
   std::vector<const StoreEntry*> live;
   live.reserve(order.size());
   std::size_t total = 20;
@@ -151,6 +152,8 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
     p += 8 + keyLength + valueLength;
   }
   if (p != end) return fail("snapshot has trailing bytes");
+  // Written in key order, the file needs no sorting; a file out of order is sorted once here.
+  result.entries.settleKeyOrder();
   result.dirty = false;
   return result;
 }

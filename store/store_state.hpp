@@ -6,10 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "runtime/text.hpp"
+#include "store/store_entry_list.hpp"
 
 namespace store {
 
@@ -21,53 +20,6 @@ inline constexpr std::int32_t kMaxValueBytes = 1048576;
 inline constexpr std::int32_t kMaxEntries = 65536;
 inline constexpr std::int32_t kDefaultMaxSnapshotBytes = 4194304;
 
-// One key/value pair; `deleted` is honoured by lookups and the snapshot writer, set by nothing.
-struct StoreEntry {
-  Text key;
-  Text value;
-  bool deleted = false;
-};
-
-// Key -> first index in the entry list: an open-addressing table of entry indexes, so that
-// lookups stay O(1) without copying keys; beside it the entries' order by key, kept from one
-// encoding to the next so that a commit sorts only what was added since.
-// It catches up lazily with entries appended to the list and rebuilds itself when the list
-// shrinks or moves to other storage. Keys already in the list change only through storePut
-// (which never changes a key); code that rewrites them in place calls `reset`. Copies start
-// empty and rebuild on first use.
-class StoreKeyIndex {
- public:
-  StoreKeyIndex() = default;
-  StoreKeyIndex(const StoreKeyIndex&) {}
-  StoreKeyIndex& operator=(const StoreKeyIndex&) {
-    reset();
-    return *this;
-  }
-  StoreKeyIndex(StoreKeyIndex&&) noexcept = default;
-  StoreKeyIndex& operator=(StoreKeyIndex&&) noexcept = default;
-
-  std::int32_t find(const std::vector<StoreEntry>& entries, std::string_view key) const;
-  // The index of the entry with the new entry's key, or -1 after appending the entry to the
-  // list: one probe of the table instead of a lookup followed by an insertion.
-  std::int32_t findOrAppend(std::vector<StoreEntry>& entries, StoreEntry&& entry) const;
-  // Entry indexes ordered by key (unsigned bytes, shorter prefix first), equal keys by index.
-  const std::vector<std::int32_t>& keyOrder(const std::vector<StoreEntry>& entries) const;
-  void reset() const;
-
- private:
-  struct Slot {
-    std::uint32_t hash = 0;
-    std::int32_t index = -1;  // -1: empty
-  };
-  void catchUp(const std::vector<StoreEntry>& entries, std::size_t expected) const;
-  void insert(const std::vector<StoreEntry>& entries, std::size_t index) const;
-
-  mutable std::vector<Slot> slots_;
-  mutable std::vector<std::int32_t> order_;
-  mutable std::size_t indexed_ = 0;
-  mutable const StoreEntry* storage_ = nullptr;
-};
-
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {
   Text schema = "corvane.store.v1";
@@ -76,11 +28,10 @@ struct StoreState {
   std::int32_t sequence = 0;
   // A commit also stays within the 4194304 bytes that open reads.
   std::int32_t maxSnapshotBytes = kDefaultMaxSnapshotBytes;
-  std::vector<StoreEntry> entries;  // first-insertion order, unique keys
+  StoreEntryList entries;  // first-insertion order, unique keys
   bool dirty = false;
   bool ok = true;
   Text message = "ok";
-  StoreKeyIndex index;  // lookup aid only; not part of the state's value
 };
 
 // Result of storeGet: found flag and the value ("" when not found).

@@ -408,6 +408,58 @@ TEST_F(EnsureDirectoryTest, CreatesEveryLevel) {
 #endif
 }
 
+// Passes every directory operation to the disk and notes it, in order.
+class DirectoryLog : public FileSystem {
+ public:
+  Bytes readFile(const std::string& path, std::int64_t maxBytes) override {
+    return diskFileSystem().readFile(path, maxBytes);
+  }
+  bool writeFile(const std::string& path, const Bytes& bytes) override {
+    return diskFileSystem().writeFile(path, bytes);
+  }
+  bool syncFile(const std::string& path) override { return diskFileSystem().syncFile(path); }
+  bool replaceFile(const std::string& from, const std::string& to) override {
+    return diskFileSystem().replaceFile(from, to);
+  }
+  void deleteFile(const std::string& path) override { diskFileSystem().deleteFile(path); }
+  bool fileExists(const std::string& path) override { return diskFileSystem().fileExists(path); }
+  DirectoryCreation createDirectory(const std::string& path) override {
+    calls.push_back("create " + fs::path(pathOf(path)).generic_string());
+    return diskFileSystem().createDirectory(path);
+  }
+  bool syncDirectory(const std::string& path) override {
+    const bool synced = diskFileSystem().syncDirectory(path);
+    calls.push_back("sync " + fs::path(pathOf(path)).generic_string() + (synced ? "" : " failed"));
+    return synced;
+  }
+  std::vector<std::string> calls;
+};
+
+TEST_F(EnsureDirectoryTest, FlushesTheParentOfEveryLevelItCreates) {
+  const std::string base = fs::path(dir.path()).generic_string();
+  struct Case {
+    std::string path;
+    std::vector<std::string> calls;
+  };
+  const std::vector<Case> cases = {
+      {dir.text("a/b/c"),
+       {"create " + base + "/a", "sync " + base, "create " + base + "/a/b", "sync " + base + "/a",
+        "create " + base + "/a/b/c", "sync " + base + "/a/b"}},
+      {dir.text("a/b/d/"), {"create " + base + "/a/b/d", "sync " + base + "/a/b"}},
+      {dir.text("a/b"), {}},
+      {"rel/one", {"create rel", "sync .", "create rel/one", "sync rel"}},
+  };
+  for (const Case& c : cases) {
+    DirectoryLog log;
+    {
+      ScopedFileSystem scope(log);
+      ensureDirectory(c.path);
+    }
+    EXPECT_EQ(log.calls, c.calls) << c.path;
+    EXPECT_TRUE(fs::is_directory(pathOf(c.path))) << c.path;
+  }
+}
+
 TEST_F(EnsureDirectoryTest, ExistingFileIsLeftAlone) {
   const std::string file = dir.text("file");
   writeRaw(file, "content");

@@ -70,7 +70,9 @@ TEST_F(Reader, MarkedEntriesReadAsMissing) {
   auto mark = [this](const std::string& key) {
     const std::int32_t i = findEntryIndex(database_.store, key);
     ASSERT_GE(i, 0) << key;
-    database_.store.entries[static_cast<std::size_t>(i)].deleted = true;
+    testing::editEntries(database_.store, [i](std::vector<StoreEntry>& entries) {
+      entries[static_cast<std::size_t>(i)].deleted = true;
+    });
   };
   mark("record/r/tenant");
   mark("record/r/created");

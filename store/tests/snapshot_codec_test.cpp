@@ -164,7 +164,7 @@ TEST(EncodeSnapshot, LeavesMarkedEntriesOut) {
   StoreState state = makeStoreState("dir");
   ASSERT_TRUE(storePut(state, "keep", "kept"));
   ASSERT_TRUE(storePut(state, "gone-key", "gone-value"));
-  state.entries[1].deleted = true;
+  testing::editEntries(state, [](std::vector<StoreEntry>& entries) { entries[1].deleted = true; });
   const Bytes bytes = encodeSnapshot(state);
   EXPECT_EQ(bytes, rawFile(1, 0, 1, entryBody("keep", "kept")));
   const std::string text(bytes.begin(), bytes.end());
@@ -186,7 +186,7 @@ TEST(EncodeSnapshot, InvalidStateEncodesToNothing) {
   state = makeStoreState("");
   EXPECT_TRUE(encodeSnapshot(state).empty());
   state = makeStoreState("dir");
-  state.entries.push_back({"", "empty key", false});
+  testing::editEntries(state, [](std::vector<StoreEntry>& entries) { entries.push_back({"", "empty key"}); });
   EXPECT_TRUE(encodeSnapshot(state).empty());
 }
 

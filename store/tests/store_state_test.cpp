@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <limits>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "store/snapshot_codec.hpp"
 #include "store/tests/test_support.hpp"
@@ -85,7 +88,7 @@ TEST(StoreGet, MissingAndMarkedEntriesAreNotFound) {
   ASSERT_TRUE(storePut(state, "b", "2"));
   EXPECT_FALSE(storeGet(state, "c").found);
   EXPECT_EQ(storeGet(state, "c").value, "");
-  state.entries[1].deleted = true;
+  testing::editEntries(state, [](std::vector<StoreEntry>& entries) { entries[1].deleted = true; });
   EXPECT_FALSE(storeGet(state, "b").found);
   EXPECT_EQ(storeGet(state, "b").value, "");
   EXPECT_EQ(findEntryIndex(state, "b"), 1);
@@ -94,32 +97,66 @@ TEST(StoreGet, MissingAndMarkedEntriesAreNotFound) {
   EXPECT_EQ(findEntryIndex(state, "b"), 1);
 }
 
-TEST(FindEntryIndex, FollowsTheListEvenWhenItIsChangedDirectly) {
+TEST(FindEntryIndex, FollowsEveryChangeOfTheList) {
   StoreState state = makeStoreState("d");
   ASSERT_TRUE(storePut(state, "a", "1"));
+  ASSERT_TRUE(storePut(state, "b", "2"));
   EXPECT_EQ(findEntryIndex(state, "a"), 0);
-  // Appended directly, with a repeated key: the first match wins.
-  state.entries.push_back({"x", "first", false});
-  state.entries.push_back({"x", "second", false});
-  EXPECT_EQ(findEntryIndex(state, "x"), 1);
-  EXPECT_EQ(storeGet(state, "x").value, "first");
-  // Shrunk: the index starts over.
-  state.entries = {{"x", "only", false}};
+  // Replaced by a list of the same size: the keys of the new list are found, and a put on one
+  // of them overwrites it instead of adding the key a second time.
+  testing::editEntries(state, [](std::vector<StoreEntry>& entries) {
+    entries = {{"y", "1", false}, {"x", "2", false}};
+  });
   EXPECT_EQ(findEntryIndex(state, "a"), -1);
-  EXPECT_EQ(findEntryIndex(state, "x"), 0);
-  // Keys rewritten in place are announced with reset().
-  state.entries = {{"y", "1", false}, {"x", "2", false}};
-  state.index.reset();
   EXPECT_EQ(findEntryIndex(state, "y"), 0);
   EXPECT_EQ(findEntryIndex(state, "x"), 1);
-  // Many appends, with the list moving to larger storage on the way.
+  ASSERT_TRUE(storePut(state, "x", "3"));
+  EXPECT_EQ(liveEntries(state), (testing::EntryList{{"y", "1"}, {"x", "3"}}));
+  EXPECT_EQ(liveEntries(decodeSnapshot(encodeSnapshot(state), "d")), (testing::EntryList{{"x", "3"}, {"y", "1"}}));
+  // A repeated key: the first match wins, for lookups and puts alike.
+  testing::editEntries(state, [](std::vector<StoreEntry>& entries) { entries.push_back({"x", "second", false}); });
+  EXPECT_EQ(findEntryIndex(state, "x"), 1);
+  ASSERT_TRUE(storePut(state, "x", "4"));
+  EXPECT_EQ(liveEntries(state), (testing::EntryList{{"y", "1"}, {"x", "4"}, {"x", "second"}}));
+  // Shrunk to one entry.
+  testing::editEntries(state, [](std::vector<StoreEntry>& entries) { entries = {{"x", "only", false}}; });
+  EXPECT_EQ(findEntryIndex(state, "y"), -1);
+  EXPECT_EQ(findEntryIndex(state, "x"), 0);
+  // Many appends, with the list and its index moving to larger storage on the way.
   for (int i = 0; i < 5000; ++i) ASSERT_TRUE(storePut(state, "k" + std::to_string(i), "v"));
-  for (int i = 0; i < 5000; i += 499) EXPECT_EQ(findEntryIndex(state, "k" + std::to_string(i)), i + 2);
+  for (int i = 0; i < 5000; i += 499) EXPECT_EQ(findEntryIndex(state, "k" + std::to_string(i)), i + 1);
   // A copy answers on its own.
   StoreState copy = state;
   ASSERT_TRUE(storePut(copy, "z", "3"));
-  EXPECT_EQ(findEntryIndex(copy, "z"), 5002);
+  EXPECT_EQ(findEntryIndex(copy, "z"), 5001);
   EXPECT_EQ(findEntryIndex(state, "z"), -1);
+}
+
+TEST(StoreGet, TwoThreadsLookUpKeysInOneStateAtOnce) {
+  StoreState built = makeStoreState("d");
+  for (int i = 0; i < 20000; ++i) ASSERT_TRUE(storePut(built, "k" + std::to_string(i), std::to_string(i * 7)));
+  // A copy and a list assigned whole are looked up before anything else touched them.
+  for (const bool assigned : {false, true}) {
+    StoreState copy = built;
+    if (assigned) testing::editEntries(copy, [](std::vector<StoreEntry>&) {});
+    const StoreState& state = copy;
+    std::atomic<int> wrong{0};
+    auto lookUp = [&state, &wrong](int first) {
+      for (int n = 0; n < 20000; ++n) {
+        const int i = (first + n) % 20000;
+        const StoreLookup found = storeGet(state, "k" + std::to_string(i));
+        if (!found.found || found.value != std::to_string(i * 7) ||
+            findEntryIndex(state, "k" + std::to_string(i)) != i ||
+            storeGet(state, "missing" + std::to_string(i)).found) {
+          ++wrong;
+        }
+      }
+    };
+    std::thread other(lookUp, 10000);
+    lookUp(0);
+    other.join();
+    EXPECT_EQ(wrong.load(), 0) << (assigned ? "assigned list" : "copied state");
+  }
 }
 
 TEST(ValidateStoreState, ChecksEveryField) {
@@ -143,7 +180,7 @@ TEST(ValidateStoreState, ChecksEveryField) {
   EXPECT_FALSE(validateStoreState(s));
   s.maxSnapshotBytes = 268435456;
   EXPECT_TRUE(validateStoreState(s));
-  s.entries.push_back({"k", std::string("a\0", 2), false});
+  testing::editEntries(s, [](std::vector<StoreEntry>& entries) { entries.push_back({"k", std::string("a\0", 2)}); });
   EXPECT_FALSE(validateStoreState(s));
 }
 

@@ -86,6 +86,15 @@ inline Edge sampleEdge(const std::string& id, const std::string& from, const std
   return edge;
 }
 
+// Changes the state's entry list directly, as a file read or a caller could leave it (repeated
+// keys, marks, invalid entries): the list is assigned whole, so its index follows.
+template <typename Edit>
+void editEntries(StoreState& state, Edit edit) {
+  std::vector<StoreEntry> entries(state.entries.begin(), state.entries.end());
+  edit(entries);
+  state.entries.assign(std::move(entries));
+}
+
 using EntryList = std::vector<std::pair<std::string, std::string>>;
 
 // The live entries of a state, in the state's order.

@@ -1,0 +1,77 @@
+// The entry list of the key/value map together with its key index: the list can only be read,
+// or changed through the writers below, which keep the index up to date as they go. Lookups
+// write nothing, so any number of threads may look keys up in one list that nobody changes.
+// Nothing here fails except by running out of memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "runtime/text.hpp"
+
+namespace store {
+
+using runtime::Text;
+
+// One key/value pair; `deleted` is honoured by lookups and the snapshot writer, set by nothing
+// in the store (a list assigned whole may carry it).
+struct StoreEntry {
+  Text key;
+  Text value;
+  bool deleted = false;
+};
+
+class StoreEntryList {
+ public:
+  using const_iterator = std::vector<StoreEntry>::const_iterator;
+
+  StoreEntryList() = default;
+  explicit StoreEntryList(std::vector<StoreEntry> entries) { assign(std::move(entries)); }
+
+  bool empty() const { return entries_.empty(); }
+  std::size_t size() const { return entries_.size(); }
+  const StoreEntry& operator[](std::size_t i) const { return entries_[i]; }
+  const StoreEntry& front() const { return entries_.front(); }
+  const StoreEntry& back() const { return entries_.back(); }
+  const_iterator begin() const { return entries_.begin(); }
+  const_iterator end() const { return entries_.end(); }
+
+  // Index of the first entry with exactly this key (marked entries included), or -1.
+  std::int32_t find(std::string_view key) const;
+  // The number of entries whose key begins with the prefix, marked ones included.
+  std::size_t countWithPrefix(std::string_view prefix) const;
+  // Entry indexes in ascending key order (unsigned bytes, a prefix before its extensions),
+  // equal keys by position. Settled by the writers of a sorted file and by settleKeyOrder;
+  // otherwise computed afresh into `scratch`, which is then what is returned.
+  const std::vector<std::int32_t>& keyOrder(std::vector<std::int32_t>& scratch) const;
+
+  // Overwrites the value of the entry with this key and clears its mark, or appends the entry.
+  // Returns the entry's index.
+  std::size_t put(Text&& key, Text&& value);
+  // Replaces the whole list, repeated keys and marks included (a lookup finds the first).
+  void assign(std::vector<StoreEntry> entries);
+  void reserve(std::size_t count);
+  // Brings the kept key order up to date with the entries appended since it was last settled,
+  // so that the next encodings sort only what is added after.
+  void settleKeyOrder();
+
+ private:
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::int32_t index = -1;  // -1: empty
+  };
+  // Adds entry `index` to the table unless its key is already there (the first index stays).
+  void index(std::size_t index, std::uint32_t hash);
+  void growTable(std::size_t count);
+  void sortTail(std::vector<std::int32_t>& order) const;
+
+  std::vector<StoreEntry> entries_;
+  // Open addressing, at most half full; empty while the list is empty.
+  std::vector<Slot> slots_;
+  // Ascending key order of the first order_.size() entries.
+  std::vector<std::int32_t> order_;
+};
+
+}  // namespace store
