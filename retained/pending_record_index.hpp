@@ -2,8 +2,9 @@
 // AdmissionResult), so that finding an earlier record of the same delta costs a hash lookup
 // instead of a scan. It is a cache of those public lists, not a second copy of the truth: before
 // every answer it indexes the records appended since it last looked, starts over when a list
-// has become shorter, and checks every hit against the list, so answers stay those of a scan
-// even when an overridden admit operation writes the lists itself. A copy starts empty and
+// has become shorter (cut back or emptied), and checks every hit against the list, so answers
+// stay those of a scan even when an overridden admit operation appends to the lists itself.
+// Rewriting a record's identity in place is outside what it follows. A copy starts empty and
 // catches up on first use. Only memory exhaustion propagates.
 #pragma once
 
