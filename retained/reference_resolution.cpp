@@ -8,6 +8,7 @@
 
 #include "render/signatures.hpp"
 #include "retained/retained_resource_store.hpp"
+#include "retained/table_row.hpp"
 
 namespace retained {
 namespace {
@@ -33,11 +34,6 @@ Record stagedAt(const std::vector<Record>& staged, std::uint32_t rows, std::int3
 std::int32_t pendingEntry(std::uint32_t rows, std::size_t staged, std::int32_t position) {
   if (position < 0) return -1;
   return static_cast<std::int32_t>(static_cast<std::int64_t>(rows) + static_cast<std::int64_t>(staged) + position);
-}
-
-template <typename Column>
-bool holdsRow(const Column& column, std::int32_t row) {
-  return row >= 0 && static_cast<std::size_t>(row) < column.size();
 }
 
 }  // namespace

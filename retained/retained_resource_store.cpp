@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "retained/store_messages.hpp"
+#include "retained/table_row.hpp"
 
 namespace retained {
 namespace {
@@ -14,11 +15,6 @@ namespace {
 using runtime::formatText;
 
 constexpr std::size_t kMaxSurfaceIdBytes = 128;
-
-template <typename Column>
-bool holdsRow(const Column& column, std::int32_t row) {
-  return row >= 0 && static_cast<std::size_t>(row) < column.size();
-}
 
 template <typename Column>
 std::int32_t refAt(const Column& column, std::int32_t row) {

@@ -50,19 +50,19 @@ struct Fixture {
 
 using Admit = std::function<bool(Fixture&)>;
 
-Admit paint(render::PaintRecord record) {
+Admit paint(const render::PaintRecord& record) {
   return [record](Fixture& f) { return f.store.admitPaint(f.result, f.overlay, record); };
 }
-Admit image(render::ImageRecord record) {
+Admit image(const render::ImageRecord& record) {
   return [record](Fixture& f) { return f.store.admitImage(f.result, f.overlay, record); };
 }
-Admit glyph(render::GlyphAlphaRecord record) {
+Admit glyph(const render::GlyphAlphaRecord& record) {
   return [record](Fixture& f) { return f.store.admitGlyphAlpha(f.result, f.overlay, record); };
 }
-Admit clip(render::ClipRecord record) {
+Admit clip(const render::ClipRecord& record) {
   return [record](Fixture& f) { return f.store.admitClip(f.result, f.overlay, record); };
 }
-Admit transform(render::TransformRecord record) {
+Admit transform(const render::TransformRecord& record) {
   return [record](Fixture& f) { return f.store.admitTransform(f.result, f.overlay, record); };
 }
 
