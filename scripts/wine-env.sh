@@ -31,6 +31,7 @@ oreb_start_display() {
 oreb_start_wine() {
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
+  oreb_pin_fonts
   wineserver -w >/dev/null 2>&1 || true
   wineserver -p >/dev/null 2>&1 &
   oreb_started_pids+=($!)
@@ -44,6 +45,18 @@ oreb_start_wine() {
     sleep 0.1
   done
   wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+# The program asks for "Segoe UI", which wine does not have: unpinned, wine draws it with
+# whatever face fontconfig offers first, so the width of every text depends on the fonts a
+# machine happens to have. The prefix maps it to Liberation Sans (fonts-liberation) so that
+# text is drawn alike everywhere.
+oreb_pin_fonts() {
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v 'Segoe UI' /t REG_SZ /d 'Liberation Sans' /f >/dev/null 2>&1 || {
+    echo "the font substitution could not be written to $WINEPREFIX" >&2
+    return 1
+  }
 }
 
 oreb_stop_all() {

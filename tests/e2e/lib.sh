@@ -223,6 +223,14 @@ click_at() {
   if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then release_seen "$1" "$2"; fi
 }
 
+# Rows where a probe sees a labelled control's own fill. A label's 20 px text starts 11 px below
+# the control's top with its baseline at 27 px; no descender of any face reaches 34 px, and the
+# control is 44 px tall. So the probes look at 39 px below the top, never where a glyph may fall
+# whatever face wine draws the label with.
+TAB_Y=203              # the Animals and Customers tabs (top 164)
+BUTTON_Y=565           # Save, New record, Archive (top 526)
+ROW_Y=(355 404 453 502) # list rows 0 to 3 (top 316, then every 49 px)
+
 # The window's colours.
 BACKGROUND=17,27,34
 PRIMARY=48,116,96
@@ -231,6 +239,8 @@ BUTTON=37,53,58
 BUTTON_HOVERED=49,65,70
 BOX=30,48,53
 FOCUS=119,210,171
+LABEL=221,233,230
+MUTED_LABEL=139,169,169
 
 # release_seen <x> <y>: after a release at (x, y), returns once a frame that began after the
 # release has run, and parks the pointer. A press sampled in no frame after the release would
@@ -239,7 +249,7 @@ FOCUS=119,210,171
 # lit, then it goes away and the button is seen plain. The frame that draws it plain began after
 # the frame that drew it lit, which read the pointer after the release.
 release_seen() {
-  local x=631 y=548 lit=$BUTTON_HOVERED plain=$BUTTON  # New record
+  local x=631 y=$BUTTON_Y lit=$BUTTON_HOVERED plain=$BUTTON  # New record
   if [ "$1" -ge 546 ] && [ "$1" -lt 716 ] && [ "$2" -ge 526 ] && [ "$2" -lt 570 ]; then
     x=461 lit=$PRIMARY_HOVERED plain=$PRIMARY  # Save
   fi
@@ -293,7 +303,8 @@ expect_pixels() {
 }
 
 # poll_pixels <x> <y> <r,g,b> ...: takes screenshots (into WORK/shot.png) until every listed client
-# pixel has its colour, for up to 10 s; POLL_MISMATCH then lists what differs (empty on success).
+# pixel has its colour, for up to 10 s; POLL_MISMATCH then lists what differs (empty on success),
+# and says so when a pixel has a label's colour: the probe then sits on text, not on a control.
 poll_pixels() {
   local deadline=$((SECONDS + 10)) shot="$WORK/shot.png"
   local args=("$@") i
@@ -304,7 +315,7 @@ poll_pixels() {
       local x=${args[i]} y=${args[i + 1]} want=${args[i + 2]} got
       got="$(pixel_at "$shot" "$x" "$y")"
       if ! colour_close "$got" "$want"; then
-        POLL_MISMATCH="$POLL_MISMATCH ($x,$y) is $got, expected $want;"
+        POLL_MISMATCH="$POLL_MISMATCH ($x,$y) is $got, expected $want$(label_note "$got");"
       fi
     done
     [ -z "$POLL_MISMATCH" ] && return 0
@@ -312,6 +323,14 @@ poll_pixels() {
     require_running
     sleep 0.2
   done
+}
+
+# label_note <r,g,b>: a remark for a colour that is a label's, so that a probe that landed on a
+# glyph is told apart from a control in the wrong state.
+label_note() {
+  if colour_close "$1" "$LABEL" || colour_close "$1" "$MUTED_LABEL"; then
+    echo " (a label's colour: the probe is on text, not on the control's fill)"
+  fi
 }
 
 # region_of <png> <x> <y> <w> <h>: the raw pixels of a client rectangle of a screenshot, digested.

@@ -25,21 +25,21 @@ assert_store() {
 park_pointer
 expect_pixels "first frame" \
   985 690 $BACKGROUND \
-  150 170 $PRIMARY \
-  320 170 $BUTTON \
-  300 256 $BOX \
+  150 $TAB_Y $PRIMARY \
+  320 $TAB_Y $BUTTON \
+  300 290 $BOX \
   900 307 $FOCUS \
   100 297 $BACKGROUND \
-  300 330 $BUTTON \
-  300 430 $BUTTON \
-  300 480 $BACKGROUND
+  300 ${ROW_Y[0]} $BUTTON \
+  300 ${ROW_Y[2]} $BUTTON \
+  300 ${ROW_Y[3]} $BACKGROUND
 
 # --- A new customer ------------------------------------------------------------------------------
 # Each click is held until what it does can be seen, and each typed text until it shows in its
 # field, so nothing overtakes an input that a slow frame has not taken yet.
-click_at 250 186 expect_pixels "customers tab hovered" 320 170 $PRIMARY_HOVERED 150 170 $BUTTON
+click_at 250 186 expect_pixels "customers tab hovered" 320 $TAB_Y $PRIMARY_HOVERED 150 $TAB_Y $BUTTON
 park_pointer
-expect_pixels "customers listed" 320 170 $PRIMARY 150 170 $BUTTON 300 380 $BUTTON 300 430 $BACKGROUND
+expect_pixels "customers listed" 320 $TAB_Y $PRIMARY 150 $TAB_Y $BUTTON 300 ${ROW_Y[1]} $BUTTON 300 ${ROW_Y[2]} $BACKGROUND
 click_at 600 281  # name field, which has the focus already
 type_into $(field_area 0) "Ada Quint"
 press_key Tab
@@ -51,10 +51,10 @@ assert_store "new customer" \
   record/customer-6/properties/0/value=ada.quint@example.test record/customer-6/lifecycle=canonical \
   catalog/records/count=6 catalog/records/5=customer-6 catalog/edges/count=3
 park_pointer
-expect_pixels "new customer row, selected" 300 430 $PRIMARY 300 380 $BUTTON 300 480 $BACKGROUND
+expect_pixels "new customer row, selected" 300 ${ROW_Y[2]} $PRIMARY 300 ${ROW_Y[1]} $BUTTON 300 ${ROW_Y[3]} $BACKGROUND
 
 # --- A new animal, archived and restored ---------------------------------------------------------
-click_at 100 186 expect_pixels "animals tab" 150 170 $PRIMARY_HOVERED 320 170 $BUTTON
+click_at 100 186 expect_pixels "animals tab" 150 $TAB_Y $PRIMARY_HOVERED 320 $TAB_Y $BUTTON
 click_at 630 548 expect_pixels "new record: the name focused" 900 307 $FOCUS 900 396 $BACKGROUND
 type_into $(field_area 0) "Pepper"
 press_key Tab
@@ -68,7 +68,7 @@ assert_store "new animal" \
   edge/owner-animal-7/from=animal-7 edge/owner-animal-7/to=customer-1 edge/owner-animal-7/kind=owned-by \
   catalog/edges/count=4 catalog/edges/3=owner-animal-7
 park_pointer
-expect_pixels "four animal rows, the new one selected" 300 480 $PRIMARY 300 330 $BUTTON
+expect_pixels "four animal rows, the new one selected" 300 ${ROW_Y[3]} $PRIMARY 300 ${ROW_Y[0]} $BUTTON
 
 click_at 840 548 wait_for_sequence "$store" 8 30  # Archive
 assert_store "archived" record/animal-7/lifecycle=archival record/animal-7/content=Pepper catalog/records/count=7
@@ -79,8 +79,8 @@ assert_store "restored" record/animal-7/lifecycle=canonical
 click_at 150 272 expect_pixels "search focused" 100 297 $FOCUS 900 396 $BACKGROUND
 park_pointer
 type_into "${SEARCH_TEXT_AREA[@]}" "Jun"
-expect_pixels "search finds one animal" 300 330 $BUTTON 300 380 $BACKGROUND
-click_at 100 338 expect_pixels "Juniper selected" 300 330 $PRIMARY_HOVERED  # the one row
+expect_pixels "search finds one animal" 300 ${ROW_Y[0]} $BUTTON 300 ${ROW_Y[1]} $BACKGROUND
+click_at 100 338 expect_pixels "Juniper selected" 300 ${ROW_Y[0]} $PRIMARY_HOVERED  # the one row
 click_at 600 370 expect_pixels "detail field focused" 900 396 $FOCUS 100 297 $BACKGROUND
 type_into $(field_area 1) " / recheck"
 click_at 460 548 wait_for_sequence "$store" 10 30  # Save
@@ -92,19 +92,19 @@ assert_store "edited through the search" \
 click_at 150 272 expect_pixels "search focused again" 100 297 $FOCUS
 press_key BackSpace 3
 park_pointer
-expect_pixels "search emptied" 300 480 $BUTTON
+expect_pixels "search emptied" 300 ${ROW_Y[3]} $BUTTON
 # The name field: the search no longer holds the list at the top.
 click_at 600 281 expect_pixels "name field focused" 900 307 $FOCUS 100 297 $BACKGROUND
 press_key Down
 park_pointer
-expect_pixels "scrolled by one" 300 430 $BUTTON 300 480 $BACKGROUND
-click_at 100 338 expect_pixels "first row selected" 300 330 $PRIMARY_HOVERED  # now Juniper
+expect_pixels "scrolled by one" 300 ${ROW_Y[2]} $BUTTON 300 ${ROW_Y[3]} $BACKGROUND
+click_at 100 338 expect_pixels "first row selected" 300 ${ROW_Y[0]} $PRIMARY_HOVERED  # now Juniper
 click_at 840 548 wait_for_sequence "$store" 11 30  # Archive
 assert_store "archived after scrolling" record/animal-4/lifecycle=archival record/animal-3/lifecycle=canonical
 press_key Up
 park_pointer
-expect_pixels "scrolled back" 300 480 $BUTTON 300 330 $BUTTON
-click_at 100 338 expect_pixels "first row selected" 300 330 $PRIMARY_HOVERED  # Mochi again
+expect_pixels "scrolled back" 300 ${ROW_Y[3]} $BUTTON 300 ${ROW_Y[0]} $BUTTON
+click_at 100 338 expect_pixels "first row selected" 300 ${ROW_Y[0]} $PRIMARY_HOVERED  # Mochi again
 click_at 840 548 wait_for_sequence "$store" 12 30  # Archive
 assert_store "archived after scrolling back" record/animal-3/lifecycle=archival record/animal-4/lifecycle=archival
 

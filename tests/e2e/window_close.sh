@@ -9,7 +9,7 @@ data="$WORK/data"
 start_window "$data" MIVO_EXAMPLE_TEST=01
 wait_for_sequence "$data/store.corvane" 5 60
 park_pointer
-expect_pixels "window drawn" 985 690 $BACKGROUND 150 170 $PRIMARY
+expect_pixels "window drawn" 985 690 $BACKGROUND 150 $TAB_Y $PRIMARY
 # The close button area: the rightmost 46 pixels, rows 8 to 37. The button acts on the release,
 # which ends the program, so this click is made by hand rather than with click_at.
 xdotool mousemove --window "$WIN" 980 20
