@@ -360,5 +360,32 @@ TEST(ReferenceResolution, EntryNumbersRunAcrossStoreOverlayAndPending) {
   EXPECT_EQ(store.findReferencedTransform(result, overlay, "u"), -1);
 }
 
+// An override that writes the result's lists itself is seen by every later lookup, as a scan of
+// the lists would see it.
+TEST(ReferenceResolution, RecordsAnOverrideAppendsAreFoundLikeAnyOther) {
+  class TrustingStore : public RetainedResourceStore {
+   public:
+    using RetainedResourceStore::RetainedResourceStore;
+    bool admitPaint(AdmissionResult& result, CandidateOverlay& overlay,
+                    const render::PaintRecord& paint) const override {
+      if (paint.id != "unchecked") return RetainedResourceStore::admitPaint(result, overlay, paint);
+      result.paints.push_back(paint);
+      return true;
+    }
+  };
+  const TrustingStore store(kSurface);
+  CandidateOverlay overlay = makeCandidateOverlay(1);
+  AdmissionResult result = makePreflightResult("o", 1);
+  ASSERT_TRUE(store.admitPaint(result, overlay, paintOf("a")));
+  ASSERT_TRUE(store.admitPaint(result, overlay, paintOf("unchecked")));
+  EXPECT_EQ(store.findReferencedPaint(result, overlay, "unchecked"), 1);
+  EXPECT_FALSE(store.RetainedResourceStore::admitPaint(result, overlay, paintOf("unchecked", 99)));
+  EXPECT_EQ(result.message, "retained paint identity collision for unchecked");
+  EXPECT_EQ(result.explicitComparisonCount, 1u);
+  result.paints.erase(result.paints.begin());  // a list cut back from the front
+  EXPECT_EQ(store.findReferencedPaint(result, overlay, "unchecked"), 0);
+  EXPECT_EQ(store.findReferencedPaint(result, overlay, "a"), -1);
+}
+
 }  // namespace
 }  // namespace retained
