@@ -1,6 +1,8 @@
-// Seeded random sequences of bindings, updates, preparations, commits (fresh, stale, foreign,
-// repeated, changed, of the wrong kind), candidate batches and closes, run against the store and
-// against a small plain model of what it must hold; both must agree after every step.
+// Seeded random sequences of bindings, updates, evaluations, preparations, commits (fresh,
+// stale, foreign, repeated, changed, of the wrong kind), candidate batches (fresh, stale,
+// reordered, repeated) and closes, run against the store and against a small plain model of
+// what it must hold; both must agree after every step, and a step that commits nothing leaves
+// the store's description and tables exactly as they were.
 // RETAINED_MODEL_SEQUENCES sets the number of sequences (the default is smaller in slow builds).
 #include <gtest/gtest.h>
 
@@ -50,6 +52,7 @@ struct ModelOwner {
 struct Model {
   bool closed = false;
   std::uint32_t revision = 0;
+  std::uint32_t admissions = 0;
   std::vector<ModelOwner> owners;
   std::map<Text, render::PaintRecord> paints;
   std::map<std::pair<Text, std::int32_t>, render::ImageRecord> images;
@@ -184,6 +187,7 @@ Verdict evaluateInModel(const Model& model, const render::OwnerFragment& fragmen
     bound->commands = commands;
   }
   after.revision += 1;
+  after.admissions += 1;
   return {true, "ok", std::move(after)};
 }
 
@@ -221,6 +225,7 @@ Verdict prepareBatchInModel(const Model& model, const std::vector<render::OwnerF
     working = std::move(item.after);
   }
   working.revision = model.revision + 1;
+  working.admissions = model.admissions + 1;
   return {true, "ok", std::move(working)};
 }
 
@@ -229,6 +234,7 @@ Verdict prepareBatchInModel(const Model& model, const std::vector<render::OwnerF
 void expectAgreement(const RetainedResourceStore& store, const Model& model) {
   ASSERT_EQ(store.state(), model.closed ? "closed" : "open");
   ASSERT_EQ(store.revision(), model.revision);
+  ASSERT_EQ(store.admissionCount(), model.admissions);
   ASSERT_EQ(store.ownerCount(), model.owners.size());
   ASSERT_EQ(store.paintCount(), model.paints.size());
   ASSERT_EQ(store.imageCount(), model.images.size());
@@ -297,6 +303,8 @@ class Sequence {
 
   void run() {
     for (int step = 0; step < kStepsPerSequence; ++step) {
+      const Text before = storeSnapshot(store_);
+      const std::uint32_t revision = model_.revision;
       const int pick = below(100);
       if (pick < 22) {
         single(1);
@@ -315,6 +323,10 @@ class Sequence {
       }
       SCOPED_TRACE(::testing::Message() << "step " << step << ": " << lastStep_);
       expectAgreement(store_, model_);
+      if (model_.revision == revision) {
+        // Nothing was committed: every refusal leaves the description and every table as they were.
+        ASSERT_EQ(storeSnapshot(store_), before);
+      }
       ASSERT_EQ(foreign_.revision(), 0U);
       ASSERT_EQ(foreign_.ownerCount(), 0U);
       if (::testing::Test::HasFatalFailure() || ::testing::Test::HasNonfatalFailure()) {
@@ -512,6 +524,8 @@ class Sequence {
     const int items = 1 + below(3);
     std::vector<render::OwnerFragment> fragments;
     std::vector<render::ResourceDelta> deltas;
+    fragments.reserve(static_cast<std::size_t>(items));
+    deltas.reserve(static_cast<std::size_t>(items));
     for (int i = 0; i < items; ++i) {
       fragments.push_back(randomUpdate(randomBoundOwner()));
       deltas.push_back(randomDelta());

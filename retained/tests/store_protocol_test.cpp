@@ -1,7 +1,6 @@
-// The commit protocol's promise: a foreign, consumed, stale, refused, kind-mismatched, changed
-// or missing preparation never commits and says why, leaving every table as it was; the
-// revision grows by one per committed admission, per committed batch and per first close, never
-// on evaluation or preparation.
+// The commit protocol where the randomised model run does not reach: missing preparations and
+// batches, every way a prepared input can differ, the rebuilt result, the protected commit of an
+// unaccepted result, the batch's own refusals and sizes, and the counters a commit hands on.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -31,6 +30,7 @@ std::unique_ptr<RetainedResourceStore> storeWithOwnerA() {
   return store;
 }
 
+// An update of "a" whose second command takes the new paint p2; p1 is resubmitted unchanged.
 render::OwnerFragment updateOfA(std::int32_t generation) {
   render::OwnerFragment fragment = fragmentOf("a", generation, {10, 11});
   fragment.commands[1].paintId = "p2";
@@ -43,201 +43,99 @@ render::ResourceDelta resourcesOfUpdate() {
   return delta;
 }
 
-// One attempted prepared commit: the scenario prepares (and perhaps disturbs) on the store and
-// names what is handed to the commit.
-struct PreparedCase {
-  std::shared_ptr<PreparedAdmission> prepared;
-  render::OwnerFragment fragment = updateOfA(2);
-  render::ResourceDelta delta = resourcesOfUpdate();
-  std::uint8_t kind = 0;
-};
-
-struct PreparedRow {
-  const char* name;
-  std::function<PreparedCase(RetainedResourceStore&)> scenario;
-  Text message;
-};
-
-std::vector<PreparedRow> preparedRows() {
-  return {
-      {"a missing preparation", [](RetainedResourceStore&) { return PreparedCase{}; },
-       "retained resource prepared admission is missing"},
-      {"another store's preparation",
-       [](RetainedResourceStore&) {
-         auto other = storeWithOwnerA();
-         return PreparedCase{other->prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1)};
-       },
-       "retained resource prepared admission belongs to another store"},
-      {"another store's consumed preparation",
-       [](RetainedResourceStore&) {
-         auto other = storeWithOwnerA();
-         auto prepared = other->prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1);
-         EXPECT_TRUE(other->commitPreparedUpdate(prepared, updateOfA(2), resourcesOfUpdate()).ok);
-         return PreparedCase{prepared};
-       },
-       "retained resource prepared admission belongs to another store"},
-      {"a consumed preparation",
-       [](RetainedResourceStore& store) {
-         auto prepared = store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1);
-         EXPECT_TRUE(store.commitPreparedUpdate(prepared, updateOfA(2), resourcesOfUpdate()).ok);
-         return PreparedCase{prepared};
-       },
-       "retained resource prepared admission was already consumed"},
-      {"an update committed as a binding",
-       [](RetainedResourceStore& store) {
-         PreparedCase attempt{store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1)};
-         attempt.kind = 1;
-         return attempt;
-       },
-       "retained resource prepared admission kind does not match commit"},
-      {"a refused preparation",
-       [](RetainedResourceStore& store) {
-         return PreparedCase{store.prepareUpdate(updateOfA(1), resourcesOfUpdate(), 1)};
-       },
-       "retained resource owner a requires a newer fragment generation"},
-      {"a preparation made on a closed store",
-       [](RetainedResourceStore& store) {
-         store.close();
-         return PreparedCase{store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 2)};
-       },
-       "retained resource store is not open"},
-      {"a preparation overtaken by another commit",
-       [](RetainedResourceStore& store) {
-         auto prepared = store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1);
-         EXPECT_TRUE(store.admitBinding(fragmentOf("b", 1, {20}), emptyDelta(), 1).ok);
-         return PreparedCase{prepared};
-       },
-       "retained resource prepared admission is stale: expected 1, current 2"},
-      {"a preparation overtaken by a close",
-       [](RetainedResourceStore& store) {
-         auto prepared = store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1);
-         store.close();
-         return PreparedCase{prepared};
-       },
-       "retained resource prepared admission is stale: expected 1, current 2"},
-      {"a changed fragment",
-       [](RetainedResourceStore& store) {
-         PreparedCase attempt{store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1)};
-         attempt.fragment = updateOfA(3);
-         return attempt;
-       },
-       "retained resource prepared admission inputs were changed"},
-      {"a changed command",
-       [](RetainedResourceStore& store) {
-         PreparedCase attempt{store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1)};
-         attempt.fragment.commands[1].paintId = "p1";
-         return attempt;
-       },
-       "retained resource prepared admission inputs were changed"},
-      {"a changed delta record",
-       [](RetainedResourceStore& store) {
-         PreparedCase attempt{store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1)};
-         attempt.delta.paints[1].red = 1;
-         return attempt;
-       },
-       "retained resource prepared admission inputs were changed"},
-      {"swapped delta records",
-       [](RetainedResourceStore& store) {
-         PreparedCase attempt{store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1)};
-         std::swap(attempt.delta.paints[0], attempt.delta.paints[1]);
-         return attempt;
-       },
-       "retained resource prepared admission inputs were changed"},
-      {"an extra delta record",
-       [](RetainedResourceStore& store) {
-         PreparedCase attempt{store.prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1)};
-         attempt.delta.clips.push_back(clipOf("c"));
-         return attempt;
-       },
-       "retained resource prepared admission inputs were changed"},
+TEST(PreparedAdmission, InputsCompareByCountThenSignatureAndTheResultIsRebuiltFromThem) {
+  std::unique_ptr<RetainedResourceStore> store = storeWithOwnerA();
+  const auto prepared = store->prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1);
+  ASSERT_TRUE(prepared->accepted());
+  const struct {
+    const char* name;
+    std::function<void(render::OwnerFragment&, render::ResourceDelta&)> change;
+    bool unchanged;
+  } rows[] = {
+      {"equal copies", [](render::OwnerFragment&, render::ResourceDelta&) {}, true},
+      {"only the surface", [](render::OwnerFragment&, render::ResourceDelta& d) { d.surfaceId = "x"; }, true},
+      {"the generation", [](render::OwnerFragment& f, render::ResourceDelta&) { f.generation = 3; }, false},
+      {"a command field",
+       [](render::OwnerFragment& f, render::ResourceDelta&) { f.commands[1].inner.innerText2 = "x"; }, false},
+      {"one command more",
+       [](render::OwnerFragment& f, render::ResourceDelta&) { f.commands.push_back(f.commands[1]); }, false},
+      {"a record field", [](render::OwnerFragment&, render::ResourceDelta& d) { d.paints[1].opacity = 1; }, false},
+      {"two records swapped",
+       [](render::OwnerFragment&, render::ResourceDelta& d) { std::swap(d.paints[0], d.paints[1]); }, false},
+      {"one record more", [](render::OwnerFragment&, render::ResourceDelta& d) { d.clips.push_back(clipOf("c")); },
+       false},
+      {"one record less", [](render::OwnerFragment&, render::ResourceDelta& d) { d.paints.pop_back(); }, false},
   };
-}
-
-TEST(StoreProtocol, APreparationThatMustNotCommitSaysWhyAndChangesNothing) {
-  for (const PreparedRow& row : preparedRows()) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    std::unique_ptr<RetainedResourceStore> store = storeWithOwnerA();
-    const PreparedCase attempt = row.scenario(*store);
-    const bool consumedBefore = attempt.prepared && attempt.prepared->consumed();
-    const Text before = storeSnapshot(*store);
-    const std::uint32_t revision = store->revision();
-    for (int repeat = 0; repeat < 2; ++repeat) {
-      const OperationResult result =
-          store->commitPreparedAdmission(attempt.prepared, attempt.fragment, attempt.delta, attempt.kind);
-      EXPECT_FALSE(result.ok);
-      EXPECT_EQ(result.message, row.message);
-      EXPECT_EQ(result.revision, revision);
-      EXPECT_EQ(result.validationCount + result.explicitComparisonCount + result.payloadComparisonCount, 0U);
-      EXPECT_EQ(storeSnapshot(*store), before);
-      if (attempt.prepared) {
-        EXPECT_EQ(attempt.prepared->consumed(), consumedBefore);
-      }
-    }
+    render::OwnerFragment fragment = updateOfA(2);
+    render::ResourceDelta delta = resourcesOfUpdate();
+    row.change(fragment, delta);
+    EXPECT_EQ(prepared->inputsUnchanged(fragment, delta), row.unchanged);
   }
+
+  // The stored p1 is skipped, the new p2 taken; of two records with one signature the earlier is.
+  render::ResourceDelta twice = resourcesOfUpdate();
+  twice.paints.push_back(paintOf("p2"));
+  const auto repeated = store->prepareUpdate(updateOfA(2), twice, 1);
+  const AdmissionResult rebuilt = repeated->rebuildPreflight(updateOfA(2), twice);
+  ASSERT_EQ(rebuilt.paints.size(), 1U);
+  EXPECT_EQ(rebuilt.paints[0].id, "p2");
+  EXPECT_EQ(rebuilt.plan.paintRefs, (std::vector<std::int32_t>{-1, 1}));
+  EXPECT_EQ(rebuilt.plan.firstCommandSequence, 10);
+  EXPECT_EQ(rebuilt.explicitComparisonCount, 2U);
+  EXPECT_TRUE(rebuilt.accepted);
+
+  // A refused preparation kept no references; its rebuilt plan answers -1 for every command.
+  const auto refused = store->prepareUpdate(updateOfA(1), resourcesOfUpdate(), 1);
+  const AdmissionResult partial = refused->rebuildPreflight(updateOfA(1), resourcesOfUpdate());
+  EXPECT_FALSE(partial.accepted);
+  EXPECT_EQ(partial.plan.paintRefs, (std::vector<std::int32_t>{-1, -1}));
 }
 
-TEST(StoreProtocol, ARefusedCommitCanBeRetriedOnceItsCauseIsGone) {
+TEST(StoreProtocol, MissingForeignAndChangedPreparationsNeverCommit) {
+  std::unique_ptr<RetainedResourceStore> store = storeWithOwnerA();
+  auto other = storeWithOwnerA();
+  const auto consumedElsewhere = other->prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1);
+  ASSERT_TRUE(other->commitPreparedUpdate(consumedElsewhere, updateOfA(2), resourcesOfUpdate()).ok);
+  const auto prepared = store->prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1);
+  render::ResourceDelta changed = resourcesOfUpdate();
+  changed.paints[1].red = 1;
+  const struct {
+    const char* name;
+    std::shared_ptr<PreparedAdmission> prepared;
+    render::ResourceDelta delta;
+    Text message;
+  } rows[] = {
+      {"a missing preparation", nullptr, resourcesOfUpdate(), "retained resource prepared admission is missing"},
+      {"another store's consumed preparation", consumedElsewhere, resourcesOfUpdate(),
+       "retained resource prepared admission belongs to another store"},
+      {"a changed delta record", prepared, changed, "retained resource prepared admission inputs were changed"},
+  };
+  const Text before = storeSnapshot(*store);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const OperationResult result = store->commitPreparedUpdate(row.prepared, updateOfA(2), row.delta);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message, row.message);
+    EXPECT_EQ(result.revision, 1U);
+    EXPECT_EQ(storeSnapshot(*store), before);
+  }
+  EXPECT_FALSE(prepared->consumed());
+}
+
+TEST(StoreProtocol, ACommitHandsTheEvaluationsCountersToTheStore) {
   std::unique_ptr<RetainedResourceStore> store = storeWithOwnerA();
   auto prepared = store->prepareUpdate(updateOfA(2), resourcesOfUpdate(), 1);
-  render::ResourceDelta otherSurface = resourcesOfUpdate();
-  otherSurface.surfaceId = "elsewhere";  // the surface takes no part in the input comparison
-  EXPECT_FALSE(store->commitPreparedBinding(prepared, updateOfA(2), otherSurface).ok);
-  EXPECT_FALSE(store->commitPreparedUpdate(prepared, updateOfA(3), otherSurface).ok);
-  const OperationResult committed = store->commitPreparedUpdate(prepared, updateOfA(2), otherSurface);
-  EXPECT_TRUE(committed.ok) << committed.message;
+  EXPECT_FALSE(store->commitPreparedBinding(prepared, updateOfA(2), resourcesOfUpdate()).ok);
+  const OperationResult committed = store->commitPreparedUpdate(prepared, updateOfA(2), resourcesOfUpdate());
+  ASSERT_TRUE(committed.ok) << committed.message;
   EXPECT_EQ(committed.revision, 2U);
   EXPECT_EQ(committed.validationCount, 1U);          // p2 is new
   EXPECT_EQ(committed.explicitComparisonCount, 1U);  // p1 is compared with the stored one
-  EXPECT_TRUE(prepared->consumed());
-  EXPECT_EQ(store->paintCount(), 2U);
-  EXPECT_EQ(store->ownerCommandRef1(0, 1), 1);
   EXPECT_EQ(store->validationCount(), 2U);
   EXPECT_EQ(store->explicitComparisonCount(), 1U);
-}
-
-TEST(StoreProtocol, RevisionGrowsOncePerCommitAndFirstCloseOnly) {
-  RetainedResourceStore store(kSurface);
-  struct Step {
-    const char* name;
-    std::function<void()> run;
-    std::uint32_t revision;
-    std::uint32_t admissions;
-  };
-  std::shared_ptr<PreparedAdmission> prepared;
-  std::shared_ptr<PreparedCandidateBatch> batch;
-  const std::vector<render::OwnerFragment> updates = {fragmentOf("a", 3, {1}), fragmentOf("b", 2, {2}),
-                                                      fragmentOf("c", 2, {3})};
-  const std::vector<render::ResourceDelta> deltas(3, emptyDelta());
-  const std::vector<Step> steps = {
-      {"evaluate", [&] { EXPECT_TRUE(store.evaluateBinding(fragmentOf("a", 1, {1}), emptyDelta(), 0).ok); }, 0, 0},
-      {"prepare", [&] { prepared = store.prepareBinding(fragmentOf("a", 1, {1}), emptyDelta(), 0); }, 0, 0},
-      {"commit prepared",
-       [&] { EXPECT_TRUE(store.commitPreparedBinding(prepared, fragmentOf("a", 1, {1}), emptyDelta()).ok); }, 1, 1},
-      {"admit", [&] { EXPECT_TRUE(store.admitBinding(fragmentOf("b", 1, {2}), emptyDelta(), 1).ok); }, 2, 2},
-      {"admit update", [&] { EXPECT_TRUE(store.admitUpdate(fragmentOf("a", 2, {1}), emptyDelta(), 2).ok); }, 3, 3},
-      {"refused admit", [&] { EXPECT_FALSE(store.admitUpdate(fragmentOf("a", 2, {1}), emptyDelta(), 3).ok); }, 3, 3},
-      {"bind c", [&] { EXPECT_TRUE(store.admitBinding(fragmentOf("c", 1, {3}), emptyDelta(), 3).ok); }, 4, 4},
-      {"prepare batch", [&] { batch = store.prepareCandidateBatch(updates, deltas, 4); }, 4, 4},
-      {"evaluate update", [&] { EXPECT_TRUE(store.evaluateUpdate(fragmentOf("b", 2, {2}), emptyDelta(), 4).ok); }, 4,
-       4},
-      {"commit batch of three", [&] { EXPECT_TRUE(store.commitPreparedCandidateBatch(batch, updates, deltas).ok); }, 5,
-       5},
-      {"commit batch again", [&] { EXPECT_FALSE(store.commitPreparedCandidateBatch(batch, updates, deltas).ok); }, 5,
-       5},
-      {"close", [&] { EXPECT_TRUE(store.close()); }, 6, 5},
-      {"close again", [&] { EXPECT_TRUE(store.close()); }, 6, 5},
-  };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.name);
-    step.run();
-    EXPECT_EQ(store.revision(), step.revision);
-    EXPECT_EQ(store.admissionCount(), step.admissions);
-  }
-  EXPECT_EQ(store.state(), "closed");
-  EXPECT_EQ(store.commandCount(), 0U);
-  EXPECT_EQ(store.indexKeyCount(), 0U);
-  EXPECT_EQ(store.indexBucketCount(), 8192U);
-  EXPECT_EQ(store.findOwner("a"), -1);
+  EXPECT_EQ(store->ownerCommandRef1(0, 1), 1);
 }
 
 // A result the preflight did not accept is never applied, even when handed straight to the
@@ -260,138 +158,76 @@ TEST(StoreProtocol, TheEvaluatedCommitRefusesAResultThatWasNotAccepted) {
   EXPECT_EQ(storeSnapshot(store), before);
 }
 
-// Fragments and deltas of updates of owners a, b, c, each bound with one command.
-struct BatchInputs {
-  std::vector<render::OwnerFragment> fragments = {fragmentOf("a", 2, {1}), fragmentOf("b", 2, {2}),
-                                                  fragmentOf("c", 2, {3})};
-  std::vector<render::ResourceDelta> deltas = std::vector<render::ResourceDelta>(3, emptyDelta());
-};
-
 std::unique_ptr<RetainedResourceStore> storeWithThreeOwners() {
   auto store = std::make_unique<RetainedResourceStore>(kSurface);
-  EXPECT_TRUE(store->admitBinding(fragmentOf("a", 1, {1}), emptyDelta(), 0).ok);
-  EXPECT_TRUE(store->admitBinding(fragmentOf("b", 1, {2}), emptyDelta(), 1).ok);
-  EXPECT_TRUE(store->admitBinding(fragmentOf("c", 1, {3}), emptyDelta(), 2).ok);
+  for (std::int32_t i = 0; i < 3; ++i) {
+    const Text id(1, static_cast<char>('a' + i));
+    EXPECT_TRUE(store->admitBinding(fragmentOf(id, 1, {i + 1}), emptyDelta(), static_cast<std::uint32_t>(i)).ok);
+  }
   return store;
 }
 
-struct BatchCase {
-  std::shared_ptr<PreparedCandidateBatch> batch;
-  BatchInputs inputs;
-};
+std::vector<render::OwnerFragment> updatesOfThree() {
+  return {fragmentOf("a", 2, {1}), fragmentOf("b", 2, {2}), fragmentOf("c", 2, {3})};
+}
 
-struct BatchRow {
-  const char* name;
-  std::function<BatchCase(RetainedResourceStore&)> scenario;
-  Text message;
-};
-
-std::vector<BatchRow> batchCommitRows() {
-  auto prepare = [](RetainedResourceStore& store) {
-    BatchInputs inputs;
-    return BatchCase{store.prepareCandidateBatch(inputs.fragments, inputs.deltas, 3), inputs};
-  };
-  return {
-      {"a missing batch", [](RetainedResourceStore&) { return BatchCase{}; },
-       "retained resource prepared candidate batch is missing"},
-      {"another store's batch",
-       [prepare](RetainedResourceStore&) {
-         auto other = storeWithThreeOwners();
-         return prepare(*other);
-       },
+TEST(CandidateBatch, MissingForeignChangedOrShortenedBatchesNeverCommit) {
+  std::unique_ptr<RetainedResourceStore> store = storeWithThreeOwners();
+  auto other = storeWithThreeOwners();
+  const std::vector<render::ResourceDelta> deltas(3, emptyDelta());
+  const auto batch = store->prepareCandidateBatch(updatesOfThree(), deltas, 3);
+  ASSERT_EQ(batch->accepted(), 1);
+  std::vector<render::OwnerFragment> changed = updatesOfThree();
+  changed[2].commands[0].attributeInt7 = 9;
+  const std::vector<render::OwnerFragment> shortened(changed.begin(), changed.begin() + 2);
+  const struct {
+    const char* name;
+    std::shared_ptr<PreparedCandidateBatch> batch;
+    std::vector<render::OwnerFragment> fragments;
+    std::size_t deltas;
+    Text message;
+  } rows[] = {
+      {"a missing batch", nullptr, updatesOfThree(), 3, "retained resource prepared candidate batch is missing"},
+      {"another store's batch", other->prepareCandidateBatch(updatesOfThree(), deltas, 3), updatesOfThree(), 3,
        "retained resource prepared candidate batch belongs to another store"},
-      {"a consumed batch",
-       [prepare](RetainedResourceStore& store) {
-         BatchCase attempt = prepare(store);
-         EXPECT_TRUE(
-             store.commitPreparedCandidateBatch(attempt.batch, attempt.inputs.fragments, attempt.inputs.deltas).ok);
-         return attempt;
-       },
-       "retained resource prepared candidate batch was already consumed"},
-      {"a refused batch",
-       [](RetainedResourceStore& store) {
-         BatchInputs inputs;
-         inputs.fragments[1] = fragmentOf("b", 1, {2});
-         return BatchCase{store.prepareCandidateBatch(inputs.fragments, inputs.deltas, 3), inputs};
-       },
-       "retained resource candidate batch item 1: retained resource owner b requires a newer fragment generation"},
-      {"a stale batch",
-       [prepare](RetainedResourceStore& store) {
-         BatchCase attempt = prepare(store);
-         EXPECT_TRUE(store.admitBinding(fragmentOf("d", 1, {4}), emptyDelta(), 3).ok);
-         return attempt;
-       },
-       "retained resource prepared candidate batch is stale: expected 3, current 4"},
-      {"reordered items",
-       [prepare](RetainedResourceStore& store) {
-         BatchCase attempt = prepare(store);
-         std::swap(attempt.inputs.fragments[0], attempt.inputs.fragments[1]);
-         std::swap(attempt.inputs.deltas[0], attempt.inputs.deltas[1]);
-         return attempt;
-       },
+      {"a changed item", batch, changed, 3,
        "retained resource prepared candidate batch inputs were changed or reordered"},
-      {"a changed item",
-       [prepare](RetainedResourceStore& store) {
-         BatchCase attempt = prepare(store);
-         attempt.inputs.fragments[2].commands[0].attributeInt7 = 9;
-         return attempt;
-       },
+      {"an item left out", batch, shortened, 2,
        "retained resource prepared candidate batch inputs were changed or reordered"},
-      {"an item left out",
-       [prepare](RetainedResourceStore& store) {
-         BatchCase attempt = prepare(store);
-         attempt.inputs.fragments.pop_back();
-         attempt.inputs.deltas.pop_back();
-         return attempt;
-       },
+      {"a delta left out", batch, updatesOfThree(), 2,
        "retained resource prepared candidate batch inputs were changed or reordered"},
   };
-}
-
-TEST(StoreProtocol, ABatchThatMustNotCommitSaysWhyAndChangesNothing) {
-  for (const BatchRow& row : batchCommitRows()) {
+  const Text before = storeSnapshot(*store);
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    std::unique_ptr<RetainedResourceStore> store = storeWithThreeOwners();
-    const BatchCase attempt = row.scenario(*store);
-    const Text before = storeSnapshot(*store);
-    for (int repeat = 0; repeat < 2; ++repeat) {
-      const OperationResult result =
-          store->commitPreparedCandidateBatch(attempt.batch, attempt.inputs.fragments, attempt.inputs.deltas);
-      EXPECT_FALSE(result.ok);
-      EXPECT_EQ(result.message, row.message);
-      EXPECT_EQ(result.revision, store->revision());
-      EXPECT_EQ(storeSnapshot(*store), before);
-    }
+    const OperationResult result = store->commitPreparedCandidateBatch(
+        row.batch, row.fragments, std::vector<render::ResourceDelta>(row.deltas, emptyDelta()));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message, row.message);
+    EXPECT_EQ(storeSnapshot(*store), before);
   }
+  EXPECT_EQ(batch->consumed(), 0);
 }
-
-struct BatchPrepareRow {
-  const char* name;
-  std::vector<render::OwnerFragment> fragments;
-  std::size_t deltaCount;
-  Text message;
-};
 
 TEST(CandidateBatch, PreparationRefusesTheWholeBatchInOrder) {
-  std::vector<render::OwnerFragment> many;
-  for (std::int32_t i = 0; i < 17; ++i) {
-    many.push_back(fragmentOf("o" + std::to_string(i), 2, std::vector<std::int32_t>(4096, 0)));
-  }
   std::vector<std::int32_t> sequences(4096);
   for (std::size_t j = 0; j < sequences.size(); ++j) {
     sequences[j] = static_cast<std::int32_t>(j);
   }
-  std::vector<render::OwnerFragment> exactly65536(16, fragmentOf("o", 2, sequences));
-  const std::vector<BatchPrepareRow> rows = {
-      {"no items", {}, 0, "retained resource candidate batch requires 1..4096 parallel fragment/delta items"},
-      {"4097 items", std::vector<render::OwnerFragment>(4097, fragmentOf("a", 2, {1})), 4097,
-       "retained resource candidate batch requires 1..4096 parallel fragment/delta items"},
-      {"fewer deltas", std::vector<render::OwnerFragment>(3, fragmentOf("a", 2, {1})), 2,
-       "retained resource candidate batch requires 1..4096 parallel fragment/delta items"},
-      {"65537 commands", many, many.size(),
+  const Text items = "retained resource candidate batch requires 1..4096 parallel fragment/delta items";
+  const struct {
+    const char* name;
+    std::vector<render::OwnerFragment> fragments;
+    std::size_t deltas;
+    Text message;
+  } rows[] = {
+      {"no items", {}, 0, items},
+      {"4097 items", std::vector<render::OwnerFragment>(4097, fragmentOf("a", 2, {1})), 4097, items},
+      {"fewer deltas", std::vector<render::OwnerFragment>(3, fragmentOf("a", 2, {1})), 2, items},
+      {"65537 commands", std::vector<render::OwnerFragment>(17, fragmentOf("o", 2, sequences)), 17,
        "retained resource candidate batch exceeds 65536 commands or delta entries"},
-      {"65536 commands pass to the duplicate pass", exactly65536, 16,
-       "retained resource candidate batch duplicates owner o"},
+      {"65536 commands reach the duplicate pass", std::vector<render::OwnerFragment>(16, fragmentOf("o", 2, sequences)),
+       16, "retained resource candidate batch duplicates owner o"},
       {"a repeated owner before a failing item",
        {fragmentOf("x", 1, {1}), fragmentOf("x", 2, {2})},
        2,
@@ -400,22 +236,17 @@ TEST(CandidateBatch, PreparationRefusesTheWholeBatchInOrder) {
        {fragmentOf("a", 2, {1, 1})},
        1,
        "retained resource candidate batch duplicates command sequence 1"},
-      {"a sequence repeated across fragments",
-       {fragmentOf("a", 2, {1}), fragmentOf("b", 2, {1})},
-       2,
-       "retained resource candidate batch duplicates command sequence 1"},
       {"an unbound owner",
        {fragmentOf("a", 2, {1}), fragmentOf("z", 1, {9})},
        2,
        "retained resource candidate batch item 1: retained resource owner z requires an initial binding"},
   };
-  for (const BatchPrepareRow& row : rows) {
+  std::unique_ptr<RetainedResourceStore> store = storeWithThreeOwners();
+  const Text before = storeSnapshot(*store);
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    std::unique_ptr<RetainedResourceStore> store = storeWithThreeOwners();
-    const Text before = storeSnapshot(*store);
-    const auto batch = store->prepareCandidateBatch(
-        row.fragments, std::vector<render::ResourceDelta>(row.deltaCount, emptyDelta()), 3);
-    ASSERT_TRUE(batch);
+    const auto batch =
+        store->prepareCandidateBatch(row.fragments, std::vector<render::ResourceDelta>(row.deltas, emptyDelta()), 3);
     EXPECT_EQ(batch->accepted(), 0);
     EXPECT_EQ(batch->name(), row.message);
     EXPECT_EQ(batch->revision(), 3U);
@@ -425,36 +256,33 @@ TEST(CandidateBatch, PreparationRefusesTheWholeBatchInOrder) {
 
 TEST(CandidateBatch, LaterItemsSeeEarlierItemsResourcesAndCommitInOrder) {
   std::unique_ptr<RetainedResourceStore> store = storeWithThreeOwners();
-  BatchInputs inputs;
-  inputs.deltas[0].paints = {paintOf("shared")};
-  inputs.deltas[0].images = {readyImage("pic", 1)};
-  inputs.fragments[1].commands[0].paintId = "shared";
-  inputs.fragments[2].commands[0] = imageCommand(3, "c", "pic", 1);
-  inputs.deltas[2].paints = {paintOf("shared"), paintOf("own")};
-  const auto batch = store->prepareCandidateBatch(inputs.fragments, inputs.deltas, 3);
+  std::vector<render::OwnerFragment> fragments = updatesOfThree();
+  std::vector<render::ResourceDelta> deltas(3, emptyDelta());
+  deltas[0].paints = {paintOf("shared")};
+  deltas[0].images = {readyImage("pic", 1)};
+  fragments[1].commands[0].paintId = "shared";
+  fragments[2].commands[0] = imageCommand(3, "c", "pic", 1);
+  deltas[2].paints = {paintOf("shared"), paintOf("own")};
+  const auto batch = store->prepareCandidateBatch(fragments, deltas, 3);
   ASSERT_EQ(batch->accepted(), 1) << batch->name();
-  EXPECT_EQ(batch->itemCount(), 3);
   EXPECT_EQ(batch->validationCount(), 3U);          // shared, pic, own
   EXPECT_EQ(batch->explicitComparisonCount(), 1U);  // item 2's shared against the staged one
   EXPECT_GT(batch->overlayProbeCount(), 0U);
-  EXPECT_EQ(store->paintCount(), 0U);
-  const AdmissionResult missing = batch->rebuildItemPreflight(3, inputs.fragments[0], inputs.deltas[0]);
+  const AdmissionResult missing = batch->rebuildItemPreflight(3, fragments[0], deltas[0]);
   EXPECT_FALSE(missing.accepted);
   EXPECT_EQ(missing.message, "retained resource prepared candidate batch has no item 3");
-  EXPECT_FALSE(batch->rebuildItemPreflight(-1, inputs.fragments[0], inputs.deltas[0]).accepted);
+  EXPECT_FALSE(batch->rebuildItemPreflight(-1, fragments[0], deltas[0]).accepted);
 
-  const OperationResult committed = store->commitPreparedCandidateBatch(batch, inputs.fragments, inputs.deltas);
+  const OperationResult committed = store->commitPreparedCandidateBatch(batch, fragments, deltas);
   ASSERT_TRUE(committed.ok) << committed.message;
   EXPECT_EQ(committed.revision, 4U);
   EXPECT_EQ(committed.validationCount, 3U);
+  EXPECT_EQ(store->validationCount(), 3U);
   EXPECT_EQ(store->admissionCount(), 4U);
-  EXPECT_EQ(store->paintCount(), 2U);
   EXPECT_EQ(store->storedPaint(0).id, "shared");
   EXPECT_EQ(store->storedPaint(1).id, "own");
   EXPECT_EQ(store->ownerCommandRef1(store->findOwner("b"), 0), 0);
   EXPECT_EQ(store->ownerCommandRef2(store->findOwner("c"), 0), 0);
-  EXPECT_EQ(store->ownerGeneration(store->findOwner("c")), 2);
-  EXPECT_EQ(batch->consumed(), 1);
 }
 
 TEST(CandidateBatch, OverlayBucketsArePowersOfTwoFrom64To8192) {
