@@ -33,7 +33,7 @@ bool referenceFits(std::int32_t reference, std::size_t rowsAfter) {
 
 }  // namespace
 
-bool RetainedResourceStore::fitsStore(const AdmissionResult& result, std::uint8_t kind) const {
+bool RetainedResourceStore::fitsStore(const AdmissionResult& result, std::uint8_t kind, std::int32_t& ownerRow) const {
   const AdmissionPlan& plan = result.plan;
   const std::size_t n = plan.commands.size();
   if (plan.paintRefs.size() != n || plan.imageRefs.size() != n || plan.glyphRefs.size() != n ||
@@ -41,6 +41,7 @@ bool RetainedResourceStore::fitsStore(const AdmissionResult& result, std::uint8_
     return false;
   }
   const std::int32_t owner = findOwner(plan.ownerId);
+  ownerRow = owner;
   if (kind != 0) {
     if (owner >= 0) return false;
   } else {
@@ -97,7 +98,8 @@ void RetainedResourceStore::reserveFor(const AdmissionResult& result, std::uint8
 }
 
 bool RetainedResourceStore::applyDelta(AdmissionResult result, std::uint8_t kind) {
-  if (!fitsStore(result, kind)) return false;
+  std::int32_t owner = -1;
+  if (!fitsStore(result, kind, owner)) return false;
   reserveFor(result, kind);
   try {
     for (render::PaintRecord& paint : result.paints) appendPaintRow(std::move(paint));
@@ -136,7 +138,7 @@ bool RetainedResourceStore::applyDelta(AdmissionResult result, std::uint8_t kind
       }
       commandCount_ += static_cast<std::uint32_t>(n);
     } else {
-      const auto o = static_cast<std::size_t>(findOwner(plan.ownerId));
+      const auto o = static_cast<std::size_t>(owner);
       const std::int32_t f = ownerFirstRows_[o];
       const std::int32_t old = ownerCommandCounts_[o];
       ownerGenerations_[o] = plan.generation;

@@ -88,10 +88,16 @@ void ResourceKeyIndex::clearNodes() {
 }
 
 Text resourceKey(std::string_view kind, std::string_view id, std::int32_t n) {
-  return runtime::formatText(
-      "{0}:{1}:{2}:{3}:{4}",
-      {runtime::intToText(static_cast<std::int32_t>(kind.size())), Text(kind),
-       runtime::intToText(static_cast<std::int32_t>(id.size())), Text(id), runtime::intToText(n)});
+  // Every lookup builds a key, so the five fields are appended into one reserved text instead of
+  // going through the general placeholder formatter; the text is the same.
+  const Text kindLength = runtime::intToText(static_cast<std::int32_t>(kind.size()));
+  const Text idLength = runtime::intToText(static_cast<std::int32_t>(id.size()));
+  const Text number = runtime::intToText(n);
+  Text key;
+  key.reserve(kindLength.size() + kind.size() + idLength.size() + id.size() + number.size() + 4);
+  key.append(kindLength).append(1, ':').append(kind).append(1, ':');
+  key.append(idLength).append(1, ':').append(id).append(1, ':').append(number);
+  return key;
 }
 
 }  // namespace retained

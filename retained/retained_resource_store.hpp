@@ -307,8 +307,9 @@ class RetainedResourceStore {
   std::uint32_t payloadComparisonCount_ = 0;
   std::uint32_t admissionCount_ = 0;
 
-  // Whether applyDelta can write the result without breaking a table (see applyDelta).
-  bool fitsStore(const AdmissionResult& result, std::uint8_t kind) const;
+  // Whether applyDelta can write the result without breaking a table (see applyDelta); ownerRow
+  // receives what findOwner answered for the plan's owner.
+  bool fitsStore(const AdmissionResult& result, std::uint8_t kind, std::int32_t& ownerRow) const;
   // Grows every column and index list that applying the result extends, so that the writes
   // after it do not reallocate them.
   void reserveFor(const AdmissionResult& result, std::uint8_t kind);
