@@ -4,10 +4,7 @@
 
 namespace uihost {
 
-std::int32_t AccessibilityNodeTable::find(const Text& id) const {
-  const auto found = rowById_.find(id);
-  return found == rowById_.end() ? -1 : found->second;
-}
+std::int32_t AccessibilityNodeTable::find(const Text& id) const { return rowById_.find(id, nodeIds_); }
 
 void AccessibilityNodeTable::append(const Text& id, std::int32_t generation, const Text& role, const Text& name) {
   const std::size_t row = nodeIds_.size();
@@ -16,7 +13,7 @@ void AccessibilityNodeTable::append(const Text& id, std::int32_t generation, con
     nodeGenerations_.push_back(generation);
     nodeRoles_.push_back(role);
     nodeNames_.push_back(name);
-    rowById_.emplace(id, static_cast<std::int32_t>(row));
+    rowById_.add(nodeIds_, static_cast<std::int32_t>(row));
   } catch (const std::bad_alloc&) {
     // Shrinking frees nothing and cannot fail, so the columns stay parallel.
     nodeIds_.resize(row);

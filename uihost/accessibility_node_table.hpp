@@ -5,10 +5,10 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "runtime/text.hpp"
+#include "uihost/row_index.hpp"
 
 namespace uihost {
 
@@ -37,7 +37,7 @@ class AccessibilityNodeTable {
   std::vector<std::int32_t> nodeGenerations_;
   std::vector<Text> nodeRoles_;
   std::vector<Text> nodeNames_;
-  std::unordered_map<Text, std::int32_t> rowById_;  // keeps the first row of an id
+  RowIndex rowById_;
 };
 
 }  // namespace uihost

@@ -5,10 +5,7 @@
 
 namespace uihost {
 
-std::int32_t DisplayTable::find(const Text& id) const {
-  const auto found = rowById_.find(id);
-  return found == rowById_.end() ? -1 : found->second;
-}
+std::int32_t DisplayTable::find(const Text& id) const { return rowById_.find(id, displayIds_); }
 
 std::int32_t DisplayTable::primaryCount() const {
   return static_cast<std::int32_t>(std::count(displayPrimary_.begin(), displayPrimary_.end(), true));
@@ -28,7 +25,7 @@ void DisplayTable::append(const DisplayRecord& display) {
     workAreaHeight_.push_back(display.workHeight);
     displayScale_.push_back(display.scale);
     displayPrimary_.push_back(display.primary);
-    rowById_.emplace(display.id, static_cast<std::int32_t>(row));
+    rowById_.add(displayIds_, static_cast<std::int32_t>(row));
   } catch (const std::bad_alloc&) {
     // Shrinking frees nothing and cannot fail, so the columns stay parallel.
     for (auto* column : {&displayX_, &displayY_, &displayWidth_, &displayHeight_, &workAreaX_, &workAreaY_,

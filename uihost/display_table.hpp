@@ -5,11 +5,11 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "runtime/text.hpp"
 #include "uihost/display_record.hpp"
+#include "uihost/row_index.hpp"
 
 namespace uihost {
 
@@ -45,7 +45,7 @@ class DisplayTable {
   std::vector<std::int32_t> workAreaHeight_;
   std::vector<std::int32_t> displayScale_;
   std::vector<bool> displayPrimary_;
-  std::unordered_map<Text, std::int32_t> rowById_;  // keeps the first row of an id
+  RowIndex rowById_;
 };
 
 }  // namespace uihost

@@ -20,12 +20,13 @@ void NativeUiHostProvider::recordHostEvent(const Text& category, const Text& sub
   // At 2147483647 a time can no longer rise above the last one and is repeated instead.
   const std::int32_t eventTime = time <= c.lastEventTime ? addSaturated(c.lastEventTime, 1) : time;
   const std::int32_t eventCorrelation = correlation < 1 ? addSaturated(c.lastCorrelation, 1) : correlation;
-  const Text head =
-      formatText("host-event {0}: time={1}; correlation={2}; category={3}",
-                 {intToText(c.eventSequence), intToText(eventTime), intToText(eventCorrelation), category});
-  const Text body = formatText("subject={0}; state={1}; detail={2}", {subject, state, detail});
+  // The head "host-event {0}: time={1}; correlation={2}; category={3}" and the body
+  // "subject={0}; state={1}; detail={2}" joined by "; ", formatted in one pass.
+  Text line = formatText("host-event {0}: time={1}; correlation={2}; category={3}; subject={4}; state={5}; detail={6}",
+                         {intToText(c.eventSequence), intToText(eventTime), intToText(eventCorrelation), category,
+                          subject, state, detail});
   // The counters move only once the line is in the log, so a failed append changes nothing.
-  eventLog_.push_back(escapeLineBreaks(formatText("{0}; {1}", {head, body})));
+  eventLog_.push_back(escapeLineBreaks(std::move(line)));
   c.maxLatencyUs = std::max(c.maxLatencyUs, latencyUs);
   c.allocationCount = addSaturated(c.allocationCount, 1);
   c.eventSequence = addSaturated(c.eventSequence, 1);
