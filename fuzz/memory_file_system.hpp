@@ -41,6 +41,9 @@ class MemoryFileSystem final : public runtime::FileSystem {
   }
   void deleteFile(const std::string& path) override { files.erase(path); }
   bool fileExists(const std::string& path) override { return files.count(path) != 0; }
+  // Every directory is there already and durable.
+  DirectoryCreation createDirectory(const std::string&) override { return DirectoryCreation::kPresent; }
+  bool syncDirectory(const std::string&) override { return true; }
 };
 
 }  // namespace oreb_fuzz

@@ -1,11 +1,13 @@
-// Fuzzes the snapshot decoder with arbitrary file contents. Besides crashes and sanitizer
-// reports it checks that whatever decodes re-encodes to a file that decodes to the same
-// sequence and entries, and that a file already in the writer's form re-encodes byte for byte.
+// Fuzzes the snapshot decoder with arbitrary file contents, most of them with a repaired
+// checksum (fuzz/checksum_repair.hpp). Besides crashes and sanitizer reports it checks that whatever decodes re-encodes
+// to a file that decodes to the same sequence and entries, and that a file already in the writer's form re-encodes byte
+// for byte.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 
+#include "fuzz/checksum_repair.hpp"
 #include "store/snapshot_codec.hpp"
 
 namespace {
@@ -20,6 +22,13 @@ bool sameEntries(const store::StoreState& a, const store::StoreState& b) {
 }
 
 }  // namespace
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize,
+                                               unsigned int seed) {
+  size = LLVMFuzzerMutate(data, size, maxSize);
+  if (oreb_fuzz::shouldRepair(seed)) oreb_fuzz::repairChecksum(data, size);
+  return size;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const runtime::Bytes bytes(data, data + size);

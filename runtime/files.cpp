@@ -235,11 +235,18 @@ void ensureDirectory(const std::string& path) {
       if (std::filesystem::exists(std::filesystem::status(level, levelError)) && !levelError) break;
       missing.push_back(level);
     }
-    // A new directory's name lives in its parent, and is durable once the parent is flushed.
+    // A new directory's name lives in its parent, and is durable once the parent is flushed. A
+    // level whose name could not be made durable is taken away again: a store opened in it
+    // could otherwise answer true for a commit that a power cut then loses with the directory.
     FileSystem& fileSystem = currentFileSystem();
     for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-      if (fileSystem.createDirectory(utf8Of(*level)) == FileSystem::DirectoryCreation::kUnavailable) return;
-      fileSystem.syncDirectory(utf8Of(parentOf(*level)));
+      const std::string text = utf8Of(*level);
+      const FileSystem::DirectoryCreation created = fileSystem.createDirectory(text);
+      if (created == FileSystem::DirectoryCreation::kUnavailable) return;
+      if (created == FileSystem::DirectoryCreation::kCreated && !fileSystem.syncDirectory(utf8Of(parentOf(*level)))) {
+        fileSystem.deleteFile(text);
+        return;
+      }
     }
   } catch (const std::filesystem::filesystem_error&) {
   }

@@ -47,7 +47,8 @@ bool fileExists(const std::string& path);
 void deleteFileQuietly(const std::string& path);
 
 // Makes the directory and its missing parents, flushing the parent of each level it creates so
-// that the new names survive a power cut. Refuses the long-path, device and object
+// that the new names survive a power cut (a level whose parent cannot be flushed is removed
+// again, and nothing below it is made). Refuses the long-path, device and object
 // namespaces, malformed UNC paths, oversized or invalid text; never reports.
 void ensureDirectory(const std::string& path);
 

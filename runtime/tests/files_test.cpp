@@ -421,17 +421,21 @@ class DirectoryLog : public FileSystem {
   bool replaceFile(const std::string& from, const std::string& to) override {
     return diskFileSystem().replaceFile(from, to);
   }
-  void deleteFile(const std::string& path) override { diskFileSystem().deleteFile(path); }
   bool fileExists(const std::string& path) override { return diskFileSystem().fileExists(path); }
   DirectoryCreation createDirectory(const std::string& path) override {
     calls.push_back("create " + fs::path(pathOf(path)).generic_string());
     return diskFileSystem().createDirectory(path);
   }
+  void deleteFile(const std::string& path) override {
+    calls.push_back("delete " + fs::path(pathOf(path)).generic_string());
+    diskFileSystem().deleteFile(path);
+  }
   bool syncDirectory(const std::string& path) override {
-    const bool synced = diskFileSystem().syncDirectory(path);
+    const bool synced = fs::path(pathOf(path)).generic_string() != refusedSync && diskFileSystem().syncDirectory(path);
     calls.push_back("sync " + fs::path(pathOf(path)).generic_string() + (synced ? "" : " failed"));
     return synced;
   }
+  std::string refusedSync;
   std::vector<std::string> calls;
 };
 
@@ -440,6 +444,8 @@ TEST_F(EnsureDirectoryTest, FlushesTheParentOfEveryLevelItCreates) {
   struct Case {
     std::string path;
     std::vector<std::string> calls;
+    std::string refusedSync;
+    bool made = true;
   };
   const std::vector<Case> cases = {
       {dir.text("a/b/c"),
@@ -448,15 +454,22 @@ TEST_F(EnsureDirectoryTest, FlushesTheParentOfEveryLevelItCreates) {
       {dir.text("a/b/d/"), {"create " + base + "/a/b/d", "sync " + base + "/a/b"}},
       {dir.text("a/b"), {}},
       {"rel/one", {"create rel", "sync .", "create rel/one", "sync rel"}},
+      // A level whose name cannot be made durable is removed, and nothing is made below it.
+      {dir.text("x/y/z"),
+       {"create " + base + "/x", "sync " + base, "create " + base + "/x/y", "sync " + base + "/x failed",
+        "delete " + base + "/x/y"},
+       base + "/x",
+       false},
   };
   for (const Case& c : cases) {
     DirectoryLog log;
+    log.refusedSync = c.refusedSync;
     {
       ScopedFileSystem scope(log);
       ensureDirectory(c.path);
     }
     EXPECT_EQ(log.calls, c.calls) << c.path;
-    EXPECT_TRUE(fs::is_directory(pathOf(c.path))) << c.path;
+    EXPECT_EQ(fs::is_directory(pathOf(c.path)), c.made) << c.path;
   }
 }
 

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "runtime/file_system.hpp"
+#include "runtime/files.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/snapshot_codec.hpp"
@@ -60,50 +62,78 @@ RecordBatch changeBatch() {
   return batch;
 }
 
+// How the disk comes back after the run: untouched (no power cut), with only the flushed
+// directory changes (the strictest cut), or with every name change made before the cut.
+enum class PowerCut { kNone, kFlushedNames, kAllNames };
+
 struct Scenario {
   int operation;
   FaultFileSystem::Mode mode;
   std::optional<std::size_t> torn;
-  bool powerCut;
+  PowerCut powerCut;
 
   std::string describe() const {
+    static const char* const kCuts[] = {"", " power cut", " power cut keeping every name"};
     return "operation " + std::to_string(operation) + (mode == FaultFileSystem::Mode::kCrash ? " crash" : " fails") +
-           (torn ? " torn at " + std::to_string(*torn) : "") + (powerCut ? " power cut" : "");
+           (torn ? " torn at " + std::to_string(*torn) : "") + kCuts[static_cast<int>(powerCut)];
+  }
+  // Cuts the power as the scenario says.
+  void cut(FaultFileSystem& faults) const {
+    if (powerCut == PowerCut::kFlushedNames) faults.powerCut();
+    if (powerCut == PowerCut::kAllNames) faults.powerCut(std::numeric_limits<int>::max());
   }
 };
 
+// Every operation of a clean run failing alone (whole or torn) or crashing (whole or torn at
+// several lengths, with each kind of power cut), and one run past the last operation.
 std::vector<Scenario> scenariosFor(int operations) {
   std::vector<Scenario> scenarios;
   const std::vector<std::optional<std::size_t>> tears = {std::nullopt, 0, 1, 15, 16, 100, 1000};
   for (int n = 0; n <= operations; ++n) {
-    scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, std::nullopt, false});
-    scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, 20, false});
+    scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, std::nullopt, PowerCut::kNone});
+    scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, 20, PowerCut::kNone});
+    scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, std::nullopt, PowerCut::kFlushedNames});
+    scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, std::nullopt, PowerCut::kAllNames});
     for (const auto& torn : tears) {
-      scenarios.push_back({n, FaultFileSystem::Mode::kCrash, torn, false});
-      scenarios.push_back({n, FaultFileSystem::Mode::kCrash, torn, true});
+      for (const PowerCut cut : {PowerCut::kNone, PowerCut::kFlushedNames, PowerCut::kAllNames}) {
+        scenarios.push_back({n, FaultFileSystem::Mode::kCrash, torn, cut});
+      }
     }
   }
   return scenarios;
 }
 
-int countOperations(const std::function<void()>& action) {
+// The log of the operations that an action performs when nothing goes wrong.
+std::vector<std::string> cleanRun(const std::function<void()>& action) {
   FaultFileSystem counting;
   runtime::ScopedFileSystem scope(counting);
   action();
-  return counting.operationCount();
+  return counting.log();
+}
+
+// The index of the first logged operation that begins with `prefix`; fails the test when none does.
+int firstOperation(const std::vector<std::string>& log, const std::string& prefix) {
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (log[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+  }
+  ADD_FAILURE() << "no operation \"" << prefix << "...\" in a clean run";
+  return -1;
 }
 
 TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
-  int commitOperations = 0;
+  std::vector<std::string> clean;
+  int promotion = 0;
   {
     TempDir dir;
     seedOldState(dir.text());
     Database database = openDatabase(dir.text());
-    commitOperations = countOperations([&] { ASSERT_TRUE(putBatch(database, changeBatch())); });
+    clean = cleanRun([&] { ASSERT_TRUE(putBatch(database, changeBatch())); });
+    // From the promotion's first step on, the write-ahead file is complete and flushed: a
+    // commit stopped there has made its change recoverable, whatever it answered.
+    promotion = firstOperation(clean, "write " + nextPath(dir.text()));
   }
-  ASSERT_EQ(commitOperations, 6);
 
-  for (const Scenario& scenario : scenariosFor(commitOperations)) {
+  for (const Scenario& scenario : scenariosFor(static_cast<int>(clean.size()))) {
     SCOPED_TRACE(scenario.describe());
     TempDir dir;
     seedOldState(dir.text());
@@ -120,7 +150,7 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
     }
     Snapshot attempted = snapshotOf(database.store);
     attempted.sequence = before.sequence + 1;
-    if (scenario.powerCut) faults.powerCut();
+    scenario.cut(faults);
 
     const Database reopened = openDatabase(dir.text());
     ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
@@ -131,6 +161,9 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
                                 << " entries";
     if (answered) {
       EXPECT_TRUE(isNew) << "a commit that answered true was lost";
+    }
+    if (scenario.operation >= promotion && scenario.powerCut != PowerCut::kFlushedNames) {
+      EXPECT_TRUE(isNew) << "the flushed write-ahead file was not recovered";
     }
     EXPECT_EQ(reopened.records.size(), isNew ? 6u : 5u);
     EXPECT_EQ(reopened.edges.size(), isNew ? 2u : 1u);
@@ -149,12 +182,20 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
 }
 
 TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
+  std::vector<std::string> commit;
+  {
+    TempDir dir;
+    seedOldState(dir.text());
+    Database database = openDatabase(dir.text());
+    commit = cleanRun([&] { ASSERT_TRUE(putBatch(database, changeBatch())); });
+  }
+  const int move = firstOperation(commit, "replace ");
   // A commit whose move failed leaves its complete, flushed write-ahead file behind.
-  auto prepare = [](const std::string& directory) -> Snapshot {
+  auto prepare = [move](const std::string& directory) -> Snapshot {
     seedOldState(directory);
     Database database = openDatabase(directory);
     FaultFileSystem faults;
-    faults.injectAt(4, FaultFileSystem::Mode::kFailOne);
+    faults.injectAt(move, FaultFileSystem::Mode::kFailOne);
     {
       runtime::ScopedFileSystem scope(faults);
       EXPECT_FALSE(putBatch(database, changeBatch()));
@@ -164,17 +205,17 @@ TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
     return attempted;
   };
 
-  int recoveryOperations = 0;
+  std::vector<std::string> recovery;
   {
     TempDir dir;
     prepare(dir.text());
-    recoveryOperations = countOperations([&] { EXPECT_TRUE(openDatabase(dir.text()).store.ok); });
+    recovery = cleanRun([&] { EXPECT_TRUE(openDatabase(dir.text()).store.ok); });
   }
-  ASSERT_EQ(recoveryOperations, 4);  // write and flush the next file, move it, delete the write-ahead file
+  ASSERT_FALSE(recovery.empty());
 
   // Also with the snapshot file damaged, which the write-ahead file then repairs.
   for (const bool damaged : {false, true}) {
-    for (const Scenario& scenario : scenariosFor(recoveryOperations)) {
+    for (const Scenario& scenario : scenariosFor(static_cast<int>(recovery.size()))) {
       SCOPED_TRACE(scenario.describe() + (damaged ? ", damaged snapshot file" : ""));
       TempDir dir;
       const Snapshot attempted = prepare(dir.text());
@@ -192,7 +233,7 @@ TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
         // Whatever the open managed, it holds the write-ahead file's state.
         EXPECT_EQ(snapshotOf(interrupted.store), attempted);
       }
-      if (scenario.powerCut) faults.powerCut();
+      scenario.cut(faults);
       const Database reopened = openDatabase(dir.text());
       ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
       EXPECT_EQ(snapshotOf(reopened.store), attempted);
@@ -201,58 +242,87 @@ TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
   }
 }
 
-TEST(CrashSafety, FirstCommitIntoAnEmptyDirectoryStoppedAtAnyFileOperation) {
+TEST(CrashSafety, FirstCommitIntoANewDirectoryStoppedAtAnyFileOperation) {
   RecordBatch first;
   first.records.push_back(sampleRecord("c1"));
   first.records.push_back(sampleRecord("a1", "animal"));
   first.edges.push_back(sampleEdge("e1", "a1", "c1"));
-  for (const Scenario& scenario : scenariosFor(6)) {
-    SCOPED_TRACE(scenario.describe());
-    TempDir dir;
-    Database database = openDatabase(dir.text());
-    ASSERT_TRUE(database.store.ok);
-    FaultFileSystem faults;
-    faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
-    bool answered = false;
-    {
-      runtime::ScopedFileSystem scope(faults);
+  // The data directory made by open itself, or beforehand with its parent by ensureDirectory as
+  // the program's entry does: either way its name must be durable before a commit answers true.
+  for (const bool ensured : {false, true}) {
+    auto run = [&first, ensured](const TempDir& root, bool& answered) -> Database {
+      const std::string data = root.file(ensured ? "parent/data" : "data");
+      if (ensured) runtime::ensureDirectory(data);
+      Database database = openDatabase(data);
       answered = putBatch(database, first);
+      return database;
+    };
+    std::vector<std::string> clean;
+    {
+      TempDir root;
+      bool answered = false;
+      clean = cleanRun([&] { run(root, answered); });
+      ASSERT_TRUE(answered);
     }
-    Snapshot attempted = snapshotOf(database.store);
-    attempted.sequence = 1;
-    if (scenario.powerCut) faults.powerCut();
-    const Database reopened = openDatabase(dir.text());
-    ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
-    const Snapshot after = snapshotOf(reopened.store);
-    const bool isEmpty = after == Snapshot{};
-    const bool isNew = after == attempted;
-    EXPECT_TRUE(isEmpty || isNew) << "reopened at sequence " << after.sequence;
-    if (answered) EXPECT_TRUE(isNew) << "a commit that answered true was lost";
-    EXPECT_EQ(reopened.records.size(), isNew ? 2u : 0u);
-    EXPECT_FALSE(testing::exists(walPath(dir.text())));
+    for (const Scenario& scenario : scenariosFor(static_cast<int>(clean.size()))) {
+      SCOPED_TRACE(scenario.describe() + (ensured ? ", directories ensured first" : ", directory made by open"));
+      TempDir root;
+      FaultFileSystem faults;
+      faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
+      bool answered = false;
+      Snapshot attempted;
+      {
+        runtime::ScopedFileSystem scope(faults);
+        attempted = snapshotOf(run(root, answered).store);
+      }
+      attempted.sequence = 1;
+      scenario.cut(faults);
+      const std::string data = root.file(ensured ? "parent/data" : "data");
+      if (ensured) runtime::ensureDirectory(data);
+      const Database reopened = openDatabase(data);
+      ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+      const Snapshot after = snapshotOf(reopened.store);
+      const bool isEmpty = after == Snapshot{};
+      const bool isNew = after == attempted;
+      EXPECT_TRUE(isEmpty || isNew) << "reopened at sequence " << after.sequence;
+      if (answered) {
+        EXPECT_TRUE(isNew) << "a commit that answered true was lost";
+      }
+      EXPECT_EQ(reopened.records.size(), isNew ? 2u : 0u);
+      EXPECT_FALSE(testing::exists(walPath(data)));
+    }
   }
 }
 
-TEST(CrashSafety, RecoveryThatDiscardsTheWriteAheadFileStoppedAtItsDelete) {
+TEST(CrashSafety, RecoveryThatDiscardsTheWriteAheadFileStoppedAtAnyFileOperation) {
   // A write-ahead file older than the snapshot, or one cut short, is deleted at open; stopping
   // that delete (and cutting the power) leaves it for the next open to settle the same way.
   for (const bool torn : {false, true}) {
-    for (const Scenario& scenario : scenariosFor(1)) {
-      SCOPED_TRACE(scenario.describe() + (torn ? ", torn write-ahead file" : ", older write-ahead file"));
-      TempDir dir;
-      seedOldState(dir.text());
-      const runtime::Bytes older = testing::readAll(snapshotPath(dir.text()));
-      Database database = openDatabase(dir.text());
+    Snapshot committed;
+    auto prepare = [torn, &committed](const std::string& directory) {
+      seedOldState(directory);
+      const runtime::Bytes older = testing::readAll(snapshotPath(directory));
+      Database database = openDatabase(directory);
       ASSERT_TRUE(putBatch(database, changeBatch()));
-      const Snapshot committed = snapshotOf(database.store);
+      committed = snapshotOf(database.store);
       runtime::Bytes wal = older;
       if (torn) {
-        wal = testing::readAll(snapshotPath(dir.text()));
+        wal = testing::readAll(snapshotPath(directory));
         wal.resize(wal.size() / 2);
       }
-      ASSERT_TRUE(runtime::writeFileBytes(walPath(dir.text()), wal));
-      ASSERT_TRUE(runtime::syncFile(walPath(dir.text())));
-
+      ASSERT_TRUE(runtime::writeFileBytes(walPath(directory), wal));
+      ASSERT_TRUE(runtime::syncFile(walPath(directory)));
+    };
+    std::vector<std::string> clean;
+    {
+      TempDir dir;
+      prepare(dir.text());
+      clean = cleanRun([&] { EXPECT_TRUE(openDatabase(dir.text()).store.ok); });
+    }
+    for (const Scenario& scenario : scenariosFor(static_cast<int>(clean.size()))) {
+      SCOPED_TRACE(scenario.describe() + (torn ? ", torn write-ahead file" : ", older write-ahead file"));
+      TempDir dir;
+      prepare(dir.text());
       FaultFileSystem faults;
       faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
       {
@@ -261,8 +331,7 @@ TEST(CrashSafety, RecoveryThatDiscardsTheWriteAheadFileStoppedAtItsDelete) {
         EXPECT_TRUE(interrupted.store.ok);
         EXPECT_EQ(snapshotOf(interrupted.store), committed);
       }
-      EXPECT_EQ(faults.operationCount(), 1) << "the delete and nothing else";
-      if (scenario.powerCut) faults.powerCut();
+      scenario.cut(faults);
       const Database reopened = openDatabase(dir.text());
       ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
       EXPECT_EQ(snapshotOf(reopened.store), committed);
@@ -284,8 +353,16 @@ TEST(CrashSafety, SeriesOfCommitsStoppedAtAnyFileOperation) {
     return batch;
   };
   constexpr int kCommits = 3;
-  const int operations = 6 * kCommits;
-  for (const Scenario& scenario : scenariosFor(operations)) {
+  std::vector<std::string> clean;
+  {
+    TempDir dir;
+    seedOldState(dir.text());
+    Database database = openDatabase(dir.text());
+    clean = cleanRun([&] {
+      for (int n = 0; n < kCommits; ++n) ASSERT_TRUE(putBatch(database, batchNumber(n)));
+    });
+  }
+  for (const Scenario& scenario : scenariosFor(static_cast<int>(clean.size()))) {
     SCOPED_TRACE(scenario.describe());
     TempDir dir;
     seedOldState(dir.text());
@@ -308,7 +385,7 @@ TEST(CrashSafety, SeriesOfCommitsStoppedAtAnyFileOperation) {
       attempted.sequence = states.back().sequence + 1;
       states.push_back(attempted);
     }
-    if (scenario.powerCut) faults.powerCut();
+    scenario.cut(faults);
     const Database reopened = openDatabase(dir.text());
     ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
     const Snapshot after = snapshotOf(reopened.store);
@@ -322,18 +399,63 @@ TEST(CrashSafety, SeriesOfCommitsStoppedAtAnyFileOperation) {
 }
 
 TEST(CrashSafety, CommitThatAnsweredTrueSurvivesAPowerCut) {
-  TempDir dir;
-  seedOldState(dir.text());
-  Database database = openDatabase(dir.text());
-  FaultFileSystem faults;
-  {
-    runtime::ScopedFileSystem scope(faults);
-    ASSERT_TRUE(putBatch(database, changeBatch()));
+  for (const int namesKept : {0, std::numeric_limits<int>::max()}) {
+    SCOPED_TRACE(namesKept == 0 ? "flushed names" : "every name");
+    TempDir dir;
+    seedOldState(dir.text());
+    Database database = openDatabase(dir.text());
+    FaultFileSystem faults;
+    {
+      runtime::ScopedFileSystem scope(faults);
+      ASSERT_TRUE(putBatch(database, changeBatch()));
+    }
+    faults.powerCut(namesKept);
+    const Database reopened = openDatabase(dir.text());
+    ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+    EXPECT_EQ(snapshotOf(reopened.store), snapshotOf(database.store));
   }
-  faults.powerCut();
-  const Database reopened = openDatabase(dir.text());
-  ASSERT_TRUE(reopened.store.ok);
-  EXPECT_EQ(snapshotOf(reopened.store), snapshotOf(database.store));
+}
+
+TEST(CrashSafety, ModelLosesUnflushedNamesAndData) {
+  // The power-cut model itself, on a directory of its own: what each kind of cut leaves.
+  struct Case {
+    const char* name;
+    int namesKept;
+    bool flushDirectory;
+    bool flushFile;
+    std::optional<std::string> expected;  // the file's contents after the cut, or no file
+  };
+  const std::vector<Case> cases = {
+      {"nothing flushed", 0, false, false, std::nullopt},
+      {"file flushed, name not", 0, false, true, std::nullopt},
+      {"name kept by the system, data not flushed", std::numeric_limits<int>::max(), false, false, ""},
+      {"directory flushed, data not", 0, true, false, ""},
+      {"both flushed", 0, true, true, "data"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string file = dir.file("file");
+    FaultFileSystem faults;
+    {
+      runtime::ScopedFileSystem scope(faults);
+      ASSERT_TRUE(runtime::writeFileBytes(file, {'d', 'a', 't', 'a'}));
+      if (c.flushFile) {
+        ASSERT_TRUE(runtime::syncFile(file));
+      }
+      if (c.flushDirectory) {
+        ASSERT_TRUE(runtime::syncDirectory(dir.text()));
+      }
+    }
+    faults.powerCut(c.namesKept);
+    if (c.expected.has_value()) {
+      ASSERT_TRUE(testing::exists(file));
+      const runtime::Bytes bytes = testing::readAll(file);
+      EXPECT_EQ(std::string(bytes.begin(), bytes.end()), *c.expected);
+    } else {
+      EXPECT_FALSE(testing::exists(file));
+    }
+  }
 }
 
 }  // namespace

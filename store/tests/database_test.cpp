@@ -172,13 +172,13 @@ TEST_F(Open, FailedPromotionKeepsTheWriteAheadFileAndItsRecords) {
   // Leave a write-ahead file one sequence ahead, as a commit whose move failed does.
   {
     FaultFileSystem faults;
-    faults.injectAt(4, FaultFileSystem::Mode::kFailOne);
+    faults.injectAt("replace ", FaultFileSystem::Mode::kFailOne);
     runtime::ScopedFileSystem scope(faults);
     ASSERT_FALSE(putBatch(seeded, {{sampleRecord("c2")}, {}}));
   }
   const Bytes before = readAll(snapshot());
   FaultFileSystem faults;
-  faults.injectAt(2, FaultFileSystem::Mode::kFailOne);  // the move of the promotion
+  faults.injectAt("replace ", FaultFileSystem::Mode::kFailOne);  // the move of the promotion
   Database database;
   {
     runtime::ScopedFileSystem scope(faults);

@@ -1,7 +1,13 @@
-// A FileSystem for crash tests: it wraps the disk, counts every write, flush, move and delete,
-// and at a chosen operation either fails that one operation or "crashes" (that operation and
-// every later one is refused), optionally leaving a write cut short. It also remembers each
-// file's last flushed contents so that a power cut can put them back and drop unflushed data.
+// A FileSystem for crash tests: it wraps the disk, counts every operation that changes or
+// flushes something (writes, file flushes, moves, deletes, directory creations and directory
+// flushes), and at a chosen operation either fails that one operation or "crashes" (that
+// operation and every later one is refused), optionally leaving a write cut short.
+//
+// It also models what a power cut leaves, as strict POSIX allows it: a file's data survives as
+// it was last flushed (data never flushed comes back empty), and a name created, moved or
+// removed in a directory survives only once that directory is flushed; a directory whose own
+// name did not survive is gone with everything in it. The disk's own flushes are not called:
+// the model decides what is durable, and the tests run faster without them.
 #pragma once
 
 #include <cstddef>
@@ -21,20 +27,25 @@ class FaultFileSystem final : public runtime::FileSystem {
 
   explicit FaultFileSystem(runtime::FileSystem& disk = runtime::diskFileSystem()) : disk_(disk) {}
 
-  // Operation `index` (0-based over writes, flushes, moves and deletes) fails, or starts the
-  // crash. A failing write first writes the first `tornBytes` bytes when given.
+  // Operation `index` (0-based over the counted operations) fails, or starts the crash. A
+  // failing write first writes the first `tornBytes` bytes when given.
   void injectAt(int index, Mode mode, std::optional<std::size_t> tornBytes = std::nullopt);
+  // The same for the first operation whose log line begins with `operation` ("replace ", ...).
+  void injectAt(const std::string& operation, Mode mode, std::optional<std::size_t> tornBytes = std::nullopt);
   // Makes fileExists report the path as present and every read of it fail, as a file whose
   // status cannot be read would.
   void makeUnreadable(const std::string& path) { unreadable_.push_back(path); }
 
   int operationCount() const { return operations_; }
   bool crashed() const { return crashed_; }
+  // One line per counted operation: "write <path>", "sync <path>", "replace <from> -> <to>",
+  // "delete <path>", "create directory <path>", "sync directory <path>".
   const std::vector<std::string>& log() const { return log_; }
 
-  // Puts every file touched back to its last flushed contents (or removes it when it never
-  // was durable), as a power cut after the crash would leave the disk.
-  void powerCut();
+  // Puts the disk in the state a power cut leaves. The names changed by the first
+  // `namesKeptThrough` operations also survive, as when the system wrote a directory back on
+  // its own before the cut; by default only flushed directories keep their changes.
+  void powerCut(int namesKeptThrough = 0);
 
   runtime::Bytes readFile(const std::string& path, std::int64_t maxBytes) override;
   bool writeFile(const std::string& path, const runtime::Bytes& bytes) override;
@@ -42,23 +53,49 @@ class FaultFileSystem final : public runtime::FileSystem {
   bool replaceFile(const std::string& from, const std::string& to) override;
   void deleteFile(const std::string& path) override;
   bool fileExists(const std::string& path) override;
+  DirectoryCreation createDirectory(const std::string& path) override;
+  bool syncDirectory(const std::string& path) override;
 
  private:
+  // A file's data or a directory, as one name or another refers to it.
+  struct Node {
+    bool directory = false;
+    std::optional<runtime::Bytes> flushed;  // a file's last flushed data
+  };
+  // A name in a directory set to a node (or removed, with no node) by operation `operation`.
+  struct NameChange {
+    int operation;
+    std::string name;
+    std::optional<int> node;
+  };
+  struct Directory {
+    std::map<std::string, int> initial;  // the names found when the directory was first seen
+    std::vector<NameChange> changes;
+    int flushedBefore = 0;    // changes by earlier operations are durable
+    std::optional<int> node;  // set for a directory created here
+  };
+
   // True when the operation may go ahead; false when it is refused by the injected fault.
   bool admit(const std::string& description);
-  void track(const std::string& path);
-  std::optional<runtime::Bytes> diskContents(const std::string& path);
+  Directory& directoryOf(const std::string& directory);
+  // The node the name refers to now, or none.
+  std::optional<int> nodeAt(const std::string& path);
+  void rename(const std::string& path, std::optional<int> node);
+  int newNode(bool directory);
+  void restore(const std::string& path, const Directory& directory, int namesKeptThrough);
 
   runtime::FileSystem& disk_;
   int operations_ = 0;
   int faultAt_ = -1;
+  std::optional<std::string> faultOperation_;
   Mode mode_ = Mode::kNone;
   std::optional<std::size_t> tornBytes_;
   bool crashed_ = false;
   bool tornPending_ = false;
   std::vector<std::string> unreadable_;
   std::vector<std::string> log_;
-  std::map<std::string, std::optional<runtime::Bytes>> durable_;
+  std::vector<Node> nodes_;
+  std::map<std::string, Directory> directories_;  // by normalised path
 };
 
 }  // namespace store::testing
