@@ -268,9 +268,11 @@ void reportPeakMemoryOfLargeImages() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool filtered = false;
+  for (int i = 1; i < argc; ++i) filtered = filtered || std::string(argv[i]).rfind("--benchmark_filter", 0) == 0;
   benchmark::Initialize(&argc, argv);
-  // Measured first, before the other runs have grown the heap.
-  reportPeakMemoryOfLargeImages();
+  // Measured first, before the other runs have grown the heap; left out of filtered runs.
+  if (!filtered) reportPeakMemoryOfLargeImages();
   bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n");
