@@ -17,7 +17,6 @@ struct DirectoryScreenState {
   std::int32_t focus = 0;                  // 0 name, 1 detail, 2 owner, 3 search
   std::int32_t scroll = 0;                 // matching records skipped at the top of the list; never negative
   bool selectedArchived = false;           // the form's record is archived
-  bool wasButtonDown = false;              // the left button was down in the previous frame
 };
 
 // Focus values.

@@ -1,9 +1,12 @@
 #include "app/directory_view.hpp"
 
 #include <cstdint>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 #include <utility>
 
+#include "runtime/files.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
@@ -21,6 +24,42 @@ std::int32_t updatedTime(std::int32_t sequence) {
   const std::int64_t next = static_cast<std::int64_t>(sequence) + 2;
   return next > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
                                                          : static_cast<std::int32_t>(next);
+}
+
+// True when the directory is definitely no longer there (removed, renamed, or replaced by a
+// file while the program ran). A status that cannot be read is not taken for absence.
+bool directoryWentMissing(const Text& directory) {
+  std::error_code error;
+  std::filesystem::file_status status;
+  try {
+    status = std::filesystem::status(runtime::toNativePath(directory), error);
+  } catch (...) {
+    return false;
+  }
+  if (status.type() == std::filesystem::file_type::not_found) return true;
+  return !error && !std::filesystem::is_directory(status);
+}
+
+// Whether the database holds the record with the submitted fields and, for an animal, its owner
+// edge: a commit reported as failed may still have reached the disk (the reopen promotes a
+// complete write-ahead file).
+bool storedAsSubmitted(const store::Database& database, const store::Record& record, const store::Edge* edge) {
+  const std::int32_t index = store::findRecordIndex(database, record.id);
+  if (index < 0) return false;
+  const store::Record& stored = database.records[static_cast<std::size_t>(index)];
+  if (stored.kind != record.kind || stored.content != record.content || stored.lifecycle != record.lifecycle) {
+    return false;
+  }
+  for (const char* key : {"detail", "owner"}) {
+    if (store::recordProperty(stored, key) != store::recordProperty(record, key)) return false;
+  }
+  if (edge == nullptr) return true;
+  for (const store::Edge& storedEdge : database.edges) {
+    if (storedEdge.id == edge->id) {
+      return storedEdge.from == edge->from && storedEdge.to == edge->to && storedEdge.kind == edge->kind;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -107,14 +146,22 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
     batch.edges.push_back(std::move(edge));
   }
 
-  const bool ok = store::putBatch(database, batch);
+  const std::int32_t sequenceBefore = database.store.sequence;
+  bool ok = store::putBatch(database, batch);
+  const bool directoryMissing = !ok && directoryWentMissing(dataDirectory);
   // The in-memory database may disagree with the files after a failed put; read back what is
   // durably stored either way.
   database = store::openDatabase(dataDirectory);
   status = "Saved " + id;
   lastSavedId.clear();
+  if (!ok && !directoryMissing) {
+    // Reported as failed but on disk all the same: saying otherwise would lead the user to save
+    // again and make a duplicate record.
+    ok = database.store.ok && database.store.sequence > sequenceBefore &&
+         storedAsSubmitted(database, record, batch.edges.empty() ? nullptr : &batch.edges.front());
+  }
   if (!ok) {
-    status = kStatusCommitFailed;
+    status = directoryMissing ? kStatusDirectoryMissing : kStatusCommitFailed;
     return false;
   }
   lastSavedId = id;

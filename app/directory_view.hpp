@@ -20,9 +20,10 @@ class DirectoryView {
   DirectoryView(const DirectoryView&) = delete;
   DirectoryView& operator=(const DirectoryView&) = delete;
 
-  // Validates and commits the record (and an animal's owner edge); true when committed. An empty
-  // id makes a new one, "<kind>-<n>", from the first number not in use. The outcome is in
-  // `status`, the saved id in `lastSavedId`.
+  // Validates and commits the record (and an animal's owner edge); true when committed, also
+  // when the commit reported a failure but the reopened store holds the record as submitted. An
+  // empty id makes a new one, "<kind>-<n>", from the first number not in use. The outcome is in
+  // `status` (it says so when the data directory went missing), the saved id in `lastSavedId`.
   virtual bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
 
   // Saves the five demo records when the database is open and holds no record.
@@ -45,5 +46,6 @@ inline constexpr const char* kStatusInactiveOwner = "Choose an active customer";
 inline constexpr const char* kStatusRecordInvalid = "Record validation failed";
 inline constexpr const char* kStatusEdgeInvalid = "Relationship validation failed";
 inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
+inline constexpr const char* kStatusDirectoryMissing = "Commit failed; the data directory went missing";
 
 }  // namespace app

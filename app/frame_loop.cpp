@@ -1,6 +1,6 @@
 #include "app/frame_loop.hpp"
 
-#include <utility>
+#include <optional>
 
 #include "app/screen_actions.hpp"
 #include "app/screen_drawing.hpp"
@@ -24,7 +24,9 @@ void draw(const DrawList& list) {
         canvas::BeginFrame(op.text, op.secondText);
         break;
       case DrawOp::Kind::kTitleText:
+        if (op.clip) canvas::SetClipRect(op.clip->x, op.clip->y, op.clip->width, op.clip->height);
         canvas::drawTitleText(op.text, op.rect.x, op.rect.y, op.size);
+        if (op.clip) canvas::ClearClipRect();
         break;
       case DrawOp::Kind::kMutedLabel:
         canvas::drawMutedLabel(op.text, op.rect.x, op.rect.y);
@@ -41,24 +43,19 @@ void draw(const DrawList& list) {
   }
 }
 
-// One frame up to and including its presentation. Returns the left button's state.
-bool runFrame(DirectoryView& view, DirectoryScreenState& state) {
-  const PointerProbe pointer = [](const Rect& r) { return canvas::isMouseOver(r.x, r.y, r.width, r.height); };
-  const bool down = canvas::mouseButtonDown("LEFT");
-  const bool click = applyPress(state, down, pointer);
-  if (canvas::keyPressed("TAB")) applyTabKey(state);
+// One frame up to and including its presentation. Clicks and keys are the ones the window kept
+// since the previous frame, so a press released before this frame began still counts, at the point
+// where it was made, and text and BACKSPACE keep the order they were typed in.
+void runFrame(DirectoryView& view, DirectoryScreenState& state) {
+  const PointerProbe hover = [](const Rect& r) { return canvas::isMouseOver(r.x, r.y, r.width, r.height); };
+  const std::optional<canvas::ClientPoint> press = canvas::takeLeftPress();
   canvas::pumpMessages();
-  runtime::Text typed;
-  if (canvas::WindowState* window = canvas::currentWindow()) typed = std::exchange(window->typedText, {});
-  const bool backspace = canvas::keyPressed("BACKSPACE");
-  applyTyping(state, typed, backspace);
-  applyButtons(state, view, click, pointer);
+  const bool click = applyFrameInput(state, view, press, canvas::takeTextInput({"TAB", "BACKSPACE"}));
   const bool scrollDown = canvas::keyPressed("DOWN");
   const bool scrollUp = canvas::keyPressed("UP");
   applyScrollKeys(state, scrollDown, scrollUp);
-  draw(buildScreenDrawing(state, view, click, pointer));
+  draw(buildScreenDrawing(state, view, click, pressProbe(press), hover));
   canvas::EndFrame();
-  return down;
 }
 
 }  // namespace
@@ -67,9 +64,8 @@ void runDirectoryScreen(DirectoryView& view, DirectoryScreenState& state) {
   for (;;) {
     canvas::pumpMessages();
     if (!mainWindowOpen()) return;
-    bool down = false;
     try {
-      down = runFrame(view, state);
+      runFrame(view, state);
     } catch (const runtime::vusk_runtime_exception& error) {
       // The user closed the window while this frame was being drawn: the pointer and drawing
       // calls then find no open window. That is the normal end of the program, not a failure.
@@ -78,7 +74,6 @@ void runDirectoryScreen(DirectoryView& view, DirectoryScreenState& state) {
     }
     if (canvas::keyPressed("ESCAPE")) return;
     runtime::cancellableSleep(16);
-    state.wasButtonDown = down;
   }
 }
 

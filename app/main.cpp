@@ -13,6 +13,7 @@
 
 #ifdef _WIN32
 #include "app/frame_loop.hpp"
+#include "app/timer_resolution.hpp"
 #include "canvas/canvas.hpp"
 #endif
 
@@ -27,6 +28,7 @@ int main() {
       std::exit(app::runSelfTest(*view, std::cout, std::cerr));
     }
 #ifdef _WIN32
+    const app::TimerResolution timerResolution;  // for the frame loop's short sleeps, until exit
     app::DirectoryScreenState state;
     canvas::openWindow(runtime::Text(app::kWindowTitle), app::kWindowWidth, app::kWindowHeight);
     app::runDirectoryScreen(*view, state);

@@ -25,4 +25,13 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
   }
 }
 
+bool applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const std::optional<canvas::ClientPoint>& press,
+                     const canvas::TextInput& typed) {
+  const PointerProbe at = pressProbe(press);
+  const bool click = applyPress(state, press.has_value(), at);
+  applyTextInput(state, typed);
+  applyButtons(state, view, click, at);
+  return click;
+}
+
 }  // namespace app

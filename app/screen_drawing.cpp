@@ -6,14 +6,19 @@ namespace app {
 
 namespace {
 
-void titleText(DrawList& list, const runtime::Text& text, std::int32_t x, std::int32_t y, std::int32_t size) {
+void titleText(DrawList& list, const runtime::Text& text, std::int32_t x, std::int32_t y, std::int32_t size,
+               std::optional<Rect> clip = std::nullopt) {
   DrawOp op;
   op.kind = DrawOp::Kind::kTitleText;
   op.text = text;
   op.rect = Rect{x, y, 0, 0};
   op.size = size;
+  op.clip = clip;
   list.push_back(std::move(op));
 }
+
+// A box's text starts `inset` pixels in from its left edge; it ends as far in from the right.
+Rect textClip(const Rect& box, std::int32_t inset) { return Rect{box.x, box.y, box.width - inset, box.height}; }
 
 void mutedLabel(DrawList& list, std::string_view text, std::int32_t x, std::int32_t y) {
   DrawOp op;
@@ -49,15 +54,15 @@ void selectRecord(DirectoryScreenState& state, const store::Record& record) {
 }
 
 void drawRecordList(DrawList& list, DirectoryScreenState& state, const DirectoryView& view, bool click,
-                    const PointerProbe& pointer) {
+                    const PointerProbe& at, const PointerProbe& hover) {
   std::int32_t matches = 0;
   std::int32_t rows = 0;
   for (const store::Record& record : view.database.records) {
     if (!recordMatches(record, state.kind, state.searchText)) continue;
     if (matches >= state.scroll && rows < kListRows) {
       const Rect row = listRow(rows);
-      if (click && pointer(row)) selectRecord(state, record);
-      drawButton(list, listRowLabel(record), row.x, row.y, row.width, record.id == state.selectedId, pointer);
+      if (click && at(row)) selectRecord(state, record);
+      drawButton(list, listRowLabel(record), row.x, row.y, row.width, record.id == state.selectedId, hover);
       rows += 1;
     }
     matches += 1;
@@ -68,11 +73,12 @@ void drawRecordList(DrawList& list, DirectoryScreenState& state, const Directory
 }  // namespace
 
 void drawButton(DrawList& list, const runtime::Text& label, std::int32_t x, std::int32_t y, std::int32_t width,
-                bool primary, const PointerProbe& pointer) {
-  const bool hovered = pointer(Rect{x, y, width, kButtonHeight});
+                bool primary, const PointerProbe& hover) {
+  const Rect box{x, y, width, kButtonHeight};
+  const bool hovered = hover(box);
   const Rgb fill = primary ? (hovered ? kPrimaryButtonHovered : kPrimaryButton) : (hovered ? kButtonHovered : kButton);
-  roundedRect(list, Rect{x, y, width, kButtonHeight}, kButtonRadius, fill);
-  titleText(list, label, x + 15, y + 11, kTextSize);
+  roundedRect(list, box, kButtonRadius, fill);
+  titleText(list, label, x + kButtonTextInset, y + 11, kTextSize, textClip(box, kButtonTextInset));
 }
 
 runtime::Text listRowLabel(const store::Record& record) {
@@ -85,8 +91,8 @@ bool recordMatches(const store::Record& record, const runtime::Text& kind, const
   return record.content.find(search) != runtime::Text::npos || record.id.find(search) != runtime::Text::npos;
 }
 
-DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& view, bool click,
-                            const PointerProbe& pointer) {
+DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at,
+                            const PointerProbe& hover) {
   DrawList list;
   DrawOp begin;
   begin.kind = DrawOp::Kind::kBeginFrame;
@@ -94,13 +100,13 @@ DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& vi
   begin.secondText = runtime::Text(kHeaderSubtitle);
   list.push_back(std::move(begin));
 
-  drawButton(list, "Animals", kAnimalsTab.x, kAnimalsTab.y, kAnimalsTab.width, state.kind == "animal", pointer);
-  drawButton(list, "Customers", kCustomersTab.x, kCustomersTab.y, kCustomersTab.width, state.kind == "customer",
-             pointer);
+  drawButton(list, "Animals", kAnimalsTab.x, kAnimalsTab.y, kAnimalsTab.width, state.kind == "animal", hover);
+  drawButton(list, "Customers", kCustomersTab.x, kCustomersTab.y, kCustomersTab.width, state.kind == "customer", hover);
   mutedLabel(list, "SEARCH / CASE SENSITIVE", 36, 225);
   roundedRect(list, kSearchBox, kBoxRadius, kBoxColour);
-  titleText(list, state.searchText, 48, 263, kTextSize);
-  drawRecordList(list, state, view, click, pointer);
+  titleText(list, state.searchText, kSearchBox.x + kSearchTextInset, 263, kTextSize,
+            textClip(kSearchBox, kSearchTextInset));
+  drawRecordList(list, state, view, click, at, hover);
 
   titleText(list, "Directory / " + state.kind, 392, 175, kTitleSize);
   mutedLabel(list, state.selectedId.empty() ? runtime::Text("New record") : state.selectedId, 392, 218);
@@ -109,15 +115,15 @@ DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& vi
     const Rect box = fieldBox(i);
     mutedLabel(list, fieldLabel(state.kind, i), box.x, box.y - 26);
     roundedRect(list, box, kBoxRadius, kBoxColour);
-    titleText(list, *fieldTexts[i], box.x + 14, box.y + 12, kTextSize);
+    titleText(list, *fieldTexts[i], box.x + kFieldTextInset, box.y + 12, kTextSize, textClip(box, kFieldTextInset));
     if (state.focus == i) filledRect(list, fieldFocusLine(i), kFocusColour);
   }
   if (state.focus == kFocusSearch) filledRect(list, kSearchFocusLine, kFocusColour);
 
-  drawButton(list, "Save", kSaveButton.x, kSaveButton.y, kSaveButton.width, true, pointer);
-  drawButton(list, "New record", kNewRecordButton.x, kNewRecordButton.y, kNewRecordButton.width, false, pointer);
+  drawButton(list, "Save", kSaveButton.x, kSaveButton.y, kSaveButton.width, true, hover);
+  drawButton(list, "New record", kNewRecordButton.x, kNewRecordButton.y, kNewRecordButton.width, false, hover);
   drawButton(list, state.selectedArchived ? "Restore" : "Archive", kArchiveButton.x, kArchiveButton.y,
-             kArchiveButton.width, false, pointer);
+             kArchiveButton.width, false, hover);
   titleText(list, view.status, 392, 598, kTextSize);
   mutedLabel(list, kFooterText, 36, 652);
   return list;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "app/directory_screen_state.hpp"
@@ -26,6 +27,7 @@ struct DrawOp {
   runtime::Text text;
   runtime::Text secondText;
   Rect rect;
+  std::optional<Rect> clip;  // a text drawn only inside this rectangle
   std::int32_t size = 0;
   std::int32_t radius = 0;
   Rgb colour;
@@ -33,10 +35,10 @@ struct DrawOp {
 
 using DrawList = std::vector<DrawOp>;
 
-// A 44-pixel-high rounded button with its label; also the tabs and the list rows. Hovering
-// lightens its fill.
+// A 44-pixel-high rounded button with its label, which is clipped to the button with the same
+// margin on both sides; also the tabs and the list rows. Hovering lightens its fill.
 void drawButton(DrawList& list, const runtime::Text& label, std::int32_t x, std::int32_t y, std::int32_t width,
-                bool primary, const PointerProbe& pointer);
+                bool primary, const PointerProbe& hover);
 
 // The label of a list row: the record's name, marked when it is archived.
 runtime::Text listRowLabel(const store::Record& record);
@@ -45,9 +47,11 @@ runtime::Text listRowLabel(const store::Record& record);
 // case-sensitive substring of its content or id).
 bool recordMatches(const store::Record& record, const runtime::Text& kind, const runtime::Text& search);
 
-// The whole frame in drawing order. With click set, a press on a list row loads that record
-// into the form; scrolling past the last match returns the list to the top.
-DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& view, bool click,
-                            const PointerProbe& pointer);
+// The whole frame in drawing order. With click set, a press (hit-tested with `at`) on a list row
+// loads that record into the form; `hover` is where the pointer is now. Scrolling past the last
+// match returns the list to the top. Row labels and the texts of the fields and the search box
+// are clipped to their boxes.
+DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at,
+                            const PointerProbe& hover);
 
 }  // namespace app

@@ -1,6 +1,10 @@
 #include "app/screen_input.hpp"
 
+#include <algorithm>
+#include <string_view>
+
 #include "app/text_edit.hpp"
+#include "canvas/key_names.hpp"
 
 namespace app {
 
@@ -40,18 +44,19 @@ PointerProbe pointerNowhere() {
   return [](const Rect&) { return false; };
 }
 
-bool applyPress(DirectoryScreenState& state, bool down, const PointerProbe& pointer) {
-  bool click = false;
-  if (down && !state.wasButtonDown) {
-    if (pointer(kAnimalsTab)) switchKind(state, "animal");
-    if (pointer(kCustomersTab)) switchKind(state, "customer");
-    if (pointer(kSearchBox)) state.focus = kFocusSearch;
-    click = true;
-  }
+PointerProbe pressProbe(const std::optional<canvas::ClientPoint>& press) {
+  return press ? pointerAt(press->x, press->y) : pointerNowhere();
+}
+
+bool applyPress(DirectoryScreenState& state, bool pressed, const PointerProbe& at) {
+  if (!pressed) return false;
+  if (at(kAnimalsTab)) switchKind(state, "animal");
+  if (at(kCustomersTab)) switchKind(state, "customer");
+  if (at(kSearchBox)) state.focus = kFocusSearch;
   for (std::int32_t i = 0; i < 3; ++i) {
-    if (click && pointer(fieldBox(i))) state.focus = i;
+    if (at(fieldBox(i))) state.focus = i;
   }
-  return click;
+  return true;
 }
 
 void applyTabKey(DirectoryScreenState& state) {
@@ -59,8 +64,24 @@ void applyTabKey(DirectoryScreenState& state) {
   if (state.focus > kFocusSearch) state.focus = 0;
 }
 
-void applyTyping(DirectoryScreenState& state, const runtime::Text& typed, bool backspace) {
-  if (runtime::Text* text = focusedText(state)) *text = editTextStep(std::move(*text), typed, backspace);
+void applyTextInput(DirectoryScreenState& state, const canvas::TextInput& input) {
+  static const std::int32_t kTab = canvas::virtualKeyForName("TAB");
+  static const std::int32_t kBackspace = canvas::virtualKeyForName("BACKSPACE");
+  const std::string_view text = input.text;
+  const auto edit = [&state](std::string_view typed, bool backspace) {
+    if (runtime::Text* value = focusedText(state)) {
+      *value = editTextStep(std::move(*value), runtime::Text(typed), backspace);
+    }
+  };
+  std::size_t done = 0;
+  for (const canvas::TextInput::Key& key : input.keys) {
+    const std::size_t offset = std::min(key.offset, text.size());
+    if (offset > done) edit(text.substr(done, offset - done), false);
+    done = std::max(done, offset);
+    if (key.virtualKey == kTab) applyTabKey(state);
+    if (key.virtualKey == kBackspace) edit({}, true);
+  }
+  if (done < text.size()) edit(text.substr(done), false);
   if (state.focus == kFocusSearch) state.scroll = 0;
 }
 

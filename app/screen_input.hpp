@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "app/directory_screen_state.hpp"
 #include "app/screen_layout.hpp"
+#include "canvas/key_input.hpp"
+#include "canvas/window_state.hpp"
 #include "runtime/text.hpp"
 
 namespace app {
@@ -19,18 +22,22 @@ using PointerProbe = std::function<bool(const Rect&)>;
 PointerProbe pointerAt(std::int32_t x, std::int32_t y);
 PointerProbe pointerNowhere();
 
-// The left button's press edge: when down and it was not down in the previous frame, a press
-// on a tab switches the kind and empties the form (the owner text, the search text and the
-// focus stay), a press on the search box or a form field focuses it. Returns whether this
-// frame holds a click.
-bool applyPress(DirectoryScreenState& state, bool down, const PointerProbe& pointer);
+// Where this frame's click hits: the point of the left-button press that the window kept for the
+// frame (however short the press was), or nowhere when there is none.
+PointerProbe pressProbe(const std::optional<canvas::ClientPoint>& press);
+
+// A press in this frame, hit-tested with `at`: on a tab it switches the kind and empties the
+// form (the owner text, the search text and the focus stay), on the search box or a form field it
+// focuses it. Returns whether this frame holds a click.
+bool applyPress(DirectoryScreenState& state, bool pressed, const PointerProbe& at);
 
 // TAB moves the focus 0, 1, 2, 3 and round to 0.
 void applyTabKey(DirectoryScreenState& state);
 
-// Edits the focused text with this frame's typed text and BACKSPACE. While the search has the
-// focus the list is scrolled back to the top in every frame.
-void applyTyping(DirectoryScreenState& state, const runtime::Text& typed, bool backspace);
+// The frame's typed text, TAB and BACKSPACE presses in the order they were typed: text goes to
+// the focused text, TAB moves the focus, BACKSPACE removes the focused text's last character.
+// While the search has the focus the list is scrolled back to the top in every frame.
+void applyTextInput(DirectoryScreenState& state, const canvas::TextInput& input);
 
 // DOWN scrolls one record further, then UP one back (never below 0).
 void applyScrollKeys(DirectoryScreenState& state, bool down, bool up);

@@ -33,6 +33,10 @@ inline constexpr std::int32_t kBoxRadius = 9;
 inline constexpr std::int32_t kTitleSize = 160;  // the large title style
 inline constexpr std::int32_t kTextSize = 100;   // the medium text style
 inline constexpr std::int32_t kListRows = 6;
+// How far texts start in from the left edge of their boxes.
+inline constexpr std::int32_t kButtonTextInset = 15;
+inline constexpr std::int32_t kFieldTextInset = 14;
+inline constexpr std::int32_t kSearchTextInset = 12;
 
 inline constexpr Rect kAnimalsTab{35, 164, 140, kButtonHeight};
 inline constexpr Rect kCustomersTab{188, 164, 150, kButtonHeight};

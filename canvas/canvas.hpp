@@ -7,8 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "canvas/canvas_errors.hpp"
+#include "canvas/key_input.hpp"
 #include "canvas/window_registry.hpp"
 #include "canvas/window_state.hpp"
 #include "runtime/text.hpp"
@@ -62,6 +65,20 @@ bool isRuntimeWindowForeground();
 
 // Moves the current window's typed text out (leaving it empty); empty when there is no current window.
 runtime::Text takeTypedText();
+
+// Moves the current window's typed text out together with the banked presses of the named keys
+// ("BACKSPACE", "TAB", ...) at the places where they were typed (key_input.hpp); empty when there
+// is no current window.
+TextInput takeTextInput(const std::vector<runtime::Text>& keyNames);
+
+// The current window's oldest left-button press not yet taken, at the client point where the
+// window received it; none when there is no current window or no press.
+std::optional<ClientPoint> takeLeftPress();
+
+// Draws only inside the rectangle (client pixels) until ClearClipRect or the end of the frame;
+// an empty rectangle hides everything drawn.
+void SetClipRect(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+void ClearClipRect();
 
 // --- Drawing (client pixels, y down, colours as sRGB bytes) ---------------------------------------
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "canvas/canvas.hpp"
+#include "canvas/clip_rect.hpp"
 #include "canvas/rounded_rect.hpp"
 #include "canvas/srgb_color.hpp"
 #include "canvas/text_runs.hpp"
@@ -132,6 +133,18 @@ void drawTitleText(const runtime::Text& text, std::int32_t x, std::int32_t y, st
 
 void drawMutedLabel(const runtime::Text& text, std::int32_t x, std::int32_t y) {
   DrawTextStyled(text, x, y, 150, 139, 169, 169);
+}
+
+void SetClipRect(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+  const WindowState& w = requireOpenWindow("SetClipRect");
+  const ScissorBox box = scissorBoxFor(w.height, x, y, width, height);
+  glScissor(box.x, box.y, box.width, box.height);
+  glEnable(GL_SCISSOR_TEST);
+}
+
+void ClearClipRect() {
+  requireOpenWindow("ClearClipRect");
+  glDisable(GL_SCISSOR_TEST);
 }
 
 void EndFrame() {

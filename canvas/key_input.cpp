@@ -1,6 +1,9 @@
 // Key banking, typed text and composition text of the window procedure.
 #include "canvas/key_input.hpp"
 
+#include <algorithm>
+#include <utility>
+
 #include "canvas/window_registry.hpp"
 
 namespace canvas {
@@ -27,7 +30,12 @@ void recordKeyEvent(WindowState& window, std::uint64_t virtualKey, std::uint32_t
   const bool repeat = (keyFlags & 0x4000FFFEu) != 0;
   window.keyRepeat = repeat ? 1 : 0;
   if (down && !repeat) {
-    if (virtualKey <= 255 && window.pendingPresses[virtualKey] < 255) ++window.pendingPresses[virtualKey];
+    if (virtualKey <= 255 && window.pendingPresses[virtualKey] < 255) {
+      ++window.pendingPresses[virtualKey];
+      if (window.keyLog.size() < kKeyLogLimit) {
+        window.keyLog.push_back(LoggedKeyPress{window.typedText.size(), static_cast<std::uint8_t>(virtualKey)});
+      }
+    }
     stampInputEvent(window, kEventKeyDown);
   } else {
     stampInputEvent(window, down ? kEventKeyDown : kEventKeyUp);
@@ -42,7 +50,33 @@ bool takeKeyPress(WindowState& window, std::int32_t virtualKey) {
   return true;
 }
 
-void clearKeyPresses(WindowState& window) { window.pendingPresses.fill(0); }
+void clearKeyPresses(WindowState& window) {
+  window.pendingPresses.fill(0);
+  window.keyLog.clear();
+}
+
+TextInput takeTextInput(WindowState& window, const std::vector<std::int32_t>& virtualKeys) {
+  TextInput input;
+  input.text = std::exchange(window.typedText, std::string());
+  const auto wanted = [&virtualKeys](std::int32_t key) {
+    return std::find(virtualKeys.begin(), virtualKeys.end(), key) != virtualKeys.end();
+  };
+  std::size_t offset = 0;
+  for (const LoggedKeyPress& logged : window.keyLog) {
+    // The text may have been taken on its own since the press was logged: never point past it,
+    // never go back.
+    offset = std::clamp(logged.textOffset, offset, input.text.size());
+    if (wanted(logged.virtualKey) && takeKeyPress(window, logged.virtualKey)) {
+      input.keys.push_back(TextInput::Key{offset, logged.virtualKey});
+    }
+  }
+  window.keyLog.clear();
+  // Presses the full log could not hold are not lost: they count after all the text.
+  for (const std::int32_t key : virtualKeys) {
+    while (takeKeyPress(window, key)) input.keys.push_back(TextInput::Key{input.text.size(), key});
+  }
+  return input;
+}
 
 void handleCharUnit(WindowState& window, std::uint32_t unit) {
   if (unit > 0xFFFF) {

@@ -5,6 +5,7 @@
 #include "canvas/canvas.hpp"
 #include "canvas/key_input.hpp"
 #include "canvas/key_names.hpp"
+#include "canvas/pointer_input.hpp"
 #include "canvas/win32_canvas.hpp"
 
 namespace canvas {
@@ -78,6 +79,23 @@ runtime::Text takeTypedText() {
   WindowState* w = currentWindow();
   if (w == nullptr) return {};
   return std::exchange(w->typedText, runtime::Text());
+}
+
+TextInput takeTextInput(const std::vector<runtime::Text>& keyNames) {
+  WindowState* w = currentWindow();
+  if (w == nullptr) return {};
+  std::vector<std::int32_t> keys;
+  for (const runtime::Text& name : keyNames) {
+    const std::int32_t key = virtualKeyForName(name);
+    if (key != 0) keys.push_back(key);
+  }
+  return takeTextInput(*w, keys);
+}
+
+std::optional<ClientPoint> takeLeftPress() {
+  WindowState* w = currentWindow();
+  if (w == nullptr) return std::nullopt;
+  return takeLeftPress(*w);
 }
 
 }  // namespace canvas

@@ -75,6 +75,17 @@ bool applyPointerEvent(WindowState& w, const PointerEvent& e) {
   return true;
 }
 
+void recordLeftPress(WindowState& w, std::int32_t x, std::int32_t y) {
+  if (w.leftPresses.size() < kLeftPressLimit) w.leftPresses.push_back(ClientPoint{x, y});
+}
+
+std::optional<ClientPoint> takeLeftPress(WindowState& w) {
+  if (w.leftPresses.empty()) return std::nullopt;
+  const ClientPoint press = w.leftPresses.front();
+  w.leftPresses.erase(w.leftPresses.begin());
+  return press;
+}
+
 void applyTouchPoint(WindowState& w, std::uint32_t flags, std::uint32_t pointId, std::int32_t screenX,
                      std::int32_t screenY, std::int32_t clientX, std::int32_t clientY) {
   constexpr std::uint32_t kTouchDown = 0x2;

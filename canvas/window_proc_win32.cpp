@@ -322,6 +322,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CLOSE:
       // A close request only hides the window; the application sees open == false and closes it.
       clearKeyPresses(w);
+      w.leftPresses.clear();
       releasePointerLock(hwnd);
       w.closeRequested = true;
       w.open = false;
@@ -386,6 +387,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       if (w.resizing) return handleDragResize(w, hwnd);
       return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_LBUTTONDOWN:
+      recordLeftPress(w, pointX(lParam), pointY(lParam));
       mousePointerEvent(w, kEventPointerPress, wParam, lParam);
       if (w.customFrame) return handleFramePress(w, hwnd, wParam, lParam);
       return DefWindowProcW(hwnd, message, wParam, lParam);

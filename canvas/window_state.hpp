@@ -76,10 +76,26 @@ struct ScreenPoint {
   std::int32_t x = 0;
   std::int32_t y = 0;
 };
+// A point in a window's client pixels.
+struct ClientPoint {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  friend bool operator==(const ClientPoint&, const ClientPoint&) = default;
+};
+
+// One banked key press in the order of input: the key and how many bytes of typed text had come
+// before it, so text and keys can be replayed in the order they were typed.
+struct LoggedKeyPress {
+  std::size_t textOffset = 0;
+  std::uint8_t virtualKey = 0;
+};
 
 // Limits of the text buffers.
 inline constexpr std::size_t kTypedTextLimitBytes = 512;
 inline constexpr std::size_t kCompositionLimitBytes = 512;
+// Limits of the input kept between two frames: logged key presses and left-button presses.
+inline constexpr std::size_t kKeyLogLimit = 512;
+inline constexpr std::size_t kLeftPressLimit = 16;
 
 struct WindowState {
   // Identity and GL context.
@@ -132,11 +148,15 @@ struct WindowState {
   PointerRecord pointer;
   PressSnapshot press;
   std::uint64_t touchPoints = 0;
+  // Left-button presses not yet taken by the application, oldest first, at most kLeftPressLimit:
+  // a press and release between two frames is a click all the same.
+  std::vector<ClientPoint> leftPresses;
 
   // Text and keys.
   std::string droppedPath;
   std::uint64_t modifierMask = 0;                  // shift 1, control 2, alt 4
   std::array<std::uint8_t, 256> pendingPresses{};  // fresh key downs not yet taken, per virtual key
+  std::vector<LoggedKeyPress> keyLog;              // the banked presses in input order, at most kKeyLogLimit
   std::string typedText;                           // at most kTypedTextLimitBytes
   std::uint64_t typedCount = 0;
   std::uint16_t pendingHighSurrogate = 0;

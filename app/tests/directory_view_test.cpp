@@ -251,6 +251,60 @@ TEST(DirectoryView, AFailedCommitReopensWhatIsStored) {
   EXPECT_EQ(view.lastSavedId, "animal-6");
 }
 
+TEST(DirectoryView, ACommitReportedFailedButPromotedOnReopenIsReportedSaved) {
+  // The write-ahead file is complete, the promotion of the commit fails; the reopen promotes it.
+  TempDirectory dir;
+  DirectoryView view(dir.path());
+  view.seedDemoData();
+  struct Step {
+    const char* id;
+    bool archived;
+  };
+  for (const Step& step : {Step{"", false}, Step{"animal-6", true}, Step{"animal-6", false}}) {
+    testing::RefusingFileSystem refusing("store.next.corvane", 1);
+    runtime::ScopedFileSystem scoped(refusing);
+    EXPECT_TRUE(view.saveRecord(step.id, "animal", "Pepper", "Dog", "customer-1", step.archived)) << view.status;
+    EXPECT_EQ(view.status, "Saved animal-6");
+    EXPECT_EQ(view.lastSavedId, "animal-6");
+    EXPECT_EQ(recordOf(view, "animal-6").lifecycle, step.archived ? "archival" : "canonical");
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("store.wal.corvane")));
+  EXPECT_EQ(view.database.records.size(), 6u);  // saved once, then updated: no duplicate
+  EXPECT_EQ(view.database.edges.size(), 4u);
+  EXPECT_EQ(view.database.store.sequence, 8);
+}
+
+TEST(DirectoryView, AFailedCommitIsNotReportedSavedByARecordAlreadyStoredAlike) {
+  TempDirectory dir;
+  DirectoryView view(dir.path());
+  view.seedDemoData();
+  testing::RefusingFileSystem refusing("store.wal.corvane");
+  runtime::ScopedFileSystem scoped(refusing);
+  // animal-3 is stored with exactly these fields already; nothing new reached the disk.
+  EXPECT_FALSE(view.saveRecord("animal-3", "animal", "Mochi", "Cat / annual wellness", "customer-1", false));
+  EXPECT_EQ(view.status, "Commit failed; reopened saved records");
+  EXPECT_EQ(view.lastSavedId, "");
+}
+
+TEST(DirectoryView, ADataDirectoryRemovedWhileRunningIsNamedInTheStatus) {
+  TempDirectory dir;
+  const std::string data = dir.file("data");
+  DirectoryView view(data);
+  view.seedDemoData();
+  std::filesystem::remove_all(data);
+  EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+  EXPECT_EQ(view.status, "Commit failed; the data directory went missing");
+  EXPECT_EQ(view.lastSavedId, "");
+  EXPECT_TRUE(view.database.records.empty());  // what the reopen found: nothing
+  // A directory replaced by a file is missing as well.
+  DirectoryView other(dir.file("other"));
+  other.seedDemoData();
+  std::filesystem::remove_all(dir.file("other"));
+  std::ofstream(dir.file("other")) << "x";
+  EXPECT_FALSE(other.saveRecord("customer-1", "customer", "Name", "", "", false));
+  EXPECT_EQ(other.status, "Commit failed; the data directory went missing");
+}
+
 TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
   TempDirectory dir;
   std::ofstream(dir.file("plain-file")) << "x";

@@ -49,6 +49,26 @@ TEST_F(FrameLoop, ACloseInTheMiddleOfAFrameEndsTheLoopNormally) {
   EXPECT_FALSE(main_->open);
 }
 
+TEST_F(FrameLoop, AClickAndKeysThatAllCameBeforeTheFrameAreTakenInOrder) {
+  // Press and release on the Customers tab, then "abc", BACKSPACE, "d", all handled by the pump
+  // before the first frame; the close comes behind enough other messages to be handled within
+  // that frame, after its input was taken.
+  const LPARAM tab = MAKELPARAM(250, 186);
+  ASSERT_TRUE(PostMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, tab));
+  ASSERT_TRUE(PostMessageW(hwnd_, WM_LBUTTONUP, 0, tab));
+  for (const wchar_t c : {L'a', L'b', L'c'}) ASSERT_TRUE(PostMessageW(hwnd_, WM_CHAR, c, 1));
+  ASSERT_TRUE(PostMessageW(hwnd_, WM_KEYDOWN, VK_BACK, 1));
+  ASSERT_TRUE(PostMessageW(hwnd_, WM_KEYUP, VK_BACK, static_cast<LPARAM>(0xC0000001)));
+  ASSERT_TRUE(PostMessageW(hwnd_, WM_CHAR, L'd', 1));
+  for (int i = 0; i < 64; ++i) ASSERT_TRUE(PostMessageW(hwnd_, WM_USER + 1, 0, 0));
+  ASSERT_TRUE(PostMessageW(hwnd_, WM_CLOSE, 0, 0));
+  DirectoryScreenState state;
+  EXPECT_NO_THROW(runDirectoryScreen(*view_, state));
+  EXPECT_FALSE(main_->open);
+  EXPECT_EQ(state.kind, "customer");
+  EXPECT_EQ(state.nameText, "abd");
+}
+
 TEST_F(FrameLoop, ShutdownClosesEveryWindowAndClearsTheIds) {
   closeAllWindows();
   EXPECT_EQ(canvas::windowRegistry().mainId, 0);

@@ -48,7 +48,7 @@ class ScreenDrawing : public ::testing::Test {
 
 TEST_F(ScreenDrawing, DrawsTheWholeScreenInOrderAtItsPlaces) {
   DirectoryScreenState state;
-  const DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere());
+  const DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere());
   ASSERT_FALSE(list.empty());
   EXPECT_EQ(list[0].kind, Kind::kBeginFrame);
   EXPECT_EQ(list[0].text, "Oreb Inc.");
@@ -129,7 +129,7 @@ TEST_F(ScreenDrawing, CustomerLabelsAndTheSearchFocusLine) {
   DirectoryScreenState state;
   state.kind = "customer";
   state.focus = kFocusSearch;
-  const DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere());
+  const DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere());
   EXPECT_EQ(list[1].colour, (Rgb{37, 53, 58}));
   EXPECT_EQ(list[3].colour, (Rgb{48, 116, 96}));
   EXPECT_NE(findText(list, "CONTACT / DEMO ADDRESS"), nullptr);
@@ -148,21 +148,21 @@ TEST_F(ScreenDrawing, CustomerLabelsAndTheSearchFocusLine) {
 
 TEST_F(ScreenDrawing, HoverLightensButtons) {
   DirectoryScreenState state;
-  DrawList list = buildScreenDrawing(state, *view_, false, pointerAt(400, 530));
+  DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerAt(400, 530));
   EXPECT_EQ((findText(list, "Save") - 1)->colour, (Rgb{60, 128, 108}));
-  list = buildScreenDrawing(state, *view_, false, pointerAt(200, 170));
+  list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerAt(200, 170));
   EXPECT_EQ(list[3].colour, (Rgb{49, 65, 70}));
 }
 
 TEST_F(ScreenDrawing, SearchIsACaseSensitiveSubstringOfNameOrId) {
   DirectoryScreenState state;
   state.searchText = "o";
-  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere())),
+  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())),
             (std::vector<std::string>{"Mochi", "Clover"}));
   state.searchText = "mochi";
-  EXPECT_TRUE(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere())).empty());
+  EXPECT_TRUE(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())).empty());
   state.searchText = "4";  // only in the id animal-4
-  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere())),
+  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())),
             (std::vector<std::string>{"Juniper"}));
 }
 
@@ -170,7 +170,7 @@ TEST_F(ScreenDrawing, ARowClickLoadsTheRecordInTheSameFrame) {
   ASSERT_TRUE(view_->saveRecord("animal-4", "animal", "Juniper", "Dog", "customer-2", true));
   DirectoryScreenState state;
   state.focus = kFocusDetail;
-  const DrawList list = buildScreenDrawing(state, *view_, true, pointerAt(100, 370));
+  const DrawList list = buildScreenDrawing(state, *view_, true, pointerAt(100, 370), pointerAt(100, 370));
   EXPECT_EQ(state.selectedId, "animal-4");
   EXPECT_EQ(state.nameText, "Juniper");
   EXPECT_EQ(state.detailText, "Dog");
@@ -184,8 +184,53 @@ TEST_F(ScreenDrawing, ARowClickLoadsTheRecordInTheSameFrame) {
 
   // Without a click the pointer only hovers.
   DirectoryScreenState idle;
-  buildScreenDrawing(idle, *view_, false, pointerAt(100, 370));
+  buildScreenDrawing(idle, *view_, false, pointerAt(100, 370), pointerAt(100, 370));
   EXPECT_EQ(idle.selectedId, "");
+}
+
+TEST_F(ScreenDrawing, AClickSelectsTheRowUnderThePressNotUnderThePointer) {
+  // The press was on the third row; by the time the frame runs the pointer is over the first.
+  DirectoryScreenState state;
+  const DrawList list = buildScreenDrawing(state, *view_, true, pointerAt(100, 420), pointerAt(100, 320));
+  EXPECT_EQ(state.selectedId, "animal-5");
+  EXPECT_EQ(list[8].colour, (Rgb{49, 65, 70}));    // first row: hovered only
+  EXPECT_EQ(list[12].colour, (Rgb{48, 116, 96}));  // third row: selected, not hovered
+}
+
+TEST_F(ScreenDrawing, RowLabelsAndFieldTextsAreClippedToTheirBoxes) {
+  const std::string longName(120, 'W');
+  ASSERT_TRUE(view_->saveRecord("", "animal", longName, longName, "customer-1", true));
+  DirectoryScreenState state;
+  state.nameText = longName;
+  state.detailText = longName;
+  state.ownerText = longName;
+  state.searchText = "W";
+  const DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere());
+  struct Expected {
+    std::string text;
+    Rect at;  // where the text starts (x, y)
+    Rect clip;
+  };
+  const Expected expected[] = {
+      {"W", {48, 263, 0, 0}, {36, 252, 290, 42}},                       // search text
+      {longName + " (archived)", {51, 327, 0, 0}, {36, 316, 287, 44}},  // the one row
+      {longName, {406, 270, 0, 0}, {392, 258, 542, 46}},                // name
+      {longName, {406, 359, 0, 0}, {392, 347, 542, 46}},                // detail
+      {longName, {406, 448, 0, 0}, {392, 436, 542, 46}},                // owner
+      {"Save", {407, 537, 0, 0}, {392, 526, 125, 44}},                  // buttons alike
+  };
+  std::size_t next = 0;
+  for (const DrawOp& op : list) {
+    if (next == std::size(expected) || op.kind != Kind::kTitleText || op.rect != expected[next].at) continue;
+    EXPECT_EQ(op.text, expected[next].text);
+    ASSERT_TRUE(op.clip.has_value()) << op.text;
+    EXPECT_EQ(*op.clip, expected[next].clip) << op.text;
+    ++next;
+  }
+  EXPECT_EQ(next, std::size(expected)) << "texts found in drawing order";
+  // Texts outside boxes are not clipped.
+  EXPECT_FALSE(findText(list, "Directory / animal")->clip.has_value());
+  EXPECT_FALSE(findText(list, "Saved animal-6")->clip.has_value());
 }
 
 TEST_F(ScreenDrawing, ScrollingPastTheLastMatchReturnsToTheTop) {
@@ -193,19 +238,20 @@ TEST_F(ScreenDrawing, ScrollingPastTheLastMatchReturnsToTheTop) {
     ASSERT_TRUE(view_->saveRecord("", "animal", "Pet " + std::to_string(i), "", "customer-1", false));
   }
   DirectoryScreenState state;
-  std::vector<std::string> rows = rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere()));
+  std::vector<std::string> rows =
+      rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere()));
   EXPECT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows.front(), "Mochi");
   state.scroll = 3;
-  rows = rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere()));
+  rows = rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere()));
   EXPECT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows.front(), "Pet 0");
   EXPECT_EQ(rows.back(), "Pet 5");
   EXPECT_EQ(state.scroll, 3);
   state.scroll = 9;  // nine matches: an empty list for one frame, then the top again
-  EXPECT_TRUE(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere())).empty());
+  EXPECT_TRUE(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())).empty());
   EXPECT_EQ(state.scroll, 0);
-  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere())).front(), "Mochi");
+  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())).front(), "Mochi");
 }
 
 }  // namespace

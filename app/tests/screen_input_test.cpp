@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "app/directory_screen_state.hpp"
 #include "app/screen_layout.hpp"
 
@@ -24,17 +28,15 @@ DirectoryScreenState filledForm() {
   return state;
 }
 
-TEST(ScreenPress, OnlyTheFreshPressEdgeClicks) {
+TEST(ScreenPress, APressClicksWhereItWasMade) {
   DirectoryScreenState state;
   EXPECT_FALSE(applyPress(state, false, over(kSearchBox)));
-  EXPECT_TRUE(applyPress(state, true, over(kSearchBox)));
-  EXPECT_EQ(state.focus, kFocusSearch);
-  state.wasButtonDown = true;  // held from the previous frame
-  state.focus = kFocusName;
-  EXPECT_FALSE(applyPress(state, true, over(kSearchBox)));
   EXPECT_EQ(state.focus, kFocusName);
-  // A click anywhere counts, even over nothing.
-  state.wasButtonDown = false;
+  EXPECT_TRUE(applyPress(state, true, pressProbe(canvas::ClientPoint{40, 260})));
+  EXPECT_EQ(state.focus, kFocusSearch);
+  // Without a press the click hits nothing; a click over nothing still counts as a click.
+  EXPECT_FALSE(pressProbe(std::nullopt)(kSearchBox));
+  state.focus = kFocusName;
   EXPECT_TRUE(applyPress(state, true, pointerAt(5, 5)));
   EXPECT_EQ(state.focus, kFocusName);
 }
@@ -91,10 +93,6 @@ TEST(ScreenPress, FieldBoxesTakeTheFocus) {
   state.focus = kFocusSearch;
   applyPress(state, true, pointerAt(500, 258 + 46));
   EXPECT_EQ(state.focus, kFocusSearch);
-  // A held button does not move the focus.
-  state.wasButtonDown = true;
-  applyPress(state, true, over(fieldBox(1)));
-  EXPECT_EQ(state.focus, kFocusSearch);
 }
 
 TEST(ScreenKeys, TabCyclesTheFocusThroughAllFourTexts) {
@@ -106,34 +104,71 @@ TEST(ScreenKeys, TabCyclesTheFocusThroughAllFourTexts) {
   }
 }
 
+canvas::TextInput typed(std::string text, std::vector<canvas::TextInput::Key> keys = {}) {
+  return canvas::TextInput{std::move(text), std::move(keys)};
+}
+constexpr std::int32_t kTab = 0x09;
+constexpr std::int32_t kBack = 0x08;
+
 TEST(ScreenKeys, TypingGoesToTheFocusedText) {
   DirectoryScreenState state;
   state.ownerText = "customer-";
-  const char* typed[] = {"Rex", "Dog", "2", "ex"};
+  const char* texts[] = {"Rex", "Dog", "2", "ex"};
   for (int focus = 0; focus < 4; ++focus) {
     state.focus = focus;
-    applyTyping(state, typed[focus], false);
+    applyTextInput(state, typed(texts[focus]));
   }
   EXPECT_EQ(state.nameText, "Rex");
   EXPECT_EQ(state.detailText, "Dog");
   EXPECT_EQ(state.ownerText, "customer-2");
   EXPECT_EQ(state.searchText, "ex");
   state.focus = kFocusOwner;
-  applyTyping(state, "", true);
+  applyTextInput(state, typed("", {{0, kBack}}));
   EXPECT_EQ(state.ownerText, "customer-");
+}
+
+TEST(ScreenKeys, TextTabAndBackspaceApplyInTheOrderTheyWereTyped) {
+  struct Case {
+    const char* what;
+    canvas::TextInput input;
+    const char* name;
+    const char* detail;
+    std::int32_t focus;
+  };
+  const Case cases[] = {
+      {"abc, BackSpace, d", typed("abcd", {{3, kBack}}), "Xabd", "", kFocusName},
+      {"BackSpace first", typed("abcd", {{0, kBack}}), "abcd", "", kFocusName},
+      {"two BackSpaces at the end", typed("abcd", {{4, kBack}, {4, kBack}}), "Xab", "", kFocusName},
+      {"text, Tab, text", typed("abcd", {{2, kTab}}), "Xab", "cd", kFocusDetail},
+      {"Tab, BackSpace in the next field", typed("ab", {{1, kTab}, {1, kBack}}), "Xa", "b", kFocusDetail},
+      {"a key past the text ends it", typed("ab", {{9, kBack}}), "Xa", "", kFocusName},
+      {"unknown keys are ignored", typed("ab", {{1, 0x28}}), "Xab", "", kFocusName},
+  };
+  for (const Case& c : cases) {
+    DirectoryScreenState state;
+    state.nameText = "X";
+    applyTextInput(state, c.input);
+    EXPECT_EQ(state.nameText, c.name) << c.what;
+    EXPECT_EQ(state.detailText, c.detail) << c.what;
+    EXPECT_EQ(state.focus, c.focus) << c.what;
+  }
 }
 
 TEST(ScreenKeys, TheSearchFocusKeepsTheListAtTheTop) {
   DirectoryScreenState state;
   state.scroll = 3;
   state.focus = kFocusName;
-  applyTyping(state, "", false);
+  applyTextInput(state, typed(""));
   EXPECT_EQ(state.scroll, 3);
   state.focus = kFocusSearch;
-  applyTyping(state, "", false);  // also without an edit
+  applyTextInput(state, typed(""));  // also without an edit
   EXPECT_EQ(state.scroll, 0);
   applyScrollKeys(state, true, false);  // DOWN in the same frame still scrolls
   EXPECT_EQ(state.scroll, 1);
+  state.focus = kFocusOwner;  // tabbed into the search within the frame
+  state.scroll = 2;
+  applyTextInput(state, typed("", {{0, kTab}}));
+  EXPECT_EQ(state.scroll, 0);
 }
 
 TEST(ScreenKeys, ScrollingNeverGoesBelowZero) {

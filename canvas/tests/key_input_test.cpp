@@ -107,6 +107,82 @@ TEST(TypedTextTest, TheTextStopsAt512BytesAWholeCharacterAtATime) {
   EXPECT_EQ(w.typedCount, 1u);
 }
 
+// Types a string of printable ASCII and the keys between its characters as the window
+// procedure sees them: a fresh key down, then the character it translates to.
+void typeKey(WindowState& w, std::uint32_t virtualKey) {
+  recordKeyEvent(w, virtualKey, kFreshDown, true);
+  recordKeyEvent(w, virtualKey, 0xC0000001, false);
+}
+void typeChar(WindowState& w, char c) {
+  recordKeyEvent(w, static_cast<std::uint8_t>(c), kFreshDown, true);
+  handleCharUnit(w, static_cast<std::uint8_t>(c));
+}
+
+TEST(TextInputTest, KeysComeBackAtThePlacesWhereTheyWereTyped) {
+  WindowState w;
+  for (char c : std::string("abc")) typeChar(w, c);
+  typeKey(w, 0x08);
+  recordKeyEvent(w, 0x08, kAutoRepeat, true);  // a held key is one press
+  typeChar(w, 'd');
+  typeKey(w, 0x09);
+  typeKey(w, 0x28);  // DOWN: not asked for, stays banked
+  typeKey(w, 0x08);
+  const TextInput input = takeTextInput(w, {0x08, 0x09});
+  EXPECT_EQ(input.text, "abcd");
+  const std::vector<TextInput::Key> expected = {{3, 0x08}, {4, 0x09}, {4, 0x08}};
+  EXPECT_EQ(input.keys, expected);
+  EXPECT_EQ(w.typedText, "");
+  EXPECT_TRUE(w.keyLog.empty());
+  EXPECT_EQ(w.pendingPresses[0x08], 0);
+  EXPECT_EQ(w.pendingPresses[0x09], 0);
+  EXPECT_TRUE(takeKeyPress(w, 0x28));
+  // Nothing typed since: nothing comes back.
+  const TextInput again = takeTextInput(w, {0x08, 0x09});
+  EXPECT_EQ(again.text, "");
+  EXPECT_TRUE(again.keys.empty());
+}
+
+TEST(TextInputTest, PressesTakenOrLostElsewhereAreNotReturnedTwice) {
+  WindowState w;
+  typeChar(w, 'a');
+  typeKey(w, 0x08);
+  typeChar(w, 'b');
+  typeKey(w, 0x08);
+  EXPECT_TRUE(takeKeyPress(w, 0x08));  // one press already taken by a key query
+  EXPECT_EQ(takeTextInput(w, {0x08}).keys.size(), 1u);
+
+  // Focus loss clears the bank and the log together; the typed text stays.
+  typeChar(w, 'c');
+  typeKey(w, 0x08);
+  clearKeyPresses(w);
+  const TextInput afterLoss = takeTextInput(w, {0x08});
+  EXPECT_EQ(afterLoss.text, "c");
+  EXPECT_TRUE(afterLoss.keys.empty());
+
+  // Text taken on its own leaves the logged offsets behind: they are held to the text.
+  typeChar(w, 'x');
+  typeChar(w, 'y');
+  typeKey(w, 0x08);
+  w.typedText = "z";
+  const TextInput shortened = takeTextInput(w, {0x08});
+  ASSERT_EQ(shortened.keys.size(), 1u);
+  EXPECT_EQ(shortened.keys[0].offset, 1u);
+}
+
+TEST(TextInputTest, PressesBeyondTheFullLogCountAfterTheText) {
+  WindowState w;
+  for (std::size_t i = 0; i < kKeyLogLimit; ++i)
+    typeKey(w, 0x41 + static_cast<std::uint32_t>(i % 4));  // 128 presses of each of four keys
+  EXPECT_EQ(w.keyLog.size(), kKeyLogLimit);
+  typeChar(w, 'q');
+  typeKey(w, 0x08);  // banked, but no longer logged
+  EXPECT_EQ(w.keyLog.size(), kKeyLogLimit);
+  const TextInput input = takeTextInput(w, {0x08});
+  EXPECT_EQ(input.text, "q");
+  const std::vector<TextInput::Key> expected = {{1, 0x08}};
+  EXPECT_EQ(input.keys, expected);
+}
+
 TEST(CompositionTest, UnitsBecomeTextWithPairsJoined) {
   EXPECT_EQ(compositionFromUnits({'a', 0xD83D, 0xDE00, 'b'}),
             "a\xF0\x9F\x98\x80"

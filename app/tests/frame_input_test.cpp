@@ -1,0 +1,96 @@
+// The frame loop's input path without a window: what the window procedure records between two
+// frames (through the same recording functions it calls) and the frame's decisions on it.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "app/directory_view.hpp"
+#include "app/screen_actions.hpp"
+#include "app/screen_drawing.hpp"
+#include "app/screen_layout.hpp"
+#include "canvas/key_input.hpp"
+#include "canvas/pointer_input.hpp"
+#include "store/record_keys.hpp"
+#include "temp_directory.hpp"
+
+namespace app {
+namespace {
+
+constexpr std::uint32_t kFreshDown = 0x00000001;
+constexpr std::uint32_t kKeyUp = 0xC0000001;
+
+class FrameInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view_ = std::make_unique<DirectoryView>(dir_.path());
+    view_->seedDemoData();
+  }
+
+  // As the window procedure records them: WM_LBUTTONDOWN at a client point (the release that
+  // follows records no press), and a key typed as WM_KEYDOWN, WM_CHAR, WM_KEYUP.
+  void click(std::int32_t x, std::int32_t y) { canvas::recordLeftPress(window_, x, y); }
+  void key(std::uint32_t virtualKey, char typed = 0) {
+    canvas::recordKeyEvent(window_, virtualKey, kFreshDown, true);
+    if (typed != 0) canvas::handleCharUnit(window_, static_cast<std::uint8_t>(typed));
+    canvas::recordKeyEvent(window_, virtualKey, kKeyUp, false);
+  }
+  void type(const std::string& text) {
+    for (char c : text) key(static_cast<std::uint32_t>(c >= 'a' && c <= 'z' ? c - 32 : c), c);
+  }
+
+  // One frame's input decisions and its drawing, as the frame loop makes them; the pointer
+  // hovers at (hoverX, hoverY).
+  bool frame(std::int32_t hoverX = -1, std::int32_t hoverY = -1) {
+    const std::optional<canvas::ClientPoint> press = canvas::takeLeftPress(window_);
+    const bool clicked = applyFrameInput(state_, *view_, press, canvas::takeTextInput(window_, {0x09, 0x08}));
+    buildScreenDrawing(state_, *view_, clicked, pressProbe(press), pointerAt(hoverX, hoverY));
+    return clicked;
+  }
+
+  testing::TempDirectory dir_;
+  std::unique_ptr<DirectoryView> view_;
+  canvas::WindowState window_;
+  DirectoryScreenState state_;
+};
+
+TEST_F(FrameInput, APressReleasedBetweenTwoFramesIsAClickWhereItWasMade) {
+  click(250, 186);  // Customers tab; the pointer has moved on when the frame runs
+  EXPECT_TRUE(frame(600, 650));
+  EXPECT_EQ(state_.kind, "customer");
+  EXPECT_FALSE(frame(250, 186));  // hovering over it again is no click
+  EXPECT_EQ(state_.kind, "customer");
+
+  // Two presses between two frames are two clicks, one frame each, in order.
+  click(100, 186);  // Animals tab
+  click(100, 420);  // third animal row
+  EXPECT_TRUE(frame());
+  EXPECT_EQ(state_.kind, "animal");
+  EXPECT_EQ(state_.selectedId, "");
+  EXPECT_TRUE(frame());
+  EXPECT_EQ(state_.selectedId, "animal-5");
+  EXPECT_EQ(state_.nameText, "Clover");
+  EXPECT_FALSE(frame());
+}
+
+TEST_F(FrameInput, TextAndBackspaceTypedWithinOneFrameAreStoredInTheirOrder) {
+  click(630, 548);  // New record: the name has the focus
+  frame();
+  type("abc");
+  key(0x08);  // BACKSPACE
+  type("d");
+  key(0x09);  // TAB to the detail field
+  type("Cat");
+  click(460, 548);  // Save, before the frame has seen any of it
+  frame();
+  EXPECT_EQ(state_.nameText, "abd");
+  EXPECT_EQ(state_.detailText, "Cat");
+  ASSERT_EQ(state_.selectedId, "animal-6") << view_->status;
+  const store::Record& saved = view_->database.records.back();
+  EXPECT_EQ(saved.id, "animal-6");
+  EXPECT_EQ(saved.content, "abd");
+  EXPECT_EQ(store::recordProperty(saved, "detail"), "Cat");
+}
+
+}  // namespace
+}  // namespace app
