@@ -1,7 +1,9 @@
-#include <timeapi.h>
-#include <windows.h>
-
 #include "app/timer_resolution.hpp"
+
+// clang-format off
+#include <windows.h>
+#include <timeapi.h>  // needs windows.h before it
+// clang-format on
 
 namespace app {
 
