@@ -15,7 +15,8 @@ bool layeredBudgetAllows(std::uint64_t totalBytes, std::uint64_t bytes, std::uin
   return totalBytes + bytes - currentBytes <= kLayeredBudgetBytes;
 }
 
-void premultiplyLayeredPixels(std::uint8_t* bgra, std::size_t pixelCount) {
+void convertLayeredPixels(std::uint8_t* bgra, std::size_t pixelCount, bool srgbFramebuffer) {
+  if (!srgbFramebuffer) return;
   for (std::size_t i = 0; i < pixelCount; ++i) {
     std::uint8_t* p = bgra + i * 4;
     const std::uint8_t alpha = p[3];

@@ -17,9 +17,12 @@ bool layeredFrameAllowed(std::int32_t width, std::int32_t height);
 // Whether a DIB of `bytes` may replace this window's DIB of `currentBytes` with `totalBytes` live.
 bool layeredBudgetAllows(std::uint64_t totalBytes, std::uint64_t bytes, std::uint64_t currentBytes);
 
-// Converts BGRA pixels in place: each colour channel to linearToSrgbPremultiplied with the pixel's
-// alpha; alpha unchanged.
-void premultiplyLayeredPixels(std::uint8_t* bgra, std::size_t pixelCount);
+// Turns read-back BGRA pixels in place into the premultiplied sRGB bytes UpdateLayeredWindow
+// takes. An sRGB framebuffer blends in linear light and stores it encoded, so each colour channel
+// goes through linearToSrgbPremultiplied with the pixel's alpha; a framebuffer without sRGB
+// blends the sRGB bytes themselves and already holds the premultiplied values, which stay as they
+// are. Alpha is never changed.
+void convertLayeredPixels(std::uint8_t* bgra, std::size_t pixelCount, bool srgbFramebuffer);
 
 // The top-left pixel on screen of bottom-up BGRA rows (the first pixel of the last row) as
 // alpha<<24 | red<<16 | green<<8 | blue.

@@ -1,5 +1,6 @@
 // Presenting a translucent window as a layered window: the back buffer is read into a DIB that is
-// kept between frames, converted to premultiplied sRGB and handed to UpdateLayeredWindow.
+// kept between frames, converted to premultiplied sRGB (when the framebuffer does not hold that
+// already) and handed to UpdateLayeredWindow.
 #include "canvas/layered_frame.hpp"
 #include "canvas/win32_canvas.hpp"
 #include "canvas/window_registry.hpp"
@@ -71,8 +72,8 @@ void presentLayeredWindow(WindowState& w) {
   glReadBuffer(GL_BACK);
   glReadPixels(0, 0, w.layeredWidth, w.layeredHeight, GL_BGRA, GL_UNSIGNED_BYTE, w.layeredBits);
   auto* pixels = static_cast<std::uint8_t*>(w.layeredBits);
-  premultiplyLayeredPixels(pixels,
-                           static_cast<std::size_t>(w.layeredWidth) * static_cast<std::size_t>(w.layeredHeight));
+  convertLayeredPixels(pixels, static_cast<std::size_t>(w.layeredWidth) * static_cast<std::size_t>(w.layeredHeight),
+                       w.srgbFramebuffer);
   w.layeredSamplePixel = layeredTopLeftPixel(pixels, w.layeredWidth, w.layeredHeight);
   RECT rect;
   if (!GetWindowRect(w.window, &rect)) return;

@@ -79,7 +79,9 @@ FrameCursor cursorForHit(std::int32_t hit) {
 }
 
 CaptionAction captionReleaseAction(std::int32_t pressedButton, std::int32_t releaseHit) {
-  if (pressedButton == 0 || pressedButton != releaseHit) return CaptionAction::kNone;
+  // Any caption button may take the release of a press that began on one of them, so a press
+  // can still be carried to another button; a press that began elsewhere never acts.
+  if (!isCaptionButton(pressedButton)) return CaptionAction::kNone;
   switch (releaseHit) {
     case kHitMinButton:
       return CaptionAction::kMinimize;

@@ -43,7 +43,9 @@ enum class FrameCursor { kArrow, kSizeWestEast, kSizeNorthSouth, kSizeNorthwestS
 FrameCursor cursorForHit(std::int32_t hit);
 
 // What a left-button release on the frame does, given the caption button the press was on (0: none)
-// and the hit code under the release: a button acts only when pressed and released on it.
+// and the hit code under the release: after a press on any caption button, the button under the
+// release acts (pressed on close and released on maximise maximises); after any other press,
+// nothing does.
 enum class CaptionAction { kNone, kMinimize, kMaximizeOrRestore, kClose };
 CaptionAction captionReleaseAction(std::int32_t pressedButton, std::int32_t releaseHit);
 

@@ -92,10 +92,20 @@ class DiskFileSystem final : public FileSystem {
     }
   }
 
-  bool syncFile(const std::string& path) override { return platform::flushFile(path); }
+  // Text that is not UTF-8 names no file: flushing one throws the conversion's error, moving
+  // or flushing a directory answers false.
+  bool syncFile(const std::string& path) override { return platform::flushFile(toNativePath(path)); }
 
   bool replaceFile(const std::string& from, const std::string& to) override {
-    return platform::moveReplacing(from, to);
+    std::filesystem::path source;
+    std::filesystem::path target;
+    try {
+      source = toNativePath(from);
+      target = toNativePath(to);
+    } catch (const std::filesystem::filesystem_error&) {
+      return false;
+    }
+    return platform::moveReplacing(source, target);
   }
 
   void deleteFile(const std::string& path) override {
@@ -120,7 +130,15 @@ class DiskFileSystem final : public FileSystem {
     }
   }
 
-  bool syncDirectory(const std::string& path) override { return platform::flushDirectory(path); }
+  bool syncDirectory(const std::string& path) override {
+    std::filesystem::path native;
+    try {
+      native = toNativePath(path);
+    } catch (const std::filesystem::filesystem_error&) {
+      return false;
+    }
+    return platform::flushDirectory(native);
+  }
 
   bool fileExists(const std::string& path) override {
     std::error_code error;
@@ -173,6 +191,13 @@ ScopedFileSystem::ScopedFileSystem(FileSystem& fileSystem) : previous_(gCurrent)
 ScopedFileSystem::~ScopedFileSystem() { gCurrent = previous_; }
 
 std::filesystem::path toNativePath(std::string_view utf8Path) {
+  // Windows cannot convert such a text to its UTF-16 names, so no file there has it as its
+  // name. POSIX would hand the bytes through and could find one; refusing the text here keeps
+  // both platforms naming the same files.
+  if (!isStrictUtf8(utf8Path)) {
+    throw std::filesystem::filesystem_error("path is not valid UTF-8",
+                                            std::make_error_code(std::errc::illegal_byte_sequence));
+  }
   std::u8string u8(utf8Path.size(), u8'\0');
   for (std::size_t i = 0; i < utf8Path.size(); ++i) u8[i] = static_cast<char8_t>(utf8Path[i]);
   return std::filesystem::path(u8);

@@ -13,8 +13,8 @@
 
 namespace runtime {
 
-// The UTF-8 path in the platform's own form (UTF-16 on Windows). On Windows, text that is
-// not valid UTF-8 throws std::filesystem::filesystem_error.
+// The UTF-8 path in the platform's own form (UTF-16 on Windows). Text that is not valid UTF-8
+// names no file on any platform: it throws std::filesystem::filesystem_error.
 std::filesystem::path toNativePath(std::string_view utf8Path);
 
 // Throws vusk_runtime_exception: "file.read.limit" for a negative limit or a larger file,

@@ -6,21 +6,25 @@
 
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 namespace runtime::platform {
 
+// The file functions take paths already converted by toNativePath (files.hpp), which refuses a
+// text that is not UTF-8 alike on both platforms.
+
 // Forces the file's buffers to disk. False when the file cannot be opened for writing or
 // the flush fails; a missing file is not created.
-bool flushFile(const std::string& path);
+bool flushFile(const std::filesystem::path& path);
 
 // Moves `from` over `to` in one step, replacing `to`. Windows returns once the move is written
 // through (MOVEFILE_WRITE_THROUGH); on POSIX it is durable once the directory is flushed.
-bool moveReplacing(const std::string& from, const std::string& to);
+bool moveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Flushes the directory's entries to disk: an fsync of the directory on POSIX; on Windows a
 // FlushFileBuffers of a handle to the directory (opened with FILE_FLAG_BACKUP_SEMANTICS).
-bool flushDirectory(const std::string& path);
+bool flushDirectory(const std::filesystem::path& path);
 
 // The value of an environment variable, or empty when it is unset, empty, not valid UTF-8
 // (an unpaired surrogate on Windows) or longer than 32767 UTF-16 units. The name has already

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "runtime/platform.hpp"
 #include "runtime/text.hpp"
@@ -12,7 +13,7 @@ namespace runtime::platform {
 
 namespace {
 
-bool fsyncPath(const std::string& path, int flags) {
+bool fsyncPath(const std::filesystem::path& path, int flags) {
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
   if (fd < 0) return false;
   const bool synced = ::fsync(fd) == 0;
@@ -32,11 +33,13 @@ std::size_t utf16Units(const std::string& utf8) {
 
 }  // namespace
 
-bool flushFile(const std::string& path) { return fsyncPath(path, O_WRONLY); }
+bool flushFile(const std::filesystem::path& path) { return fsyncPath(path, O_WRONLY); }
 
-bool moveReplacing(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+bool moveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
 
-bool flushDirectory(const std::string& path) { return fsyncPath(path, O_RDONLY | O_DIRECTORY); }
+bool flushDirectory(const std::filesystem::path& path) { return fsyncPath(path, O_RDONLY | O_DIRECTORY); }
 
 std::string environmentValue(const std::string& name) {
   // The Windows side reads at most 32767 UTF-16 units plus the terminator; the same limit here

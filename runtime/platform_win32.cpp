@@ -4,15 +4,13 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/files.hpp"
 #include "runtime/platform.hpp"
 #include "runtime/utf16.hpp"
 
 namespace runtime::platform {
 
-bool flushFile(const std::string& path) {
-  const std::filesystem::path native = toNativePath(path);
-  HANDLE file = ::CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+bool flushFile(const std::filesystem::path& path) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const BOOL flushed = ::FlushFileBuffers(file);
@@ -20,29 +18,15 @@ bool flushFile(const std::string& path) {
   return flushed != 0 && closed != 0;
 }
 
-bool moveReplacing(const std::string& from, const std::string& to) {
-  std::filesystem::path source;
-  std::filesystem::path target;
-  try {
-    source = toNativePath(from);
-    target = toNativePath(to);
-  } catch (const std::filesystem::filesystem_error&) {
-    return false;  // not UTF-8: no such file can exist, and the caller expects an answer
-  }
-  return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool moveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool flushDirectory(const std::string& path) {
-  std::filesystem::path native;
-  try {
-    native = toNativePath(path);
-  } catch (const std::filesystem::filesystem_error&) {
-    return false;
-  }
+bool flushDirectory(const std::filesystem::path& path) {
   // A directory opens only with backup semantics; the flush needs write access to it.
-  HANDLE directory = ::CreateFileW(native.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE directory =
+      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (directory == INVALID_HANDLE_VALUE) return false;
   const BOOL flushed = ::FlushFileBuffers(directory);
   const BOOL closed = ::CloseHandle(directory);

@@ -179,5 +179,27 @@ TEST_F(WindowTest, ATranslucentWindowIsPresentedAsALayeredWindow) {
   EXPECT_EQ(canvasResourceCounters().layeredDibBytes, before.layeredDibBytes);
 }
 
+// Premultiplied white at alpha 128 reaches the window manager as 128, 128, 128, 128 whichever
+// pixel format the window has: only an sRGB framebuffer's values are converted.
+TEST_F(WindowTest, ALayeredFrameIsPresentedAsPremultipliedSrgbOnBothPixelFormats) {
+  for (const bool strict : {true, false}) {
+    SCOPED_TRACE(strict ? "strict sRGB format" : "fallback format");
+    setStrictSrgbProbeForTesting(strict);
+    WindowState& w = openMain(320, 240);
+    ASSERT_EQ(w.srgbFramebuffer, strict);
+    SetWindowLongPtrW(w.window, GWL_EXSTYLE, GetWindowLongPtrW(w.window, GWL_EXSTYLE) | WS_EX_LAYERED);
+    w.translucent = true;
+    w.blendFuncSeparate = reinterpret_cast<void*>(wglGetProcAddress("glBlendFuncSeparate"));
+    BeginFrame("Layered", "half white");
+    const float half = 128.0f / 255.0f;  // linear light: white at half coverage, premultiplied
+    glClearColor(half, half, half, half);
+    glClear(GL_COLOR_BUFFER_BIT);
+    EndFrame();
+    ASSERT_TRUE(w.layeredPresented);
+    EXPECT_EQ(w.layeredSamplePixel, 0x80808080u);
+    closeWindow(w.id);
+  }
+}
+
 }  // namespace
 }  // namespace canvas

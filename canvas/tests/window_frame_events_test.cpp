@@ -12,22 +12,21 @@ using testing::packPoint;
 using testing::pumpUntil;
 using testing::WindowTest;
 
-TEST_F(WindowTest, CaptionButtonsActOnlyWhenPressedAndReleasedOnThem) {
+TEST_F(WindowTest, CaptionButtonsActOnTheReleaseOfAPressThatBeganOnOne) {
   WindowState& w = openMain();
   const LPARAM close = packPoint(w.width - 20, 20);
-  const LPARAM maximise = packPoint(w.width - 60, 20);
-  SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, close);
-  SendMessageW(w.window, WM_LBUTTONUP, 0, maximise);
-  EXPECT_TRUE(w.open);
-  EXPECT_FALSE(IsZoomed(w.window));
   SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, packPoint(300, 300));
   SendMessageW(w.window, WM_LBUTTONUP, 0, close);  // released on close, pressed elsewhere
   EXPECT_TRUE(w.open);
-  SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, maximise);
-  SendMessageW(w.window, WM_LBUTTONUP, 0, maximise);
+  SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, close);
+  SendMessageW(w.window, WM_LBUTTONUP, 0, packPoint(w.width - 60, 20));  // carried onto maximise
+  EXPECT_TRUE(w.open);
   EXPECT_TRUE(IsZoomed(w.window));
   EXPECT_TRUE(pumpUntil([&] { return w.width > 1000; }));  // the state follows WM_SIZE
   const LPARAM restore = packPoint(w.width - 60, 20);
+  SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, restore);
+  SendMessageW(w.window, WM_LBUTTONUP, 0, packPoint(w.width / 2, 300));  // carried off the buttons
+  EXPECT_TRUE(IsZoomed(w.window));
   SendMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, restore);
   SendMessageW(w.window, WM_LBUTTONUP, 0, restore);
   EXPECT_FALSE(IsZoomed(w.window));

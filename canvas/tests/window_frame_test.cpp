@@ -76,13 +76,29 @@ TEST(FrameCursorTest, EdgeCursors) {
   EXPECT_EQ(cursorForHit(kHitClose), FrameCursor::kArrow);
 }
 
-TEST(CaptionReleaseTest, AButtonActsOnlyWhenPressedAndReleasedOnIt) {
-  EXPECT_EQ(captionReleaseAction(kHitClose, kHitClose), CaptionAction::kClose);
-  EXPECT_EQ(captionReleaseAction(kHitMinButton, kHitMinButton), CaptionAction::kMinimize);
-  EXPECT_EQ(captionReleaseAction(kHitMaxButton, kHitMaxButton), CaptionAction::kMaximizeOrRestore);
-  EXPECT_EQ(captionReleaseAction(0, kHitClose), CaptionAction::kNone);
-  EXPECT_EQ(captionReleaseAction(kHitClose, kHitMaxButton), CaptionAction::kNone);
-  EXPECT_EQ(captionReleaseAction(kHitClose, kHitCaption), CaptionAction::kNone);
+TEST(CaptionReleaseTest, TheButtonUnderTheReleaseActsAfterAPressOnAnyCaptionButton) {
+  struct Case {
+    std::int32_t pressed;
+    std::int32_t released;
+    CaptionAction action;
+  };
+  const Case cases[] = {
+      {kHitClose, kHitClose, CaptionAction::kClose},
+      {kHitMinButton, kHitMinButton, CaptionAction::kMinimize},
+      {kHitMaxButton, kHitMaxButton, CaptionAction::kMaximizeOrRestore},
+      {kHitClose, kHitMaxButton, CaptionAction::kMaximizeOrRestore},  // carried from close to maximise
+      {kHitMaxButton, kHitMinButton, CaptionAction::kMinimize},
+      {kHitMinButton, kHitClose, CaptionAction::kClose},
+      {kHitClose, kHitCaption, CaptionAction::kNone},  // released off the buttons
+      {kHitClose, kHitClient, CaptionAction::kNone},
+      {0, kHitClose, CaptionAction::kNone},  // pressed elsewhere: never closes
+      {0, kHitMaxButton, CaptionAction::kNone},
+      {kHitCaption, kHitClose, CaptionAction::kNone},
+      {kHitRight, kHitClose, CaptionAction::kNone},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(captionReleaseAction(c.pressed, c.released), c.action) << c.pressed << " -> " << c.released;
+  }
 }
 
 TEST(DpiTest, PercentOfDpi) {
