@@ -54,6 +54,22 @@ TEST(TextHashTest, ResultsStayInsideTheBucketTable) {
   }
 }
 
+// Power-of-two counts take a masked path; it must give the remainders of the definition.
+TEST(TextHashTest, PowerOfTwoCountsGiveTheDefinedRemainders) {
+  const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-:/@";
+  for (std::int32_t buckets : {2, 16, 8192, 1 << 24, 1 << 25, 1 << 26, 1 << 30}) {
+    for (const char* text : {"a", "16:command-sequence:0::-7", "\xF0\x9F\x98\x80", "@@@@@@@@@@@@@@@@@@@@"}) {
+      std::int64_t h = 17;
+      for (char c : std::string(text)) {
+        const std::size_t place = alphabet.find(c);
+        const std::int64_t code = place == std::string::npos ? 71 : static_cast<std::int64_t>(place) + 1;
+        h = static_cast<std::int32_t>(static_cast<std::uint32_t>(h * 33 + code)) % buckets;
+      }
+      EXPECT_EQ(textHash(text, buckets), h) << buckets << " " << text;
+    }
+  }
+}
+
 TEST(TextHashTest, HugeBucketCountsWrapInThirtyTwoBits) {
   EXPECT_EQ(textHash("zzzzzzzzzz", kMaxBuckets), 662920341);
   // The product wraps past 2^31 and the truncating remainder keeps the negative sign.
