@@ -27,7 +27,8 @@ ResourceKeyIndex ResourceKeyIndex::create(std::int32_t bucketCount) {
 
 std::int32_t ResourceKeyIndex::bucketOf(std::string_view key) const {
   const auto count = static_cast<std::int32_t>(heads.size());
-  if (count < 1) return 0;
+  // One bucket takes every key; the hash would only be reduced to 0.
+  if (count <= 1) return 0;
   // The hash stays as the runtime defines it (counts reported to callers depend on it); only a
   // value outside the buckets, such as the 17 of an empty key, is brought into range.
   const std::int32_t h = runtime::textHash(key, count);
@@ -38,7 +39,8 @@ std::int32_t ResourceKeyIndex::bucketOf(std::string_view key) const {
 
 std::int32_t ResourceKeyIndex::find(std::string_view key, std::uint32_t& visited) const {
   visited = 0;
-  if (heads.empty()) return -1;
+  // An index without nodes answers at once: no chain to walk, nothing to count.
+  if (keys.empty() || heads.empty()) return -1;
   std::int32_t node = heads[static_cast<std::size_t>(bucketOf(key))];
   while (node >= 0) {
     ++visited;
