@@ -229,7 +229,7 @@ click_at() {
 # whatever face wine draws the label with.
 TAB_Y=203              # the Animals and Customers tabs (top 164)
 BUTTON_Y=565           # Save, New record, Archive (top 526)
-ROW_Y=(355 404 453 502) # list rows 0 to 3 (top 316, then every 49 px)
+ROW_Y=(355 404 453 502 551 600) # list rows 0 to 5 (top 316, then every 49 px)
 
 # The window's colours.
 BACKGROUND=17,27,34

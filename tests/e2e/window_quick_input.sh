@@ -10,7 +10,7 @@ store="$data/store.corvane"
 start_window "$data"
 wait_for_sequence "$store" 5 60
 park_pointer
-expect_pixels "first frame" 985 690 $BACKGROUND 150 170 $PRIMARY 320 170 $BUTTON
+expect_pixels "first frame" 985 690 $BACKGROUND 150 $TAB_Y $PRIMARY 320 $TAB_Y $BUTTON
 
 # tap <x> <y>: press and release at once, as one xdotool command.
 tap() {
@@ -31,9 +31,9 @@ assert_store() {
 # --- Taps on the tabs, each one seen ---------------------------------------------------------
 for round in 1 2 3 4; do
   tap 250 186
-  expect_pixels "tap $round on Customers" 320 170 $PRIMARY_HOVERED 150 170 $BUTTON
+  expect_pixels "tap $round on Customers" 320 $TAB_Y $PRIMARY_HOVERED 150 $TAB_Y $BUTTON
   tap 100 186
-  expect_pixels "tap $round on Animals" 150 170 $PRIMARY_HOVERED 320 170 $BUTTON
+  expect_pixels "tap $round on Animals" 150 $TAB_Y $PRIMARY_HOVERED 320 $TAB_Y $BUTTON
 done
 
 # --- Taps on a field and on New record move the focus ----------------------------------------
@@ -57,7 +57,7 @@ wait_for_sequence "$store" 6 30
 assert_store "typed in order" record/animal-6/content=abd record/animal-6/properties/0/value=Dog \
   record/animal-6/properties/1/value=customer-1 catalog/records/count=6
 park_pointer
-expect_pixels "the saved record selected" 300 465 $PRIMARY
+expect_pixels "the saved record selected" 300 ${ROW_Y[3]} $PRIMARY
 
 # --- Long texts stay inside their boxes ------------------------------------------------------
 tap 630 530  # New record
@@ -69,7 +69,7 @@ tap 460 530  # Save
 wait_for_sequence "$store" 7 30
 assert_store "long name stored" record/animal-7/content="$long"
 park_pointer
-expect_pixels "the long record's row selected" 300 520 $PRIMARY
+expect_pixels "the long record's row selected" 300 ${ROW_Y[4]} $PRIMARY
 import -window root "$WORK/long.png" 2>/dev/null
 [ -n "${E2E_SHOT_DIR:-}" ] && mkdir -p "$E2E_SHOT_DIR" && cp "$WORK/long.png" "$E2E_SHOT_DIR/long-texts.png"
 # Right of the name field's box (it ends at x 948), and between the list and the form (the row
