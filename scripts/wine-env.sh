@@ -7,18 +7,30 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 oreb_started_pids=()
 
-# Starts Xvfb on the first free display number from 90 and exports DISPLAY.
+# Starts Xvfb on the first free display number from 90 and exports DISPLAY. A number whose lock
+# file is absent can still be taken: by another run starting at the same moment, or by a server
+# whose files this system cannot see (its abstract socket is shared across chroots). Xvfb then
+# ends at once, and the next number is tried.
 oreb_start_display() {
-  local n=90
-  while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
-  Xvfb ":${n}" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  oreb_started_pids+=($!)
-  export DISPLAY=":${n}"
-  for _ in $(seq 1 100); do
-    [ -e "/tmp/.X11-unix/X${n}" ] && return 0
-    sleep 0.1
+  local n=90 pid
+  for _ in $(seq 1 20); do
+    while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
+    Xvfb ":${n}" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 1 100); do
+      if [ -e "/tmp/.X11-unix/X${n}" ]; then
+        oreb_started_pids+=("$pid")
+        export DISPLAY=":${n}"
+        return 0
+      fi
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$pid" >/dev/null 2>&1 || true
+    wait "$pid" 2>/dev/null || true
+    n=$((n + 1))
   done
-  echo "Xvfb did not start on display :${n}" >&2
+  echo "Xvfb did not start on any display from :90 to :${n}" >&2
   return 1
 }
 
