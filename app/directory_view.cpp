@@ -33,8 +33,8 @@ bool directoryWentMissing(const Text& directory) {
   std::filesystem::file_status status;
   try {
     status = std::filesystem::status(runtime::toNativePath(directory), error);
-  } catch (...) {
-    return false;
+  } catch (const std::filesystem::filesystem_error&) {
+    return false;  // a directory name that is not UTF-8 names nothing that could go missing
   }
   if (status.type() == std::filesystem::file_type::not_found) return true;
   return !error && !std::filesystem::is_directory(status);

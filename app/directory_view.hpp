@@ -15,7 +15,7 @@ class DirectoryView {
  public:
   // Opens the database in the directory. The file-read runtime errors of opening pass out.
   explicit DirectoryView(Text directory);
-  virtual ~DirectoryView();
+  ~DirectoryView();
 
   DirectoryView(const DirectoryView&) = delete;
   DirectoryView& operator=(const DirectoryView&) = delete;
@@ -24,10 +24,10 @@ class DirectoryView {
   // when the commit reported a failure but the reopened store holds the record as submitted. An
   // empty id makes a new one, "<kind>-<n>", from the first number not in use. The outcome is in
   // `status` (it says so when the data directory went missing), the saved id in `lastSavedId`.
-  virtual bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
+  bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
 
   // Saves the five demo records when the database is open and holds no record.
-  virtual void seedDemoData();
+  void seedDemoData();
 
   Text dataDirectory;
   store::Database database;  // as last opened from disk

@@ -54,7 +54,8 @@ void runFrame(DirectoryView& view, DirectoryScreenState& state) {
   const bool scrollDown = canvas::keyPressed("DOWN");
   const bool scrollUp = canvas::keyPressed("UP");
   applyScrollKeys(state, scrollDown, scrollUp);
-  draw(buildScreenDrawing(state, view, click, pressProbe(press), hover));
+  applyListInput(state, view, click, pressProbe(press));
+  draw(buildScreenDrawing(state, view, hover));
   canvas::EndFrame();
 }
 
@@ -75,13 +76,6 @@ void runDirectoryScreen(DirectoryView& view, DirectoryScreenState& state) {
     if (canvas::keyPressed("ESCAPE")) return;
     runtime::cancellableSleep(16);
   }
-}
-
-void closeAllWindows() {
-  for (const std::int32_t id : canvas::collectWindowIds()) canvas::closeWindow(id);
-  canvas::WindowRegistry& registry = canvas::windowRegistry();
-  registry.mainId = 0;
-  registry.currentId = 0;
 }
 
 }  // namespace app

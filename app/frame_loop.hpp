@@ -1,5 +1,4 @@
-// The directory screen's frame loop on the window and canvas runtime (Windows only), and the
-// shutdown that closes every window after it.
+// The directory screen's frame loop on the window and canvas runtime (Windows only).
 #pragma once
 
 #include "app/directory_screen_state.hpp"
@@ -11,8 +10,5 @@ namespace app {
 // of the user that lands in the middle of a frame also ends the loop normally; every other
 // exception passes to the caller.
 void runDirectoryScreen(DirectoryView& view, DirectoryScreenState& state);
-
-// Closes every window of the registry in ascending id order and clears the main and current ids.
-void closeAllWindows();
 
 }  // namespace app

@@ -32,7 +32,7 @@ int main() {
     app::DirectoryScreenState state;
     canvas::openWindow(runtime::Text(app::kWindowTitle), app::kWindowWidth, app::kWindowHeight);
     app::runDirectoryScreen(*view, state);
-    app::closeAllWindows();
+    canvas::closeAllWindows();
     view.reset();
     return 0;
 #else

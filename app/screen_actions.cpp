@@ -1,6 +1,21 @@
 #include "app/screen_actions.hpp"
 
+#include "app/record_list.hpp"
+#include "store/record.hpp"
+
 namespace app {
+
+namespace {
+
+void selectRecord(DirectoryScreenState& state, const store::Record& record) {
+  state.selectedId = record.id;
+  state.nameText = record.content;
+  state.detailText = store::recordProperty(record, "detail");
+  state.ownerText = store::recordProperty(record, "owner");
+  state.selectedArchived = record.lifecycle == "archival";
+}
+
+}  // namespace
 
 void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& pointer) {
   if (!click) return;
@@ -23,6 +38,14 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
       state.selectedArchived = !state.selectedArchived;
     }
   }
+}
+
+void applyListInput(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at) {
+  // Selecting changes nothing the walk depends on (kind, search, scroll).
+  const std::int32_t matches = forEachListedRecord(state, view, [&](const store::Record& record, const Rect& row) {
+    if (click && at(row)) selectRecord(state, record);
+  });
+  if (matches <= state.scroll) state.scroll = 0;
 }
 
 bool applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const std::optional<canvas::ClientPoint>& press,

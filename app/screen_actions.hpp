@@ -1,5 +1,6 @@
-// The directory screen's buttons: Save, New record, and Archive or Restore, which save through
-// the directory view. A refused save leaves the screen state as it was; the view's status says why.
+// The directory screen's decisions that need the directory view: the buttons (Save, New record,
+// and Archive or Restore, which save through the view) and the list rows. A refused save leaves
+// the screen state as it was; the view's status says why.
 #pragma once
 
 #include <optional>
@@ -13,6 +14,11 @@
 namespace app {
 
 void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& pointer);
+
+// The list after the frame's other input and scrolling: a click (hit-tested with `at`) on a list
+// row loads that record into the form (the focus stays), and a scroll past the last matching
+// record returns the list to the top.
+void applyListInput(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at);
 
 // One frame's decisions on the input the window kept since the previous frame: the press (at
 // the point where it was made, however soon it was released) on the tabs, the search box and the

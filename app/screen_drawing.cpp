@@ -1,5 +1,6 @@
 #include "app/screen_drawing.hpp"
 
+#include "app/record_list.hpp"
 #include "store/record.hpp"
 
 namespace app {
@@ -45,29 +46,11 @@ void roundedRect(DrawList& list, const Rect& rect, std::int32_t radius, Rgb colo
   list.push_back(std::move(op));
 }
 
-void selectRecord(DirectoryScreenState& state, const store::Record& record) {
-  state.selectedId = record.id;
-  state.nameText = record.content;
-  state.detailText = store::recordProperty(record, "detail");
-  state.ownerText = store::recordProperty(record, "owner");
-  state.selectedArchived = record.lifecycle == "archival";
-}
-
-void drawRecordList(DrawList& list, DirectoryScreenState& state, const DirectoryView& view, bool click,
-                    const PointerProbe& at, const PointerProbe& hover) {
-  std::int32_t matches = 0;
-  std::int32_t rows = 0;
-  for (const store::Record& record : view.database.records) {
-    if (!recordMatches(record, state.kind, state.searchText)) continue;
-    if (matches >= state.scroll && rows < kListRows) {
-      const Rect row = listRow(rows);
-      if (click && at(row)) selectRecord(state, record);
-      drawButton(list, listRowLabel(record), row.x, row.y, row.width, record.id == state.selectedId, hover);
-      rows += 1;
-    }
-    matches += 1;
-  }
-  if (matches <= state.scroll) state.scroll = 0;
+void drawRecordList(DrawList& list, const DirectoryScreenState& state, const DirectoryView& view,
+                    const PointerProbe& hover) {
+  forEachListedRecord(state, view, [&](const store::Record& record, const Rect& row) {
+    drawButton(list, listRowLabel(record), row.x, row.y, row.width, record.id == state.selectedId, hover);
+  });
 }
 
 }  // namespace
@@ -78,21 +61,14 @@ void drawButton(DrawList& list, const runtime::Text& label, std::int32_t x, std:
   const bool hovered = hover(box);
   const Rgb fill = primary ? (hovered ? kPrimaryButtonHovered : kPrimaryButton) : (hovered ? kButtonHovered : kButton);
   roundedRect(list, box, kButtonRadius, fill);
-  titleText(list, label, x + kButtonTextInset, y + 11, kTextSize, textClip(box, kButtonTextInset));
+  titleText(list, label, x + kButtonTextInset, y + kButtonTextDrop, kTextSize, textClip(box, kButtonTextInset));
 }
 
 runtime::Text listRowLabel(const store::Record& record) {
   return record.lifecycle == "archival" ? record.content + " (archived)" : record.content;
 }
 
-bool recordMatches(const store::Record& record, const runtime::Text& kind, const runtime::Text& search) {
-  if (record.kind != kind) return false;
-  if (search.empty()) return true;
-  return record.content.find(search) != runtime::Text::npos || record.id.find(search) != runtime::Text::npos;
-}
-
-DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at,
-                            const PointerProbe& hover) {
+DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& hover) {
   DrawList list;
   DrawOp begin;
   begin.kind = DrawOp::Kind::kBeginFrame;
@@ -102,20 +78,22 @@ DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& vi
 
   drawButton(list, "Animals", kAnimalsTab.x, kAnimalsTab.y, kAnimalsTab.width, state.kind == "animal", hover);
   drawButton(list, "Customers", kCustomersTab.x, kCustomersTab.y, kCustomersTab.width, state.kind == "customer", hover);
-  mutedLabel(list, "SEARCH / CASE SENSITIVE", 36, 225);
+  mutedLabel(list, "SEARCH / CASE SENSITIVE", kSearchLabel.x, kSearchLabel.y);
   roundedRect(list, kSearchBox, kBoxRadius, kBoxColour);
-  titleText(list, state.searchText, kSearchBox.x + kSearchTextInset, 263, kTextSize,
+  titleText(list, state.searchText, kSearchBox.x + kSearchTextInset, kSearchBox.y + kSearchTextDrop, kTextSize,
             textClip(kSearchBox, kSearchTextInset));
-  drawRecordList(list, state, view, click, at, hover);
+  drawRecordList(list, state, view, hover);
 
-  titleText(list, "Directory / " + state.kind, 392, 175, kTitleSize);
-  mutedLabel(list, state.selectedId.empty() ? runtime::Text("New record") : state.selectedId, 392, 218);
+  titleText(list, "Directory / " + state.kind, kFormTitle.x, kFormTitle.y, kTitleSize);
+  mutedLabel(list, state.selectedId.empty() ? runtime::Text("New record") : state.selectedId, kRecordIdLabel.x,
+             kRecordIdLabel.y);
   const runtime::Text* fieldTexts[3] = {&state.nameText, &state.detailText, &state.ownerText};
   for (std::int32_t i = 0; i < 3; ++i) {
     const Rect box = fieldBox(i);
-    mutedLabel(list, fieldLabel(state.kind, i), box.x, box.y - 26);
+    mutedLabel(list, fieldLabel(state.kind, i), box.x, box.y - kFieldLabelRise);
     roundedRect(list, box, kBoxRadius, kBoxColour);
-    titleText(list, *fieldTexts[i], box.x + kFieldTextInset, box.y + 12, kTextSize, textClip(box, kFieldTextInset));
+    titleText(list, *fieldTexts[i], box.x + kFieldTextInset, box.y + kFieldTextDrop, kTextSize,
+              textClip(box, kFieldTextInset));
     if (state.focus == i) filledRect(list, fieldFocusLine(i), kFocusColour);
   }
   if (state.focus == kFocusSearch) filledRect(list, kSearchFocusLine, kFocusColour);
@@ -124,8 +102,8 @@ DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& vi
   drawButton(list, "New record", kNewRecordButton.x, kNewRecordButton.y, kNewRecordButton.width, false, hover);
   drawButton(list, state.selectedArchived ? "Restore" : "Archive", kArchiveButton.x, kArchiveButton.y,
              kArchiveButton.width, false, hover);
-  titleText(list, view.status, 392, 598, kTextSize);
-  mutedLabel(list, kFooterText, 36, 652);
+  titleText(list, view.status, kStatusText.x, kStatusText.y, kTextSize);
+  mutedLabel(list, kFooterText, kFooter.x, kFooter.y);
   return list;
 }
 

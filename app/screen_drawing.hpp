@@ -1,6 +1,6 @@
-// One frame of the directory screen as a list of drawing operations, built by pure code and
-// handed to the window runtime in one place. Building it walks the record list, so a click on
-// a list row selects that record here, in the same frame.
+// One frame of the directory screen as a list of drawing operations, built by pure code from the
+// screen state and handed to the window runtime in one place. Drawing decides nothing: what a
+// click selects is decided before, with the other input (screen_actions.hpp).
 #pragma once
 
 #include <cstdint>
@@ -43,15 +43,8 @@ void drawButton(DrawList& list, const runtime::Text& label, std::int32_t x, std:
 // The label of a list row: the record's name, marked when it is archived.
 runtime::Text listRowLabel(const store::Record& record);
 
-// Whether a record is listed under the current kind and search text (a byte-wise,
-// case-sensitive substring of its content or id).
-bool recordMatches(const store::Record& record, const runtime::Text& kind, const runtime::Text& search);
-
-// The whole frame in drawing order. With click set, a press (hit-tested with `at`) on a list row
-// loads that record into the form; `hover` is where the pointer is now. Scrolling past the last
-// match returns the list to the top. Row labels and the texts of the fields and the search box
-// are clipped to their boxes.
-DrawList buildScreenDrawing(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at,
-                            const PointerProbe& hover);
+// The whole frame in drawing order; `hover` is where the pointer is now. Row labels and the texts
+// of the fields and the search box are clipped to their boxes.
+DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& hover);
 
 }  // namespace app

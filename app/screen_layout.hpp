@@ -19,6 +19,12 @@ struct Rect {
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
+// Where a text starts.
+struct Point {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+};
+
 // 8-bit sRGB channels.
 struct Rgb {
   std::int32_t r = 0;
@@ -37,6 +43,11 @@ inline constexpr std::int32_t kListRows = 6;
 inline constexpr std::int32_t kButtonTextInset = 15;
 inline constexpr std::int32_t kFieldTextInset = 14;
 inline constexpr std::int32_t kSearchTextInset = 12;
+// How far texts start below the top edge of their boxes, and field labels above them.
+inline constexpr std::int32_t kButtonTextDrop = 11;
+inline constexpr std::int32_t kFieldTextDrop = 12;
+inline constexpr std::int32_t kSearchTextDrop = 11;
+inline constexpr std::int32_t kFieldLabelRise = 26;
 
 inline constexpr Rect kAnimalsTab{35, 164, 140, kButtonHeight};
 inline constexpr Rect kCustomersTab{188, 164, 150, kButtonHeight};
@@ -45,6 +56,13 @@ inline constexpr Rect kSearchFocusLine{36, 297, 302, 2};
 inline constexpr Rect kSaveButton{392, 526, 140, kButtonHeight};
 inline constexpr Rect kNewRecordButton{546, 526, 170, kButtonHeight};
 inline constexpr Rect kArchiveButton{731, 526, 216, kButtonHeight};
+
+// Texts placed on their own.
+inline constexpr Point kSearchLabel{36, 225};
+inline constexpr Point kFormTitle{392, 175};
+inline constexpr Point kRecordIdLabel{392, 218};
+inline constexpr Point kStatusText{392, 598};
+inline constexpr Point kFooter{36, 652};
 
 // Form field i (0 name, 1 detail, 2 owner): its box, and the focus line under it.
 inline constexpr Rect fieldBox(std::int32_t i) { return Rect{392, 258 + 89 * i, 556, 46}; }

@@ -3,7 +3,9 @@
 // an open window throw runtime::vusk_runtime_exception with code "window.canvas" (canvas_errors.hpp).
 // Implemented for Windows only (library oreb_canvas); the registry it reads is portable.
 //
-// windows.h defines DrawText as a macro: include this header after windows.h, or not with it.
+// windows.h defines DrawText as a macro; this header sets it aside while it declares canvas::DrawText
+// and restores it at its end. A file that includes windows.h and names canvas::DrawText sets the
+// macro aside around that use the same way.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +18,8 @@
 #include "canvas/window_state.hpp"
 #include "runtime/text.hpp"
 
-#ifdef DrawText
+#pragma push_macro("DrawText")
 #undef DrawText
-#endif
 
 namespace canvas {
 
@@ -31,6 +32,10 @@ void openWindow(const runtime::Text& title, std::int64_t width, std::int64_t hei
 // Destroys a window and everything it holds (its record stays, open false), then re-picks the
 // current window and pumps. Unknown ids only re-pick and pump.
 void closeWindow(std::int32_t id);
+
+// Closes every window of the registry in ascending id order and clears the main and current ids:
+// the program's shutdown, and the end of every test that opens windows.
+void closeAllWindows();
 
 // Pumps the message queue, makes the current window's context current and returns it; throws
 // "window.canvas: window/canvas runtime window is not open for <operation>" when none is open.
@@ -111,3 +116,5 @@ void drawMutedLabel(const runtime::Text& text, std::int32_t x, std::int32_t y);
 void EndFrame();
 
 }  // namespace canvas
+
+#pragma pop_macro("DrawText")

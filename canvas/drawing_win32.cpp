@@ -94,10 +94,13 @@ void DrawTextStyled(const runtime::Text& text, std::int32_t x, std::int32_t y, s
       [&] { glCallLists(1, GL_UNSIGNED_BYTE, &kMark); });
 }
 
+#pragma push_macro("DrawText")
+#undef DrawText
 void DrawText(const runtime::Text& text, std::int32_t x, std::int32_t y, std::int32_t style, std::int32_t r,
               std::int32_t g, std::int32_t b) {
   DrawTextStyled(text, x, y, style, r, g, b);
 }
+#pragma pop_macro("DrawText")
 
 void DrawRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height, std::int64_t r,
                   std::int64_t g, std::int64_t b) {

@@ -5,25 +5,22 @@
 #include <utility>
 
 #include "canvas/window_registry.hpp"
+#include "runtime/utf8.hpp"
 
 namespace canvas {
-namespace {
 
-bool isHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-std::uint32_t joinSurrogates(std::uint32_t high, std::uint32_t low) {
-  return 0x10000 + (high - 0xD800) * 0x400 + (low - 0xDC00);
-}
-
-}  // namespace
+using runtime::encodeUtf8;
+using runtime::isHighSurrogate;
+using runtime::isLowSurrogate;
+using runtime::joinSurrogates;
 
 void recordKeyEvent(WindowState& window, std::uint64_t virtualKey, std::uint32_t keyFlags, bool down) {
   window.payloadA = virtualKey;
   window.payloadB = virtualKey;
   std::uint64_t bit = 0;
-  if (virtualKey == 16) bit = 1;
-  if (virtualKey == 17) bit = 2;
-  if (virtualKey == 18) bit = 4;
+  if (virtualKey == kVirtualKeyShift) bit = kModifierShift;
+  if (virtualKey == kVirtualKeyControl) bit = kModifierControl;
+  if (virtualKey == kVirtualKeyAlt) bit = kModifierAlt;
   if (bit != 0) window.modifierMask = down ? (window.modifierMask | bit) : (window.modifierMask & ~bit);
   window.keyModifiers = window.modifierMask;
   // Bit 30: the key was already down; bits 1..15: a repeat count above 1.
@@ -142,26 +139,6 @@ std::size_t imeUnitCount(std::int64_t byteSize) {
   std::int64_t bytes = byteSize > 512 ? 512 : byteSize;
   bytes &= ~std::int64_t{1};
   return static_cast<std::size_t>(bytes / 2);
-}
-
-std::string encodeUtf8(std::uint32_t cp) {
-  std::string out;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp <= 0x10FFFF) {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-  return out;
 }
 
 }  // namespace canvas

@@ -15,6 +15,15 @@ namespace canvas {
 inline constexpr std::int32_t kEventKeyDown = 100;
 inline constexpr std::int32_t kEventKeyUp = 101;
 
+// The Win32 virtual keys of the modifiers (VK_SHIFT, VK_CONTROL, VK_MENU) and their bits in
+// WindowState::modifierMask.
+inline constexpr std::uint64_t kVirtualKeyShift = 0x10;
+inline constexpr std::uint64_t kVirtualKeyControl = 0x11;
+inline constexpr std::uint64_t kVirtualKeyAlt = 0x12;
+inline constexpr std::uint64_t kModifierShift = 1;
+inline constexpr std::uint64_t kModifierControl = 2;
+inline constexpr std::uint64_t kModifierAlt = 4;
+
 // Records a WM_KEYDOWN/WM_SYSKEYDOWN (down) or WM_KEYUP/WM_SYSKEYUP: payloads, modifier mask,
 // repeat flag, a banked press for a fresh down (at most 255 per key), and the stamp.
 void recordKeyEvent(WindowState& window, std::uint64_t virtualKey, std::uint32_t keyFlags, bool down);
@@ -59,8 +68,5 @@ std::string compositionFromUnits(const std::vector<std::uint16_t>& units);
 // The number of UTF-16 units of an IME string of `byteSize` bytes read into a 512-byte buffer:
 // 0 for a negative or zero size, else min(size, 512) rounded down to even, halved.
 std::size_t imeUnitCount(std::int64_t byteSize);
-
-// UTF-8 bytes of a code point (1 to 4 bytes); empty above 0x10FFFF.
-std::string encodeUtf8(std::uint32_t codePoint);
 
 }  // namespace canvas

@@ -19,9 +19,6 @@ struct TextStyleClass {
 };
 TextStyleClass textStyleClass(std::int32_t style);
 
-// True when the byte at position + offset exists and is a continuation byte (10xxxxxx).
-bool isUtf8Continuation(std::string_view text, std::size_t position, std::size_t offset);
-
 // The number of bytes one non-printable or non-ASCII lead byte at `position` stands for: the whole
 // well-formed character, or 1 for a control character or a byte of a malformed sequence.
 std::size_t unprintableSequenceLength(std::string_view text, std::size_t position);

@@ -11,10 +11,6 @@
 #include <shellapi.h>
 #include <wtsapi32.h>
 
-#ifdef DrawText
-#undef DrawText
-#endif
-
 #include <cstdint>
 
 #include "canvas/window_state.hpp"
@@ -37,8 +33,10 @@ WindowState* findWindowByHandle(HWND window);
 // Makes the window's context current unless it already is.
 bool makeContextCurrent(HDC deviceContext, HGLRC glContext);
 
-// Makes openWindow behave as on a driver without WGL_ARB_pixel_format (false), or normally (true).
-void setStrictSrgbProbeForTesting(bool enabled);
+// wglGetProcAddress for the WGL extension functions window creation asks for. Alone in
+// wgl_extension_win32.cpp so that a test can link its own definition in its place and open
+// windows as on a driver without an extension; the program has no way to replace it.
+PROC lookUpWglExtension(const char* name);
 
 // Window creation helpers.
 bool isStrictSrgbPixelFormat(HDC deviceContext, std::int32_t format);
@@ -87,7 +85,7 @@ void forgetUiaWindowOnDestroy(HWND window);
 struct DelayedClipboardState {
   std::uint64_t eventCount = 0;
   std::uint64_t pending = 0;
-  std::uint64_t state = 0;  // 2 rendered, 3 clipboard destroyed, 4 owner window destroyed
+  std::uint64_t state = 0;  // one of the kClipboard values below, 0 before any
   std::uint64_t renderCount = 0;
   std::uint64_t destroyCount = 0;
   std::uint64_t ownerDestroyedCount = 0;
@@ -97,15 +95,27 @@ struct DelayedClipboardState {
 };
 extern DelayedClipboardState delayedClipboard;
 
+// DelayedClipboardState::state: how the last pending text ended.
+inline constexpr std::uint64_t kClipboardRendered = 2;        // handed to the clipboard
+inline constexpr std::uint64_t kClipboardDestroyed = 3;       // the clipboard was emptied first
+inline constexpr std::uint64_t kClipboardOwnerDestroyed = 4;  // its owner window was destroyed
+
 // The last session or power event the window procedure saw.
 struct SessionEventRecord {
   std::uint64_t count = 0;
-  std::uint64_t kind = 0;  // 1 activation, 2 power, 3 terminal session, 4 query end session, 5 end session
+  std::uint64_t kind = 0;  // one of the kSession values below
   std::uint64_t param = 0;
   std::uint64_t windowId = 0;
   std::uint64_t flag = 0;
 };
 extern SessionEventRecord sessionEvent;
+
+// SessionEventRecord::kind: the message that recorded it.
+inline constexpr std::uint64_t kSessionActivation = 1;  // WM_ACTIVATEAPP
+inline constexpr std::uint64_t kSessionPower = 2;       // WM_POWERBROADCAST
+inline constexpr std::uint64_t kSessionTerminal = 3;    // WM_WTSSESSION_CHANGE
+inline constexpr std::uint64_t kSessionQueryEnd = 4;    // WM_QUERYENDSESSION
+inline constexpr std::uint64_t kSessionEnd = 5;         // WM_ENDSESSION
 
 // Delayed clipboard text.
 void renderClipboardText(UINT format);

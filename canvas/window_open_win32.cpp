@@ -66,12 +66,9 @@ PIXELFORMATDESCRIPTOR pixelFormatDescriptor(BYTE colorBits) {
   return pfd;
 }
 
-bool strictSrgbProbeEnabled = true;
-
 // Finds the strict sRGB format for `target` through a temporary 1 x 1 window whose legacy context
 // gives access to wglChoosePixelFormatARB. 0 when there is none; the caller's contexts are restored.
 int probeStrictSrgbFormat(HDC target) {
-  if (!strictSrgbProbeEnabled) return 0;
   const HDC previousDc = wglGetCurrentDC();
   const HGLRC previousContext = wglGetCurrentContext();
   int format = 0;
@@ -88,7 +85,7 @@ int probeStrictSrgbFormat(HDC target) {
       probeCurrent = probeContext != nullptr && wglMakeCurrent(probeDc, probeContext) == TRUE;
     }
     if (probeCurrent) {
-      PROC proc = wglGetProcAddress("wglChoosePixelFormatARB");
+      PROC proc = lookUpWglExtension("wglChoosePixelFormatARB");
       if (!isMissingProc(proc)) {
         auto choose = reinterpret_cast<PFNWGLCHOOSEPIXELFORMATARBPROC>(reinterpret_cast<void*>(proc));
         int chosen = 0;
@@ -149,8 +146,6 @@ void applyDarkFrameColours(HWND window) {
 }
 
 }  // namespace
-
-void setStrictSrgbProbeForTesting(bool enabled) { strictSrgbProbeEnabled = enabled; }
 
 void registerWindowClasses() {
   static std::atomic<bool> registered{false};
@@ -433,6 +428,13 @@ void closeWindow(std::int32_t id) {
     wglMakeCurrent(nullptr, nullptr);
   }
   pumpMessages();
+}
+
+void closeAllWindows() {
+  for (const std::int32_t id : collectWindowIds()) closeWindow(id);
+  WindowRegistry& registry = windowRegistry();
+  registry.mainId = 0;
+  registry.currentId = 0;
 }
 
 }  // namespace canvas

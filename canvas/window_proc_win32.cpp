@@ -10,6 +10,7 @@
 #include "canvas/win32_canvas.hpp"
 #include "canvas/window_frame.hpp"
 #include "canvas/window_registry.hpp"
+#include "runtime/utf16.hpp"
 
 #ifndef WM_UNICHAR
 #define WM_UNICHAR 0x0109
@@ -30,7 +31,7 @@ void renderClipboardText(UINT format) {
   ++c.renderCount;
   ++c.eventCount;
   c.pendingText = nullptr;  // the clipboard owns it now
-  c.state = 2;
+  c.state = kClipboardRendered;
 }
 
 void flushClipboardOnExit(HWND window) {
@@ -67,7 +68,7 @@ void releaseClipboardOwnership(HWND window) {
   if (c.pending == 0 || c.owner != window) return;
   flushClipboardOnExit(window);
   ++c.ownerDestroyedCount;
-  dropPendingClipboard(c, 4);
+  dropPendingClipboard(c, kClipboardOwnerDestroyed);
 }
 
 void positionImeWindows(WindowState& w) {
@@ -136,14 +137,12 @@ void handleFileDrop(WindowState& w, HDROP drop) {
     if (length >= 1 && length <= 32767) {
       std::wstring name(length + 1, L'\0');
       if (DragQueryFileW(drop, 0, name.data(), length + 1) == length) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        if (size > 1) {
-          std::string path(static_cast<std::size_t>(size), '\0');
-          if (WideCharToMultiByte(CP_UTF8, 0, name.c_str(), -1, path.data(), size, nullptr, nullptr) == size) {
-            path.resize(static_cast<std::size_t>(size - 1));
-            w.droppedPath = std::move(path);
-            w.payloadA = 1;
-          }
+        // Shown and handed back as the system named it: an unpaired surrogate becomes U+FFFD
+        // rather than losing the drop.
+        std::string path = runtime::utf16ToUtf8Replacing(std::wstring_view(name.c_str()));
+        if (!path.empty()) {
+          w.droppedPath = std::move(path);
+          w.payloadA = 1;
         }
       }
     }
@@ -220,26 +219,26 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   // Rows that behave the same with and without a state.
   switch (message) {
     case WM_QUERYENDSESSION:
-      recordSessionEvent(findWindowByHandle(hwnd), 4, static_cast<std::uint64_t>(lParam), false);
+      recordSessionEvent(findWindowByHandle(hwnd), kSessionQueryEnd, static_cast<std::uint64_t>(lParam), false);
       return 1;
     case WM_ENDSESSION:
-      recordSessionEvent(findWindowByHandle(hwnd), 5, wParam, wParam == FALSE);
+      recordSessionEvent(findWindowByHandle(hwnd), kSessionEnd, wParam, wParam == FALSE);
       return 0;
     case WM_ACTIVATEAPP:
-      recordSessionEvent(findWindowByHandle(hwnd), 1, wParam, wParam != 0);
+      recordSessionEvent(findWindowByHandle(hwnd), kSessionActivation, wParam, wParam != 0);
       return 0;
     case WM_POWERBROADCAST: {
       WindowState* w = findWindowByHandle(hwnd);
       const bool flag = wParam != PBT_APMSUSPEND &&
                         (wParam == PBT_APMRESUMESUSPEND || wParam == PBT_APMRESUMEAUTOMATIC || (w && w->focused));
-      recordSessionEvent(w, 2, wParam, flag);
+      recordSessionEvent(w, kSessionPower, wParam, flag);
       return 1;
     }
     case WM_WTSSESSION_CHANGE: {
       WindowState* w = findWindowByHandle(hwnd);
       const bool flag = wParam != WTS_SESSION_LOGOFF && wParam != WTS_SESSION_LOCK &&
                         (wParam == WTS_SESSION_LOGON || wParam == WTS_SESSION_UNLOCK || (w && w->focused));
-      recordSessionEvent(w, 3, wParam, flag);
+      recordSessionEvent(w, kSessionTerminal, wParam, flag);
       return 0;
     }
     case WM_RENDERFORMAT:
@@ -252,7 +251,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       DelayedClipboardState& c = delayedClipboard;
       if (c.pending != 0 && c.owner == hwnd) {
         ++c.destroyCount;
-        dropPendingClipboard(c, 3);
+        dropPendingClipboard(c, kClipboardDestroyed);
       }
       return 0;
     }

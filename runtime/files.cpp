@@ -87,8 +87,8 @@ class DiskFileSystem final : public FileSystem {
       out.close();
       good = good && !out.fail() && !out.bad();
       return good;
-    } catch (...) {
-      return false;
+    } catch (const std::filesystem::filesystem_error&) {
+      return false;  // not UTF-8: it cannot name a file
     }
   }
 
@@ -112,7 +112,8 @@ class DiskFileSystem final : public FileSystem {
     try {
       std::error_code ignored;
       std::filesystem::remove(toNativePath(path), ignored);
-    } catch (...) {
+    } catch (const std::filesystem::filesystem_error&) {
+      // not UTF-8: there is no such file to remove
     }
   }
 
@@ -145,7 +146,7 @@ class DiskFileSystem final : public FileSystem {
     std::filesystem::file_status status;
     try {
       status = std::filesystem::status(toNativePath(path), error);
-    } catch (...) {
+    } catch (const std::filesystem::filesystem_error&) {
       return false;  // not UTF-8: it cannot name a file
     }
     if (error) {

@@ -34,8 +34,9 @@ std::string environmentValue(const std::string& name);
 // Sleeps one slice; an interrupted sleep is resumed for the time it reports as remaining.
 void sleepSlice(std::int64_t milliseconds);
 
-// Replaces the nanosleep primitive behind sleepSlice (null restores the system's). For tests.
-using NanosleepFunction = int (*)(const struct timespec* request, struct timespec* remain);
-NanosleepFunction setNanosleepForTesting(NanosleepFunction function);
+// The system's nanosleep, as sleepSlice calls it. It is alone in platform_nanosleep.cpp so that a
+// test can link its own definition in its place (a file of a static library is only linked when
+// something still needs it); the program has no way to replace it.
+int nanosleepOnce(const struct timespec* request, struct timespec* remain);
 
 }  // namespace runtime::platform

@@ -3,6 +3,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "runtime/utf8.hpp"
+
 namespace runtime {
 
 namespace {
@@ -114,34 +116,9 @@ std::int32_t byteAt(std::string_view text, std::int64_t index) {
 }
 
 bool isStrictUtf8(std::string_view text) {
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length;
-    std::uint32_t codePoint;
-    std::uint32_t minimum;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, codePoint = lead & 0x1Fu, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, codePoint = lead & 0x0Fu, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, codePoint = lead & 0x07u, minimum = 0x10000;
-    } else {
-      return false;
-    }
-    if (n - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0u) != 0x80u) return false;
-      codePoint = (codePoint << 6) | (next & 0x3Fu);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF) return false;
-    if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return false;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = utf8CharacterLength(text, i);
+    if (length == 0) return false;
     i += length;
   }
   return true;

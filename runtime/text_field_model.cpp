@@ -1,6 +1,7 @@
 #include "runtime/text_field_model.hpp"
 
 #include "runtime/text.hpp"
+#include "runtime/utf8.hpp"
 
 namespace runtime {
 
@@ -29,13 +30,7 @@ void TextFieldModel::backspace() {
     return;
   }
   if (text.empty()) return;
-  auto index = static_cast<std::int64_t>(text.size()) - 1;
-  while (index > 0) {
-    const std::int32_t byte = byteAt(text, index);
-    if (byte < 0x80 || byte > 0xBF) break;
-    --index;
-  }
-  text = sliceText(text, 0, index);
+  text.resize(utf8LastCharacterStart(text));
 }
 
 void TextFieldModel::cancel() {

@@ -35,6 +35,16 @@ std::string utf16ToUtf8(std::wstring_view text) {
   return utf8;
 }
 
+std::string utf16ToUtf8Replacing(std::wstring_view text) {
+  if (text.empty() || text.size() > static_cast<std::size_t>(kMaxUtf16Units)) return {};
+  const int size = static_cast<int>(text.size());
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (bytes < 1) return {};
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  if (::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), bytes, nullptr, nullptr) != bytes) return {};
+  return utf8;
+}
+
 }  // namespace runtime
 
 #endif

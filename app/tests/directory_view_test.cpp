@@ -7,18 +7,18 @@
 #include <limits>
 #include <string>
 
-#include "fault_file_system.hpp"
+#include "refusing_file_system.hpp"
 #include "runtime/files.hpp"
+#include "runtime/testing/temp_directory.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
 #include "store/snapshot_codec.hpp"
 #include "store/store_state.hpp"
-#include "temp_directory.hpp"
 
 namespace app {
 namespace {
 
-using testing::TempDirectory;
+using runtime::testing::TempDirectory;
 
 runtime::Bytes fileBytes(const std::string& path) { return runtime::readFileBytes(path, 1 << 23); }
 
@@ -30,17 +30,17 @@ const store::Record& recordOf(const DirectoryView& view, const std::string& id) 
 
 TEST(DirectoryView, OpensAFreshDirectoryReadyAndEmpty) {
   TempDirectory dir;
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   EXPECT_EQ(view.status, "Ready");
   EXPECT_EQ(view.lastSavedId, "");
   EXPECT_TRUE(view.database.store.ok);
   EXPECT_TRUE(view.database.records.empty());
-  EXPECT_FALSE(std::filesystem::exists(dir.file("store.corvane")));
+  EXPECT_FALSE(std::filesystem::exists(dir.text("store.corvane")));
 }
 
 TEST(DirectoryView, SeedsFiveDemoRecordsWithOwnerEdges) {
   TempDirectory dir;
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   view.seedDemoData();
   ASSERT_EQ(view.database.records.size(), 5u);
   const char* ids[] = {"customer-1", "customer-2", "animal-3", "animal-4", "animal-5"};
@@ -88,23 +88,23 @@ TEST(DirectoryView, SeedsFiveDemoRecordsWithOwnerEdges) {
     EXPECT_EQ(edge.created, 1);
     EXPECT_TRUE(edge.properties.empty());
   }
-  EXPECT_FALSE(std::filesystem::exists(dir.file("store.wal.corvane")));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("store.next.corvane")));
+  EXPECT_FALSE(std::filesystem::exists(dir.text("store.wal.corvane")));
+  EXPECT_FALSE(std::filesystem::exists(dir.text("store.next.corvane")));
 }
 
 TEST(DirectoryView, SeedingDoesNothingOnAStoredOrUnopenedDatabase) {
   TempDirectory dir;
   {
-    DirectoryView view(dir.path());
+    DirectoryView view(dir.text());
     ASSERT_TRUE(view.saveRecord("customer-9", "customer", "Only one", "", "", false));
   }
-  DirectoryView stored(dir.path());
+  DirectoryView stored(dir.text());
   stored.seedDemoData();
   EXPECT_EQ(stored.database.records.size(), 1u);
   EXPECT_EQ(stored.status, "Ready");
 
-  std::ofstream(dir.file("plain-file")) << "not a directory";
-  DirectoryView unavailable(dir.file("plain-file"));
+  std::ofstream(dir.text("plain-file")) << "not a directory";
+  DirectoryView unavailable(dir.text("plain-file"));
   EXPECT_EQ(unavailable.status, "database directory is unavailable");
   unavailable.seedDemoData();
   EXPECT_TRUE(unavailable.database.records.empty());
@@ -113,10 +113,10 @@ TEST(DirectoryView, SeedingDoesNothingOnAStoredOrUnopenedDatabase) {
 
 TEST(DirectoryView, RefusalsWriteNothing) {
   TempDirectory dir;
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   view.seedDemoData();
   ASSERT_TRUE(view.saveRecord("customer-2", "customer", "Archived owner", "", "", true));
-  const runtime::Bytes before = fileBytes(dir.file("store.corvane"));
+  const runtime::Bytes before = fileBytes(dir.text("store.corvane"));
   const std::int32_t sequence = view.database.store.sequence;
   const std::string lastSaved = view.lastSavedId;
 
@@ -141,13 +141,13 @@ TEST(DirectoryView, RefusalsWriteNothing) {
     EXPECT_EQ(view.lastSavedId, lastSaved);
   }
   EXPECT_EQ(view.database.store.sequence, sequence);
-  EXPECT_EQ(fileBytes(dir.file("store.corvane")), before);
+  EXPECT_EQ(fileBytes(dir.text("store.corvane")), before);
   EXPECT_EQ(store::findRecordIndex(view.database, "bad"), -1);
 }
 
 TEST(DirectoryView, ValidationRefusalsKeepTheLastSavedId) {
   TempDirectory dir;
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   view.seedDemoData();
   EXPECT_FALSE(view.saveRecord("animal-3", "animal", "Mochi", std::string(65537, 'd'), "customer-1", false));
   EXPECT_EQ(view.status, "Record validation failed");
@@ -162,7 +162,7 @@ TEST(DirectoryView, ValidationRefusalsKeepTheLastSavedId) {
 
 TEST(DirectoryView, SavingAnExistingIdReplacesTheRecordAndItsEdge) {
   TempDirectory dir;
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   view.seedDemoData();
   ASSERT_TRUE(view.saveRecord("animal-3", "animal", "Mochi", "Cat / visit complete", "customer-2", true));
   EXPECT_EQ(view.status, "Saved animal-3");
@@ -189,7 +189,7 @@ TEST(DirectoryView, SavingAnExistingIdReplacesTheRecordAndItsEdge) {
 
 TEST(DirectoryView, NewIdsCountTheRecordsAndSkipIdsInUse) {
   TempDirectory dir;
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   view.seedDemoData();
   ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
   EXPECT_EQ(view.lastSavedId, "animal-6");
@@ -200,7 +200,7 @@ TEST(DirectoryView, NewIdsCountTheRecordsAndSkipIdsInUse) {
   // With one stored record named customer-2, the count alone would give customer-2 again and
   // overwrite it.
   TempDirectory other;
-  DirectoryView gap(other.path());
+  DirectoryView gap(other.text());
   ASSERT_TRUE(gap.saveRecord("customer-2", "customer", "First", "", "", false));
   ASSERT_TRUE(gap.saveRecord("", "customer", "Second", "", "", false));
   EXPECT_EQ(gap.lastSavedId, "customer-3");
@@ -211,19 +211,19 @@ TEST(DirectoryView, NewIdsCountTheRecordsAndSkipIdsInUse) {
 TEST(DirectoryView, NewIdsSkipRecordsThatOpeningLeftOut) {
   TempDirectory dir;
   {
-    DirectoryView view(dir.path());
+    DirectoryView view(dir.text());
     view.seedDemoData();
   }
   {
     // Store a sixth record whose keys fail validation, so opening skips it.
-    store::Database database = store::openDatabase(dir.path());
+    store::Database database = store::openDatabase(dir.text());
     ASSERT_TRUE(store::storePut(database.store, "record/animal-6/id", "animal-6"));
     ASSERT_TRUE(store::storePut(database.store, "record/animal-6/content", "Kept"));
     ASSERT_TRUE(store::storePut(database.store, "catalog/records/5", "animal-6"));
     ASSERT_TRUE(store::storePut(database.store, "catalog/records/count", "6"));
     ASSERT_TRUE(store::commitStore(database.store));
   }
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   ASSERT_EQ(view.database.records.size(), 5u);
   ASSERT_TRUE(view.saveRecord("", "animal", "Newcomer", "", "customer-1", false));
   EXPECT_EQ(view.lastSavedId, "animal-7");
@@ -232,9 +232,9 @@ TEST(DirectoryView, NewIdsSkipRecordsThatOpeningLeftOut) {
 
 TEST(DirectoryView, AFailedCommitReopensWhatIsStored) {
   TempDirectory dir;
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   view.seedDemoData();
-  const runtime::Bytes before = fileBytes(dir.file("store.corvane"));
+  const runtime::Bytes before = fileBytes(dir.text("store.corvane"));
   {
     testing::RefusingFileSystem refusing("store.wal.corvane");
     runtime::ScopedFileSystem scoped(refusing);
@@ -245,7 +245,7 @@ TEST(DirectoryView, AFailedCommitReopensWhatIsStored) {
   EXPECT_EQ(view.database.records.size(), 5u);
   EXPECT_EQ(view.database.store.sequence, 5);
   EXPECT_TRUE(view.database.store.ok);
-  EXPECT_EQ(fileBytes(dir.file("store.corvane")), before);
+  EXPECT_EQ(fileBytes(dir.text("store.corvane")), before);
   // The next save works again.
   EXPECT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
   EXPECT_EQ(view.lastSavedId, "animal-6");
@@ -254,7 +254,7 @@ TEST(DirectoryView, AFailedCommitReopensWhatIsStored) {
 TEST(DirectoryView, ACommitReportedFailedButPromotedOnReopenIsReportedSaved) {
   // The write-ahead file is complete, the promotion of the commit fails; the reopen promotes it.
   TempDirectory dir;
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   view.seedDemoData();
   struct Step {
     const char* id;
@@ -268,7 +268,7 @@ TEST(DirectoryView, ACommitReportedFailedButPromotedOnReopenIsReportedSaved) {
     EXPECT_EQ(view.lastSavedId, "animal-6");
     EXPECT_EQ(recordOf(view, "animal-6").lifecycle, step.archived ? "archival" : "canonical");
   }
-  EXPECT_FALSE(std::filesystem::exists(dir.file("store.wal.corvane")));
+  EXPECT_FALSE(std::filesystem::exists(dir.text("store.wal.corvane")));
   EXPECT_EQ(view.database.records.size(), 6u);  // saved once, then updated: no duplicate
   EXPECT_EQ(view.database.edges.size(), 4u);
   EXPECT_EQ(view.database.store.sequence, 8);
@@ -276,7 +276,7 @@ TEST(DirectoryView, ACommitReportedFailedButPromotedOnReopenIsReportedSaved) {
 
 TEST(DirectoryView, AFailedCommitIsNotReportedSavedByARecordAlreadyStoredAlike) {
   TempDirectory dir;
-  DirectoryView view(dir.path());
+  DirectoryView view(dir.text());
   view.seedDemoData();
   testing::RefusingFileSystem refusing("store.wal.corvane");
   runtime::ScopedFileSystem scoped(refusing);
@@ -288,7 +288,7 @@ TEST(DirectoryView, AFailedCommitIsNotReportedSavedByARecordAlreadyStoredAlike) 
 
 TEST(DirectoryView, ADataDirectoryRemovedWhileRunningIsNamedInTheStatus) {
   TempDirectory dir;
-  const std::string data = dir.file("data");
+  const std::string data = dir.text("data");
   DirectoryView view(data);
   view.seedDemoData();
   std::filesystem::remove_all(data);
@@ -297,18 +297,18 @@ TEST(DirectoryView, ADataDirectoryRemovedWhileRunningIsNamedInTheStatus) {
   EXPECT_EQ(view.lastSavedId, "");
   EXPECT_TRUE(view.database.records.empty());  // what the reopen found: nothing
   // A directory replaced by a file is missing as well.
-  DirectoryView other(dir.file("other"));
+  DirectoryView other(dir.text("other"));
   other.seedDemoData();
-  std::filesystem::remove_all(dir.file("other"));
-  std::ofstream(dir.file("other")) << "x";
+  std::filesystem::remove_all(dir.text("other"));
+  std::ofstream(dir.text("other")) << "x";
   EXPECT_FALSE(other.saveRecord("customer-1", "customer", "Name", "", "", false));
   EXPECT_EQ(other.status, "Commit failed; the data directory went missing");
 }
 
 TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
   TempDirectory dir;
-  std::ofstream(dir.file("plain-file")) << "x";
-  DirectoryView view(dir.file("plain-file"));
+  std::ofstream(dir.text("plain-file")) << "x";
+  DirectoryView view(dir.text("plain-file"));
   EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Name", "", "", false));
   EXPECT_EQ(view.status, "database directory is unavailable");
   EXPECT_FALSE(view.saveRecord("customer-1", "customer", "", "", "", false));
@@ -317,10 +317,10 @@ TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
 
 TEST(DirectoryView, TheUpdateTimeDoesNotOverflowAtTheTopSequence) {
   TempDirectory dir;
-  store::StoreState state = store::makeStoreState(dir.path());
+  store::StoreState state = store::makeStoreState(dir.text());
   state.sequence = std::numeric_limits<std::int32_t>::max() - 1;
-  ASSERT_TRUE(runtime::writeFileBytes(dir.file("store.corvane"), store::encodeSnapshot(state)));
-  DirectoryView view(dir.path());
+  ASSERT_TRUE(runtime::writeFileBytes(dir.text("store.corvane"), store::encodeSnapshot(state)));
+  DirectoryView view(dir.text());
   ASSERT_TRUE(view.database.store.ok) << view.database.store.message;
   ASSERT_TRUE(view.saveRecord("customer-1", "customer", "Late", "", "", false)) << view.status;
   EXPECT_EQ(recordOf(view, "customer-1").updated, std::numeric_limits<std::int32_t>::max());

@@ -11,8 +11,8 @@
 #include "app/screen_layout.hpp"
 #include "canvas/key_input.hpp"
 #include "canvas/pointer_input.hpp"
+#include "runtime/testing/temp_directory.hpp"
 #include "store/record_keys.hpp"
-#include "temp_directory.hpp"
 
 namespace app {
 namespace {
@@ -23,7 +23,7 @@ constexpr std::uint32_t kKeyUp = 0xC0000001;
 class FrameInput : public ::testing::Test {
  protected:
   void SetUp() override {
-    view_ = std::make_unique<DirectoryView>(dir_.path());
+    view_ = std::make_unique<DirectoryView>(dir_.text());
     view_->seedDemoData();
   }
 
@@ -44,11 +44,12 @@ class FrameInput : public ::testing::Test {
   bool frame(std::int32_t hoverX = -1, std::int32_t hoverY = -1) {
     const std::optional<canvas::ClientPoint> press = canvas::takeLeftPress(window_);
     const bool clicked = applyFrameInput(state_, *view_, press, canvas::takeTextInput(window_, {0x09, 0x08}));
-    buildScreenDrawing(state_, *view_, clicked, pressProbe(press), pointerAt(hoverX, hoverY));
+    applyListInput(state_, *view_, clicked, pressProbe(press));
+    buildScreenDrawing(state_, *view_, pointerAt(hoverX, hoverY));
     return clicked;
   }
 
-  testing::TempDirectory dir_;
+  runtime::testing::TempDirectory dir_;
   std::unique_ptr<DirectoryView> view_;
   canvas::WindowState window_;
   DirectoryScreenState state_;

@@ -5,20 +5,20 @@
 #include "app/directory_view.hpp"
 #include "app/screen_input.hpp"
 #include "app/screen_layout.hpp"
+#include "runtime/testing/temp_directory.hpp"
 #include "store/record_keys.hpp"
-#include "temp_directory.hpp"
 
 namespace app {
 namespace {
 
-using testing::TempDirectory;
+using runtime::testing::TempDirectory;
 
 PointerProbe over(const Rect& rect) { return pointerAt(rect.x + 5, rect.y + 5); }
 
 class ScreenActions : public ::testing::Test {
  protected:
   void SetUp() override {
-    view_ = std::make_unique<DirectoryView>(dir_.path());
+    view_ = std::make_unique<DirectoryView>(dir_.text());
     view_->seedDemoData();
   }
   const store::Record& stored(const std::string& id) {

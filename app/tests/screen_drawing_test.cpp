@@ -6,20 +6,21 @@
 #include <vector>
 
 #include "app/directory_view.hpp"
+#include "app/screen_actions.hpp"
 #include "app/screen_input.hpp"
 #include "app/screen_layout.hpp"
-#include "temp_directory.hpp"
+#include "runtime/testing/temp_directory.hpp"
 
 namespace app {
 namespace {
 
 using Kind = DrawOp::Kind;
-using testing::TempDirectory;
+using runtime::testing::TempDirectory;
 
 class ScreenDrawing : public ::testing::Test {
  protected:
   void SetUp() override {
-    view_ = std::make_unique<DirectoryView>(dir_.path());
+    view_ = std::make_unique<DirectoryView>(dir_.text());
     view_->seedDemoData();
   }
 
@@ -48,7 +49,7 @@ class ScreenDrawing : public ::testing::Test {
 
 TEST_F(ScreenDrawing, DrawsTheWholeScreenInOrderAtItsPlaces) {
   DirectoryScreenState state;
-  const DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere());
+  const DrawList list = buildScreenDrawing(state, *view_, pointerNowhere());
   ASSERT_FALSE(list.empty());
   EXPECT_EQ(list[0].kind, Kind::kBeginFrame);
   EXPECT_EQ(list[0].text, "Oreb Inc.");
@@ -129,7 +130,7 @@ TEST_F(ScreenDrawing, CustomerLabelsAndTheSearchFocusLine) {
   DirectoryScreenState state;
   state.kind = "customer";
   state.focus = kFocusSearch;
-  const DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere());
+  const DrawList list = buildScreenDrawing(state, *view_, pointerNowhere());
   EXPECT_EQ(list[1].colour, (Rgb{37, 53, 58}));
   EXPECT_EQ(list[3].colour, (Rgb{48, 116, 96}));
   EXPECT_NE(findText(list, "CONTACT / DEMO ADDRESS"), nullptr);
@@ -148,29 +149,29 @@ TEST_F(ScreenDrawing, CustomerLabelsAndTheSearchFocusLine) {
 
 TEST_F(ScreenDrawing, HoverLightensButtons) {
   DirectoryScreenState state;
-  DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerAt(400, 530));
+  DrawList list = buildScreenDrawing(state, *view_, pointerAt(400, 530));
   EXPECT_EQ((findText(list, "Save") - 1)->colour, (Rgb{60, 128, 108}));
-  list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerAt(200, 170));
+  list = buildScreenDrawing(state, *view_, pointerAt(200, 170));
   EXPECT_EQ(list[3].colour, (Rgb{49, 65, 70}));
 }
 
 TEST_F(ScreenDrawing, SearchIsACaseSensitiveSubstringOfNameOrId) {
   DirectoryScreenState state;
   state.searchText = "o";
-  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())),
+  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, pointerNowhere())),
             (std::vector<std::string>{"Mochi", "Clover"}));
   state.searchText = "mochi";
-  EXPECT_TRUE(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())).empty());
+  EXPECT_TRUE(rowLabels(buildScreenDrawing(state, *view_, pointerNowhere())).empty());
   state.searchText = "4";  // only in the id animal-4
-  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())),
-            (std::vector<std::string>{"Juniper"}));
+  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, pointerNowhere())), (std::vector<std::string>{"Juniper"}));
 }
 
 TEST_F(ScreenDrawing, ARowClickLoadsTheRecordInTheSameFrame) {
   ASSERT_TRUE(view_->saveRecord("animal-4", "animal", "Juniper", "Dog", "customer-2", true));
   DirectoryScreenState state;
   state.focus = kFocusDetail;
-  const DrawList list = buildScreenDrawing(state, *view_, true, pointerAt(100, 370), pointerAt(100, 370));
+  applyListInput(state, *view_, true, pointerAt(100, 370));
+  const DrawList list = buildScreenDrawing(state, *view_, pointerAt(100, 370));
   EXPECT_EQ(state.selectedId, "animal-4");
   EXPECT_EQ(state.nameText, "Juniper");
   EXPECT_EQ(state.detailText, "Dog");
@@ -184,14 +185,15 @@ TEST_F(ScreenDrawing, ARowClickLoadsTheRecordInTheSameFrame) {
 
   // Without a click the pointer only hovers.
   DirectoryScreenState idle;
-  buildScreenDrawing(idle, *view_, false, pointerAt(100, 370), pointerAt(100, 370));
+  applyListInput(idle, *view_, false, pointerAt(100, 370));
   EXPECT_EQ(idle.selectedId, "");
 }
 
 TEST_F(ScreenDrawing, AClickSelectsTheRowUnderThePressNotUnderThePointer) {
   // The press was on the third row; by the time the frame runs the pointer is over the first.
   DirectoryScreenState state;
-  const DrawList list = buildScreenDrawing(state, *view_, true, pointerAt(100, 420), pointerAt(100, 320));
+  applyListInput(state, *view_, true, pointerAt(100, 420));
+  const DrawList list = buildScreenDrawing(state, *view_, pointerAt(100, 320));
   EXPECT_EQ(state.selectedId, "animal-5");
   EXPECT_EQ(list[8].colour, (Rgb{49, 65, 70}));    // first row: hovered only
   EXPECT_EQ(list[12].colour, (Rgb{48, 116, 96}));  // third row: selected, not hovered
@@ -205,7 +207,7 @@ TEST_F(ScreenDrawing, RowLabelsAndFieldTextsAreClippedToTheirBoxes) {
   state.detailText = longName;
   state.ownerText = longName;
   state.searchText = "W";
-  const DrawList list = buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere());
+  const DrawList list = buildScreenDrawing(state, *view_, pointerNowhere());
   struct Expected {
     std::string text;
     Rect at;  // where the text starts (x, y)
@@ -238,20 +240,21 @@ TEST_F(ScreenDrawing, ScrollingPastTheLastMatchReturnsToTheTop) {
     ASSERT_TRUE(view_->saveRecord("", "animal", "Pet " + std::to_string(i), "", "customer-1", false));
   }
   DirectoryScreenState state;
-  std::vector<std::string> rows =
-      rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere()));
+  std::vector<std::string> rows = rowLabels(buildScreenDrawing(state, *view_, pointerNowhere()));
   EXPECT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows.front(), "Mochi");
   state.scroll = 3;
-  rows = rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere()));
+  rows = rowLabels(buildScreenDrawing(state, *view_, pointerNowhere()));
   EXPECT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows.front(), "Pet 0");
   EXPECT_EQ(rows.back(), "Pet 5");
   EXPECT_EQ(state.scroll, 3);
-  state.scroll = 9;  // nine matches: an empty list for one frame, then the top again
-  EXPECT_TRUE(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())).empty());
+  applyListInput(state, *view_, false, pointerNowhere());
+  EXPECT_EQ(state.scroll, 3);
+  state.scroll = 9;  // nine matches: the list returns to the top before it is drawn
+  applyListInput(state, *view_, false, pointerNowhere());
   EXPECT_EQ(state.scroll, 0);
-  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, false, pointerNowhere(), pointerNowhere())).front(), "Mochi");
+  EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, pointerNowhere())).front(), "Mochi");
 }
 
 }  // namespace

@@ -6,14 +6,16 @@
 #include <string>
 
 #include "app/directory_view.hpp"
+#include "runtime/file_system.hpp"
 #include "runtime/files.hpp"
+#include "runtime/testing/forwarding_file_system.hpp"
+#include "runtime/testing/temp_directory.hpp"
 #include "store/record_keys.hpp"
-#include "temp_directory.hpp"
 
 namespace app {
 namespace {
 
-using testing::TempDirectory;
+using runtime::testing::TempDirectory;
 
 struct Outcome {
   int status;
@@ -37,12 +39,12 @@ Outcome startAndRun(const std::string& directory) {
 TEST(SelfTest, PassesOnAFreshDirectoryAndAgainOnTheSameOne) {
   TempDirectory dir;
   for (int run = 0; run < 2; ++run) {
-    const Outcome outcome = startAndRun(dir.path());
+    const Outcome outcome = startAndRun(dir.text());
     EXPECT_EQ(outcome.status, kSelfTestPassed) << outcome.err;
     EXPECT_EQ(outcome.out, "oreb-vet: pass\n");
     EXPECT_EQ(outcome.err, "");
   }
-  DirectoryView after(dir.path());
+  DirectoryView after(dir.text());
   ASSERT_EQ(after.database.records.size(), 5u);
   const store::Record& mochi = after.database.records[2];
   EXPECT_EQ(mochi.id, "animal-3");
@@ -56,46 +58,49 @@ TEST(SelfTest, PassesOnAFreshDirectoryAndAgainOnTheSameOne) {
 TEST(SelfTest, AnotherRecordCountFailsAtSeedRecordsAndWritesNothing) {
   TempDirectory dir;
   {
-    DirectoryView view(dir.path());
+    DirectoryView view(dir.text());
     view.seedDemoData();
     ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
   }
-  const runtime::Bytes before = runtime::readFileBytes(dir.file("store.corvane"), 1 << 22);
-  const Outcome outcome = startAndRun(dir.path());
+  const runtime::Bytes before = runtime::readFileBytes(dir.text("store.corvane"), 1 << 22);
+  const Outcome outcome = startAndRun(dir.text());
   EXPECT_EQ(outcome.status, kSelfTestFailed);
   EXPECT_EQ(outcome.err, "seed records\n");
   EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(runtime::readFileBytes(dir.file("store.corvane"), 1 << 22), before);
+  EXPECT_EQ(runtime::readFileBytes(dir.text("store.corvane"), 1 << 22), before);
 }
 
 TEST(SelfTest, AnUnavailableDirectoryFailsAtSeedRecords) {
   TempDirectory dir;
-  const Outcome outcome = startAndRun(dir.file("missing-parent/data"));
+  const Outcome outcome = startAndRun(dir.text("missing-parent/data"));
   EXPECT_EQ(outcome.status, kSelfTestFailed);
   EXPECT_EQ(outcome.err, "seed records\n");
 }
 
-// A view whose saves of animal-3 claim success without writing anything, so the records the
-// durable checks look for are missing when the directory is opened again.
-class ForgetfulView : public DirectoryView {
+// A disk that acknowledges every write, flush and move but keeps none of them, as a volatile
+// cache that is lost: saves claim success, and the records the durable checks look for are
+// missing when the directory is opened again.
+class ForgetfulFileSystem final : public runtime::testing::ForwardingFileSystem {
  public:
-  using DirectoryView::DirectoryView;
-  bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) override {
-    if (id == "animal-3") return true;
-    return DirectoryView::saveRecord(id, kind, name, detail, owner, archived);
-  }
+  bool writeFile(const std::string&, const runtime::Bytes&) override { return true; }
+  bool syncFile(const std::string&) override { return true; }
+  bool replaceFile(const std::string&, const std::string&) override { return true; }
+  void deleteFile(const std::string&) override {}
+  bool syncDirectory(const std::string&) override { return true; }
 };
 
 TEST(SelfTest, AMissingRecordFailsTheDurableCheckCleanly) {
   TempDirectory dir;
   {
-    DirectoryView seeding(dir.path());
+    DirectoryView seeding(dir.text());
     for (const char* id : {"customer-1", "customer-2", "customer-3", "customer-4", "customer-5"}) {
       ASSERT_TRUE(seeding.saveRecord(id, "customer", "Someone", "", "", false));
     }
   }
-  ForgetfulView view(dir.path());
+  DirectoryView view(dir.text());
   view.seedDemoData();
+  ForgetfulFileSystem forgetful;
+  const runtime::ScopedFileSystem scoped(forgetful);
   const Outcome outcome = runOn(view);
   EXPECT_EQ(outcome.status, kSelfTestFailed);
   EXPECT_EQ(outcome.err, "durable update\n");

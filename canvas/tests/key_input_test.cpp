@@ -212,14 +212,5 @@ TEST(CompositionTest, ImeByteCountsNeverGoNegativeOrPastTheBuffer) {
   EXPECT_EQ(imeUnitCount(100000), 256u);
 }
 
-TEST(CompositionTest, Utf8EncodingLengths) {
-  EXPECT_EQ(encodeUtf8(0x41), "A");
-  EXPECT_EQ(encodeUtf8(0x7FF), "\xDF\xBF");
-  EXPECT_EQ(encodeUtf8(0x800), "\xE0\xA0\x80");
-  EXPECT_EQ(encodeUtf8(0xFFFF), "\xEF\xBF\xBF");
-  EXPECT_EQ(encodeUtf8(0x10000), "\xF0\x90\x80\x80");
-  EXPECT_EQ(encodeUtf8(0x110000), "");
-}
-
 }  // namespace
 }  // namespace canvas

@@ -57,15 +57,11 @@ TEST(TextRunsTest, MalformedSequencesShowOneMarkPerByte) {
             "?[a]");
 }
 
-TEST(TextRunsTest, ContinuationCheckStopsAtTheEnd) {
-  EXPECT_TRUE(isUtf8Continuation("\xC3\xA9", 0, 1));
-  EXPECT_FALSE(isUtf8Continuation("\xC3\xA9", 0, 2));
-  EXPECT_FALSE(
-      isUtf8Continuation("\xC3"
-                         "a",
-                         0, 1));
+TEST(TextRunsTest, AWellFormedCharacterOutsideAsciiIsOneMark) {
   EXPECT_EQ(unprintableSequenceLength("\xEF\xBF\xBF", 0), 3u);
   EXPECT_EQ(unprintableSequenceLength("\xF4\x8F\xBF\xBF", 0), 4u);
+  EXPECT_EQ(unprintableSequenceLength("\xC3", 0), 1u);
+  EXPECT_EQ(unprintableSequenceLength("\x07", 0), 1u);
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST_F(WindowTest, ShapesComeBackAsTheirExactSrgbBytesOnTheStrictSrgbFormat) {
 }
 
 TEST_F(WindowTest, ShapesComeBackAsTheirExactSrgbBytesOnTheFallbackFormat) {
-  setStrictSrgbProbeForTesting(false);
+  testing::setPixelFormatExtensionAvailable(false);
   WindowState& w = openMain();
   ASSERT_FALSE(w.srgbFramebuffer);
   drawShapesAndCheckPixels(w);
@@ -184,7 +184,7 @@ TEST_F(WindowTest, ATranslucentWindowIsPresentedAsALayeredWindow) {
 TEST_F(WindowTest, ALayeredFrameIsPresentedAsPremultipliedSrgbOnBothPixelFormats) {
   for (const bool strict : {true, false}) {
     SCOPED_TRACE(strict ? "strict sRGB format" : "fallback format");
-    setStrictSrgbProbeForTesting(strict);
+    testing::setPixelFormatExtensionAvailable(strict);
     WindowState& w = openMain(320, 240);
     ASSERT_EQ(w.srgbFramebuffer, strict);
     SetWindowLongPtrW(w.window, GWL_EXSTYLE, GetWindowLongPtrW(w.window, GWL_EXSTYLE) | WS_EX_LAYERED);

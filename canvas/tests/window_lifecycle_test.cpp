@@ -17,7 +17,11 @@ constexpr char kNotOpenFor[] = "window.canvas: window/canvas runtime window is n
 void expectEveryOperationThrowsNotOpen() {
   EXPECT_EQ(thrownText([] { BeginFrame("t", "s"); }), std::string(kNotOpenFor) + "BeginFrame");
   EXPECT_EQ(thrownText([] { DrawTextStyled("x", 1, 2, 150, 1, 2, 3); }), std::string(kNotOpenFor) + "DrawTextStyled");
+// windows.h's DrawText macro is set aside for canvas::DrawText.
+#pragma push_macro("DrawText")
+#undef DrawText
   EXPECT_EQ(thrownText([] { DrawText("x", 1, 2, 150, 1, 2, 3); }), std::string(kNotOpenFor) + "DrawTextStyled");
+#pragma pop_macro("DrawText")
   EXPECT_EQ(thrownText([] { DrawRectRgba(0, 0, 5, 5, 1, 2, 3); }), std::string(kNotOpenFor) + "DrawRectRgba");
   EXPECT_EQ(thrownText([] { DrawRoundedRectRgba(0, 0, 5, 5, 2, 1, 2, 3); }),
             std::string(kNotOpenFor) + "DrawRoundedRectRgba");
@@ -99,6 +103,15 @@ TEST_F(WindowTest, ClosedWindowStaysInTheRegistryAndClosingTwiceIsHarmless) {
   expectEveryOperationThrowsNotOpen();
 }
 
+TEST_F(WindowTest, ClosingAllWindowsClosesEveryWindowAndClearsTheIds) {
+  WindowState& w = openMain();
+  closeAllWindows();
+  EXPECT_EQ(windowRegistry().mainId, 0);
+  EXPECT_EQ(windowRegistry().currentId, 0);
+  EXPECT_EQ(w.window, nullptr);
+  EXPECT_FALSE(w.open);
+}
+
 TEST_F(WindowTest, ASecondOpenWhileTheMainWindowIsOpenCreatesNothing) {
   WindowState& w = openMain();
   const std::size_t known = windowRegistry().windows.size();
@@ -134,7 +147,7 @@ TEST_F(WindowTest, StrictSrgbFormatIsChosenAndVerifiedWhereTheDriverHasOne) {
 }
 
 TEST_F(WindowTest, WithoutThePixelFormatExtensionTheWindowOpensOnTheFallbackFormat) {
-  setStrictSrgbProbeForTesting(false);
+  testing::setPixelFormatExtensionAvailable(false);
   WindowState& w = openMain();
   EXPECT_TRUE(w.open);
   EXPECT_FALSE(w.strictSrgbFormat);

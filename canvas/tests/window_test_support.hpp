@@ -9,16 +9,15 @@
 #include "canvas/canvas.hpp"
 #include "canvas/win32_canvas.hpp"
 #include "runtime/runtime_error.hpp"
+#include "wgl_extension_seam.hpp"
 
 namespace canvas::testing {
 
 class WindowTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    for (std::int32_t id : collectWindowIds()) closeWindow(id);
-    windowRegistry().mainId = 0;
-    windowRegistry().currentId = 0;
-    setStrictSrgbProbeForTesting(true);
+    closeAllWindows();
+    testing::setPixelFormatExtensionAvailable(true);
   }
 
   // Opens the main window and makes sure it is the focused foreground window.

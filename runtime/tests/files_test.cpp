@@ -15,7 +15,8 @@
 
 #include "runtime/file_system.hpp"
 #include "runtime/runtime_error.hpp"
-#include "temp_directory.hpp"
+#include "runtime/testing/forwarding_file_system.hpp"
+#include "runtime/testing/temp_directory.hpp"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -28,9 +29,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using runtime::testing::TempDirectory;
-using runtime::testing::utf8Of;
 
 fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 void writeRaw(const std::string& path, const std::string& content) {
   std::ofstream out(pathOf(path), std::ios::binary | std::ios::trunc);
@@ -439,19 +444,8 @@ TEST_F(EnsureDirectoryTest, CreatesEveryLevel) {
 }
 
 // Passes every directory operation to the disk and notes it, in order.
-class DirectoryLog : public FileSystem {
+class DirectoryLog : public runtime::testing::ForwardingFileSystem {
  public:
-  Bytes readFile(const std::string& path, std::int64_t maxBytes) override {
-    return diskFileSystem().readFile(path, maxBytes);
-  }
-  bool writeFile(const std::string& path, const Bytes& bytes) override {
-    return diskFileSystem().writeFile(path, bytes);
-  }
-  bool syncFile(const std::string& path) override { return diskFileSystem().syncFile(path); }
-  bool replaceFile(const std::string& from, const std::string& to) override {
-    return diskFileSystem().replaceFile(from, to);
-  }
-  bool fileExists(const std::string& path) override { return diskFileSystem().fileExists(path); }
   DirectoryCreation createDirectory(const std::string& path) override {
     calls.push_back("create " + fs::path(pathOf(path)).generic_string());
     return diskFileSystem().createDirectory(path);

@@ -50,6 +50,15 @@ TEST(Utf16Test, LengthLimits) {
   EXPECT_EQ(utf16ToUtf8(std::wstring(43690, L'\x20AC')), "");
 }
 
+TEST(Utf16Test, TheLenientConversionReplacesUnpairedSurrogates) {
+  EXPECT_EQ(utf16ToUtf8Replacing(L"a\xD83D\xDE00"), "a\xF0\x9F\x98\x80");
+  EXPECT_EQ(utf16ToUtf8Replacing(L"x\xD83D"), "x\xEF\xBF\xBD");
+  EXPECT_EQ(utf16ToUtf8Replacing(L"\xDC00y"), "\xEF\xBF\xBDy");
+  EXPECT_EQ(utf16ToUtf8Replacing(L""), "");
+  EXPECT_EQ(utf16ToUtf8Replacing(std::wstring(32768, L'a')).size(), 32768u);
+  EXPECT_EQ(utf16ToUtf8Replacing(std::wstring(32769, L'a')), "");
+}
+
 TEST(Utf16Test, RoundTripsEveryPlaneSample) {
   std::string text;
   for (const char* piece : {"A", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF",

@@ -1,5 +1,6 @@
 // Times frames of about 40 drawing calls on a real window and prints the time per frame.
-// Run under wine with a display: wine canvas_bench_frame.exe [frames]
+// Windows only, so a plain timing program rather than a Google Benchmark one. Run under wine
+// with a display: wine build/windows/bench/canvas_frame_bench.exe [frames]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -49,7 +50,7 @@ int main(int argc, char** argv) try {
               perCallUs([] { canvas::pumpMessages(); }), perCallUs([] { canvas::DrawRectRgba(1, 2, 30, 40, 5, 6, 7); }),
               perCallUs([] { canvas::DrawRoundedRectRgba(34, 100, 560, 56, 10, 24, 32, 40); }),
               perCallUs([] { canvas::DrawTextStyled("Patient record 1", 50, 100, 250, 200, 200, 200); }));
-  for (std::int32_t id : canvas::collectWindowIds()) canvas::closeWindow(id);
+  canvas::closeAllWindows();
   return 0;
 } catch (const std::exception& e) {
   std::fprintf(stderr, "%s\n", e.what());

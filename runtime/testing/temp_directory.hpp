@@ -1,5 +1,7 @@
-// A uniquely named scratch directory under the system's temporary directory, removed with
-// everything in it when the test ends; paths are handed out as UTF-8 texts.
+// A uniquely named scratch directory under the system's temporary directory, for tests: created
+// empty, removed with everything in it when the test ends. Paths are handed out as UTF-8 texts
+// with "/" separators, as the file functions and the store take them. Throws
+// std::filesystem::filesystem_error when the directory cannot be created.
 #pragma once
 
 #include <atomic>
@@ -11,18 +13,13 @@
 
 namespace runtime::testing {
 
-inline std::string utf8Of(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 class TempDirectory {
  public:
   TempDirectory() {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::string name = "oreb-runtime-test-" + std::to_string(stamp) + "-" +
-                             std::to_string(std::random_device{}()) + "-" + std::to_string(counter++);
+    const std::string name = "oreb-test-" + std::to_string(stamp) + "-" + std::to_string(std::random_device{}()) + "-" +
+                             std::to_string(counter++);
     path_ = std::filesystem::temp_directory_path() / name;
     std::filesystem::create_directories(path_);
   }
@@ -34,7 +31,7 @@ class TempDirectory {
   TempDirectory& operator=(const TempDirectory&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // The UTF-8 text of the directory, or of a name inside it.
+  // The directory, or a name inside it (which may hold "/").
   std::string text() const { return utf8Of(path_); }
   std::string text(const std::string& utf8Name) const {
     return utf8Of(path_ / std::filesystem::path(std::u8string(utf8Name.begin(), utf8Name.end())));
@@ -42,6 +39,11 @@ class TempDirectory {
   bool isEmpty() const { return std::filesystem::is_empty(path_); }
 
  private:
+  static std::string utf8Of(const std::filesystem::path& path) {
+    const std::u8string text = path.generic_u8string();
+    return std::string(text.begin(), text.end());
+  }
+
   std::filesystem::path path_;
 };
 
