@@ -30,6 +30,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s\n", what, m->second * 1e3, f->second * 1e3,
                 ratio, target, ratio <= target ? "met" : "NOT met");
   }
+  // A measured operation against a fixed limit in seconds.
+  void printLimit(const char* what, const std::string& measured, double limitSeconds) const {
+    const auto m = seconds_.find(measured);
+    if (m == seconds_.end()) return;
+    std::printf("%-34s %8.3f ms (limit %.0f ms) %s\n", what, m->second * 1e3, limitSeconds * 1e3,
+                m->second < limitSeconds ? "met" : "NOT met");
+  }
 
  private:
   std::map<std::string, double> seconds_;

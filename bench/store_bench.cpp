@@ -1,8 +1,10 @@
-// Speed of the durable record store against the floors of the same run:
-//   open at the limits (65536 entries, a snapshot just under 4 MiB, records with their catalog)
-//     against reading that file and computing its checksum;
-//   one commit of one changed record, on the five-record store and on the full store,
-//     against writing and flushing two files of that size, one replacing move and one delete;
+// Speed of the durable record store against the floors of the same run, at 1024, 8192, 32768
+// and 65536 entries (the last at the limits: a snapshot just under 4 MiB):
+//   open, with the release of what it returned, against reading the file and computing its
+//     checksum;
+//   one commit of one changed record against writing and flushing two files of that size, one
+//     replacing move, the flush of the directory and one delete (also on the five-record store);
+//   the open of a hostile file within every limit, which must stay under a second;
 //   encode and decode throughput.
 // Ratios are printed after the table. The data lives in a scratch directory under the system's
 // temporary directory (OREB_BENCH_DIR overrides it) and is removed at the end.
@@ -11,8 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,59 +76,79 @@ void seedSmallStore(const std::string& directory) {
   if (!store::putBatch(database, batch)) std::abort();
 }
 
-// Records until the map holds 65536 entries, with content sized so that the snapshot ends
-// just under 4194304 bytes.
-void seedFullStore(const std::string& directory) {
+// Records until the map holds `entries` entries, with content sized so that the snapshot has
+// the bytes per entry of a full store: 65536 entries end just under 4194304 bytes.
+void seedStore(const std::string& directory, std::size_t entries) {
   Database database = store::openDatabase(directory);
   const std::size_t perRecord = 23;  // 12 fields, 6 counts, 2 properties, 2 catalog keys... minus the shared count
   std::size_t records = 0;
-  while (database.store.entries.size() + perRecord <= 65536) {
+  while (database.store.entries.size() + perRecord <= entries) {
     if (!store::putRecord(database, makeRecord("r" + std::to_string(records), "animal", 0))) std::abort();
     ++records;
   }
   const std::size_t base = store::encodeSnapshot(database.store).size();
-  const std::size_t padding = (4194304 - 64 - base) / records;
+  const std::size_t target = 4194304 / 65536 * entries - 64;
+  const std::size_t padding = (target - base) / records;
   for (std::size_t i = 0; i < records; ++i) {
     if (!store::putRecord(database, makeRecord("r" + std::to_string(i), "animal", padding))) std::abort();
   }
   std::size_t filler = 0;
-  while (database.store.entries.size() < 65536) {
+  while (database.store.entries.size() < entries) {
     if (!store::storePut(database.store, "filler/" + std::to_string(filler++), "")) std::abort();
   }
   if (!store::commitStore(database.store)) std::abort();
+}
+
+// A file within every limit that asks the most of the catalog walk: 8191 records, each with
+// only its id and the largest count of every list, so that each slot is looked up in vain.
+void seedHostileStore(const std::string& directory) {
+  runtime::ensureDirectory(directory);
+  store::StoreState state = store::makeStoreState(directory);
+  constexpr int kRecords = 8191;
+  bool stored = store::storePut(state, "catalog/records/count", std::to_string(kRecords));
+  for (int i = 0; i < kRecords; ++i) {
+    const std::string id = "h" + std::to_string(i);
+    const std::string prefix = "record/" + id;
+    stored = stored && store::storePut(state, "catalog/records/" + std::to_string(i), id) &&
+             store::storePut(state, prefix + "/id", id);
+    for (const char* list : {"/permissions", "/compartments", "/provenance", "/content-refs", "/vector"}) {
+      stored = stored && store::storePut(state, prefix + list + "/count", "4096");
+    }
+    stored = stored && store::storePut(state, prefix + "/properties/count", "256");
+  }
+  if (!stored || !store::commitStore(state)) std::abort();
 }
 
 std::int64_t snapshotSize(const std::string& directory) {
   return static_cast<std::int64_t>(std::filesystem::file_size(runtime::toNativePath(store::snapshotPath(directory))));
 }
 
-void BM_OpenAtLimits(benchmark::State& state) {
-  const std::string directory = dirText("full");
+// Opening as the directory view does after every save: open, use, release.
+void openAndRelease(benchmark::State& state, const std::string& directory, std::size_t entries) {
   std::size_t records = 0;
   for (auto _ : state) {
-    auto database = std::make_unique<Database>(store::openDatabase(directory));
-    if (!database->store.ok || database->store.entries.size() != 65536) state.SkipWithError("open failed");
-    records = database->records.size();
-    benchmark::DoNotOptimize(database.get());
-    // Releasing the result is the caller's business, not part of opening.
-    state.PauseTiming();
-    database.reset();
-    state.ResumeTiming();
+    const Database database = store::openDatabase(directory);
+    if (!database.store.ok || (entries > 0 && database.store.entries.size() != entries)) {
+      state.SkipWithError("open failed");
+    }
+    records = database.records.size();
+    benchmark::DoNotOptimize(&database);
   }
   state.counters["records"] = static_cast<double>(records);
   state.counters["file_bytes"] = static_cast<double>(snapshotSize(directory));
 }
 
-void BM_FloorReadAndChecksum(benchmark::State& state) {
-  const std::string path = store::snapshotPath(dirText("full"));
+// What no open can avoid: reading the file and computing its checksum.
+void readAndChecksum(benchmark::State& state, const std::string& directory) {
+  const std::string path = store::snapshotPath(directory);
   for (auto _ : state) {
     const runtime::Bytes bytes = runtime::readFileBytes(path, 4194304);
     benchmark::DoNotOptimize(store::snapshotChecksum(bytes, static_cast<std::int32_t>(bytes.size()) - 4));
   }
 }
 
-void commitOneRecord(benchmark::State& state, const std::string& name, const std::string& id) {
-  Database database = store::openDatabase(dirText(name));
+void commitOneRecord(benchmark::State& state, const std::string& directory, const std::string& id) {
+  Database database = store::openDatabase(directory);
   Record record = database.records.at(static_cast<std::size_t>(store::findRecordIndex(database, id)));
   std::int32_t counter = 0;
   for (auto _ : state) {
@@ -137,12 +157,12 @@ void commitOneRecord(benchmark::State& state, const std::string& name, const std
     batch.records.push_back(record);
     if (!store::putBatch(database, batch)) state.SkipWithError("commit failed");
   }
-  state.counters["file_bytes"] = static_cast<double>(snapshotSize(dirText(name)));
+  state.counters["file_bytes"] = static_cast<double>(snapshotSize(directory));
 }
 
-// The file work a commit cannot avoid: two files written and flushed, one move, one delete.
-void commitFloor(benchmark::State& state, const std::string& name) {
-  const std::string directory = dirText(name);
+// The file work a commit cannot avoid: two files written and flushed, one move, the flush of
+// the directory that makes it durable, one delete.
+void commitFloor(benchmark::State& state, const std::string& directory) {
   const runtime::Bytes bytes = runtime::readFileBytes(store::snapshotPath(directory), 4194304);
   const std::string first = directory + "/floor.first";
   const std::string second = directory + "/floor.second";
@@ -150,7 +170,7 @@ void commitFloor(benchmark::State& state, const std::string& name) {
   for (auto _ : state) {
     if (!runtime::writeFileBytes(first, bytes) || !runtime::syncFile(first) ||
         !runtime::writeFileBytes(second, bytes) || !runtime::syncFile(second) ||
-        !runtime::replaceFile(second, target)) {
+        !runtime::replaceFile(second, target) || !runtime::syncDirectory(directory)) {
       state.SkipWithError("floor failed");
     }
     runtime::deleteFileQuietly(first);
@@ -158,13 +178,8 @@ void commitFloor(benchmark::State& state, const std::string& name) {
   runtime::deleteFileQuietly(target);
 }
 
-void BM_CommitSmallStore(benchmark::State& state) { commitOneRecord(state, "small", "animal-2"); }
-void BM_FloorCommitSmallStore(benchmark::State& state) { commitFloor(state, "small"); }
-void BM_CommitFullStore(benchmark::State& state) { commitOneRecord(state, "full-commit", "r100"); }
-void BM_FloorCommitFullStore(benchmark::State& state) { commitFloor(state, "full-commit"); }
-
 void BM_EncodeFullStore(benchmark::State& state) {
-  const Database database = store::openDatabase(dirText("full"));
+  const Database database = store::openDatabase(dirText("open-65536"));
   std::size_t size = 0;
   for (auto _ : state) {
     const runtime::Bytes bytes = store::encodeSnapshot(database.store);
@@ -175,7 +190,7 @@ void BM_EncodeFullStore(benchmark::State& state) {
 }
 
 void BM_DecodeFullStore(benchmark::State& state) {
-  const runtime::Bytes bytes = runtime::readFileBytes(store::snapshotPath(dirText("full")), 4194304);
+  const runtime::Bytes bytes = runtime::readFileBytes(store::snapshotPath(dirText("open-65536")), 4194304);
   for (auto _ : state) {
     store::StoreState decoded = store::decodeSnapshot(bytes, "bench");
     if (!decoded.ok) state.SkipWithError("decode failed");
@@ -184,14 +199,46 @@ void BM_DecodeFullStore(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 
-BENCHMARK(BM_OpenAtLimits)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_FloorReadAndChecksum)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_CommitSmallStore)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_FloorCommitSmallStore)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_CommitFullStore)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_FloorCommitFullStore)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_EncodeFullStore)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeFullStore)->Unit(benchmark::kMillisecond);
+const std::size_t kSizes[] = {1024, 8192, 32768, 65536};
+
+std::string timed(const std::string& name, double minTime) {
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, "/min_time:%.3f", minTime);
+  return name + suffix;
+}
+
+// Each measurement beside its floor, size by size, so that both see the same machine.
+void registerBenchmarks() {
+  for (const std::size_t entries : kSizes) {
+    const std::string n = std::to_string(entries);
+    const std::string open = dirText("open-" + n);
+    const std::string commit = dirText("commit-" + n);
+    const std::string id = "r" + std::to_string(entries / 46);  // a record in the middle
+    benchmark::RegisterBenchmark(("open/" + n).c_str(), openAndRelease, open, entries)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(1.0);
+    benchmark::RegisterBenchmark(("open_floor/" + n).c_str(), readAndChecksum, open)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(1.0);
+    benchmark::RegisterBenchmark(("commit/" + n).c_str(), commitOneRecord, commit, id)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(2.0);
+    benchmark::RegisterBenchmark(("commit_floor/" + n).c_str(), commitFloor, commit)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(2.0);
+  }
+  benchmark::RegisterBenchmark("commit/five-records", commitOneRecord, dirText("small"), "animal-2")
+      ->Unit(benchmark::kMillisecond)
+      ->MinTime(1.0);
+  benchmark::RegisterBenchmark("commit_floor/five-records", commitFloor, dirText("small"))
+      ->Unit(benchmark::kMillisecond)
+      ->MinTime(1.0);
+  benchmark::RegisterBenchmark("open/hostile", openAndRelease, dirText("hostile"), 0)
+      ->Unit(benchmark::kMillisecond)
+      ->MinTime(1.0);
+  benchmark::RegisterBenchmark("encode/65536", BM_EncodeFullStore)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("decode/65536", BM_DecodeFullStore)->Unit(benchmark::kMillisecond);
+}
 
 }  // namespace
 
@@ -202,19 +249,30 @@ int main(int argc, char** argv) {
   std::filesystem::remove_all(gRoot);
   std::filesystem::create_directories(gRoot);
   seedSmallStore(dirText("small"));
-  seedFullStore(dirText("full"));
-  seedFullStore(dirText("full-commit"));
+  for (const std::size_t entries : kSizes) {
+    seedStore(dirText("open-" + std::to_string(entries)), entries);
+    seedStore(dirText("commit-" + std::to_string(entries)), entries);
+  }
+  seedHostileStore(dirText("hostile"));
 
   benchmark::Initialize(&argc, argv);
+  registerBenchmarks();
   bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n");
-  reporter.printRatio("open at the limits", "BM_OpenAtLimits/min_time:2.000", "BM_FloorReadAndChecksum/min_time:2.000",
-                      4.0);
-  reporter.printRatio("commit, five-record store", "BM_CommitSmallStore/min_time:2.000",
-                      "BM_FloorCommitSmallStore/min_time:2.000", 1.5);
-  reporter.printRatio("commit, full store", "BM_CommitFullStore/min_time:3.000",
-                      "BM_FloorCommitFullStore/min_time:3.000", 1.5);
+  for (const std::size_t entries : kSizes) {
+    const std::string n = std::to_string(entries);
+    reporter.printRatio(("open, " + n + " entries").c_str(), timed("open/" + n, 1.0), timed("open_floor/" + n, 1.0),
+                        3.0);
+  }
+  for (const std::size_t entries : kSizes) {
+    const std::string n = std::to_string(entries);
+    reporter.printRatio(("commit, " + n + " entries").c_str(), timed("commit/" + n, 2.0),
+                        timed("commit_floor/" + n, 2.0), 1.3);
+  }
+  reporter.printRatio("commit, five-record store", timed("commit/five-records", 1.0),
+                      timed("commit_floor/five-records", 1.0), 1.3);
+  reporter.printLimit("open of the hostile file", timed("open/hostile", 1.0), 1.0);
   benchmark::Shutdown();
   std::filesystem::remove_all(gRoot);
   return 0;

@@ -4,7 +4,9 @@
 // is the disk.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "runtime/text.hpp"
@@ -20,6 +22,12 @@ class FileSystem {
   virtual Bytes readFile(const std::string& path, std::int64_t maxBytes) = 0;
   // Creates or truncates the file and writes the bytes; true when it now holds exactly them.
   virtual bool writeFile(const std::string& path, const Bytes& bytes) = 0;
+  // writeFile for bytes whose last `tailBytes` are filled in by `completeTail` (which the
+  // caller's bytes are changed by). The disk writes the rest first and starts its write-back,
+  // so that completing the tail overlaps the device's work; by default the tail is completed
+  // and then writeFile called. completeTail runs at most once, and may not run on failure.
+  virtual bool writeFileCompletingTail(const std::string& path, const Bytes& bytes, std::size_t tailBytes,
+                                       const std::function<void()>& completeTail);
   // Flushes the file's buffers to the disk.
   virtual bool syncFile(const std::string& path) = 0;
   // Moves `from` over `to`, replacing it in one step. On POSIX the new name is durable only once

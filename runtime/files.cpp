@@ -92,6 +92,17 @@ class DiskFileSystem final : public FileSystem {
     }
   }
 
+  bool writeFileCompletingTail(const std::string& path, const Bytes& bytes, std::size_t tailBytes,
+                               const std::function<void()>& completeTail) override {
+    std::filesystem::path native;
+    try {
+      native = toNativePath(path);
+    } catch (const std::filesystem::filesystem_error&) {
+      return false;  // not UTF-8: it cannot name a file
+    }
+    return platform::writeFileInParts(native, bytes.data(), bytes.size(), tailBytes, completeTail);
+  }
+
   // Text that is not UTF-8 names no file: flushing one throws the conversion's error, moving
   // or flushing a directory answers false.
   bool syncFile(const std::string& path) override { return platform::flushFile(toNativePath(path)); }
@@ -180,6 +191,12 @@ FileSystem::DirectoryCreation FileSystem::createDirectory(const std::string& pat
 
 bool FileSystem::syncDirectory(const std::string& path) { return diskFileSystem().syncDirectory(path); }
 
+bool FileSystem::writeFileCompletingTail(const std::string& path, const Bytes& bytes, std::size_t,
+                                         const std::function<void()>& completeTail) {
+  completeTail();
+  return writeFile(path, bytes);
+}
+
 FileSystem& diskFileSystem() {
   static DiskFileSystem disk;
   return disk;
@@ -213,6 +230,12 @@ Bytes readFileBytes(const std::string& path, std::int64_t maxBytes) {
 bool writeFileBytes(const std::string& path, const Bytes& bytes) {
   if (!isUsableText(path)) return false;
   return currentFileSystem().writeFile(path, bytes);
+}
+
+bool writeFileBytesCompletingTail(const std::string& path, const Bytes& bytes, std::size_t tailBytes,
+                                  const std::function<void()>& completeTail) {
+  if (!isUsableText(path) || tailBytes > bytes.size()) return false;
+  return currentFileSystem().writeFileCompletingTail(path, bytes, tailBytes, completeTail);
 }
 
 bool syncFile(const std::string& path) {

@@ -3,8 +3,10 @@
 // holding a zero byte names no file: it is never cut short and handed to the system.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -24,6 +26,11 @@ Bytes readFileBytes(const std::string& path, std::int64_t maxBytes);
 // Creates or truncates the file and writes the bytes. The path must be 1..131068 bytes of
 // valid UTF-8 without zero bytes; otherwise false and nothing is touched.
 bool writeFileBytes(const std::string& path, const Bytes& bytes);
+// writeFileBytes for bytes whose last `tailBytes` bytes `completeTail` fills in while the rest
+// is on its way to the disk (see FileSystem::writeFileCompletingTail). The same bytes and the
+// same outcome as completing the tail first; a refused path is refused before completeTail.
+bool writeFileBytesCompletingTail(const std::string& path, const Bytes& bytes, std::size_t tailBytes,
+                                  const std::function<void()>& completeTail);
 
 bool syncFile(const std::string& path);
 

@@ -4,15 +4,23 @@
 // std::filesystem aside, which are portable already).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace runtime::platform {
 
 // The file functions take paths already converted by toNativePath (files.hpp), which refuses a
 // text that is not UTF-8 alike on both platforms.
+
+// Creates or truncates the file and writes size bytes, the last tailBytes of them only after
+// completeTail has run: the rest is written first and its write-back started where the system
+// offers that (sync_file_range on Linux). True when the file holds exactly the bytes.
+bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size,
+                      std::size_t tailBytes, const std::function<void()>& completeTail);
 
 // Forces the file's buffers to disk. False when the file cannot be opened for writing or
 // the flush fails; a missing file is not created.

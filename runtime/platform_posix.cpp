@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,7 +32,34 @@ std::size_t utf16Units(const std::string& utf8) {
   return units;
 }
 
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
 }  // namespace
+
+bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size,
+                      std::size_t tailBytes, const std::function<void()>& completeTail) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const std::size_t body = size - tailBytes;
+  bool written = writeAll(fd, data, body);
+#ifdef SYNC_FILE_RANGE_WRITE
+  // Only a hint to start writing back now; durability still comes from the flush that follows.
+  if (written && body > 0) ::sync_file_range(fd, 0, static_cast<off_t>(body), SYNC_FILE_RANGE_WRITE);
+#endif
+  completeTail();
+  written = written && writeAll(fd, data + body, tailBytes);
+  const bool closed = ::close(fd) == 0;
+  return written && closed;
+}
 
 bool flushFile(const std::filesystem::path& path) { return fsyncPath(path, O_WRONLY); }
 

@@ -1,13 +1,44 @@
 // Win32 side of the platform seam.
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "runtime/platform.hpp"
 #include "runtime/utf16.hpp"
 
 namespace runtime::platform {
+
+namespace {
+
+bool writeAll(HANDLE file, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (::WriteFile(file, data, chunk, &written, nullptr) == 0 || written == 0) return false;
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size,
+                      std::size_t tailBytes, const std::function<void()>& completeTail) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const std::size_t body = size - tailBytes;
+  bool written = writeAll(file, data, body);
+  completeTail();
+  written = written && writeAll(file, data + body, tailBytes);
+  const BOOL closed = ::CloseHandle(file);
+  return written && closed != 0;
+}
 
 bool flushFile(const std::filesystem::path& path) {
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -1,7 +1,10 @@
 // Opening a database: directory check, snapshot load, write-ahead recovery, catalog walks.
 #include "store/database.hpp"
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <system_error>
 #include <unordered_set>
 
@@ -76,12 +79,23 @@ template <typename Load>
 void walkCatalog(const StoreState& state, const Text& catalog, Load load) {
   const StoreLookup count = storeGet(state, catalog + "/count");
   const std::int32_t n = count.found ? runtime::parseInt(count.value) : 0;
-  std::unordered_set<Text> seen;
+  if (n <= 0) return;
+  // The slots are looked up among the catalog's own keys when the key order allows it, and
+  // through one reused key text; the ids seen point into the state, which the walk only reads.
+  const StoreEntryList& entries = state.entries;
+  std::optional<StoreEntryList::KeyRange> slots;
+  if (const auto all = entries.orderedKeys(); all.has_value()) slots = entries.keysWithPrefix(catalog + "/", *all);
+  Text key = catalog + "/";
+  const std::size_t stem = key.size();
+  std::unordered_set<std::string_view> seen;
+  seen.reserve(static_cast<std::size_t>(std::min(n, kMaxCatalogSlots)));
   for (std::int32_t i = 0; i < n && i < kMaxCatalogSlots; ++i) {
-    StoreLookup slot = storeGet(state, catalog + "/" + intToText(i));
-    if (!slot.found) continue;
-    const auto [id, first] = seen.insert(std::move(slot.value));
-    if (first) load(*id);
+    key.resize(stem);
+    key += intToText(i);
+    const std::int32_t at = slots.has_value() ? entries.findInRange(key, *slots) : entries.find(key);
+    if (at < 0 || entries[static_cast<std::size_t>(at)].deleted) continue;
+    const Text& id = entries[static_cast<std::size_t>(at)].value;
+    if (seen.insert(id).second) load(id);
   }
 }
 

@@ -69,6 +69,19 @@ Bytes encodeSnapshot(const StoreState& state) {
 }
 
 Bytes encodeValidSnapshot(const StoreState& state) {
+  Bytes bytes = encodeUnsealedSnapshot(state);
+  sealSnapshot(bytes);
+  return bytes;
+}
+
+void sealSnapshot(Bytes& bytes) {
+  const std::size_t end = bytes.size() - 4;
+  const std::uint32_t h = checksumUpdate(kChecksumStart, bytes.data(), end) & 0x3FFFFFFFu;
+  const std::uint32_t u = h << 1;  // the zigzag form of a value that is never negative
+  for (std::size_t i = 0; i < 4; ++i) bytes[end + i] = static_cast<std::uint8_t>(u >> (8 * i));
+}
+
+Bytes encodeUnsealedSnapshot(const StoreState& state) {
   // Equal keys are ordered by position, so the order is that of a stable sort.
   std::vector<std::int32_t> scratch;
   const std::vector<std::int32_t>& order = state.entries.keyOrder(scratch);
@@ -102,16 +115,11 @@ Bytes encodeValidSnapshot(const StoreState& state) {
   putField(state.formatVersion);
   putField(state.sequence);
   putField(static_cast<std::int32_t>(live.size()));
-  // The checksum follows the writing entry by entry, while the bytes are still in cache.
-  std::uint32_t h = checksumUpdate(kChecksumStart, bytes.data(), 16);
   for (const StoreEntry* entry : live) {
-    std::uint8_t* start = out;
     putText(entry->key);
     putText(entry->value);
-    h = checksumUpdate(h, start, static_cast<std::size_t>(out - start));
   }
-  putField(static_cast<std::int32_t>(h & 0x3FFFFFFFu));
-  return bytes;
+  return bytes;  // the checksum's four bytes are still zero
 }
 
 StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
@@ -122,35 +130,67 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
     return fail("snapshot header is invalid");
   }
   const std::uint64_t end = size - 4;
-  if (readZigzagInt32(bytes, static_cast<std::uint32_t>(end)) !=
-      snapshotChecksum(bytes, static_cast<std::int32_t>(end))) {
-    return fail("snapshot checksum is invalid");
-  }
+  const std::uint32_t stored = readU32(bytes, end);
+  auto checksumMatches = [stored](std::uint32_t h) {
+    return static_cast<std::int32_t>(h & 0x3FFFFFFFu) == zigzagDecode(stored);
+  };
   const std::int32_t version = readZigzagInt32(bytes, 4);
   const std::int32_t sequence = readZigzagInt32(bytes, 8);
   const std::int32_t count = readZigzagInt32(bytes, 12);
-  if (version != 1 || sequence < 0 || count < 0 || count > kMaxEntries) return fail("snapshot metadata is invalid");
+  if (version != 1 || sequence < 0 || count < 0 || count > kMaxEntries) {
+    if (!checksumMatches(checksumUpdate(kChecksumStart, bytes.data(), end)))
+      return fail("snapshot checksum is invalid");
+    return fail("snapshot metadata is invalid");
+  }
 
+  // The checksum is a serial chain over every byte; it is computed entry by entry as the entries
+  // are read, so that the processor overlaps it with the reading. Its verdict still comes first:
+  // whatever the entries hold, a file whose checksum is wrong reports only that.
   StoreState result = makeStoreState(directory);
   result.sequence = sequence;
   result.entries.reserve(static_cast<std::size_t>(count));
+  std::uint32_t h = checksumUpdate(kChecksumStart, bytes.data(), 16);
+  const char* problem = nullptr;
+  bool zeroByte = false;
   std::uint64_t p = 16;
+  std::uint64_t keyLength = 0;
+  std::uint64_t valueLength = 0;
   for (std::int32_t i = 0; i < count; ++i) {
-    if (p + 8 > end) return fail("snapshot entry header is truncated");
+    if (p + 8 > end) {
+      problem = "snapshot entry header is truncated";
+      break;
+    }
     const std::int64_t k = readZigzagInt32(bytes, static_cast<std::uint32_t>(p));
-    if (k < 1 || k > kMaxKeyBytes || p + 4 + static_cast<std::uint64_t>(k) + 4 > end)
-      return fail("snapshot key is invalid");
-    const auto keyLength = static_cast<std::uint64_t>(k);
-    Text key = textAt(bytes, p + 4, keyLength);
+    if (k < 1 || k > kMaxKeyBytes || p + 4 + static_cast<std::uint64_t>(k) + 4 > end) {
+      problem = "snapshot key is invalid";
+      break;
+    }
+    keyLength = static_cast<std::uint64_t>(k);
     const std::int64_t v = readZigzagInt32(bytes, static_cast<std::uint32_t>(p + 4 + keyLength));
     if (v < 0 || v > kMaxValueBytes || p + 8 + keyLength + static_cast<std::uint64_t>(v) > end) {
-      return fail("snapshot value is invalid");
+      problem = "snapshot value is invalid";
+      break;
     }
-    const auto valueLength = static_cast<std::uint64_t>(v);
-    Text value = textAt(bytes, p + 8 + keyLength, valueLength);
-    if (!storePut(result, std::move(key), std::move(value))) return fail("snapshot contains an invalid entry");
+    valueLength = static_cast<std::uint64_t>(v);
+    const auto* key = reinterpret_cast<const char*>(bytes.data() + p + 4);
+    const auto* value = reinterpret_cast<const char*>(bytes.data() + p + 8 + keyLength);
+    if (std::memchr(key, 0, keyLength) != nullptr ||
+        (valueLength > 0 && std::memchr(value, 0, valueLength) != nullptr)) {
+      zeroByte = true;
+      break;
+    }
+    h = checksumUpdate(h, bytes.data() + p, 8 + keyLength + valueLength);
+    // Lengths within the limits and no zero byte: the entry is valid, as storePut would find.
+    result.entries.put(Text(key, keyLength), Text(value, valueLength));
     p += 8 + keyLength + valueLength;
   }
+  if (!checksumMatches(checksumUpdate(h, bytes.data() + p, end - p))) return fail("snapshot checksum is invalid");
+  if (zeroByte) {
+    // Text.FromUtf8's own refusal, for the key first and then the value.
+    textAt(bytes, p + 4, keyLength);
+    textAt(bytes, p + 8 + keyLength, valueLength);
+  }
+  if (problem != nullptr) return fail(problem);
   if (p != end) return fail("snapshot has trailing bytes");
   // Written in key order, the file needs no sorting; a file out of order is sorted once here.
   result.entries.settleKeyOrder();

@@ -25,6 +25,11 @@ std::int32_t snapshotChecksum(const Bytes& bytes, std::int32_t length);
 Bytes encodeSnapshot(const StoreState& state);
 // encodeSnapshot for a state the caller has just checked with validateStoreState.
 Bytes encodeValidSnapshot(const StoreState& state);
+// encodeValidSnapshot without its checksum: the last four bytes are left for sealSnapshot, so
+// that a writer can send the rest to the disk while the checksum is computed.
+Bytes encodeUnsealedSnapshot(const StoreState& state);
+// Writes the checksum of the file's other bytes into its last four.
+void sealSnapshot(Bytes& bytes);
 // An ok, clean state from a complete file, or a failed state with the first check's message.
 // Throws std::invalid_argument for a key or value holding a zero byte.
 StoreState decodeSnapshot(const Bytes& bytes, const Text& directory);

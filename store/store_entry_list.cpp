@@ -32,20 +32,59 @@ std::int32_t StoreEntryList::find(std::string_view key) const {
   }
 }
 
-std::size_t StoreEntryList::countWithPrefix(std::string_view prefix) const {
+std::optional<StoreEntryList::KeyRange> StoreEntryList::orderedKeys() const {
+  if (order_.size() != entries_.size()) return std::nullopt;
+  return KeyRange{0, order_.size()};
+}
+
+StoreEntryList::KeyRange StoreEntryList::keysWithPrefix(std::string_view prefix, KeyRange range) const {
   auto keyOf = [this](std::int32_t i) -> std::string_view { return entries_[static_cast<std::size_t>(i)].key; };
-  const auto first =
-      std::partition_point(order_.begin(), order_.end(), [&](std::int32_t i) { return keyBefore(keyOf(i), prefix); });
-  const auto last =
-      std::partition_point(first, order_.end(), [&](std::int32_t i) { return startsWith(keyOf(i), prefix); });
-  auto count = static_cast<std::size_t>(last - first);
-  for (std::size_t i = order_.size(); i < entries_.size(); ++i) {
-    if (startsWith(entries_[i].key, prefix)) ++count;
+  const auto begin = order_.begin() + static_cast<std::ptrdiff_t>(range.first);
+  const auto end = order_.begin() + static_cast<std::ptrdiff_t>(range.last);
+  const auto first = std::partition_point(begin, end, [&](std::int32_t i) { return keyBefore(keyOf(i), prefix); });
+  const auto last = std::partition_point(first, end, [&](std::int32_t i) { return startsWith(keyOf(i), prefix); });
+  return {static_cast<std::size_t>(first - order_.begin()), static_cast<std::size_t>(last - order_.begin())};
+}
+
+StoreEntryList::KeyRange StoreEntryList::keysWithPrefixAround(std::string_view prefix, std::size_t index,
+                                                              KeyRange all) const {
+  auto keyAt = [this](std::size_t position) -> std::string_view {
+    return entries_[static_cast<std::size_t>(order_[position])].key;
+  };
+  if (index >= order_.size() || static_cast<std::size_t>(order_[index]) != index || !startsWith(keyAt(index), prefix)) {
+    return keysWithPrefix(prefix, all);
   }
-  return count;
+  // Gallop outwards to a position outside the run of keys with the prefix, then search the last
+  // step for the run's end.
+  std::size_t step = 1;
+  std::size_t inside = index;
+  while (inside >= step && startsWith(keyAt(inside - step), prefix)) {
+    inside -= step;
+    step *= 2;
+  }
+  const KeyRange left{inside >= step ? inside - step : 0, inside + 1};
+  step = 1;
+  std::size_t last = index;
+  while (last + step < order_.size() && startsWith(keyAt(last + step), prefix)) {
+    last += step;
+    step *= 2;
+  }
+  const KeyRange right{last, std::min(last + step + 1, order_.size())};
+  return {keysWithPrefix(prefix, left).first, keysWithPrefix(prefix, right).last};
+}
+
+std::int32_t StoreEntryList::findInRange(std::string_view key, KeyRange range) const {
+  const auto begin = order_.begin() + static_cast<std::ptrdiff_t>(range.first);
+  const auto end = order_.begin() + static_cast<std::ptrdiff_t>(range.last);
+  // Equal keys stand in the order of their positions, so the first of them is the first match.
+  const auto at = std::partition_point(
+      begin, end, [&](std::int32_t i) { return keyBefore(entries_[static_cast<std::size_t>(i)].key, key); });
+  if (at == end || entries_[static_cast<std::size_t>(*at)].key != key) return -1;
+  return *at;
 }
 
 void StoreEntryList::growTable(std::size_t count) {
+  if (count * 2 <= slots_.size()) return;
   std::size_t capacity = 64;
   while (capacity < count * 2) capacity *= 2;
   if (capacity <= slots_.size()) return;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -40,8 +41,25 @@ class StoreEntryList {
 
   // Index of the first entry with exactly this key (marked entries included), or -1.
   std::int32_t find(std::string_view key) const;
-  // The number of entries whose key begins with the prefix, marked ones included.
-  std::size_t countWithPrefix(std::string_view prefix) const;
+
+  // Positions [first, last) in the key order: the keys that share a prefix stand together.
+  struct KeyRange {
+    std::size_t first = 0;
+    std::size_t last = 0;
+    std::size_t size() const { return last - first; }
+  };
+  // The whole key order, or nothing while appended entries wait to be sorted into it (see
+  // settleKeyOrder); callers then use find.
+  std::optional<KeyRange> orderedKeys() const;
+  // The keys within `range` that begin with the prefix, marked ones included.
+  KeyRange keysWithPrefix(std::string_view prefix, KeyRange range) const;
+  // The same over the whole order, searched outwards from the entry at `index` when its key
+  // begins with the prefix and stands at its own index in the order (as in a file read in key
+  // order): only its neighbours are compared.
+  KeyRange keysWithPrefixAround(std::string_view prefix, std::size_t index, KeyRange all) const;
+  // find, for a key within `range`: the first entry with exactly this key, or -1. Reading the
+  // keys of one record this way touches only its neighbours instead of the whole table.
+  std::int32_t findInRange(std::string_view key, KeyRange range) const;
   // Entry indexes in ascending key order (unsigned bytes, a prefix before its extensions),
   // equal keys by position. Settled by the writers of a sorted file and by settleKeyOrder;
   // otherwise computed afresh into `scratch`, which is then what is returned.

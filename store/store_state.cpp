@@ -83,12 +83,19 @@ bool commitStore(StoreState& state) {
   };
   // Kept for the commits that follow, so that each sorts only the keys it adds.
   state.entries.settleKeyOrder();
-  const Bytes bytes = encodeValidSnapshot(state);  // validated above
+  Bytes bytes = encodeUnsealedSnapshot(state);  // validated above
   // Whatever the state's own limit, no file is written that open would refuse to read.
   const std::size_t limit = static_cast<std::size_t>(std::min(state.maxSnapshotBytes, kMaxSnapshotFileBytes));
   if (bytes.empty() || bytes.size() > limit) return fail();
   const Text wal = walPath(state.directory);
-  if (!runtime::writeFileBytes(wal, bytes)) return fail();
+  // The checksum is a serial chain over every byte: it is computed while the rest of the
+  // write-ahead file is on its way to the disk, and written last.
+  bool sealed = false;
+  auto seal = [&bytes, &sealed] {
+    sealSnapshot(bytes);
+    sealed = true;
+  };
+  if (!runtime::writeFileBytesCompletingTail(wal, bytes, 4, seal) || !sealed) return fail();
   if (!runtime::syncFile(wal)) return fail();
   if (!promoteSnapshot(state.directory, bytes)) return fail();
   runtime::deleteFileQuietly(wal);

@@ -279,6 +279,35 @@ TEST(WriteFileBytesTest, MissingDirectoryOrDirectoryPathFails) {
   EXPECT_TRUE(dir.isEmpty());
 }
 
+TEST(WriteFileBytesTest, CompletingTheTailWritesTheSameBytesAsAWholeWrite) {
+  TempDirectory dir;
+  const std::string path = dir.text("tail.bin");
+  ASSERT_TRUE(writeFileBytes(path, Bytes(5000, 'o')));  // longer than any case: truncated
+  struct Case {
+    std::size_t size;
+    std::size_t tail;
+  };
+  for (const Case c : {Case{0, 0}, Case{4, 4}, Case{10, 0}, Case{10, 4}, Case{4099, 4}}) {
+    Bytes bytes(c.size);
+    for (std::size_t i = 0; i < c.size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    Bytes expected = bytes;
+    for (std::size_t i = c.size - c.tail; i < c.size; ++i) expected[i] = static_cast<std::uint8_t>(0xA0 + i % 16);
+    int completed = 0;
+    ASSERT_TRUE(writeFileBytesCompletingTail(path, bytes, c.tail, [&] {
+      for (std::size_t i = c.size - c.tail; i < c.size; ++i) bytes[i] = expected[i];
+      ++completed;
+    })) << c.size;
+    EXPECT_EQ(completed, 1);
+    EXPECT_EQ(readFileBytes(path, 1 << 20), expected) << c.size << " " << c.tail;
+  }
+  // Refused before anything runs: a path that is no file's, a tail longer than the bytes.
+  int completed = 0;
+  EXPECT_FALSE(writeFileBytesCompletingTail("a\xC0z", bytesOf("x"), 0, [&] { ++completed; }));
+  EXPECT_FALSE(writeFileBytesCompletingTail(path, bytesOf("x"), 2, [&] { ++completed; }));
+  EXPECT_EQ(completed, 0);
+  EXPECT_FALSE(writeFileBytesCompletingTail(dir.text("missing/x"), bytesOf("x"), 1, [] {}));
+}
+
 // ---------------------------------------------------------------------------------------------
 // syncFile and replaceFile
 

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "store/record_keys.hpp"
+#include "store/snapshot_codec.hpp"
 #include "store/tests/test_support.hpp"
 
 namespace store {
@@ -145,6 +150,91 @@ TEST_F(Reader, CountsAreBoundedAndNegativeOrMalformedCountsReadNothing) {
     EXPECT_TRUE(read.vector.empty() && read.properties.empty() && read.permissions.empty()) << count;
   }
   EXPECT_TRUE(readTextList(database_.store, "record/r/compartments").empty());
+}
+
+// Every field of a record, to compare two reads of it.
+std::string describe(const Record& r) {
+  std::string text = r.id + "|" + r.tenant + "|" + r.space + "|" + r.container + "|" + r.kind + "|" + r.content + "|" +
+                     std::to_string(r.created) + "|" + std::to_string(r.updated) + "|" + std::to_string(r.expires) +
+                     "|" + r.classification + "|" + r.lifecycle + "|" + r.purpose;
+  for (const auto* list : {&r.permissions, &r.compartments, &r.provenance, &r.contentRefs}) {
+    text += "|" + std::to_string(list->size());
+    for (const Text& item : *list) text += "," + item;
+  }
+  text += "|" + std::to_string(r.properties.size());
+  for (const Property& p : r.properties) text += "," + p.key + "=" + p.value;
+  text += "|" + std::to_string(r.vector.size());
+  for (float v : r.vector) text += "," + std::to_string(v);
+  return text;
+}
+
+TEST_F(Reader, ReadsTheSameThroughTheKeyOrderAsThroughTheIndex) {
+  // A state read right after a file keeps its keys in order and the reader searches a record's
+  // neighbours only, stopping a list once no stored key can answer; a state with keys appended
+  // out of order is read through the hash index. Both must give the same record.
+  using Keys = std::vector<std::pair<std::string, std::string>>;
+  const Keys common = {{"record/r/id", "r"},
+                       {"record/r/tenant", "t"},
+                       {"record/r1/id", "r1"},
+                       {"record/r1/permissions/count", "2"},
+                       {"record/r1/permissions/0", "other record"},
+                       {"record/r./id", "x"},
+                       {"record/q/permissions/0", "before"}};
+  const std::vector<std::pair<const char*, Keys>> cases = {
+      {"counts far above the items",
+       {{"record/r/permissions/count", "5000"},
+        {"record/r/permissions/4095", "last"},
+        {"record/r/permissions/4096", "beyond"},
+        {"record/r/vector/count", "5000"},
+        {"record/r/vector/4095", "7"},
+        {"record/r/properties/count", "300"},
+        {"record/r/properties/255/value", "v"}}},
+      {"keys under a list that are not its slots",
+       {{"record/r/compartments/count", "3"},
+        {"record/r/compartments/x", "no"},
+        {"record/r/compartments/1/y", "no"},
+        {"record/r/compartments/01", "no"},
+        {"record/r/compartments/2", "yes"}}},
+      {"property slots with a key or a value only",
+       {{"record/r/properties/count", "3"},
+        {"record/r/properties/0/key", "k"},
+        {"record/r/properties/2/value", "v"},
+        {"record/r/properties/9/key", "beyond"}}},
+      {"counts that read nothing",
+       {{"record/r/provenance/count", "-3"},
+        {"record/r/provenance/0", "p"},
+        {"record/r/content-refs/count", "x"},
+        {"record/r/vector/count", "0"},
+        {"record/r/vector/0", "5"}}},
+      {"no count at all", {{"record/r/permissions/0", "p"}, {"record/r/vector/0", "5"}}},
+  };
+  for (const auto& [name, keys] : cases) {
+    SCOPED_TRACE(name);
+    Database scrambled{"corvane.database.v1", makeStoreState("d"), {}, {}};
+    // Appended in reverse, so that the keys are out of order and the index answers.
+    Keys all = common;
+    all.insert(all.end(), keys.begin(), keys.end());
+    for (auto it = all.rbegin(); it != all.rend(); ++it) ASSERT_TRUE(storePut(scrambled.store, it->first, it->second));
+    Database ordered = scrambled;
+    ordered.store.entries.settleKeyOrder();
+    const Database decoded{"corvane.database.v1", decodeSnapshot(encodeSnapshot(scrambled.store), "d"), {}, {}};
+    const std::string expected = describe(readRecord(scrambled, "r"));
+    EXPECT_EQ(describe(readRecord(ordered, "r")), expected);
+    EXPECT_EQ(describe(readRecord(decoded, "r")), expected);
+    EXPECT_EQ(readTextList(ordered.store, "record/r/permissions"),
+              readTextList(scrambled.store, "record/r/permissions"));
+  }
+  // One of the expectations above, written out.
+  Database database{"corvane.database.v1", makeStoreState("d"), {}, {}};
+  for (const auto& [key, value] : cases[0].second) ASSERT_TRUE(storePut(database.store, key, value));
+  ASSERT_TRUE(storePut(database.store, "record/r/id", "r"));
+  database.store.entries.settleKeyOrder();
+  const Record read = readRecord(database, "r");
+  EXPECT_EQ(read.permissions, (std::vector<Text>{"last"}));
+  ASSERT_EQ(read.vector.size(), 4096u);
+  EXPECT_EQ(read.vector[4095], 7.0f / 1000000.0f);
+  ASSERT_EQ(read.properties.size(), 256u);
+  EXPECT_EQ(read.properties[255].value, "v");
 }
 
 TEST_F(Reader, Edges) {

@@ -8,6 +8,8 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "store/tests/test_support.hpp"
 
@@ -292,9 +294,38 @@ TEST(DecodeSnapshot, KeepsFileOrderAndTheLaterValueOfARepeatedKey) {
             }()));
 }
 
+TEST(DecodeSnapshot, AWrongChecksumIsReportedWhateverElseIsWrong) {
+  // The entries are read while the checksum is computed; its verdict still comes first.
+  Bytes body = entryBody("a", "1");
+  const Bytes zero = entryBody(std::string("z\0", 2), "v");
+  const std::vector<std::pair<const char*, Bytes>> files = {
+      {"zero byte", rawFile(1, 0, 2,
+                            [&] {
+                              Bytes b = body;
+                              b.insert(b.end(), zero.begin(), zero.end());
+                              return b;
+                            }())},
+      {"truncated", rawFile(1, 0, 3, body)},
+      {"trailing", rawFile(1, 0, 0, body)},
+      {"metadata", rawFile(2, 0, 1, body)},
+      {"key length", rawFile(1, 0, 1, fieldOf(0))},
+  };
+  for (const auto& [name, file] : files) {
+    Bytes broken = file;
+    broken[broken.size() - 1] ^= 0x01;
+    const StoreState state = decodeSnapshot(broken, "dir");
+    EXPECT_EQ(state.message, "snapshot checksum is invalid") << name;
+    EXPECT_TRUE(state.entries.empty()) << name;
+  }
+}
+
 TEST(DecodeSnapshot, ZeroByteInAKeyOrValueThrows) {
   for (const auto& [k, v] : testing::EntryList{{std::string("a\0b", 3), "v"}, {"k", std::string("x\0", 2)}}) {
-    const Bytes bytes = rawFile(1, 0, 1, entryBody(k, v));
+    // After a valid entry, and followed by an entry that is cut short: the zero byte comes first.
+    Bytes body = entryBody("a", "1");
+    const Bytes zero = entryBody(k, v);
+    body.insert(body.end(), zero.begin(), zero.end());
+    const Bytes bytes = rawFile(1, 0, 3, body);
     try {
       decodeSnapshot(bytes, "dir");
       ADD_FAILURE() << "no exception";
