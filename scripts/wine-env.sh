@@ -4,6 +4,9 @@
 export WINEPREFIX="${WINEPREFIX:-$(cd "$1" && pwd)/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# Wine stores a Windows file name on disk in the locale's character set: without a UTF-8 locale
+# (a minimal system's environment sets none) a name such as "é" cannot be made at all.
+export LC_ALL=C.UTF-8
 
 oreb_started_pids=()
 
