@@ -76,15 +76,18 @@ AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFra
     if (!(fragment.generation > ownerGenerations_[row])) {
       return refuse(result, formatText("retained resource owner {0} requires a newer fragment generation", {owner}));
     }
-    const Text rangeChanged = formatText("retained resource owner {0} must preserve its exact command range", {owner});
+    // Made only on refusal: every accepted update would otherwise format a message it drops.
+    auto rangeChanged = [&owner] {
+      return formatText("retained resource owner {0} must preserve its exact command range", {owner});
+    };
     if (listSize(commands.size()) != ownerCommandCounts_[row]) {
-      return refuse(result, rangeChanged);
+      return refuse(result, rangeChanged());
     }
     for (std::size_t j = 0; j < commands.size(); ++j) {
       const std::size_t s = static_cast<std::size_t>(ownerFirstRows_[row]) + j;
       const render::CommandRecord& command = commands[j];
       if (command.sequence != commandSequences_[s]) {
-        return refuse(result, rangeChanged);
+        return refuse(result, rangeChanged());
       }
       if (command.kind == "image" && commandKinds_[s] == "image" && commandResourceIds_[s] == command.resourceId &&
           command.imageGeneration < commandImageGenerations_[s]) {

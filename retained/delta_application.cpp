@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "render/signatures.hpp"
+#include "retained/kept_text.hpp"
 #include "retained/retained_resource_store.hpp"
 
 namespace retained {
@@ -236,7 +237,7 @@ void RetainedResourceStore::appendTransformRow(render::TransformRecord transform
 void RetainedResourceStore::appendCommandRow(std::uint32_t ownerRow, const render::CommandRecord& command,
                                              std::int32_t paintRef, std::int32_t imageRef, std::int32_t glyphRef,
                                              std::int32_t clipRef, std::int32_t transformRef) {
-  Text canonical = render::encodeCommandSignature(command);
+  Text canonical = keptText(render::encodeCommandSignature(command));
   Text kind = command.kind;
   Text resourceId = command.resourceId;
   commandSequences_.push_back(command.sequence);
@@ -257,7 +258,7 @@ void RetainedResourceStore::writeCommandRow(std::int32_t row, const render::Comm
                                             std::int32_t clipRef, std::int32_t transformRef) {
   if (row < 0 || static_cast<std::size_t>(row) >= commandSequences_.size()) return;
   const auto r = static_cast<std::size_t>(row);
-  Text canonical = render::encodeCommandSignature(command);
+  Text canonical = keptText(render::encodeCommandSignature(command));
   Text kind = command.kind;
   Text resourceId = command.resourceId;
   commandSequences_[r] = command.sequence;

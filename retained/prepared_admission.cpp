@@ -2,25 +2,44 @@
 #include "retained/prepared_admission.hpp"
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "render/signatures.hpp"
+#include "retained/kept_text.hpp"
 
 namespace retained {
 namespace {
 
+// The kept lists, by their place among the signature lists and the reference lists.
+constexpr std::size_t kCommandSignatures = 0;
+constexpr std::size_t kDeltaPaintSignatures = 1;
+constexpr std::size_t kDeltaImageSignatures = 2;
+constexpr std::size_t kDeltaGlyphAlphaSignatures = 3;
+constexpr std::size_t kDeltaClipSignatures = 4;
+constexpr std::size_t kDeltaTransformSignatures = 5;
+constexpr std::size_t kAddedPaintSignatures = 6;
+constexpr std::size_t kAddedImageSignatures = 7;
+constexpr std::size_t kAddedGlyphAlphaSignatures = 8;
+constexpr std::size_t kAddedClipSignatures = 9;
+constexpr std::size_t kAddedTransformSignatures = 10;
+constexpr std::size_t kPaintRefs = 0;
+constexpr std::size_t kImageRefs = 1;
+constexpr std::size_t kGlyphRefs = 2;
+constexpr std::size_t kClipRefs = 3;
+constexpr std::size_t kTransformRefs = 4;
+
 template <typename Record, typename Encode>
-std::vector<Text> signaturesOf(const std::vector<Record>& records, Encode encode) {
-  std::vector<Text> signatures;
-  signatures.reserve(records.size());
+void appendSignatures(const std::vector<Record>& records, Encode encode, std::vector<Text>& into) {
   for (const Record& record : records) {
-    signatures.push_back(encode(record));
+    into.push_back(keptText(encode(record)));
   }
-  return signatures;
 }
 
 template <typename Record, typename Encode>
-bool signaturesMatch(const std::vector<Record>& records, const std::vector<Text>& signatures, Encode encode) {
+bool signaturesMatch(const std::vector<Record>& records, std::span<const Text> signatures, Encode encode) {
   for (std::size_t i = 0; i < records.size(); ++i) {
     if (encode(records[i]) != signatures[i]) {
       return false;
@@ -33,7 +52,7 @@ bool signaturesMatch(const std::vector<Record>& records, const std::vector<Text>
 // signature is the next unmatched one of the kept list. Signatures are computed only while
 // unmatched ones remain.
 template <typename Record, typename Encode>
-void takeAddedRecords(const std::vector<Record>& records, const std::vector<Text>& added, Encode encode,
+void takeAddedRecords(const std::vector<Record>& records, std::span<const Text> added, Encode encode,
                       std::vector<Record>& into) {
   std::size_t next = 0;
   for (const Record& record : records) {
@@ -47,7 +66,7 @@ void takeAddedRecords(const std::vector<Record>& records, const std::vector<Text
   }
 }
 
-std::int32_t refAt(const std::vector<std::int32_t>& refs, std::size_t i) { return i < refs.size() ? refs[i] : -1; }
+std::uint32_t listEnd(std::size_t size) { return static_cast<std::uint32_t>(size); }
 
 }  // namespace
 
@@ -65,23 +84,53 @@ PreparedAdmission::PreparedAdmission(std::shared_ptr<StoreIdentityToken> identit
       indexProbeCount_(result.indexProbeCount),
       firstCommandSequence_(result.plan.firstCommandSequence),
       lastCommandSequence_(result.plan.lastCommandSequence),
-      fragmentSignature_(render::encodeFragmentSignature(fragment)),
-      commandSignatures_(signaturesOf(fragment.commands, render::encodeCommandSignature)),
-      deltaPaintSignatures_(signaturesOf(delta.paints, render::encodePaintSignature)),
-      deltaImageSignatures_(signaturesOf(delta.images, render::encodeImageSignature)),
-      deltaGlyphAlphaSignatures_(signaturesOf(delta.glyphAlphas, render::encodeGlyphSignature)),
-      deltaClipSignatures_(signaturesOf(delta.clips, render::encodeClipSignature)),
-      deltaTransformSignatures_(signaturesOf(delta.transforms, render::encodeTransformSignature)),
-      addedPaintSignatures_(signaturesOf(result.paints, render::encodePaintSignature)),
-      addedImageSignatures_(signaturesOf(result.images, render::encodeImageSignature)),
-      addedGlyphAlphaSignatures_(signaturesOf(result.glyphAlphas, render::encodeGlyphSignature)),
-      addedClipSignatures_(signaturesOf(result.clips, render::encodeClipSignature)),
-      addedTransformSignatures_(signaturesOf(result.transforms, render::encodeTransformSignature)),
-      paintRefs_(result.plan.paintRefs),
-      imageRefs_(result.plan.imageRefs),
-      glyphRefs_(result.plan.glyphRefs),
-      clipRefs_(result.plan.clipRefs),
-      transformRefs_(result.plan.transformRefs) {}
+      fragmentSignature_(keptText(render::encodeFragmentSignature(fragment))) {
+  signatures_.reserve(fragment.commands.size() + delta.paints.size() + delta.images.size() + delta.glyphAlphas.size() +
+                      delta.clips.size() + delta.transforms.size() + result.paints.size() + result.images.size() +
+                      result.glyphAlphas.size() + result.clips.size() + result.transforms.size());
+  appendSignatures(fragment.commands, render::encodeCommandSignature, signatures_);
+  signatureEnds_[kCommandSignatures] = listEnd(signatures_.size());
+  appendSignatures(delta.paints, render::encodePaintSignature, signatures_);
+  signatureEnds_[kDeltaPaintSignatures] = listEnd(signatures_.size());
+  appendSignatures(delta.images, render::encodeImageSignature, signatures_);
+  signatureEnds_[kDeltaImageSignatures] = listEnd(signatures_.size());
+  appendSignatures(delta.glyphAlphas, render::encodeGlyphSignature, signatures_);
+  signatureEnds_[kDeltaGlyphAlphaSignatures] = listEnd(signatures_.size());
+  appendSignatures(delta.clips, render::encodeClipSignature, signatures_);
+  signatureEnds_[kDeltaClipSignatures] = listEnd(signatures_.size());
+  appendSignatures(delta.transforms, render::encodeTransformSignature, signatures_);
+  signatureEnds_[kDeltaTransformSignatures] = listEnd(signatures_.size());
+  appendSignatures(result.paints, render::encodePaintSignature, signatures_);
+  signatureEnds_[kAddedPaintSignatures] = listEnd(signatures_.size());
+  appendSignatures(result.images, render::encodeImageSignature, signatures_);
+  signatureEnds_[kAddedImageSignatures] = listEnd(signatures_.size());
+  appendSignatures(result.glyphAlphas, render::encodeGlyphSignature, signatures_);
+  signatureEnds_[kAddedGlyphAlphaSignatures] = listEnd(signatures_.size());
+  appendSignatures(result.clips, render::encodeClipSignature, signatures_);
+  signatureEnds_[kAddedClipSignatures] = listEnd(signatures_.size());
+  appendSignatures(result.transforms, render::encodeTransformSignature, signatures_);
+  signatureEnds_[kAddedTransformSignatures] = listEnd(signatures_.size());
+
+  const AdmissionPlan& plan = result.plan;
+  references_.reserve(plan.paintRefs.size() + plan.imageRefs.size() + plan.glyphRefs.size() + plan.clipRefs.size() +
+                      plan.transformRefs.size());
+  std::size_t list = kPaintRefs;
+  for (const std::vector<std::int32_t>* refs :
+       {&plan.paintRefs, &plan.imageRefs, &plan.glyphRefs, &plan.clipRefs, &plan.transformRefs}) {
+    references_.insert(references_.end(), refs->begin(), refs->end());
+    referenceEnds_[list++] = listEnd(references_.size());
+  }
+}
+
+std::span<const Text> PreparedAdmission::signatureList(std::size_t list) const {
+  const std::size_t begin = list == 0 ? 0 : signatureEnds_[list - 1];
+  return {signatures_.data() + begin, signatureEnds_[list] - begin};
+}
+
+std::int32_t PreparedAdmission::referenceAt(std::size_t list, std::size_t i) const {
+  const std::size_t begin = list == 0 ? 0 : referenceEnds_[list - 1];
+  return i < referenceEnds_[list] - begin ? references_[begin + i] : -1;
+}
 
 bool PreparedAdmission::accepted() const { return accepted_; }
 std::uint32_t PreparedAdmission::revision() const { return revision_; }
@@ -104,19 +153,20 @@ bool PreparedAdmission::inputsUnchanged(const render::OwnerFragment& fragment,
   if (render::encodeFragmentSignature(fragment) != fragmentSignature_) {
     return false;
   }
-  if (fragment.commands.size() != commandSignatures_.size() || delta.paints.size() != deltaPaintSignatures_.size() ||
-      delta.images.size() != deltaImageSignatures_.size() ||
-      delta.glyphAlphas.size() != deltaGlyphAlphaSignatures_.size() ||
-      delta.clips.size() != deltaClipSignatures_.size() ||
-      delta.transforms.size() != deltaTransformSignatures_.size()) {
+  if (fragment.commands.size() != signatureList(kCommandSignatures).size() ||
+      delta.paints.size() != signatureList(kDeltaPaintSignatures).size() ||
+      delta.images.size() != signatureList(kDeltaImageSignatures).size() ||
+      delta.glyphAlphas.size() != signatureList(kDeltaGlyphAlphaSignatures).size() ||
+      delta.clips.size() != signatureList(kDeltaClipSignatures).size() ||
+      delta.transforms.size() != signatureList(kDeltaTransformSignatures).size()) {
     return false;
   }
-  return signaturesMatch(fragment.commands, commandSignatures_, render::encodeCommandSignature) &&
-         signaturesMatch(delta.paints, deltaPaintSignatures_, render::encodePaintSignature) &&
-         signaturesMatch(delta.images, deltaImageSignatures_, render::encodeImageSignature) &&
-         signaturesMatch(delta.glyphAlphas, deltaGlyphAlphaSignatures_, render::encodeGlyphSignature) &&
-         signaturesMatch(delta.clips, deltaClipSignatures_, render::encodeClipSignature) &&
-         signaturesMatch(delta.transforms, deltaTransformSignatures_, render::encodeTransformSignature);
+  return signaturesMatch(fragment.commands, signatureList(kCommandSignatures), render::encodeCommandSignature) &&
+         signaturesMatch(delta.paints, signatureList(kDeltaPaintSignatures), render::encodePaintSignature) &&
+         signaturesMatch(delta.images, signatureList(kDeltaImageSignatures), render::encodeImageSignature) &&
+         signaturesMatch(delta.glyphAlphas, signatureList(kDeltaGlyphAlphaSignatures), render::encodeGlyphSignature) &&
+         signaturesMatch(delta.clips, signatureList(kDeltaClipSignatures), render::encodeClipSignature) &&
+         signaturesMatch(delta.transforms, signatureList(kDeltaTransformSignatures), render::encodeTransformSignature);
 }
 
 AdmissionResult PreparedAdmission::rebuildPreflight(const render::OwnerFragment& fragment,
@@ -130,11 +180,13 @@ AdmissionResult PreparedAdmission::rebuildPreflight(const render::OwnerFragment&
   result.indexProbeCount = indexProbeCount_;
   result.plan.firstCommandSequence = firstCommandSequence_;
   result.plan.lastCommandSequence = lastCommandSequence_;
-  takeAddedRecords(delta.paints, addedPaintSignatures_, render::encodePaintSignature, result.paints);
-  takeAddedRecords(delta.images, addedImageSignatures_, render::encodeImageSignature, result.images);
-  takeAddedRecords(delta.glyphAlphas, addedGlyphAlphaSignatures_, render::encodeGlyphSignature, result.glyphAlphas);
-  takeAddedRecords(delta.clips, addedClipSignatures_, render::encodeClipSignature, result.clips);
-  takeAddedRecords(delta.transforms, addedTransformSignatures_, render::encodeTransformSignature, result.transforms);
+  takeAddedRecords(delta.paints, signatureList(kAddedPaintSignatures), render::encodePaintSignature, result.paints);
+  takeAddedRecords(delta.images, signatureList(kAddedImageSignatures), render::encodeImageSignature, result.images);
+  takeAddedRecords(delta.glyphAlphas, signatureList(kAddedGlyphAlphaSignatures), render::encodeGlyphSignature,
+                   result.glyphAlphas);
+  takeAddedRecords(delta.clips, signatureList(kAddedClipSignatures), render::encodeClipSignature, result.clips);
+  takeAddedRecords(delta.transforms, signatureList(kAddedTransformSignatures), render::encodeTransformSignature,
+                   result.transforms);
   AdmissionPlan& plan = result.plan;
   const std::size_t n = fragment.commands.size();
   plan.commands.reserve(n);
@@ -145,11 +197,11 @@ AdmissionResult PreparedAdmission::rebuildPreflight(const render::OwnerFragment&
   plan.transformRefs.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
     plan.commands.push_back(fragment.commands[i]);
-    plan.paintRefs.push_back(refAt(paintRefs_, i));
-    plan.imageRefs.push_back(refAt(imageRefs_, i));
-    plan.glyphRefs.push_back(refAt(glyphRefs_, i));
-    plan.clipRefs.push_back(refAt(clipRefs_, i));
-    plan.transformRefs.push_back(refAt(transformRefs_, i));
+    plan.paintRefs.push_back(referenceAt(kPaintRefs, i));
+    plan.imageRefs.push_back(referenceAt(kImageRefs, i));
+    plan.glyphRefs.push_back(referenceAt(kGlyphRefs, i));
+    plan.clipRefs.push_back(referenceAt(kClipRefs, i));
+    plan.transformRefs.push_back(referenceAt(kTransformRefs, i));
   }
   return result;
 }

@@ -7,8 +7,11 @@
 // memory exhaustion propagates.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "render/render_records.hpp"
@@ -51,6 +54,9 @@ class PreparedAdmission {
                                            const render::ResourceDelta& delta) const;
 
  private:
+  static constexpr std::size_t kSignatureLists = 11;
+  static constexpr std::size_t kReferenceLists = 5;
+
   std::shared_ptr<StoreIdentityToken> identityToken_;
   std::uint32_t revision_;
   std::uint8_t kind_;
@@ -64,22 +70,18 @@ class PreparedAdmission {
   std::int32_t firstCommandSequence_;
   std::int32_t lastCommandSequence_;
   Text fragmentSignature_;
-  std::vector<Text> commandSignatures_;
-  std::vector<Text> deltaPaintSignatures_;
-  std::vector<Text> deltaImageSignatures_;
-  std::vector<Text> deltaGlyphAlphaSignatures_;
-  std::vector<Text> deltaClipSignatures_;
-  std::vector<Text> deltaTransformSignatures_;
-  std::vector<Text> addedPaintSignatures_;
-  std::vector<Text> addedImageSignatures_;
-  std::vector<Text> addedGlyphAlphaSignatures_;
-  std::vector<Text> addedClipSignatures_;
-  std::vector<Text> addedTransformSignatures_;
-  std::vector<std::int32_t> paintRefs_;
-  std::vector<std::int32_t> imageRefs_;
-  std::vector<std::int32_t> glyphRefs_;
-  std::vector<std::int32_t> clipRefs_;
-  std::vector<std::int32_t> transformRefs_;
+  // The eleven signature lists (the commands', the delta's five kinds, then the five kinds of
+  // records the preflight found new) one after another in one list, and the plan's five
+  // reference lists likewise, so that a batch of thousands of one-command items keeps two
+  // allocations per item for them instead of sixteen; each *Ends_ entry is where its list ends.
+  std::vector<Text> signatures_;
+  std::array<std::uint32_t, kSignatureLists> signatureEnds_{};
+  std::vector<std::int32_t> references_;
+  std::array<std::uint32_t, kReferenceLists> referenceEnds_{};
+
+  std::span<const Text> signatureList(std::size_t list) const;
+  // Entry i of reference list `list`, or -1 past its end.
+  std::int32_t referenceAt(std::size_t list, std::size_t i) const;
 };
 
 }  // namespace retained
