@@ -130,6 +130,149 @@ std::vector<Text> readList(KeyReader& reader, std::string_view owner, std::strin
   return items;
 }
 
+// A slot number as the writers spell it (decimal digits, no leading zero) and below the limit
+// of slots read; -1 for anything else, which no slot lookup would ask for.
+std::int32_t slotNumber(std::string_view text, std::int32_t limit) {
+  if (text.empty() || text.size() > 5 || (text.size() > 1 && text[0] == '0')) return -1;
+  std::int32_t n = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n < limit ? n : -1;
+}
+
+// One record read in a single pass over the run of its keys in the key order, as a file read in
+// key order leaves them: each key is matched to the field it holds instead of every field being
+// searched for. It gives the same record as the lookups: the first entry of a key decides, a
+// marked one reads as missing, and only the slots the lookups would ask for are taken.
+class RecordRun {
+ public:
+  RecordRun(const StoreEntryList& entries, const std::vector<std::int32_t>& order, StoreEntryList::KeyRange run,
+            std::size_t ownerLength) {
+    for (std::size_t position = run.first; position < run.last; ++position) {
+      const StoreEntry& entry = entries[static_cast<std::size_t>(order[position])];
+      sort(std::string_view(entry.key).substr(ownerLength + 1), entry);
+    }
+  }
+
+  Record record() {
+    const Text* id = live(fields_[0]);
+    if (id == nullptr) return {};
+    Record record;
+    record.id = *id;
+    Text* texts[] = {&record.tenant,  &record.space,          &record.container, &record.kind,
+                     &record.content, &record.classification, &record.lifecycle, &record.purpose};
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+      if (const Text* value = live(fields_[1 + i])) *texts[i] = *value;
+    }
+    record.created = number(fields_[9]);
+    record.updated = number(fields_[10]);
+    record.expires = number(fields_[11]);
+    std::vector<Text>* lists[] = {&record.permissions, &record.compartments, &record.provenance, &record.contentRefs};
+    for (std::size_t l = 0; l < std::size(lists); ++l) *lists[l] = textList(l);
+    const std::int32_t properties = std::min(number(propertyCount_), kMaxPropertySlots);
+    if (properties > 0) {
+      record.properties.resize(static_cast<std::size_t>(properties));
+      for (const Slot& slot : propertyKeys_) {
+        if (slot.number < properties && live(slot.entry) != nullptr) {
+          record.properties[static_cast<std::size_t>(slot.number)].key = *live(slot.entry);
+        }
+      }
+      for (const Slot& slot : propertyValues_) {
+        if (slot.number < properties && live(slot.entry) != nullptr) {
+          record.properties[static_cast<std::size_t>(slot.number)].value = *live(slot.entry);
+        }
+      }
+    }
+    const std::int32_t values = std::min(number(vectorCount_), kMaxListSlots);
+    if (values > 0) {
+      record.vector.assign(static_cast<std::size_t>(values), 0.0f);
+      for (const Slot& slot : vectorItems_) {
+        if (slot.number < values) record.vector[static_cast<std::size_t>(slot.number)] = scaled(slot.entry);
+      }
+    }
+    return record;
+  }
+
+ private:
+  struct Slot {
+    std::int32_t number;
+    const StoreEntry* entry;
+  };
+  static constexpr std::string_view kFields[] = {"id",      "tenant",  "space",          "container",
+                                                 "kind",    "content", "classification", "lifecycle",
+                                                 "purpose", "created", "updated",        "expires"};
+  static constexpr std::string_view kLists[] = {"permissions/", "compartments/", "provenance/", "content-refs/"};
+
+  static const Text* live(const StoreEntry* entry) {
+    return entry != nullptr && !entry->deleted ? &entry->value : nullptr;
+  }
+  static std::int32_t number(const StoreEntry* entry) {
+    const Text* value = live(entry);
+    return parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
+  }
+  static float scaled(const StoreEntry* entry) { return static_cast<float>(number(entry)) / 1000000.0f; }
+  // The first entry of a key decides; repeated keys stand together in the order.
+  static void first(const StoreEntry*& slot, const StoreEntry& entry) {
+    if (slot == nullptr) slot = &entry;
+  }
+  static void add(std::vector<Slot>& slots, std::int32_t number, const StoreEntry& entry) {
+    if (number >= 0 && (slots.empty() || slots.back().number != number)) slots.push_back({number, &entry});
+  }
+
+  void sort(std::string_view name, const StoreEntry& entry) {
+    for (std::size_t f = 0; f < std::size(kFields); ++f) {
+      if (name == kFields[f]) return first(fields_[f], entry);
+    }
+    for (std::size_t l = 0; l < std::size(kLists); ++l) {
+      if (name.substr(0, kLists[l].size()) == kLists[l]) {
+        const std::string_view rest = name.substr(kLists[l].size());
+        if (rest == "count") return first(listCounts_[l], entry);
+        return add(listItems_[l], slotNumber(rest, kMaxListSlots), entry);
+      }
+    }
+    if (name.substr(0, 11) == "properties/") {
+      const std::string_view rest = name.substr(11);
+      if (rest == "count") return first(propertyCount_, entry);
+      const std::size_t slash = rest.find('/');
+      if (slash == std::string_view::npos) return;
+      const std::int32_t slot = slotNumber(rest.substr(0, slash), kMaxPropertySlots);
+      if (rest.substr(slash + 1) == "key") add(propertyKeys_, slot, entry);
+      if (rest.substr(slash + 1) == "value") add(propertyValues_, slot, entry);
+      return;
+    }
+    if (name.substr(0, 7) == "vector/") {
+      const std::string_view rest = name.substr(7);
+      if (rest == "count") return first(vectorCount_, entry);
+      add(vectorItems_, slotNumber(rest, kMaxListSlots), entry);
+    }
+  }
+
+  // A text list closes up over missing items, in slot order.
+  std::vector<Text> textList(std::size_t l) {
+    std::vector<Text> items;
+    const std::int32_t n = number(listCounts_[l]);
+    if (live(listCounts_[l]) == nullptr || n <= 0) return items;
+    std::vector<Slot>& slots = listItems_[l];
+    std::sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) { return a.number < b.number; });
+    for (const Slot& slot : slots) {
+      if (slot.number >= n) break;
+      if (const Text* item = live(slot.entry)) items.push_back(*item);
+    }
+    return items;
+  }
+
+  const StoreEntry* fields_[std::size(kFields)] = {};
+  const StoreEntry* listCounts_[std::size(kLists)] = {};
+  std::vector<Slot> listItems_[std::size(kLists)];
+  const StoreEntry* propertyCount_ = nullptr;
+  std::vector<Slot> propertyKeys_;
+  std::vector<Slot> propertyValues_;
+  const StoreEntry* vectorCount_ = nullptr;
+  std::vector<Slot> vectorItems_;
+};
+
 }  // namespace
 
 std::vector<Text> readTextList(const StoreState& state, const Text& prefix) {
@@ -139,6 +282,16 @@ std::vector<Text> readTextList(const StoreState& state, const Text& prefix) {
 
 Record readRecord(const Database& database, const Text& id) {
   const Text prefix = "record/" + id;
+  const StoreEntryList& entries = database.store.entries;
+  if (const auto all = entries.orderedKeys(); all.has_value()) {
+    const std::int32_t idEntry = entries.find(prefix + "/id");
+    if (idEntry < 0) return {};
+    const Text owner = prefix + "/";
+    std::vector<std::int32_t> unused;
+    return RecordRun(entries, entries.keyOrder(unused),
+                     entries.keysWithPrefixAround(owner, static_cast<std::size_t>(idEntry), *all), prefix.size())
+        .record();
+  }
   KeyReader reader(database.store, prefix);
   const Text* storedId = reader.find(prefix, "/id");
   if (storedId == nullptr) return {};

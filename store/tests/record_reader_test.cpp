@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "store/record_keys.hpp"
-#include "store/snapshot_codec.hpp"
 #include "store/tests/test_support.hpp"
 
 namespace store {
@@ -215,12 +214,21 @@ TEST_F(Reader, ReadsTheSameThroughTheKeyOrderAsThroughTheIndex) {
     Keys all = common;
     all.insert(all.end(), keys.begin(), keys.end());
     for (auto it = all.rbegin(); it != all.rend(); ++it) ASSERT_TRUE(storePut(scrambled.store, it->first, it->second));
+    // Marked entries read as missing: the first entry of a key decides, a later one is not found.
+    testing::editEntries(scrambled.store, [](std::vector<StoreEntry>& entries) {
+      for (StoreEntry& entry : entries) {
+        if (entry.key == "record/r/tenant" || entry.key == "record/r/permissions/4095" ||
+            entry.key == "record/r/properties/0/key") {
+          entry.deleted = true;
+        }
+      }
+      entries.push_back({"record/r/tenant", "a later entry of a marked key", false});
+    });
     Database ordered = scrambled;
     ordered.store.entries.settleKeyOrder();
-    const Database decoded{"corvane.database.v1", decodeSnapshot(encodeSnapshot(scrambled.store), "d"), {}, {}};
     const std::string expected = describe(readRecord(scrambled, "r"));
     EXPECT_EQ(describe(readRecord(ordered, "r")), expected);
-    EXPECT_EQ(describe(readRecord(decoded, "r")), expected);
+    EXPECT_EQ(readRecord(ordered, "r").tenant, "");
     EXPECT_EQ(readTextList(ordered.store, "record/r/permissions"),
               readTextList(scrambled.store, "record/r/permissions"));
   }
