@@ -27,7 +27,7 @@ void RetainedResourceStore::stageDelta(const AdmissionResult& result, CandidateO
     const bool known = overlay.resourceIndex.get(latest) >= 0 || indexGet(latest) >= 0;
     overlay.images.push_back(image);
     overlay.resourceIndex.put(resourceKey("image-generation", image.id, image.generation), e);
-    overlay.resourceIndex.put(std::move(latest), e);
+    overlay.resourceIndex.put(latest, e);
     overlay.stagedPayloadBytes += static_cast<std::uint64_t>(static_cast<std::int64_t>(image.sizeBytes));
     overlay.stagedIndexNodes += known ? 1 : 2;
   }

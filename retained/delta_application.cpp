@@ -84,18 +84,35 @@ void RetainedResourceStore::reserveFor(const AdmissionResult& result, std::uint8
   reserveAll(result.clips.size(), clipIds_, clipXs_, clipYs_, clipWidths_, clipHeights_, clipRadii_);
   reserveAll(result.transforms.size(), transformIds_, transformTranslateXs_, transformTranslateYs_,
              transformXScalePercents_, transformYScalePercents_, transformRotations_);
+  // The keys the row writers put: one per record, two per image, and for a binding the owner's
+  // and one per command.
   std::size_t keys = result.paints.size() + 2 * result.images.size() + result.glyphAlphas.size() + result.clips.size() +
                      result.transforms.size();
+  std::size_t keyBytes = 0;
+  for (const render::PaintRecord& paint : result.paints) keyBytes += resourceKeyLength("paint", paint.id, 0);
+  for (const render::ImageRecord& image : result.images) {
+    keyBytes += resourceKeyLength("image-generation", image.id, image.generation) +
+                resourceKeyLength("image-latest", image.id, 0);
+  }
+  for (const render::GlyphAlphaRecord& glyph : result.glyphAlphas) keyBytes += resourceKeyLength("glyph", glyph.id, 0);
+  for (const render::ClipRecord& clip : result.clips) keyBytes += resourceKeyLength("clip", clip.id, 0);
+  for (const render::TransformRecord& transform : result.transforms) {
+    keyBytes += resourceKeyLength("transform", transform.id, 0);
+  }
   if (kind != 0) {
     const std::size_t n = result.plan.commands.size();
     keys += 1 + n;
+    keyBytes += resourceKeyLength("binding", result.plan.ownerId, 0);
+    for (const render::CommandRecord& command : result.plan.commands) {
+      keyBytes += resourceKeyLength("command-sequence", "", command.sequence);
+    }
     reserveAll(1, ownerIds_, ownerGenerations_, ownerFirstSequences_, ownerLastSequences_, ownerFirstRows_,
                ownerCommandCounts_);
     reserveAll(n, commandSequences_, commandOwners_, commandCanonicalTexts_, commandKinds_, commandResourceIds_,
                commandImageGenerations_, commandPaintRefs_, commandImageRefs_, commandGlyphRefs_, commandClipRefs_,
                commandTransformRefs_);
   }
-  reserveAll(keys, index_.keys, index_.values, index_.next);
+  index_.reserveMore(keys, keyBytes);
 }
 
 bool RetainedResourceStore::applyDelta(AdmissionResult result, std::uint8_t kind) {
@@ -122,9 +139,9 @@ bool RetainedResourceStore::applyDelta(AdmissionResult result, std::uint8_t kind
     if (kind != 0) {
       const auto o = static_cast<std::uint32_t>(ownerIds_.size());
       const auto f = static_cast<std::int32_t>(commandSequences_.size());
-      Text bindingKey = resourceKey("binding", plan.ownerId, 0);
+      const Text bindingKey = resourceKey("binding", plan.ownerId, 0);
       ownerIds_.push_back(std::move(plan.ownerId));
-      indexPut(std::move(bindingKey), o);
+      indexPut(bindingKey, o);
       ownerGenerations_.push_back(plan.generation);
       ownerFirstSequences_.push_back(plan.firstCommandSequence);
       ownerLastSequences_.push_back(plan.lastCommandSequence);
@@ -162,7 +179,7 @@ bool RetainedResourceStore::applyDelta(AdmissionResult result, std::uint8_t kind
 
 void RetainedResourceStore::appendPaintRow(render::PaintRecord paint) {
   const auto r = static_cast<std::uint32_t>(paintIds_.size());
-  Text key = resourceKey("paint", paint.id, 0);
+  const Text key = resourceKey("paint", paint.id, 0);
   paintIds_.push_back(std::move(paint.id));
   paintReds_.push_back(paint.red);
   paintGreens_.push_back(paint.green);
@@ -171,13 +188,13 @@ void RetainedResourceStore::appendPaintRow(render::PaintRecord paint) {
   paintRadii_.push_back(paint.radius);
   paintBorderWidths_.push_back(paint.borderWidth);
   paintOpacities_.push_back(paint.opacity);
-  indexPut(std::move(key), r);
+  indexPut(key, r);
 }
 
 void RetainedResourceStore::appendImageRow(render::ImageRecord image) {
   const auto r = static_cast<std::uint32_t>(imageIds_.size());
-  Text generationKey = resourceKey("image-generation", image.id, image.generation);
-  Text latestKey = resourceKey("image-latest", image.id, 0);
+  const Text generationKey = resourceKey("image-generation", image.id, image.generation);
+  const Text latestKey = resourceKey("image-latest", image.id, 0);
   imageIds_.push_back(std::move(image.id));
   imageKinds_.push_back(std::move(image.kind));
   imageGenerations_.push_back(image.generation);
@@ -192,13 +209,13 @@ void RetainedResourceStore::appendImageRow(render::ImageRecord image) {
   imageContentIds_.push_back(std::move(image.contentIdentity));
   imagePayloads_.push_back(std::move(image.payloadHex));
   imageSources_.push_back(std::move(image.source));
-  indexPut(std::move(generationKey), r);
-  indexPut(std::move(latestKey), r);
+  indexPut(generationKey, r);
+  indexPut(latestKey, r);
 }
 
 void RetainedResourceStore::appendGlyphRow(render::GlyphAlphaRecord glyph) {
   const auto r = static_cast<std::uint32_t>(glyphIds_.size());
-  Text key = resourceKey("glyph", glyph.id, 0);
+  const Text key = resourceKey("glyph", glyph.id, 0);
   glyphIds_.push_back(std::move(glyph.id));
   glyphWidths_.push_back(glyph.width);
   glyphHeights_.push_back(glyph.height);
@@ -207,31 +224,31 @@ void RetainedResourceStore::appendGlyphRow(render::GlyphAlphaRecord glyph) {
   glyphFormats_.push_back(std::move(glyph.format));
   glyphPayloads_.push_back(std::move(glyph.payloadHex));
   glyphSources_.push_back(std::move(glyph.source));
-  indexPut(std::move(key), r);
+  indexPut(key, r);
 }
 
 void RetainedResourceStore::appendClipRow(render::ClipRecord clip) {
   const auto r = static_cast<std::uint32_t>(clipIds_.size());
-  Text key = resourceKey("clip", clip.id, 0);
+  const Text key = resourceKey("clip", clip.id, 0);
   clipIds_.push_back(std::move(clip.id));
   clipXs_.push_back(clip.x);
   clipYs_.push_back(clip.y);
   clipWidths_.push_back(clip.width);
   clipHeights_.push_back(clip.height);
   clipRadii_.push_back(clip.radius);
-  indexPut(std::move(key), r);
+  indexPut(key, r);
 }
 
 void RetainedResourceStore::appendTransformRow(render::TransformRecord transform) {
   const auto r = static_cast<std::uint32_t>(transformIds_.size());
-  Text key = resourceKey("transform", transform.id, 0);
+  const Text key = resourceKey("transform", transform.id, 0);
   transformIds_.push_back(std::move(transform.id));
   transformTranslateXs_.push_back(transform.translateX);
   transformTranslateYs_.push_back(transform.translateY);
   transformXScalePercents_.push_back(transform.scalePercentX);
   transformYScalePercents_.push_back(transform.scalePercentY);
   transformRotations_.push_back(transform.rotationMillidegrees);
-  indexPut(std::move(key), r);
+  indexPut(key, r);
 }
 
 void RetainedResourceStore::appendCommandRow(std::uint32_t ownerRow, const render::CommandRecord& command,

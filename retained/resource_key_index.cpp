@@ -8,11 +8,26 @@
 namespace retained {
 namespace {
 
-// Room for one more element with geometric growth (a bare reserve(size + 1) would reallocate on
-// every insert).
+// Room for `more` further elements, growing geometrically (a bare reserve(size + more) would
+// reallocate on every insert).
+template <typename List>
+void growFor(List& list, std::size_t more) {
+  const std::size_t needed = list.size() + more;
+  if (needed <= list.capacity()) return;
+  const std::size_t doubled = list.capacity() < 8 ? 8 : 2 * list.capacity();
+  list.reserve(needed < doubled ? doubled : needed);
+}
+
 template <typename List>
 void makeRoomForOne(List& list) {
-  if (list.size() == list.capacity()) list.reserve(list.size() < 8 ? 8 : list.size() * 2);
+  growFor(list, 1);
+}
+
+// Decimal digits of a number, its minus sign included.
+std::size_t decimalLength(std::int32_t n) {
+  std::size_t digits = n < 0 ? 2 : 1;
+  for (std::int64_t rest = n < 0 ? -static_cast<std::int64_t>(n) : n; rest >= 10; rest /= 10) ++digits;
+  return digits;
 }
 
 }  // namespace
@@ -37,15 +52,20 @@ std::int32_t ResourceKeyIndex::bucketOf(std::string_view key) const {
   return reduced < 0 ? reduced + count : reduced;
 }
 
+std::string_view ResourceKeyIndex::keyOf(std::size_t node) const {
+  const std::size_t begin = node == 0 ? 0 : keyEnds[node - 1];
+  return std::string_view(keyBytes).substr(begin, keyEnds[node] - begin);
+}
+
 std::int32_t ResourceKeyIndex::find(std::string_view key, std::uint32_t& visited) const {
   visited = 0;
   // An index without nodes answers at once: no chain to walk, nothing to count.
-  if (keys.empty() || heads.empty()) return -1;
+  if (keyEnds.empty() || heads.empty()) return -1;
   std::int32_t node = heads[static_cast<std::size_t>(bucketOf(key))];
   while (node >= 0) {
     ++visited;
     const auto at = static_cast<std::size_t>(node);
-    if (keys[at] == key) return static_cast<std::int32_t>(values[at]);
+    if (keyOf(at) == key) return static_cast<std::int32_t>(values[at]);
     node = next[at];
   }
   return -1;
@@ -58,32 +78,43 @@ std::int32_t ResourceKeyIndex::get(std::string_view key) {
   return value;
 }
 
-std::uint32_t ResourceKeyIndex::putCounting(Text key, std::uint32_t value) {
+std::uint32_t ResourceKeyIndex::putCounting(std::string_view key, std::uint32_t value) {
   if (heads.empty()) heads.assign(1, -1);
   const auto bucket = static_cast<std::size_t>(bucketOf(key));
   std::uint32_t visited = 0;
   for (std::int32_t node = heads[bucket]; node >= 0; node = next[static_cast<std::size_t>(node)]) {
     ++visited;
-    if (keys[static_cast<std::size_t>(node)] == key) {
+    if (keyOf(static_cast<std::size_t>(node)) == key) {
       values[static_cast<std::size_t>(node)] = value;
       return visited;
     }
   }
-  // Grow all three lists before linking the node, so a failed allocation leaves no half node.
-  makeRoomForOne(keys);
+  // Grow the node lists before the key bytes, and link the node only once all of them hold it,
+  // so a failed allocation leaves no half node. The bytes are appended, never reserved first: a
+  // key read out of this index stays valid while they move.
+  makeRoomForOne(keyEnds);
   makeRoomForOne(values);
   makeRoomForOne(next);
-  keys.push_back(std::move(key));
+  keyBytes.append(key);
+  keyEnds.push_back(keyBytes.size());
   values.push_back(value);
   next.push_back(heads[bucket]);
-  heads[bucket] = static_cast<std::int32_t>(keys.size() - 1);
+  heads[bucket] = static_cast<std::int32_t>(keyEnds.size() - 1);
   return visited;
 }
 
-void ResourceKeyIndex::put(Text key, std::uint32_t value) { putCounting(std::move(key), value); }
+void ResourceKeyIndex::put(std::string_view key, std::uint32_t value) { putCounting(key, value); }
+
+void ResourceKeyIndex::reserveMore(std::size_t nodes, std::size_t bytes) {
+  growFor(keyEnds, nodes);
+  growFor(values, nodes);
+  growFor(next, nodes);
+  growFor(keyBytes, bytes);
+}
 
 void ResourceKeyIndex::clearNodes() {
-  keys.clear();
+  keyBytes.clear();
+  keyEnds.clear();
   values.clear();
   next.clear();
   heads.assign(heads.size(), -1);
@@ -96,10 +127,15 @@ Text resourceKey(std::string_view kind, std::string_view id, std::int32_t n) {
   const Text idLength = runtime::intToText(static_cast<std::int32_t>(id.size()));
   const Text number = runtime::intToText(n);
   Text key;
-  key.reserve(kindLength.size() + kind.size() + idLength.size() + id.size() + number.size() + 4);
+  key.reserve(resourceKeyLength(kind, id, n));
   key.append(kindLength).append(1, ':').append(kind).append(1, ':');
   key.append(idLength).append(1, ':').append(id).append(1, ':').append(number);
   return key;
+}
+
+std::size_t resourceKeyLength(std::string_view kind, std::string_view id, std::int32_t n) {
+  return decimalLength(static_cast<std::int32_t>(kind.size())) + kind.size() +
+         decimalLength(static_cast<std::int32_t>(id.size())) + id.size() + decimalLength(n) + 4;
 }
 
 }  // namespace retained

@@ -89,8 +89,8 @@ std::int32_t RetainedResourceStore::indexGetCounted(AdmissionResult& result, std
   return value;
 }
 
-void RetainedResourceStore::indexPut(Text key, std::uint32_t value) {
-  index_.probeCount += index_.putCounting(std::move(key), value);
+void RetainedResourceStore::indexPut(std::string_view key, std::uint32_t value) {
+  index_.probeCount += index_.putCounting(key, value);
 }
 
 std::int32_t RetainedResourceStore::ownerGeneration(std::int32_t ownerRow) const {

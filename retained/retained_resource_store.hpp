@@ -83,7 +83,7 @@ class RetainedResourceStore {
 
  protected:
   // Insert or overwrite; every chain node examined adds 1 to the index probe total.
-  virtual void indexPut(Text key, std::uint32_t value);
+  virtual void indexPut(std::string_view key, std::uint32_t value);
 
  public:
   // Entry number of a known resource: the overlay's index first (probes counted there), then the

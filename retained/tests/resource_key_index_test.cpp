@@ -31,8 +31,12 @@ TEST(ResourceKey, LengthPrefixesKeepEveryKeyDistinct) {
       {"image-generation", "img", -3, "16:image-generation:3:img:-3"},
       {"clip", "a:1", 0, "4:clip:3:a:1:0"},
       {"glyph", "\xC3\xA9", 0, "5:glyph:2:\xC3\xA9:0"},  // a two-byte character counts 2
+      {"paint", "", INT32_MIN, "5:paint:0::-2147483648"},
   };
-  for (const Case& c : cases) EXPECT_EQ(resourceKey(c.kind, c.id, c.n), c.key) << c.key;
+  for (const Case& c : cases) {
+    EXPECT_EQ(resourceKey(c.kind, c.id, c.n), c.key) << c.key;
+    EXPECT_EQ(resourceKeyLength(c.kind, c.id, c.n), std::string(c.key).size()) << c.key;
+  }
   // Colons inside an id cannot make two keys meet.
   EXPECT_NE(resourceKey("clip", "a:1", 0), resourceKey("clip", "a", 10));
 }
