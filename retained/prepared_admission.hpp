@@ -72,8 +72,9 @@ class PreparedAdmission {
   Text fragmentSignature_;
   // The eleven signature lists (the commands', the delta's five kinds, then the five kinds of
   // records the preflight found new) one after another in one list, and the plan's five
-  // reference lists likewise, so that a batch of thousands of one-command items keeps two
-  // allocations per item for them instead of sixteen; each *Ends_ entry is where its list ends.
+  // reference lists likewise: two allocations for them instead of up to sixteen (six for a
+  // one-command batch item, of which a batch holds thousands); each *Ends_ entry is where its
+  // list ends.
   std::vector<Text> signatures_;
   std::array<std::uint32_t, kSignatureLists> signatureEnds_{};
   std::vector<std::int32_t> references_;

@@ -21,8 +21,9 @@ struct ResourceKeyIndex {
   std::vector<std::int32_t> heads = std::vector<std::int32_t>(1, -1);  // -1: empty bucket
   // Every node's key, back to back in node order: node i's key ends at keyEnds[i] and begins
   // where node i - 1's ends (at 0 for node 0). One list of bytes instead of a text per key keeps
-  // a store's tens of thousands of keys in a third of the memory, near one another, and puts
-  // and releases them without one allocation each.
+  // a store's tens of thousands of keys in less than half the memory (a key's bytes and its
+  // end, against a text and its own allocation), near one another, and puts and releases them
+  // without one allocation each.
   Text keyBytes;
   std::vector<std::size_t> keyEnds;
   std::vector<std::uint32_t> values;
