@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -242,7 +243,7 @@ void registerBenchmarks() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   const char* override = std::getenv("OREB_BENCH_DIR");
   gRoot = override != nullptr && *override != '\0' ? std::filesystem::path(override)
                                                    : std::filesystem::temp_directory_path() / "oreb-store-bench";
@@ -276,4 +277,8 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   std::filesystem::remove_all(gRoot);
   return 0;
+} catch (const std::exception& error) {
+  // A benchmark directory that cannot be made or seeded stops the run with the reason.
+  std::fprintf(stderr, "store_bench: %s\n", error.what());
+  return 1;
 }

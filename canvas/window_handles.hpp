@@ -3,12 +3,15 @@
 // built, read and tested on any platform without including windows.h.
 #pragma once
 
+// The names are windows.h's own, reserved as they are, and must stay exactly these.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 struct HWND__;
 struct HDC__;
 struct HGLRC__;
 struct HFONT__;
 struct HBITMAP__;
 struct HMONITOR__;
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace canvas {
 

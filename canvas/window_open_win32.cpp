@@ -174,7 +174,7 @@ bool isStrictSrgbPixelFormat(HDC deviceContext, std::int32_t format) {
   if (isMissingProc(proc)) return false;
   auto query = reinterpret_cast<PFNWGLGETPIXELFORMATATTRIBIVARBPROC>(reinterpret_cast<void*>(proc));
   int attributes[12];
-  for (int i = 0; i < 12; ++i) attributes[i] = kStrictSrgbAttributes[i * 2];
+  for (std::size_t i = 0; i < 12; ++i) attributes[i] = kStrictSrgbAttributes[i * 2];
   int values[12] = {};
   if (query(deviceContext, format, 0, 12, attributes, values) != TRUE) return false;
   if (values[0] == 0 || values[1] == 0 || values[2] == 0) return false;

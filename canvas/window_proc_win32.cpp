@@ -302,9 +302,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       w.focused = true;
       stampInputEvent(w, 0);
       if (isCaptureWindow(hwnd)) {
-        if (!windowRegistry().captureMode) {
-          updateCaptureCursor(hwnd);
-        } else if (!w.minimized) {
+        if (windowRegistry().captureMode && !w.minimized) {
           engagePointerLock(hwnd);
         } else {
           updateCaptureCursor(hwnd);

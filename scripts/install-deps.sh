@@ -36,7 +36,7 @@ commands=(
   timeout md5sum readlink sed grep awk cmp dpkg dpkg-query apt-get
   cmake ctest ninja gcc g++ clang++
   x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres
-  clang-format clang-tidy
+  clang-format clang-tidy run-clang-tidy comm paste
   wine wineboot wineserver Xvfb xdotool import convert python3
 )
 

@@ -16,6 +16,10 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
+step "lint"
+cmake --preset windows >/dev/null
+scripts/lint.sh
+
 step "sanitizer build and tests"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"

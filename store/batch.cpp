@@ -32,9 +32,9 @@ bool putEdge(Database& database, const Edge& edge) {
                     intToText(static_cast<std::int32_t>(edge.properties.size()))) &&
            stored;
   for (std::size_t n = 0; stored && n < edge.properties.size(); ++n) {
-    const Text index = std::to_string(n);
-    stored = storePut(state, "edge/" + id + "/properties/" + index + "/key", edge.properties[n].key) &&
-             storePut(state, "edge/" + id + "/properties/" + index + "/value", edge.properties[n].value);
+    const Text property = "edge/" + id + "/properties/" + std::to_string(n);
+    stored = storePut(state, property + "/key", edge.properties[n].key) &&
+             storePut(state, property + "/value", edge.properties[n].value);
   }
   if (replaced || !stored) return stored;
 

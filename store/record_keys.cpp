@@ -84,9 +84,9 @@ bool putRecord(Database& database, const Record& record) {
       storePut(state, prefix + "/properties/count", intToText(static_cast<std::int32_t>(record.properties.size()))) &&
       stored;
   for (std::size_t n = 0; stored && n < record.properties.size(); ++n) {
-    const Text index = std::to_string(n);
-    stored = storePut(state, prefix + "/properties/" + index + "/key", record.properties[n].key) &&
-             storePut(state, prefix + "/properties/" + index + "/value", record.properties[n].value);
+    const Text property = prefix + "/properties/" + std::to_string(n);
+    stored = storePut(state, property + "/key", record.properties[n].key) &&
+             storePut(state, property + "/value", record.properties[n].value);
   }
   stored =
       storePut(state, prefix + "/vector/count", intToText(static_cast<std::int32_t>(record.vector.size()))) && stored;

@@ -107,6 +107,8 @@ Bytes encodeUnsealedSnapshot(const StoreState& state) {
   };
   auto putText = [&](const Text& text) {
     putField(static_cast<std::int32_t>(text.size()));
+    // A length-prefixed field, not a C string: no terminating zero belongs in it.
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
     if (!text.empty()) std::memcpy(out, text.data(), text.size());
     out += text.size();
   };

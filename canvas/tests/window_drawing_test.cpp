@@ -161,7 +161,7 @@ TEST_F(WindowTest, ATranslucentWindowIsPresentedAsALayeredWindow) {
   EXPECT_EQ(w.layeredHeight, 480);
   EXPECT_EQ(w.layeredSamplePixel, 0xFFC86432u);  // opaque top-left pixel, unchanged by premultiplying
   EXPECT_EQ(canvasResourceCounters().liveLayeredDibs, before.liveLayeredDibs + 1);
-  EXPECT_EQ(canvasResourceCounters().layeredDibBytes, before.layeredDibBytes + 640u * 480u * 4u);
+  EXPECT_EQ(canvasResourceCounters().layeredDibBytes, before.layeredDibBytes + std::uint64_t{640} * 480 * 4);
   void* bits = w.layeredBits;
   BeginFrame("Layered", "again");
   EndFrame();

@@ -370,6 +370,7 @@ class Sequence {
     const std::int32_t start = below(40);
     const int count = 1 + below(3);
     std::vector<std::int32_t> sequences;
+    sequences.reserve(static_cast<std::size_t>(count));
     for (int j = 0; j < count; ++j) {
       sequences.push_back(start + j);
     }

@@ -37,11 +37,11 @@ TEST(DisplayGeometry, SizesScaleAndWorkAreaComparedInSixtyFourBits) {
 DisplayRecord display(const char* id, bool primary, std::int32_t width = 100) {
   return DisplayRecord{id, 0, 0, width, 80, 0, 0, width, 80, 1, primary};
 }
-Call publish(DisplayRecord record, std::int32_t thread = kOwner) {
+Call publish(const DisplayRecord& record, std::int32_t thread = kOwner) {
   return [=](P& p) { return p.publishDisplay(record, thread); };
 }
 bool change(P& p) { return p.changeDisplayTopology(kOwner, 50, 5); }
-State published(std::vector<DisplayRecord> records) {
+State published(const std::vector<DisplayRecord>& records) {
   return [=](P& p) {
     makeReady(p);
     for (const DisplayRecord& record : records) ASSERT_TRUE(p.publishDisplay(record, kOwner));

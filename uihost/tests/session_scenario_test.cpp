@@ -43,7 +43,9 @@ TEST(SessionScenario, AWholeSessionWritesExactlyTheseLines) {
   EXPECT_TRUE(p.teardown(kOwner, 208, 0));
   EXPECT_TRUE(p.teardown(kOwner, 209, 0));
 
+  // Each event line is one literal split in two to fit the line length.
   const std::vector<std::string> expected = {
+      // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
       "host-event 1: time=100; correlation=1; category=provider; subject=host-a; state=ready; "
       "detail=owner-thread-bound",
       "host-event 2: time=101; correlation=2; category=window; subject=main; state=focused; "
