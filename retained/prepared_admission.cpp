@@ -20,11 +20,11 @@ constexpr std::size_t kDeltaImageSignatures = 2;
 constexpr std::size_t kDeltaGlyphAlphaSignatures = 3;
 constexpr std::size_t kDeltaClipSignatures = 4;
 constexpr std::size_t kDeltaTransformSignatures = 5;
-constexpr std::size_t kAddedPaintSignatures = 6;
-constexpr std::size_t kAddedImageSignatures = 7;
-constexpr std::size_t kAddedGlyphAlphaSignatures = 8;
-constexpr std::size_t kAddedClipSignatures = 9;
-constexpr std::size_t kAddedTransformSignatures = 10;
+constexpr std::size_t kAddedPaints = 0;
+constexpr std::size_t kAddedImages = 1;
+constexpr std::size_t kAddedGlyphAlphas = 2;
+constexpr std::size_t kAddedClips = 3;
+constexpr std::size_t kAddedTransforms = 4;
 constexpr std::size_t kPaintRefs = 0;
 constexpr std::size_t kImageRefs = 1;
 constexpr std::size_t kGlyphRefs = 2;
@@ -48,18 +48,41 @@ bool signaturesMatch(const std::vector<Record>& records, std::span<const Text> s
   return true;
 }
 
-// The delta records that the preparation found new, in order: a record is taken when its
-// signature is the next unmatched one of the kept list. Signatures are computed only while
-// unmatched ones remain.
+// Keeps the signatures of the records the preflight found new. Each is normally that of a delta
+// record of the same kind, later in the delta than the one before it: it is then kept as that
+// signature's position in `signatures`, between deltaBegin and deltaEnd, and not a second time
+// (a new image's signature holds its whole payload). A signature found nowhere, as an overridden
+// admit operation may bring, is appended to `signatures` itself, and so are all after it.
 template <typename Record, typename Encode>
-void takeAddedRecords(const std::vector<Record>& records, std::span<const Text> added, Encode encode,
-                      std::vector<Record>& into) {
+void appendAddedSignatures(const std::vector<Record>& records, Encode encode, std::size_t deltaBegin,
+                           std::size_t deltaEnd, std::vector<Text>& signatures, std::vector<std::uint32_t>& positions) {
+  std::size_t cursor = deltaBegin;
+  bool inDelta = true;
+  for (const Record& record : records) {
+    Text signature = encode(record);
+    while (inDelta && cursor < deltaEnd && signatures[cursor] != signature) ++cursor;
+    inDelta = inDelta && cursor < deltaEnd;
+    if (inDelta) {
+      positions.push_back(static_cast<std::uint32_t>(cursor++));
+    } else {
+      positions.push_back(static_cast<std::uint32_t>(signatures.size()));
+      signatures.push_back(keptText(std::move(signature)));
+    }
+  }
+}
+
+// The delta records that the preparation found new, in order: a record is taken when its
+// signature is the next unmatched one of the kept list (positions in `signatures`). Signatures
+// are computed only while unmatched ones remain.
+template <typename Record, typename Encode>
+void takeAddedRecords(const std::vector<Record>& records, std::span<const std::uint32_t> added,
+                      const std::vector<Text>& signatures, Encode encode, std::vector<Record>& into) {
   std::size_t next = 0;
   for (const Record& record : records) {
     if (next >= added.size()) {
       return;
     }
-    if (encode(record) == added[next]) {
+    if (encode(record) == signatures[added[next]]) {
       into.push_back(record);
       ++next;
     }
@@ -86,35 +109,39 @@ PreparedAdmission::PreparedAdmission(std::shared_ptr<StoreIdentityToken> identit
       lastCommandSequence_(result.plan.lastCommandSequence),
       fragmentSignature_(keptText(render::encodeFragmentSignature(fragment))) {
   signatures_.reserve(fragment.commands.size() + delta.paints.size() + delta.images.size() + delta.glyphAlphas.size() +
-                      delta.clips.size() + delta.transforms.size() + result.paints.size() + result.images.size() +
-                      result.glyphAlphas.size() + result.clips.size() + result.transforms.size());
-  appendSignatures(fragment.commands, render::encodeCommandSignature, signatures_);
-  signatureEnds_[kCommandSignatures] = listEnd(signatures_.size());
-  appendSignatures(delta.paints, render::encodePaintSignature, signatures_);
-  signatureEnds_[kDeltaPaintSignatures] = listEnd(signatures_.size());
-  appendSignatures(delta.images, render::encodeImageSignature, signatures_);
-  signatureEnds_[kDeltaImageSignatures] = listEnd(signatures_.size());
-  appendSignatures(delta.glyphAlphas, render::encodeGlyphSignature, signatures_);
-  signatureEnds_[kDeltaGlyphAlphaSignatures] = listEnd(signatures_.size());
-  appendSignatures(delta.clips, render::encodeClipSignature, signatures_);
-  signatureEnds_[kDeltaClipSignatures] = listEnd(signatures_.size());
-  appendSignatures(delta.transforms, render::encodeTransformSignature, signatures_);
-  signatureEnds_[kDeltaTransformSignatures] = listEnd(signatures_.size());
-  appendSignatures(result.paints, render::encodePaintSignature, signatures_);
-  signatureEnds_[kAddedPaintSignatures] = listEnd(signatures_.size());
-  appendSignatures(result.images, render::encodeImageSignature, signatures_);
-  signatureEnds_[kAddedImageSignatures] = listEnd(signatures_.size());
-  appendSignatures(result.glyphAlphas, render::encodeGlyphSignature, signatures_);
-  signatureEnds_[kAddedGlyphAlphaSignatures] = listEnd(signatures_.size());
-  appendSignatures(result.clips, render::encodeClipSignature, signatures_);
-  signatureEnds_[kAddedClipSignatures] = listEnd(signatures_.size());
-  appendSignatures(result.transforms, render::encodeTransformSignature, signatures_);
-  signatureEnds_[kAddedTransformSignatures] = listEnd(signatures_.size());
+                      delta.clips.size() + delta.transforms.size());
+  std::size_t list = kCommandSignatures;
+  auto keepSignatures = [this, &list](const auto& records, auto encode) {
+    appendSignatures(records, encode, signatures_);
+    signatureEnds_[list++] = listEnd(signatures_.size());
+  };
+  keepSignatures(fragment.commands, render::encodeCommandSignature);
+  keepSignatures(delta.paints, render::encodePaintSignature);
+  keepSignatures(delta.images, render::encodeImageSignature);
+  keepSignatures(delta.glyphAlphas, render::encodeGlyphSignature);
+  keepSignatures(delta.clips, render::encodeClipSignature);
+  keepSignatures(delta.transforms, render::encodeTransformSignature);
+
+  addedSignatures_.reserve(result.paints.size() + result.images.size() + result.glyphAlphas.size() +
+                           result.clips.size() + result.transforms.size());
+  std::size_t added = kAddedPaints;
+  auto keepAdded = [this, &added](const auto& records, auto encode) {
+    // The delta list of the same kind follows the commands' list in kind order.
+    const std::size_t deltaList = kDeltaPaintSignatures + added;
+    appendAddedSignatures(records, encode, signatureEnds_[deltaList - 1], signatureEnds_[deltaList], signatures_,
+                          addedSignatures_);
+    addedEnds_[added++] = listEnd(addedSignatures_.size());
+  };
+  keepAdded(result.paints, render::encodePaintSignature);
+  keepAdded(result.images, render::encodeImageSignature);
+  keepAdded(result.glyphAlphas, render::encodeGlyphSignature);
+  keepAdded(result.clips, render::encodeClipSignature);
+  keepAdded(result.transforms, render::encodeTransformSignature);
 
   const AdmissionPlan& plan = result.plan;
   references_.reserve(plan.paintRefs.size() + plan.imageRefs.size() + plan.glyphRefs.size() + plan.clipRefs.size() +
                       plan.transformRefs.size());
-  std::size_t list = kPaintRefs;
+  list = kPaintRefs;
   for (const std::vector<std::int32_t>* refs :
        {&plan.paintRefs, &plan.imageRefs, &plan.glyphRefs, &plan.clipRefs, &plan.transformRefs}) {
     references_.insert(references_.end(), refs->begin(), refs->end());
@@ -125,6 +152,11 @@ PreparedAdmission::PreparedAdmission(std::shared_ptr<StoreIdentityToken> identit
 std::span<const Text> PreparedAdmission::signatureList(std::size_t list) const {
   const std::size_t begin = list == 0 ? 0 : signatureEnds_[list - 1];
   return {signatures_.data() + begin, signatureEnds_[list] - begin};
+}
+
+std::span<const std::uint32_t> PreparedAdmission::addedList(std::size_t list) const {
+  const std::size_t begin = list == 0 ? 0 : addedEnds_[list - 1];
+  return {addedSignatures_.data() + begin, addedEnds_[list] - begin};
 }
 
 std::int32_t PreparedAdmission::referenceAt(std::size_t list, std::size_t i) const {
@@ -180,12 +212,12 @@ AdmissionResult PreparedAdmission::rebuildPreflight(const render::OwnerFragment&
   result.indexProbeCount = indexProbeCount_;
   result.plan.firstCommandSequence = firstCommandSequence_;
   result.plan.lastCommandSequence = lastCommandSequence_;
-  takeAddedRecords(delta.paints, signatureList(kAddedPaintSignatures), render::encodePaintSignature, result.paints);
-  takeAddedRecords(delta.images, signatureList(kAddedImageSignatures), render::encodeImageSignature, result.images);
-  takeAddedRecords(delta.glyphAlphas, signatureList(kAddedGlyphAlphaSignatures), render::encodeGlyphSignature,
+  takeAddedRecords(delta.paints, addedList(kAddedPaints), signatures_, render::encodePaintSignature, result.paints);
+  takeAddedRecords(delta.images, addedList(kAddedImages), signatures_, render::encodeImageSignature, result.images);
+  takeAddedRecords(delta.glyphAlphas, addedList(kAddedGlyphAlphas), signatures_, render::encodeGlyphSignature,
                    result.glyphAlphas);
-  takeAddedRecords(delta.clips, signatureList(kAddedClipSignatures), render::encodeClipSignature, result.clips);
-  takeAddedRecords(delta.transforms, signatureList(kAddedTransformSignatures), render::encodeTransformSignature,
+  takeAddedRecords(delta.clips, addedList(kAddedClips), signatures_, render::encodeClipSignature, result.clips);
+  takeAddedRecords(delta.transforms, addedList(kAddedTransforms), signatures_, render::encodeTransformSignature,
                    result.transforms);
   AdmissionPlan& plan = result.plan;
   const std::size_t n = fragment.commands.size();

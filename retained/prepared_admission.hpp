@@ -54,7 +54,8 @@ class PreparedAdmission {
                                            const render::ResourceDelta& delta) const;
 
  private:
-  static constexpr std::size_t kSignatureLists = 11;
+  static constexpr std::size_t kSignatureLists = 6;
+  static constexpr std::size_t kAddedLists = 5;
   static constexpr std::size_t kReferenceLists = 5;
 
   std::shared_ptr<StoreIdentityToken> identityToken_;
@@ -70,17 +71,22 @@ class PreparedAdmission {
   std::int32_t firstCommandSequence_;
   std::int32_t lastCommandSequence_;
   Text fragmentSignature_;
-  // The eleven signature lists (the commands', the delta's five kinds, then the five kinds of
-  // records the preflight found new) one after another in one list, and the plan's five
-  // reference lists likewise: two allocations for them instead of up to sixteen (six for a
-  // one-command batch item, of which a batch holds thousands); each *Ends_ entry is where its
-  // list ends.
+  // The six signature lists of the inputs (the commands', then the delta's five kinds) one after
+  // another in one list, and the plan's five reference lists likewise: two allocations for them
+  // instead of up to eleven (six for a one-command batch item, of which a batch holds
+  // thousands); each *Ends_ entry is where its list ends. The five lists of signatures of the
+  // records the preflight found new hold positions in signatures_: most are delta signatures
+  // already kept, which a new image's payload makes worth not keeping twice; any other is kept
+  // after the delta lists.
   std::vector<Text> signatures_;
   std::array<std::uint32_t, kSignatureLists> signatureEnds_{};
+  std::vector<std::uint32_t> addedSignatures_;
+  std::array<std::uint32_t, kAddedLists> addedEnds_{};
   std::vector<std::int32_t> references_;
   std::array<std::uint32_t, kReferenceLists> referenceEnds_{};
 
   std::span<const Text> signatureList(std::size_t list) const;
+  std::span<const std::uint32_t> addedList(std::size_t list) const;
   // Entry i of reference list `list`, or -1 past its end.
   std::int32_t referenceAt(std::size_t list, std::size_t i) const;
 };

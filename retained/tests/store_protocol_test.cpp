@@ -86,6 +86,31 @@ TEST(PreparedAdmission, InputsCompareByCountThenSignatureAndTheResultIsRebuiltFr
   EXPECT_EQ(rebuilt.explicitComparisonCount, 2U);
   EXPECT_TRUE(rebuilt.accepted);
 
+  // New records that are no records of the delta (an overridden admit operation may bring such)
+  // are matched like the others: one found nowhere stops the walk, and each found is taken once.
+  const struct {
+    const char* name;
+    std::vector<render::PaintRecord> added;
+    std::vector<const char*> rebuilt;
+  } kept[] = {
+      {"a foreign record first", {paintOf("p9"), paintOf("p2")}, {}},
+      {"a foreign record last", {paintOf("p1"), paintOf("p9")}, {"p1"}},
+      {"the delta's own, out of order", {paintOf("p2"), paintOf("p1")}, {"p2"}},
+      {"one record twice", {paintOf("p2"), paintOf("p2")}, {"p2"}},
+  };
+  for (const auto& row : kept) {
+    SCOPED_TRACE(row.name);
+    AdmissionResult made = makePreflightResult("a", 2);
+    made.paints = row.added;
+    const PreparedAdmission madeUp(std::make_shared<StoreIdentityToken>(), made, updateOfA(2), resourcesOfUpdate(), 1,
+                                   0);
+    const AdmissionResult fromMadeUp = madeUp.rebuildPreflight(updateOfA(2), resourcesOfUpdate());
+    std::vector<const char*> ids;
+    for (const render::PaintRecord& paint : fromMadeUp.paints) ids.push_back(paint.id.c_str());
+    ASSERT_EQ(ids.size(), row.rebuilt.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_STREQ(ids[i], row.rebuilt[i]);
+  }
+
   // A refused preparation kept no references; its rebuilt plan answers -1 for every command.
   const auto refused = store->prepareUpdate(updateOfA(1), resourcesOfUpdate(), 1);
   const AdmissionResult partial = refused->rebuildPreflight(updateOfA(1), resourcesOfUpdate());
