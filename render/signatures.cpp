@@ -22,6 +22,21 @@ char* writeDecimal(char* out, Integer value) {
   return std::to_chars(out, out + 20, value).ptr;
 }
 
+std::size_t decimalLength(std::uint64_t value) {
+  std::size_t digits = 1;
+  while (value >= 10) {
+    value /= 10;
+    ++digits;
+  }
+  return digits;
+}
+
+std::size_t decimalLength(std::int32_t value) {
+  const std::uint64_t magnitude =
+      value < 0 ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(value)) : static_cast<std::uint64_t>(value);
+  return (value < 0 ? 1 : 0) + decimalLength(magnitude);
+}
+
 // Appends the text's byte length, ":" and the text; with a separator, "|" comes first. The
 // separator and the length go in one append so that a short field costs two appends.
 void appendLengthPrefixed(Text& line, std::string_view text, bool separated) {
@@ -34,18 +49,27 @@ void appendLengthPrefixed(Text& line, std::string_view text, bool separated) {
   line.append(text);
 }
 
-std::size_t totalBytes(std::initializer_list<std::string_view> texts) {
-  std::size_t total = 0;
-  for (std::string_view text : texts) total += text.size();
-  return total;
-}
+// Counts the bytes a line's fields take, so that the line is built in storage of exactly its
+// own length: lines are kept by the thousand, and room to spare would be kept with them.
+class LineLength {
+ public:
+  void text(std::string_view value) { bytes_ += 2 + decimalLength(std::uint64_t{value.size()}) + value.size(); }
+  void integer(std::int32_t value) { bytes_ += 1 + decimalLength(value); }
+  void count(std::size_t value) { bytes_ += 1 + decimalLength(std::uint64_t{value}); }
+  void flag(bool value) { bytes_ += value ? 5 : 6; }
+  void constantFields(std::string_view fields) { bytes_ += fields.size(); }
 
-// One signature line, written field by field into storage reserved up front for the whole line,
-// so a line is built in one pass with no reallocation and no text per field.
+  std::size_t bytes() const { return bytes_; }
+
+ private:
+  std::size_t bytes_ = 0;
+};
+
+// Writes the fields of a line after its tag, in one pass with no reallocation and no text per field.
 class SignatureLine {
  public:
-  SignatureLine(std::string_view tag, std::size_t textBytes, std::size_t fieldCount) {
-    line_.reserve(tag.size() + textBytes + fieldCount * kMaxFieldOverhead);
+  SignatureLine(std::string_view tag, std::size_t fieldBytes) {
+    line_.reserve(tag.size() + fieldBytes);
     line_.append(tag);
   }
 
@@ -70,152 +94,152 @@ class SignatureLine {
   Text line_;
 };
 
+// The line of a record: its tag, then the fields that writeFields hands to a field sink, measured
+// first and then written.
+template <typename Record, typename WriteFields>
+Text signatureLine(std::string_view tag, const Record& record, WriteFields writeFields) {
+  LineLength length;
+  writeFields(length, record);
+  SignatureLine line(tag, length.bytes());
+  writeFields(line, record);
+  return line.take();
+}
+
 }  // namespace
 
 Text lengthPrefixedField(std::string_view text) {
   Text field;
-  field.reserve(text.size() + kMaxFieldOverhead);
+  field.reserve(decimalLength(std::uint64_t{text.size()}) + 1 + text.size());
   appendLengthPrefixed(field, text, false);
   return field;
 }
 
 Text encodePaintSignature(const PaintRecord& paint) {
-  SignatureLine line("paint-v1", paint.id.size(), 8);
-  line.text(paint.id);
-  line.integer(paint.red);
-  line.integer(paint.green);
-  line.integer(paint.blue);
-  line.integer(paint.alpha);
-  line.integer(paint.radius);
-  line.integer(paint.borderWidth);
-  line.integer(paint.opacity);
-  return line.take();
+  return signatureLine("paint-v1", paint, [](auto& line, const PaintRecord& record) {
+    line.text(record.id);
+    line.integer(record.red);
+    line.integer(record.green);
+    line.integer(record.blue);
+    line.integer(record.alpha);
+    line.integer(record.radius);
+    line.integer(record.borderWidth);
+    line.integer(record.opacity);
+  });
 }
 
 Text encodeImageSignature(const ImageRecord& image) {
-  SignatureLine line("image-v1",
-                     totalBytes({image.id, image.kind, image.format, image.colorSpace, image.alphaMode, image.state,
-                                 image.contentIdentity, image.payloadHex, image.source}),
-                     14);
-  line.text(image.id);
-  line.text(image.kind);
-  line.integer(image.generation);
-  line.integer(image.width);
-  line.integer(image.height);
-  line.integer(image.sizeBytes);
-  line.text(image.format);
-  line.text(image.colorSpace);
-  line.text(image.alphaMode);
-  line.text(image.state);
-  line.flag(image.resident);
-  line.text(image.contentIdentity);
-  line.text(image.payloadHex);
-  line.text(image.source);
-  return line.take();
+  return signatureLine("image-v1", image, [](auto& line, const ImageRecord& record) {
+    line.text(record.id);
+    line.text(record.kind);
+    line.integer(record.generation);
+    line.integer(record.width);
+    line.integer(record.height);
+    line.integer(record.sizeBytes);
+    line.text(record.format);
+    line.text(record.colorSpace);
+    line.text(record.alphaMode);
+    line.text(record.state);
+    line.flag(record.resident);
+    line.text(record.contentIdentity);
+    line.text(record.payloadHex);
+    line.text(record.source);
+  });
 }
 
 Text encodeGlyphSignature(const GlyphAlphaRecord& glyph) {
-  SignatureLine line("glyph-v1", totalBytes({glyph.id, glyph.format, glyph.payloadHex, glyph.source}), 8);
-  line.text(glyph.id);
-  line.integer(glyph.width);
-  line.integer(glyph.height);
-  line.integer(glyph.rowStride);
-  line.integer(glyph.sizeBytes);
-  line.text(glyph.format);
-  line.text(glyph.payloadHex);
-  line.text(glyph.source);
-  return line.take();
+  return signatureLine("glyph-v1", glyph, [](auto& line, const GlyphAlphaRecord& record) {
+    line.text(record.id);
+    line.integer(record.width);
+    line.integer(record.height);
+    line.integer(record.rowStride);
+    line.integer(record.sizeBytes);
+    line.text(record.format);
+    line.text(record.payloadHex);
+    line.text(record.source);
+  });
 }
 
 Text encodeClipSignature(const ClipRecord& clip) {
-  SignatureLine line("clip-v1", clip.id.size(), 6);
-  line.text(clip.id);
-  line.integer(clip.x);
-  line.integer(clip.y);
-  line.integer(clip.width);
-  line.integer(clip.height);
-  line.integer(clip.radius);
-  return line.take();
+  return signatureLine("clip-v1", clip, [](auto& line, const ClipRecord& record) {
+    line.text(record.id);
+    line.integer(record.x);
+    line.integer(record.y);
+    line.integer(record.width);
+    line.integer(record.height);
+    line.integer(record.radius);
+  });
 }
 
 Text encodeTransformSignature(const TransformRecord& transform) {
-  SignatureLine line("transform-v1", transform.id.size(), 6);
-  line.text(transform.id);
-  line.integer(transform.translateX);
-  line.integer(transform.translateY);
-  line.integer(transform.scalePercentX);
-  line.integer(transform.scalePercentY);
-  line.integer(transform.rotationMillidegrees);
-  return line.take();
+  return signatureLine("transform-v1", transform, [](auto& line, const TransformRecord& record) {
+    line.text(record.id);
+    line.integer(record.translateX);
+    line.integer(record.translateY);
+    line.integer(record.scalePercentX);
+    line.integer(record.scalePercentY);
+    line.integer(record.rotationMillidegrees);
+  });
 }
 
 Text encodeCommandSignature(const CommandRecord& command) {
-  const CommandInnerPart& inner = command.inner;
-  SignatureLine line(
-      "command-v1",
-      totalBytes({command.owner, command.kind, command.attributeText1, command.attributeText2, command.resourceId,
-                  command.paintId, command.clipId, command.transformId, command.attributeText3, command.attributeText4,
-                  inner.innerText1, inner.innerText2, inner.innerText3, inner.innerText4}),
-      43);
-  line.integer(command.sequence);
-  line.text(command.owner);
-  line.text(command.kind);
-  line.text(command.attributeText1);
-  line.text(command.attributeText2);
-  line.text(command.resourceId);
-  line.integer(command.imageGeneration);
-  line.text(command.paintId);
-  line.text(command.clipId);
-  line.text(command.transformId);
-  line.integer(command.attributeInt1);
-  line.integer(command.attributeInt2);
-  line.integer(command.attributeInt3);
-  line.integer(command.attributeInt4);
-  line.text(command.attributeText3);
-  line.text(command.attributeText4);
-  line.text(inner.innerText1);
-  line.text(inner.innerText2);
-  line.text(inner.innerText3);
-  line.text(inner.innerText4);
-  for (std::int32_t value :
-       {command.attributeInt5, command.attributeInt6, command.attributeInt7, command.attributeInt8,
-        command.attributeInt9, command.attributeInt10, command.attributeInt11, command.attributeInt12,
-        command.attributeInt13, command.attributeInt14, command.attributeInt15, command.attributeInt16,
-        command.attributeInt17, command.attributeInt18, command.attributeInt19, command.attributeInt20,
-        command.attributeInt21, command.attributeInt22}) {
-    line.integer(value);
-  }
-  line.flag(command.skipGlyphResolution);
-  // A constant tail kept so that every command line has the same 43 fields: "end" (the only
-  // field without a length prefix) and three times 1.
-  line.constantFields("|end|1|1|1");
-  return line.take();
+  return signatureLine("command-v1", command, [](auto& line, const CommandRecord& record) {
+    const CommandInnerPart& inner = record.inner;
+    line.integer(record.sequence);
+    line.text(record.owner);
+    line.text(record.kind);
+    line.text(record.attributeText1);
+    line.text(record.attributeText2);
+    line.text(record.resourceId);
+    line.integer(record.imageGeneration);
+    line.text(record.paintId);
+    line.text(record.clipId);
+    line.text(record.transformId);
+    line.integer(record.attributeInt1);
+    line.integer(record.attributeInt2);
+    line.integer(record.attributeInt3);
+    line.integer(record.attributeInt4);
+    line.text(record.attributeText3);
+    line.text(record.attributeText4);
+    line.text(inner.innerText1);
+    line.text(inner.innerText2);
+    line.text(inner.innerText3);
+    line.text(inner.innerText4);
+    for (std::int32_t value :
+         {record.attributeInt5, record.attributeInt6, record.attributeInt7, record.attributeInt8, record.attributeInt9,
+          record.attributeInt10, record.attributeInt11, record.attributeInt12, record.attributeInt13,
+          record.attributeInt14, record.attributeInt15, record.attributeInt16, record.attributeInt17,
+          record.attributeInt18, record.attributeInt19, record.attributeInt20, record.attributeInt21,
+          record.attributeInt22}) {
+      line.integer(value);
+    }
+    line.flag(record.skipGlyphResolution);
+    // A constant tail kept so that every command line has the same 43 fields: "end" (the only
+    // field without a length prefix) and three times 1.
+    line.constantFields("|end|1|1|1");
+  });
 }
 
 Text encodeFragmentSignature(const OwnerFragment& fragment) {
-  const FragmentDependencySignature& dependencies = fragment.dependencySignature;
-  SignatureLine line("fragment-v1",
-                     totalBytes({fragment.id, dependencies.key1, dependencies.key2, dependencies.key3,
-                                 dependencies.key4, dependencies.key5, dependencies.source, fragment.source}),
-                     19);
-  line.text(fragment.id);
-  line.integer(fragment.generation);
-  line.integer(fragment.attribute);
-  for (const BoundsRect* bounds : {&fragment.layoutBounds, &fragment.inkBounds}) {
-    line.integer(bounds->x);
-    line.integer(bounds->y);
-    line.integer(bounds->width);
-    line.integer(bounds->height);
-  }
-  line.text(dependencies.key1);
-  line.text(dependencies.key2);
-  line.text(dependencies.key3);
-  line.text(dependencies.key4);
-  line.text(dependencies.key5);
-  line.text(dependencies.source);
-  line.text(fragment.source);
-  line.count(fragment.commands.size());
-  return line.take();
+  return signatureLine("fragment-v1", fragment, [](auto& line, const OwnerFragment& record) {
+    const FragmentDependencySignature& dependencies = record.dependencySignature;
+    line.text(record.id);
+    line.integer(record.generation);
+    line.integer(record.attribute);
+    for (const BoundsRect* bounds : {&record.layoutBounds, &record.inkBounds}) {
+      line.integer(bounds->x);
+      line.integer(bounds->y);
+      line.integer(bounds->width);
+      line.integer(bounds->height);
+    }
+    line.text(dependencies.key1);
+    line.text(dependencies.key2);
+    line.text(dependencies.key3);
+    line.text(dependencies.key4);
+    line.text(dependencies.key5);
+    line.text(dependencies.source);
+    line.text(record.source);
+    line.count(record.commands.size());
+  });
 }
 
 }  // namespace render

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "render/signatures.hpp"
-#include "retained/kept_text.hpp"
 #include "retained/retained_resource_store.hpp"
 
 namespace retained {
@@ -254,7 +253,7 @@ void RetainedResourceStore::appendTransformRow(render::TransformRecord transform
 void RetainedResourceStore::appendCommandRow(std::uint32_t ownerRow, const render::CommandRecord& command,
                                              std::int32_t paintRef, std::int32_t imageRef, std::int32_t glyphRef,
                                              std::int32_t clipRef, std::int32_t transformRef) {
-  Text canonical = keptText(render::encodeCommandSignature(command));
+  Text canonical = render::encodeCommandSignature(command);
   Text kind = command.kind;
   Text resourceId = command.resourceId;
   commandSequences_.push_back(command.sequence);
@@ -275,7 +274,7 @@ void RetainedResourceStore::writeCommandRow(std::int32_t row, const render::Comm
                                             std::int32_t clipRef, std::int32_t transformRef) {
   if (row < 0 || static_cast<std::size_t>(row) >= commandSequences_.size()) return;
   const auto r = static_cast<std::size_t>(row);
-  Text canonical = keptText(render::encodeCommandSignature(command));
+  Text canonical = render::encodeCommandSignature(command);
   Text kind = command.kind;
   Text resourceId = command.resourceId;
   commandSequences_[r] = command.sequence;

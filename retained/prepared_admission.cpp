@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "render/signatures.hpp"
-#include "retained/kept_text.hpp"
 
 namespace retained {
 namespace {
@@ -34,7 +33,7 @@ constexpr std::size_t kTransformRefs = 4;
 template <typename Record, typename Encode>
 void appendSignatures(const std::vector<Record>& records, Encode encode, std::vector<Text>& into) {
   for (const Record& record : records) {
-    into.push_back(keptText(encode(record)));
+    into.push_back(encode(record));
   }
 }
 
@@ -66,7 +65,7 @@ void appendAddedSignatures(const std::vector<Record>& records, Encode encode, st
       positions.push_back(static_cast<std::uint32_t>(cursor++));
     } else {
       positions.push_back(static_cast<std::uint32_t>(signatures.size()));
-      signatures.push_back(keptText(std::move(signature)));
+      signatures.push_back(std::move(signature));
     }
   }
 }
@@ -107,7 +106,7 @@ PreparedAdmission::PreparedAdmission(std::shared_ptr<StoreIdentityToken> identit
       indexProbeCount_(result.indexProbeCount),
       firstCommandSequence_(result.plan.firstCommandSequence),
       lastCommandSequence_(result.plan.lastCommandSequence),
-      fragmentSignature_(keptText(render::encodeFragmentSignature(fragment))) {
+      fragmentSignature_(render::encodeFragmentSignature(fragment)) {
   signatures_.reserve(fragment.commands.size() + delta.paints.size() + delta.images.size() + delta.glyphAlphas.size() +
                       delta.clips.size() + delta.transforms.size());
   std::size_t list = kCommandSignatures;

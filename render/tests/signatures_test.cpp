@@ -88,7 +88,12 @@ TEST(SignaturesTest, LinesComeOutByteForByte) {
       {"empty length prefix", lengthPrefixedField(""), "0:"},
       {"multi-byte length prefix", lengthPrefixedField("\xC3\xA9"), "2:\xC3\xA9"},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.line, c.expected) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.line, c.expected) << c.name;
+    // Lines are kept by the thousand: each is built in storage of its own length, not of the
+    // longest line its fields could make (a short line stays in the string's inline buffer).
+    EXPECT_LT(c.line.capacity(), c.line.size() + 16) << c.name;
+  }
 }
 
 TEST(SignaturesTest, OneChangedFieldChangesTheLine) {
