@@ -33,8 +33,11 @@ trap oreb_stop_all EXIT
 oreb_start_display
 oreb_start_wine
 # Tests that open windows share one display and the pointer: run those one at a time.
-ctest --preset windows -LE display -j 2
-ctest --preset windows -L display -j 1
+# A test under wine that fails is run once more and fails the run only when it fails again:
+# a wine process has been seen, once in many runs, to end at start-up in 0.01 s with no output,
+# which says nothing about the program. A fault of the program fails both attempts.
+ctest --preset windows -LE display -j 2 --repeat until-pass:2
+ctest --preset windows -L display -j 1 --repeat until-pass:2
 
 if [ -x scripts/run-fuzz.sh ]; then
   step "fuzzing (bounded)"
