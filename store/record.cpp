@@ -24,21 +24,22 @@ bool isOneOf(const Text& word, const std::array<std::string_view, N>& words) {
 }  // namespace
 
 bool validateRecord(const Record& record) {
-  if (!textWithinBytes(record.id, 256)) return false;
-  if (!textWithinBytes(record.tenant, 256)) return false;
-  if (!textWithinBytes(record.space, 512)) return false;
-  if (!textWithinBytes(record.container, 256)) return false;
-  if (!textWithinBytes(record.kind, 128)) return false;
-  if (record.content.size() > 1048576) return false;
+  if (!textWithinBytes(record.id, kMaxIdBytes)) return false;
+  if (!textWithinBytes(record.tenant, kMaxIdBytes)) return false;
+  if (!textWithinBytes(record.space, kMaxSpaceBytes)) return false;
+  if (!textWithinBytes(record.container, kMaxIdBytes)) return false;
+  if (!textWithinBytes(record.kind, kMaxKindBytes)) return false;
+  if (record.content.size() > kMaxContentBytes) return false;
   if (record.created < 0) return false;
   if (record.created > record.updated) return false;
   if (record.expires > 0 && record.created >= record.expires) return false;
-  if (record.permissions.size() > 64 || record.compartments.size() > 64 || record.properties.size() > 256 ||
-      record.vector.size() > 4096 || record.provenance.size() > 64 || record.contentRefs.size() > 64) {
+  if (record.permissions.size() > kMaxListItems || record.compartments.size() > kMaxListItems ||
+      record.properties.size() > kMaxProperties || record.vector.size() > kMaxVectorItems ||
+      record.provenance.size() > kMaxListItems || record.contentRefs.size() > kMaxListItems) {
     return false;
   }
   for (const Property& property : record.properties) {
-    if (!textWithinBytes(property.key, 256) || property.value.size() > 65536) return false;
+    if (!textWithinBytes(property.key, kMaxIdBytes) || property.value.size() > kMaxPropertyValueBytes) return false;
   }
   if (!isOneOf(record.classification, kClassifications)) return false;
   if (!isOneOf(record.lifecycle, kLifecycles)) return false;
@@ -46,12 +47,12 @@ bool validateRecord(const Record& record) {
 }
 
 bool validateEdge(const Edge& edge) {
-  if (!textWithinBytes(edge.id, 256) || !textWithinBytes(edge.tenant, 256) || !textWithinBytes(edge.from, 256) ||
-      !textWithinBytes(edge.to, 256)) {
+  if (!textWithinBytes(edge.id, kMaxIdBytes) || !textWithinBytes(edge.tenant, kMaxIdBytes) ||
+      !textWithinBytes(edge.from, kMaxIdBytes) || !textWithinBytes(edge.to, kMaxIdBytes)) {
     return false;
   }
   if (edge.from == edge.to) return false;
-  if (!textWithinBytes(edge.kind, 128)) return false;
+  if (!textWithinBytes(edge.kind, kMaxKindBytes)) return false;
   if (edge.created < 0) return false;
   return true;
 }

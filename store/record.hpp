@@ -2,6 +2,7 @@
 // every record and edge passes before it is written and after it is read back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +10,18 @@
 #include "store/store_state.hpp"
 
 namespace store {
+
+// The limits a valid record or edge keeps, in bytes of UTF-8 or in items.
+inline constexpr std::int32_t kMaxIdBytes = 256;  // ids, tenants, containers, edge ends, property keys
+inline constexpr std::int32_t kMaxSpaceBytes = 512;
+inline constexpr std::int32_t kMaxKindBytes = 128;
+inline constexpr std::size_t kMaxContentBytes = 1048576;
+inline constexpr std::size_t kMaxPropertyValueBytes = 65536;
+inline constexpr std::size_t kMaxListItems = 64;  // permissions, compartments, provenance, content refs
+inline constexpr std::size_t kMaxProperties = 256;
+inline constexpr std::size_t kMaxVectorItems = 4096;
+// A vector item is stored as an integer: the value times this, rounded.
+inline constexpr float kVectorScale = 1000000.0f;
 
 // One named value of a record or an edge.
 struct Property {
@@ -33,7 +46,7 @@ struct Record {
   std::vector<Text> permissions;
   std::vector<Text> compartments;
   std::vector<Property> properties;
-  std::vector<float> vector;  // stored as integers scaled by 1000000
+  std::vector<float> vector;  // stored as integers scaled by kVectorScale
   std::vector<Text> provenance;
   std::vector<Text> contentRefs;
 };

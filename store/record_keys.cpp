@@ -15,7 +15,7 @@ Text recordKey(const Text& id, const Text& field) { return "record/" + id + "/" 
 Text edgeKey(const Text& id, const Text& field) { return "edge/" + id + "/" + field; }
 
 std::int32_t scaleVectorValue(float value) {
-  const float product = value * 1000000.0f;
+  const float product = value * kVectorScale;
   if (std::isnan(product)) return 0;
   const float rounded = std::round(product);  // halves away from zero
   if (rounded >= 2147483648.0f) return std::numeric_limits<std::int32_t>::max();

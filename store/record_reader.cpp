@@ -212,7 +212,7 @@ class RecordRun {
     const Text* value = live(entry);
     return parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
   }
-  static float scaled(const StoreEntry* entry) { return static_cast<float>(number(entry)) / 1000000.0f; }
+  static float scaled(const StoreEntry* entry) { return static_cast<float>(number(entry)) / kVectorScale; }
   // The first entry of a key decides; repeated keys stand together in the order.
   static void first(const StoreEntry*& slot, const StoreEntry& entry) {
     if (slot == nullptr) slot = &entry;
@@ -322,7 +322,7 @@ Record readRecord(const Database& database, const Text& id) {
       const Text* stored =
           budget.exhausted() ? nullptr : budget.take(reader.find(prefix, "/vector/", std::to_string(i)));
       const std::int32_t scaled = parseInt(stored != nullptr ? std::string_view(*stored) : std::string_view());
-      record.vector.push_back(static_cast<float>(scaled) / 1000000.0f);
+      record.vector.push_back(static_cast<float>(scaled) / kVectorScale);
     }
   }
   return record;

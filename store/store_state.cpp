@@ -43,9 +43,11 @@ bool validateStoreEntry(const StoreEntry& entry) {
 bool validateStoreState(const StoreState& state) {
   if (state.schema != "corvane.store.v1") return false;
   if (state.formatVersion != 1) return false;
-  if (!textWithinBytes(state.directory, 4096)) return false;
+  if (!textWithinBytes(state.directory, kMaxDirectoryBytes)) return false;
   if (state.sequence < 0) return false;
-  if (state.maxSnapshotBytes < 1024 || state.maxSnapshotBytes > 268435456) return false;
+  if (state.maxSnapshotBytes < kSmallestMaxSnapshotBytes || state.maxSnapshotBytes > kLargestMaxSnapshotBytes) {
+    return false;
+  }
   if (state.entries.size() > static_cast<std::size_t>(kMaxEntries)) return false;
   for (const StoreEntry& entry : state.entries) {
     if (!validateStoreEntry(entry)) return false;

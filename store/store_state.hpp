@@ -19,6 +19,10 @@ inline constexpr std::int32_t kMaxKeyBytes = 4096;
 inline constexpr std::int32_t kMaxValueBytes = 1048576;
 inline constexpr std::int32_t kMaxEntries = 65536;
 inline constexpr std::int32_t kDefaultMaxSnapshotBytes = 4194304;
+// The range a store's own snapshot limit may be set in, and the longest directory name.
+inline constexpr std::int32_t kSmallestMaxSnapshotBytes = 1024;
+inline constexpr std::int32_t kLargestMaxSnapshotBytes = 268435456;
+inline constexpr std::int32_t kMaxDirectoryBytes = 4096;
 
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {

@@ -17,11 +17,14 @@ class TempDirectory {
  public:
   TempDirectory() {
     static std::atomic<unsigned> counter{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::string name = "oreb-test-" + std::to_string(stamp) + "-" + std::to_string(std::random_device{}()) + "-" +
-                             std::to_string(counter++);
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::create_directories(path_);
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    // Tests run in parallel processes: a name is taken only by the one whose creation made it.
+    for (;;) {
+      const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+      path_ = base / ("oreb-test-" + std::to_string(stamp) + "-" + std::to_string(std::random_device{}()) + "-" +
+                      std::to_string(counter++));
+      if (std::filesystem::create_directory(path_)) break;
+    }
   }
   ~TempDirectory() {
     std::error_code ignored;
@@ -31,11 +34,10 @@ class TempDirectory {
   TempDirectory& operator=(const TempDirectory&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // The directory, or a name inside it (which may hold "/").
+  // The directory, or a name inside it joined with "/" byte for byte (it may hold "/" itself, or
+  // bytes a path could not, for tests of refusals).
   std::string text() const { return utf8Of(path_); }
-  std::string text(const std::string& utf8Name) const {
-    return utf8Of(path_ / std::filesystem::path(std::u8string(utf8Name.begin(), utf8Name.end())));
-  }
+  std::string text(const std::string& utf8Name) const { return text() + "/" + utf8Name; }
   bool isEmpty() const { return std::filesystem::is_empty(path_); }
 
  private:

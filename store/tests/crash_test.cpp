@@ -251,7 +251,7 @@ TEST(CrashSafety, FirstCommitIntoANewDirectoryStoppedAtAnyFileOperation) {
   // the program's entry does: either way its name must be durable before a commit answers true.
   for (const bool ensured : {false, true}) {
     auto run = [&first, ensured](const TempDir& root, bool& answered) -> Database {
-      const std::string data = root.file(ensured ? "parent/data" : "data");
+      const std::string data = root.text(ensured ? "parent/data" : "data");
       if (ensured) runtime::ensureDirectory(data);
       Database database = openDatabase(data);
       answered = putBatch(database, first);
@@ -277,7 +277,7 @@ TEST(CrashSafety, FirstCommitIntoANewDirectoryStoppedAtAnyFileOperation) {
       }
       attempted.sequence = 1;
       scenario.cut(faults);
-      const std::string data = root.file(ensured ? "parent/data" : "data");
+      const std::string data = root.text(ensured ? "parent/data" : "data");
       if (ensured) runtime::ensureDirectory(data);
       const Database reopened = openDatabase(data);
       ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
@@ -435,7 +435,7 @@ TEST(CrashSafety, ModelLosesUnflushedNamesAndData) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    const std::string file = dir.file("file");
+    const std::string file = dir.text("file");
     FaultFileSystem faults;
     {
       runtime::ScopedFileSystem scope(faults);

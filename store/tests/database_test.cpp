@@ -49,26 +49,26 @@ TEST_F(Open, UnavailableDirectories) {
   EXPECT_FALSE(empty.store.ok);
   EXPECT_EQ(empty.store.message, "database directory is unavailable");
 
-  const Database noParent = openDatabase(dir_.file("missing/child"));
+  const Database noParent = openDatabase(dir_.text("missing/child"));
   EXPECT_FALSE(noParent.store.ok);
   EXPECT_EQ(noParent.store.message, "database directory is unavailable");
-  EXPECT_FALSE(exists(dir_.file("missing")));
+  EXPECT_FALSE(exists(dir_.text("missing")));
 
   // The system would end the path at the zero byte and create a different directory.
-  const Database zero = openDatabase(dir_.file(std::string("cut\0off", 7)));
+  const Database zero = openDatabase(dir_.text(std::string("cut\0off", 7)));
   EXPECT_FALSE(zero.store.ok);
   EXPECT_EQ(zero.store.message, "database directory is unavailable");
-  EXPECT_FALSE(exists(dir_.file("cut")));
+  EXPECT_FALSE(exists(dir_.text("cut")));
 
-  writeBytes(dir_.file("plain"), {1});
-  const Database file = openDatabase(dir_.file("plain"));
+  writeBytes(dir_.text("plain"), {1});
+  const Database file = openDatabase(dir_.text("plain"));
   EXPECT_FALSE(file.store.ok);
   EXPECT_EQ(file.store.message, "database directory is unavailable");
-  EXPECT_EQ(readAll(dir_.file("plain")), Bytes{1});
+  EXPECT_EQ(readAll(dir_.text("plain")), Bytes{1});
 }
 
 TEST_F(Open, NewDirectoryIsCreatedAndLeftEmpty) {
-  const std::string directory = dir_.file("fresh");
+  const std::string directory = dir_.text("fresh");
   const Database database = openDatabase(directory);
   EXPECT_TRUE(database.store.ok);
   EXPECT_EQ(database.store.message, "ok");

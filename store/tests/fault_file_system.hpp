@@ -18,14 +18,16 @@
 #include <vector>
 
 #include "runtime/file_system.hpp"
+#include "runtime/testing/forwarding_file_system.hpp"
 
 namespace store::testing {
 
-class FaultFileSystem final : public runtime::FileSystem {
+class FaultFileSystem final : public runtime::testing::ForwardingFileSystem {
  public:
   enum class Mode { kNone, kFailOne, kCrash };
 
-  explicit FaultFileSystem(runtime::FileSystem& disk = runtime::diskFileSystem()) : disk_(disk) {}
+  explicit FaultFileSystem(runtime::FileSystem& disk = runtime::diskFileSystem())
+      : ForwardingFileSystem(disk), disk_(disk) {}
 
   // Operation `index` (0-based over the counted operations) fails, or starts the crash. A
   // failing write first writes the first `tornBytes` bytes when given.

@@ -11,44 +11,13 @@
 #include <vector>
 
 #include "runtime/files.hpp"
+#include "runtime/testing/temp_directory.hpp"
 #include "store/record.hpp"
 #include "store/store_state.hpp"
 
 namespace store::testing {
 
-// A fresh directory under the system's temporary directory, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    static std::atomic<int> counter{0};
-    const auto base = std::filesystem::temp_directory_path();
-    for (;;) {
-      auto candidate = base / ("oreb-store-" + std::to_string(std::rand()) + "-" + std::to_string(counter++));
-      std::error_code error;
-      if (std::filesystem::create_directory(candidate, error)) {
-        path_ = candidate;
-        break;
-      }
-    }
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  // The directory as a UTF-8 text with "/" separators, as the store takes it.
-  std::string text() const {
-    const std::u8string u8 = path_.generic_u8string();
-    return std::string(u8.begin(), u8.end());
-  }
-  std::string file(const std::string& name) const { return text() + "/" + name; }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using TempDir = runtime::testing::TempDirectory;
 
 inline bool exists(const std::string& path) { return std::filesystem::exists(runtime::toNativePath(path)); }
 
