@@ -196,6 +196,8 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
   if (p != end) return fail("snapshot has trailing bytes");
   // Written in key order, the file needs no sorting; a file out of order is sorted once here.
   result.entries.settleKeyOrder();
+  // Every entry passed the same checks as storePut's above.
+  result.entries.markChecked();
   result.dirty = false;
   return result;
 }

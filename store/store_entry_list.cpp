@@ -119,6 +119,7 @@ std::size_t StoreEntryList::put(Text&& key, Text&& value) {
     Slot& slot = slots_[i];
     if (slot.index < 0) {
       const std::size_t appended = entries_.size();
+      noteChanged(appended);
       slot = {hash, static_cast<std::int32_t>(appended)};
       // A file written in key order keeps its order settled as it is read.
       const bool inOrder = order_.size() == appended &&
@@ -128,6 +129,7 @@ std::size_t StoreEntryList::put(Text&& key, Text&& value) {
       return appended;
     }
     if (slot.hash == hash && entries_[static_cast<std::size_t>(slot.index)].key == key) {
+      noteChanged(static_cast<std::size_t>(slot.index));
       StoreEntry& existing = entries_[static_cast<std::size_t>(slot.index)];
       existing.value = std::move(value);
       existing.deleted = false;
@@ -140,6 +142,8 @@ void StoreEntryList::assign(std::vector<StoreEntry> entries) {
   entries_ = std::move(entries);
   slots_.clear();
   order_.clear();
+  changed_.clear();
+  allChanged_ = true;
   if (entries_.empty()) return;
   growTable(entries_.size());
   for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -169,6 +173,26 @@ const std::vector<std::int32_t>& StoreEntryList::keyOrder(std::vector<std::int32
   scratch.assign(order_.begin(), order_.end());
   sortTail(scratch);
   return scratch;
+}
+
+void StoreEntryList::noteChanged(std::size_t index) {
+  if (allChanged_) return;
+  // Past the list's own size, checking every entry costs no more than checking the changes.
+  if (changed_.size() >= entries_.size()) {
+    changed_.clear();
+    allChanged_ = true;
+    return;
+  }
+  changed_.push_back(static_cast<std::int32_t>(index));
+}
+
+const std::vector<std::int32_t>* StoreEntryList::changedSinceChecked() const {
+  return allChanged_ ? nullptr : &changed_;
+}
+
+void StoreEntryList::markChecked() {
+  changed_.clear();
+  allChanged_ = false;
 }
 
 void StoreEntryList::settleKeyOrder() {

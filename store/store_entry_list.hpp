@@ -71,6 +71,11 @@ class StoreEntryList {
   // Replaces the whole list, repeated keys and marks included (a lookup finds the first).
   void assign(std::vector<StoreEntry> entries);
   void reserve(std::size_t count);
+  // The entries changed since markChecked (an index may repeat), or null when every entry
+  // must be checked: after assign, or before the first markChecked. A commit checks only these.
+  const std::vector<std::int32_t>* changedSinceChecked() const;
+  // Records that every entry as it stands has been checked.
+  void markChecked();
   // Brings the kept key order up to date with the entries appended since it was last settled,
   // so that the next encodings sort only what is added after.
   void settleKeyOrder();
@@ -83,6 +88,7 @@ class StoreEntryList {
   // Adds entry `index` to the table unless its key is already there (the first index stays).
   void index(std::size_t index, std::uint32_t hash);
   void growTable(std::size_t count);
+  void noteChanged(std::size_t index);
   void sortTail(std::vector<std::int32_t>& order) const;
 
   std::vector<StoreEntry> entries_;
@@ -90,6 +96,9 @@ class StoreEntryList {
   std::vector<Slot> slots_;
   // Ascending key order of the first order_.size() entries.
   std::vector<std::int32_t> order_;
+  // Indexes written since markChecked; unused while allChanged_ (kept no longer than the list).
+  std::vector<std::int32_t> changed_;
+  bool allChanged_ = true;
 };
 
 }  // namespace store

@@ -40,7 +40,10 @@ bool validateStoreEntry(const StoreEntry& entry) {
          entry.key.find('\0') == Text::npos && entry.value.find('\0') == Text::npos;
 }
 
-bool validateStoreState(const StoreState& state) {
+namespace {
+
+// validateStoreState without the entries.
+bool validateStoreFields(const StoreState& state) {
   if (state.schema != "corvane.store.v1") return false;
   if (state.formatVersion != 1) return false;
   if (!textWithinBytes(state.directory, kMaxDirectoryBytes)) return false;
@@ -48,12 +51,62 @@ bool validateStoreState(const StoreState& state) {
   if (state.maxSnapshotBytes < kSmallestMaxSnapshotBytes || state.maxSnapshotBytes > kLargestMaxSnapshotBytes) {
     return false;
   }
-  if (state.entries.size() > static_cast<std::size_t>(kMaxEntries)) return false;
-  for (const StoreEntry& entry : state.entries) {
-    if (!validateStoreEntry(entry)) return false;
+  return state.entries.size() <= static_cast<std::size_t>(kMaxEntries);
+}
+
+// validateStoreState for a commit: an entry checked by an earlier commit, or by the decoder, and
+// not written since is not checked again (at the limits that is a pass over 4 MiB per commit).
+bool validateForCommit(StoreState& state) {
+  if (!validateStoreFields(state)) return false;
+  if (const std::vector<std::int32_t>* changed = state.entries.changedSinceChecked(); changed != nullptr) {
+    for (const std::int32_t i : *changed) {
+      if (!validateStoreEntry(state.entries[static_cast<std::size_t>(i)])) return false;
+    }
+  } else {
+    for (const StoreEntry& entry : state.entries) {
+      if (!validateStoreEntry(entry)) return false;
+    }
   }
+  state.entries.markChecked();
   return true;
 }
+
+}  // namespace
+
+bool validateStoreState(const StoreState& state) {
+  if (!validateStoreFields(state)) return false;
+  return std::all_of(state.entries.begin(), state.entries.end(), validateStoreEntry);
+}
+
+namespace {
+
+// Writes the whole file and, where the system offers it, starts its write-back at once: there is
+// no tail left to complete.
+bool writeNextFile(const Text& next, const Bytes& bytes) {
+  return runtime::writeFileBytesCompletingTail(next, bytes, 0, [] {});
+}
+
+// Flushes the written next file and moves it over the snapshot file in one durable step; a next
+// file that cannot be moved is removed.
+bool moveNextFile(const Text& directory, const Text& next) {
+  if (!runtime::syncFile(next)) {
+    runtime::deleteFileQuietly(next);
+    return false;
+  }
+  const Text target = snapshotPath(directory);
+  if (next.empty() || target.empty() || next == target) {
+    runtime::deleteFileQuietly(next);
+    return false;
+  }
+  if (!runtime::replaceFile(next, target)) {
+    runtime::deleteFileQuietly(next);
+    return false;
+  }
+  // The move reaches the disk with the directory; until then a power cut can undo it.
+  return runtime::syncDirectory(directory);
+}
+
+}  // namespace
 
 std::int32_t findEntryIndex(const StoreState& state, const Text& key) { return state.entries.find(key); }
 
@@ -73,7 +126,7 @@ bool storePut(StoreState& state, Text key, Text value) {
 
 bool commitStore(StoreState& state) {
   if (!state.ok) return false;
-  if (!validateStoreState(state)) return false;
+  if (!validateForCommit(state)) return false;
   if (!state.dirty) return true;
   // The next sequence would not fit: refuse before incrementing rather than overflow.
   if (state.sequence == std::numeric_limits<std::int32_t>::max()) return false;
@@ -98,8 +151,17 @@ bool commitStore(StoreState& state) {
     sealed = true;
   };
   if (!runtime::writeFileBytesCompletingTail(wal, bytes, 4, seal) || !sealed) return fail();
-  if (!runtime::syncFile(wal)) return fail();
-  if (!promoteSnapshot(state.directory, bytes)) return fail();
+  // The next file holds the same bytes. It is written while the write-ahead file is still on its
+  // way to the disk, so that the two write-backs overlap; both are flushed before the move. Until
+  // the move nothing reads the next file, so a power cut before the write-ahead file is flushed
+  // leaves only a stray next file, as a cut before the next file's own flush always could.
+  const Text next = nextPath(state.directory);
+  if (!writeNextFile(next, bytes)) return fail();
+  if (!runtime::syncFile(wal)) {
+    runtime::deleteFileQuietly(next);
+    return fail();
+  }
+  if (!moveNextFile(state.directory, next)) return fail();
   runtime::deleteFileQuietly(wal);
   state.dirty = false;
   state.message = "ok";
@@ -110,22 +172,7 @@ bool promoteSnapshot(const Text& directory, const Bytes& bytes) {
   // An empty file would replace the snapshot with something no open can read.
   if (bytes.empty()) return false;
   const Text next = nextPath(directory);
-  if (!runtime::writeFileBytes(next, bytes)) return false;
-  if (!runtime::syncFile(next)) {
-    runtime::deleteFileQuietly(next);
-    return false;
-  }
-  const Text target = snapshotPath(directory);
-  if (next.empty() || target.empty() || next == target) {
-    runtime::deleteFileQuietly(next);
-    return false;
-  }
-  if (!runtime::replaceFile(next, target)) {
-    runtime::deleteFileQuietly(next);
-    return false;
-  }
-  // The move reaches the disk with the directory; until then a power cut can undo it.
-  return runtime::syncDirectory(directory);
+  return writeNextFile(next, bytes) && moveNextFile(directory, next);
 }
 
 }  // namespace store

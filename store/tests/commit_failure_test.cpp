@@ -36,8 +36,8 @@ class CommitFailure : public ::testing::Test {
   std::vector<std::string> protocol() const {
     const std::string d = dir_.text();
     return {"write " + walPath(d),
-            "sync " + walPath(d),
             "write " + nextPath(d),
+            "sync " + walPath(d),
             "sync " + nextPath(d),
             "replace " + nextPath(d) + " -> " + snapshotPath(d),
             "sync directory " + d,
@@ -103,6 +103,7 @@ TEST_F(CommitFailure, FlushingTheWriteAheadFile) {
   EXPECT_FALSE(commitFailingAt("sync " + walPath(dir_.text())));
   expectRolledBack();
   expectWalHoldsTheAttempt();
+  EXPECT_FALSE(exists(nextPath(dir_.text())));
   expectRetrySucceeds();
 }
 

@@ -128,9 +128,9 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
     seedOldState(dir.text());
     Database database = openDatabase(dir.text());
     clean = cleanRun([&] { ASSERT_TRUE(putBatch(database, changeBatch())); });
-    // From the promotion's first step on, the write-ahead file is complete and flushed: a
-    // commit stopped there has made its change recoverable, whatever it answered.
-    promotion = firstOperation(clean, "write " + nextPath(dir.text()));
+    // Once the write-ahead file's flush is done, it is complete and durable: a commit stopped
+    // after it has made its change recoverable, whatever it answered.
+    promotion = firstOperation(clean, "sync " + walPath(dir.text())) + 1;
   }
 
   for (const Scenario& scenario : scenariosFor(static_cast<int>(clean.size()))) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <limits>
 #include <string>
 #include <thread>
@@ -220,6 +221,37 @@ TEST(CommitStore, WritesTheSnapshotAndLeavesNoOtherFile) {
   ASSERT_TRUE(storePut(state, "a", "3"));
   ASSERT_TRUE(commitStore(state));
   EXPECT_EQ(decodeSnapshot(readAll(snapshotPath(dir.text())), dir.text()).sequence, 2);
+}
+
+// A commit checks again only what was written since the last check: an invalid entry written
+// past storePut after a commit, or after an open, is still refused and nothing is written.
+TEST(CommitStore, RefusesAnInvalidEntryWrittenAfterTheLastCheck) {
+  const std::string zero("a\0", 2);
+  const std::vector<std::pair<const char*, std::function<void(StoreState&)>>> writes = {
+      {"new key", [&](StoreState& s) { s.entries.put(Text(zero), "v"); }},
+      {"overwritten value", [&](StoreState& s) { s.entries.put("a", Text(zero)); }},
+      {"key too long", [](StoreState& s) { s.entries.put(std::string(4097, 'k'), "v"); }},
+      {"value too long", [](StoreState& s) { s.entries.put("b", std::string(1048577, 'v')); }},
+      {"list assigned whole",
+       [&](StoreState& s) { testing::editEntries(s, [&](std::vector<StoreEntry>& e) { e[0].value = zero; }); }},
+  };
+  for (const bool reopened : {false, true}) {
+    for (const auto& [name, write] : writes) {
+      SCOPED_TRACE(std::string(name) + (reopened ? " after an open" : " after a commit"));
+      TempDir dir;
+      StoreState state = makeStoreState(dir.text());
+      ASSERT_TRUE(storePut(state, "a", "1"));
+      ASSERT_TRUE(commitStore(state));
+      const runtime::Bytes committed = readAll(snapshotPath(dir.text()));
+      if (reopened) state = decodeSnapshot(committed, dir.text());
+      write(state);
+      state.dirty = true;
+      EXPECT_FALSE(commitStore(state));
+      EXPECT_EQ(state.sequence, 1);
+      EXPECT_EQ(readAll(snapshotPath(dir.text())), committed);
+      EXPECT_FALSE(exists(walPath(dir.text())));
+    }
+  }
 }
 
 TEST(CommitStore, RefusesTheEntryAfterTheLimitAndKeepsTheSequence) {
