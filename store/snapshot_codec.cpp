@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace store {
@@ -20,6 +22,9 @@ std::uint32_t readU32(const Bytes& bytes, std::uint64_t offset) {
 std::int32_t zigzagDecode(std::uint32_t u) { return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u))); }
 
 constexpr std::uint32_t kChecksumStart = 216613626u;
+
+// From this size on, a file's checksum takes far longer than starting a thread for it.
+constexpr std::uint64_t kChecksumAsideBytes = 262144;
 
 // The checksum step over more bytes, before its final mask: the low 30 bits of a product and
 // of an XOR depend only on the low 30 bits of their operands, so masking once at the end gives
@@ -145,9 +150,20 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
     return fail("snapshot metadata is invalid");
   }
 
-  // The checksum is a serial chain over every byte; it is computed entry by entry as the entries
-  // are read, so that the processor overlaps it with the reading. Its verdict still comes first:
-  // whatever the entries hold, a file whose checksum is wrong reports only that.
+  // The checksum is a serial chain over every byte. A large file's is computed by a second thread
+  // while this one reads the entries; a small file's entry by entry as they are read, where the
+  // thread would cost more than it hides (and wherever no thread can be started). Its verdict
+  // still comes first: whatever the entries hold, a file whose checksum is wrong reports only that.
+  std::uint32_t whole = 0;
+  std::jthread aside;
+  if (end >= kChecksumAsideBytes) {
+    try {
+      aside = std::jthread([&bytes, end, &whole] { whole = checksumUpdate(kChecksumStart, bytes.data(), end); });
+    } catch (const std::system_error&) {
+      // computed here instead
+    }
+  }
+  const bool chained = !aside.joinable();
   StoreState result = makeStoreState(directory);
   result.sequence = sequence;
   result.entries.reserve(static_cast<std::size_t>(count));
@@ -157,6 +173,10 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
   std::uint64_t p = 16;
   std::uint64_t keyLength = 0;
   std::uint64_t valueLength = 0;
+  // The entries are put a few at a time, so that the index can fetch their slots together.
+  constexpr std::size_t kPendingEntries = 64;
+  std::vector<std::pair<Text, Text>> pending;
+  pending.reserve(kPendingEntries);
   for (std::int32_t i = 0; i < count; ++i) {
     if (p + 8 > end) {
       problem = "snapshot entry header is truncated";
@@ -181,12 +201,22 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
       zeroByte = true;
       break;
     }
-    h = checksumUpdate(h, bytes.data() + p, 8 + keyLength + valueLength);
+    if (chained) h = checksumUpdate(h, bytes.data() + p, 8 + keyLength + valueLength);
     // Lengths within the limits and no zero byte: the entry is valid, as storePut would find.
-    result.entries.put(Text(key, keyLength), Text(value, valueLength));
+    pending.emplace_back(Text(key, keyLength), Text(value, valueLength));
+    if (pending.size() == kPendingEntries) {
+      result.entries.putEach(pending);
+      pending.clear();
+    }
     p += 8 + keyLength + valueLength;
   }
-  if (!checksumMatches(checksumUpdate(h, bytes.data() + p, end - p))) return fail("snapshot checksum is invalid");
+  result.entries.putEach(pending);
+  if (chained) {
+    whole = checksumUpdate(h, bytes.data() + p, end - p);
+  } else {
+    aside.join();
+  }
+  if (!checksumMatches(whole)) return fail("snapshot checksum is invalid");
   if (zeroByte) {
     // Text.FromUtf8's own refusal, for the key first and then the value.
     textAt(bytes, p + 4, keyLength);

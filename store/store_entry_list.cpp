@@ -113,7 +113,29 @@ void StoreEntryList::reserve(std::size_t count) {
 
 std::size_t StoreEntryList::put(Text&& key, Text&& value) {
   growTable(entries_.size() + 1);
-  const std::uint32_t hash = hashKey(key);
+  return putHashed(std::move(key), std::move(value), hashKey(key));
+}
+
+void StoreEntryList::putEach(std::vector<std::pair<Text, Text>>& pairs) {
+  growTable(entries_.size() + pairs.size());
+  // At tens of thousands of entries each key's slot is a wait on memory: the slots of a group of
+  // keys are requested together, and then the keys put in turn.
+  constexpr std::size_t kGroup = 16;
+  std::uint32_t hashes[kGroup];
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t first = 0; first < pairs.size(); first += kGroup) {
+    const std::size_t count = std::min(kGroup, pairs.size() - first);
+    for (std::size_t i = 0; i < count; ++i) {
+      hashes[i] = hashKey(pairs[first + i].first);
+      __builtin_prefetch(&slots_[hashes[i] & mask]);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      putHashed(std::move(pairs[first + i].first), std::move(pairs[first + i].second), hashes[i]);
+    }
+  }
+}
+
+std::size_t StoreEntryList::putHashed(Text&& key, Text&& value, std::uint32_t hash) {
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     Slot& slot = slots_[i];

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/text.hpp"
@@ -68,6 +69,8 @@ class StoreEntryList {
   // Overwrites the value of the entry with this key and clears its mark, or appends the entry.
   // Returns the entry's index.
   std::size_t put(Text&& key, Text&& value);
+  // put for each pair in turn, with the same result; the pairs are left moved from.
+  void putEach(std::vector<std::pair<Text, Text>>& pairs);
   // Replaces the whole list, repeated keys and marks included (a lookup finds the first).
   void assign(std::vector<StoreEntry> entries);
   void reserve(std::size_t count);
@@ -88,6 +91,8 @@ class StoreEntryList {
   // Adds entry `index` to the table unless its key is already there (the first index stays).
   void index(std::size_t index, std::uint32_t hash);
   void growTable(std::size_t count);
+  // put for a key of this hash, the table already large enough for one more entry.
+  std::size_t putHashed(Text&& key, Text&& value, std::uint32_t hash);
   void noteChanged(std::size_t index);
   void sortTail(std::vector<std::int32_t>& order) const;
 

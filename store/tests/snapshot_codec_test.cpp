@@ -295,27 +295,38 @@ TEST(DecodeSnapshot, KeepsFileOrderAndTheLaterValueOfARepeatedKey) {
 }
 
 TEST(DecodeSnapshot, AWrongChecksumIsReportedWhateverElseIsWrong) {
-  // The entries are read while the checksum is computed; its verdict still comes first.
-  Bytes body = entryBody("a", "1");
-  const Bytes zero = entryBody(std::string("z\0", 2), "v");
-  const std::vector<std::pair<const char*, Bytes>> files = {
-      {"zero byte", rawFile(1, 0, 2,
-                            [&] {
-                              Bytes b = body;
-                              b.insert(b.end(), zero.begin(), zero.end());
-                              return b;
-                            }())},
-      {"truncated", rawFile(1, 0, 3, body)},
-      {"trailing", rawFile(1, 0, 0, body)},
-      {"metadata", rawFile(2, 0, 1, body)},
-      {"key length", rawFile(1, 0, 1, fieldOf(0))},
-  };
-  for (const auto& [name, file] : files) {
-    Bytes broken = file;
-    broken[broken.size() - 1] ^= 0x01;
-    const StoreState state = decodeSnapshot(broken, "dir");
-    EXPECT_EQ(state.message, "snapshot checksum is invalid") << name;
-    EXPECT_TRUE(state.entries.empty()) << name;
+  // The entries are read while the checksum is computed (a large file's by a second thread); its
+  // verdict still comes first.
+  for (const std::size_t valueBytes : {std::size_t{1}, std::size_t{300000}}) {
+    SCOPED_TRACE(valueBytes);
+    const std::string value(valueBytes, 'v');
+    Bytes body = entryBody("a", value);
+    const Bytes zero = entryBody(std::string("z\0", 2), "v");
+    const std::vector<std::pair<const char*, Bytes>> files = {
+        {"zero byte", rawFile(1, 0, 2,
+                              [&] {
+                                Bytes b = body;
+                                b.insert(b.end(), zero.begin(), zero.end());
+                                return b;
+                              }())},
+        {"truncated", rawFile(1, 0, 3, body)},
+        {"trailing", rawFile(1, 0, 0, body)},
+        {"metadata", rawFile(2, 0, 1, body)},
+        {"key length", rawFile(1, 0, 1, fieldOf(0))},
+    };
+    for (const auto& [name, file] : files) {
+      Bytes broken = file;
+      broken[broken.size() - 1] ^= 0x01;
+      const StoreState state = decodeSnapshot(broken, "dir");
+      EXPECT_EQ(state.message, "snapshot checksum is invalid") << name;
+      EXPECT_TRUE(state.entries.empty()) << name;
+    }
+    Bytes early = rawFile(1, 0, 1, body);
+    early[20] ^= 0x01;  // a byte of the key, near the start of the chain
+    EXPECT_EQ(decodeSnapshot(early, "dir").message, "snapshot checksum is invalid");
+    const StoreState whole = decodeSnapshot(rawFile(1, 4, 1, body), "dir");
+    ASSERT_TRUE(whole.ok) << whole.message;
+    EXPECT_EQ(storeGet(whole, "a").value, value);
   }
 }
 
