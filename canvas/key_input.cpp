@@ -98,8 +98,9 @@ void handleCharUnit(WindowState& window, std::uint32_t unit) {
 
 void appendTypedCodePoint(WindowState& window, std::uint64_t codePoint) {
   if (codePoint < 32 || codePoint > 0x10FFFF || codePoint == 127) return;
-  if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return;
-  const std::string bytes = encodeUtf8(static_cast<std::uint32_t>(codePoint));
+  const auto value = static_cast<std::uint32_t>(codePoint);
+  if (isHighSurrogate(value) || isLowSurrogate(value)) return;
+  const std::string bytes = encodeUtf8(value);
   if (window.typedText.size() + bytes.size() > kTypedTextLimitBytes) return;
   window.typedText += bytes;
   ++window.typedCount;
