@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace store {
@@ -22,9 +20,6 @@ std::uint32_t readU32(const Bytes& bytes, std::uint64_t offset) {
 std::int32_t zigzagDecode(std::uint32_t u) { return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u))); }
 
 constexpr std::uint32_t kChecksumStart = 216613626u;
-
-// From this size on, a file's checksum takes far longer than starting a thread for it.
-constexpr std::uint64_t kChecksumAsideBytes = 262144;
 
 // The checksum step over more bytes, before its final mask: the low 30 bits of a product and
 // of an XOR depend only on the low 30 bits of their operands, so masking once at the end gives
@@ -150,20 +145,10 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
     return fail("snapshot metadata is invalid");
   }
 
-  // The checksum is a serial chain over every byte. A large file's is computed by a second thread
-  // while this one reads the entries; a small file's entry by entry as they are read, where the
-  // thread would cost more than it hides (and wherever no thread can be started). Its verdict
-  // still comes first: whatever the entries hold, a file whose checksum is wrong reports only that.
-  std::uint32_t whole = 0;
-  std::jthread aside;
-  if (end >= kChecksumAsideBytes) {
-    try {
-      aside = std::jthread([&bytes, end, &whole] { whole = checksumUpdate(kChecksumStart, bytes.data(), end); });
-    } catch (const std::system_error&) {
-      // computed here instead
-    }
-  }
-  const bool chained = !aside.joinable();
+  // The checksum is a serial chain over every byte; it is computed entry by entry as the entries
+  // are read, so that the processor overlaps it with the reading. Its verdict still comes first:
+  // whatever the entries hold, a file whose checksum is wrong reports only that. (The store starts
+  // no thread of its own: the program runs on one.)
   StoreState result = makeStoreState(directory);
   result.sequence = sequence;
   result.entries.reserve(static_cast<std::size_t>(count));
@@ -201,7 +186,7 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
       zeroByte = true;
       break;
     }
-    if (chained) h = checksumUpdate(h, bytes.data() + p, 8 + keyLength + valueLength);
+    h = checksumUpdate(h, bytes.data() + p, 8 + keyLength + valueLength);
     // Lengths within the limits and no zero byte: the entry is valid, as storePut would find.
     pending.emplace_back(Text(key, keyLength), Text(value, valueLength));
     if (pending.size() == kPendingEntries) {
@@ -211,12 +196,7 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
     p += 8 + keyLength + valueLength;
   }
   result.entries.putEach(pending);
-  if (chained) {
-    whole = checksumUpdate(h, bytes.data() + p, end - p);
-  } else {
-    aside.join();
-  }
-  if (!checksumMatches(whole)) return fail("snapshot checksum is invalid");
+  if (!checksumMatches(checksumUpdate(h, bytes.data() + p, end - p))) return fail("snapshot checksum is invalid");
   if (zeroByte) {
     // Text.FromUtf8's own refusal, for the key first and then the value.
     textAt(bytes, p + 4, keyLength);

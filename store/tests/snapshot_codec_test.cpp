@@ -295,8 +295,8 @@ TEST(DecodeSnapshot, KeepsFileOrderAndTheLaterValueOfARepeatedKey) {
 }
 
 TEST(DecodeSnapshot, AWrongChecksumIsReportedWhateverElseIsWrong) {
-  // The entries are read while the checksum is computed (a large file's by a second thread); its
-  // verdict still comes first.
+  // The entries are read while the checksum is computed; its verdict still comes first, for a
+  // small and for a large file.
   for (const std::size_t valueBytes : {std::size_t{1}, std::size_t{300000}}) {
     SCOPED_TRACE(valueBytes);
     const std::string value(valueBytes, 'v');
