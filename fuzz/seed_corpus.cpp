@@ -39,6 +39,8 @@ store::Edge ownedBy(const std::string& id, const std::string& animal, const std:
   e.to = owner;
   e.kind = "owned-by";
   e.created = 1;
+  // An edge with properties, so that the reading of an edge's property slots is reached too.
+  e.properties = {{"since", "2024-03"}, {"note", "Primary owner of " + animal}};
   return e;
 }
 

@@ -30,7 +30,7 @@ bool NativeUiHostProvider::setClipboard(const Text& owner, const Text& format, c
                                         std::int32_t correlation) {
   if (!admit(thread, "clipboard")) return false;
   if (!permitted || owner.empty() || !isSupportedClipboardFormat(format) ||
-      (delayed && !descriptor_.supportsDelayedClipboard)) {
+      (delayed && !hasCapability("delayed-clipboard"))) {
     return reject("clipboard-set", "permission-format-owner-or-delayed-capability");
   }
   // Any earlier entry is replaced, whoever owned it.

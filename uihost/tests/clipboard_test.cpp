@@ -73,5 +73,24 @@ TEST(Clipboard, SetMaterializeAndReadTable) {
   });
 }
 
+// A host whose platform takes no delayed clipboard data although its descriptor claims it: the
+// capability it answers decides, as for every other capability.
+class HostWithoutDelayedClipboard : public P {
+ public:
+  using P::P;
+  bool hasCapability(const Text& capability) const override {
+    return capability != "delayed-clipboard" && P::hasCapability(capability);
+  }
+};
+
+TEST(Clipboard, DelayedSetAsksTheHostsCapability) {
+  HostWithoutDelayedClipboard host(fullDescriptor(), kOwner);
+  makeReady(host);
+  EXPECT_FALSE(host.setClipboard("app", kValue, "", true, true, kOwner, 2, 2));
+  EXPECT_EQ(host.lastDiagnostic(),
+            "host.ui_services clipboard-set rejected: permission-format-owner-or-delayed-capability");
+  EXPECT_TRUE(host.setClipboard("app", kValue, "{}", false, true, kOwner, 3, 3));
+}
+
 }  // namespace
 }  // namespace uihost
