@@ -37,17 +37,15 @@ oreb_start_display() {
   return 1
 }
 
-# Creates the prefix once and keeps one wine server alive, so each test process starts fast.
-# The server that created the prefix must be gone before the persistent one starts: otherwise
-# `wineserver -p` finds it running and leaves, and that server's own exit a few seconds later
-# can catch a test process connecting to it. Wine's background services are then started by a
-# wineboot whose output goes nowhere: started by the first test instead, they would inherit its
-# output pipe and keep ctest waiting for it until the test times out.
+# Makes the prefix (scripts/wine-prefix.sh, as the build's wine-run does) and keeps one wine
+# server alive, so each test process starts fast. The prefix is made, and the server that made it
+# gone, before the persistent one starts: otherwise `wineserver -p` finds it running and leaves,
+# and that server's own exit a few seconds later can catch a test process connecting to it.
+# Wine's background services are then started by a wineboot whose output goes nowhere: started
+# by the first test instead, they would inherit its output pipe and keep ctest waiting for it
+# until the test times out.
 oreb_start_wine() {
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  oreb_pin_fonts
-  wineserver -w >/dev/null 2>&1 || true
+  "$(dirname "${BASH_SOURCE[0]}")/wine-prefix.sh"
   wineserver -p >/dev/null 2>&1 &
   oreb_started_pids+=($!)
   # The server's socket lives in a directory named for the prefix's device and inode.
@@ -60,18 +58,6 @@ oreb_start_wine() {
     sleep 0.1
   done
   wineboot </dev/null >/dev/null 2>&1 || true
-}
-
-# The program asks for "Segoe UI", which wine does not have: unpinned, wine draws it with
-# whatever face fontconfig offers first, so the width of every text depends on the fonts a
-# machine happens to have. The prefix maps it to Liberation Sans (fonts-liberation) so that
-# text is drawn alike everywhere.
-oreb_pin_fonts() {
-  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-    /v 'Segoe UI' /t REG_SZ /d 'Liberation Sans' /f >/dev/null 2>&1 || {
-    echo "the font substitution could not be written to $WINEPREFIX" >&2
-    return 1
-  }
 }
 
 oreb_stop_all() {
