@@ -88,6 +88,17 @@ dump_value() {
   printf '%s\n' "$1" | awk -v key="$2" 'index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }'
 }
 
+# assert_store <what> <key>=<value> ...: the decoded snapshot of the test's store (the file that
+# $store names) holds each pair.
+assert_store() {
+  local what="$1" dump pair
+  shift
+  dump="$(dump_store "$store")"
+  for pair in "$@"; do
+    expect_eq "$what: ${pair%%=*}" "$(dump_value "$dump" "${pair%%=*}")" "${pair#*=}"
+  done
+}
+
 # The sequence of a store file, or empty when it cannot be read.
 store_sequence() {
   [ -f "$1" ] || return 0

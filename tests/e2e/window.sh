@@ -11,16 +11,6 @@ store="$data/store.corvane"
 start_window "$data"
 wait_for_sequence "$store" 5 60  # seeded before the window opened
 
-# assert_store <what> <key>=<value> ...: the decoded snapshot holds each pair.
-assert_store() {
-  local what="$1" dump pair
-  shift
-  dump="$(dump_store "$store")"
-  for pair in "$@"; do
-    expect_eq "$what: ${pair%%=*}" "$(dump_value "$dump" "${pair%%=*}")" "${pair#*=}"
-  done
-}
-
 # --- First frame: animals listed, the name field focused ---------------------------------------
 park_pointer
 expect_pixels "first frame" \

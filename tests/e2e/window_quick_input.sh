@@ -18,16 +18,6 @@ tap() {
   xdotool mousemove --window "$WIN" "$1" "$2" click 1
 }
 
-# assert_store <what> <key>=<value> ...: the decoded snapshot holds each pair.
-assert_store() {
-  local what="$1" dump pair
-  shift
-  dump="$(dump_store "$store")"
-  for pair in "$@"; do
-    expect_eq "$what: ${pair%%=*}" "$(dump_value "$dump" "${pair%%=*}")" "${pair#*=}"
-  done
-}
-
 # --- Taps on the tabs, each one seen ---------------------------------------------------------
 for round in 1 2 3 4; do
   tap 250 186
