@@ -85,12 +85,11 @@ FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes,
   if (fd < 0) return FileRead::kUnopenable;
   FileRead result = FileRead::kRead;
   struct stat status {};
-  if (::fstat(fd, &status) != 0) {
-    result = FileRead::kSizeUnknown;
-  } else if (S_ISDIR(status.st_mode)) {
+  const bool known = ::fstat(fd, &status) == 0;
+  if (known && S_ISDIR(status.st_mode)) {
     // A directory opens for reading here; Windows refuses it, and both report it alike.
     result = FileRead::kUnopenable;
-  } else if (status.st_size < 0) {
+  } else if (!known || status.st_size < 0) {
     result = FileRead::kSizeUnknown;
   } else if (status.st_size > maxBytes) {
     result = FileRead::kTooLarge;

@@ -32,7 +32,9 @@
 #include "store/database.hpp"
 #include "store/tests/test_support.hpp"
 
-// The libc functions themselves, as the linker's --wrap names them.
+// The libc functions themselves, as the linker's --wrap names them: the names are the linker's
+// and cannot be chosen.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" {
 int __real_open(const char* path, int flags, ...);
 int __real_open64(const char* path, int flags, ...);
@@ -45,6 +47,7 @@ int __real_unlink(const char* path);
 int __real_rmdir(const char* path);
 int __real_mkdir(const char* path, mode_t mode);
 }
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace store {
 namespace {
@@ -123,6 +126,8 @@ void recordPath(Call::Kind kind, const char* path, int result) {
 }  // namespace
 }  // namespace store
 
+// The calls of the test's objects and of the runtime's land here first.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" {
 
 int __wrap_open(const char* path, int flags, ...) {
@@ -211,6 +216,7 @@ int __wrap_mkdir(const char* path, mode_t mode) {
 }
 
 }  // extern "C"
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace store {
 namespace {
