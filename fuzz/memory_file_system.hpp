@@ -43,7 +43,7 @@ class MemoryFileSystem final : public runtime::FileSystem {
   bool fileExists(const std::string& path) override { return files.count(path) != 0; }
   // Every directory is there already and durable.
   DirectoryCreation createDirectory(const std::string&) override { return DirectoryCreation::kPresent; }
-  bool syncDirectory(const std::string&) override { return true; }
+  DirectorySync syncDirectory(const std::string&) override { return DirectorySync::kFlushed; }
 };
 
 }  // namespace oreb_fuzz

@@ -47,8 +47,12 @@ class FileSystem {
   enum class DirectoryCreation { kCreated, kPresent, kUnavailable };
   virtual DirectoryCreation createDirectory(const std::string& path);
   // Flushes the directory's own entries to the disk: the names created, moved into it or
-  // removed from it since, a new subdirectory's among them.
-  virtual bool syncDirectory(const std::string& path);
+  // removed from it since, a new subdirectory's among them. kUnsupported: the directory opened
+  // but its file system does not flush directories, which Windows answers for FAT and exFAT
+  // drives and network shares; their moves are written through instead, so callers take it as
+  // done. POSIX answers only kFlushed or kFailed.
+  enum class DirectorySync { kFlushed, kUnsupported, kFailed };
+  virtual DirectorySync syncDirectory(const std::string& path);
 };
 
 // The real file system.

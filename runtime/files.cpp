@@ -56,24 +56,20 @@ bool isRefusedDirectoryPath(std::string_view path) {
 class DiskFileSystem final : public FileSystem {
  public:
   Bytes readFile(const std::string& path, std::int64_t maxBytes) override {
-    const std::filesystem::path native = toNativePath(path);
-    std::ifstream in(native, std::ios::binary | std::ios::ate);
-    // POSIX opens a directory for reading and then reports a meaningless size for it; Windows
-    // refuses to open it. Both report it as a file that cannot be opened.
-    std::error_code ignored;
-    if (!in.is_open() || std::filesystem::is_directory(native, ignored)) {
-      throwRead("file.read", "unable to open file: " + path);
+    Bytes bytes;
+    switch (platform::readWholeFile(toNativePath(path), maxBytes, bytes)) {
+      case platform::FileRead::kRead:
+        return bytes;
+      case platform::FileRead::kUnopenable:
+        throwRead("file.read", "unable to open file: " + path);
+      case platform::FileRead::kSizeUnknown:
+        throwRead("file.read", "unable to determine file size: " + path);
+      case platform::FileRead::kTooLarge:
+        throwRead("file.read.limit", "file exceeds maximum byte count: " + path);
+      case platform::FileRead::kIncomplete:
+        break;
     }
-    const std::streamoff size = in.tellg();
-    if (size < 0) throwRead("file.read", "unable to determine file size: " + path);
-    if (size > maxBytes) throwRead("file.read.limit", "file exceeds maximum byte count: " + path);
-    Bytes bytes(static_cast<std::size_t>(size));
-    in.seekg(0, std::ios::beg);
-    if (size > 0) {
-      in.read(reinterpret_cast<char*>(bytes.data()), size);
-      if (!in || in.gcount() != size) throwRead("file.read", "unable to read complete file: " + path);
-    }
-    return bytes;
+    throwRead("file.read", "unable to read complete file: " + path);
   }
 
   bool writeFile(const std::string& path, const Bytes& bytes) override {
@@ -121,8 +117,7 @@ class DiskFileSystem final : public FileSystem {
 
   void deleteFile(const std::string& path) override {
     try {
-      std::error_code ignored;
-      std::filesystem::remove(toNativePath(path), ignored);
+      platform::removePath(toNativePath(path));
     } catch (const std::filesystem::filesystem_error&) {
       // not UTF-8: there is no such file to remove
     }
@@ -131,9 +126,8 @@ class DiskFileSystem final : public FileSystem {
   DirectoryCreation createDirectory(const std::string& path) override {
     try {
       const std::filesystem::path native = toNativePath(path);
+      if (platform::makeDirectory(native)) return DirectoryCreation::kCreated;
       std::error_code error;
-      if (std::filesystem::create_directory(native, error)) return DirectoryCreation::kCreated;
-      if (error) return DirectoryCreation::kUnavailable;
       return std::filesystem::is_directory(std::filesystem::status(native, error)) && !error
                  ? DirectoryCreation::kPresent
                  : DirectoryCreation::kUnavailable;
@@ -142,14 +136,22 @@ class DiskFileSystem final : public FileSystem {
     }
   }
 
-  bool syncDirectory(const std::string& path) override {
+  DirectorySync syncDirectory(const std::string& path) override {
     std::filesystem::path native;
     try {
       native = toNativePath(path);
     } catch (const std::filesystem::filesystem_error&) {
-      return false;
+      return DirectorySync::kFailed;
     }
-    return platform::flushDirectory(native);
+    switch (platform::flushDirectory(native)) {
+      case platform::DirectoryFlush::kFlushed:
+        return DirectorySync::kFlushed;
+      case platform::DirectoryFlush::kUnsupported:
+        return DirectorySync::kUnsupported;
+      case platform::DirectoryFlush::kFailed:
+        break;
+    }
+    return DirectorySync::kFailed;
   }
 
   bool fileExists(const std::string& path) override {
@@ -189,7 +191,9 @@ FileSystem::DirectoryCreation FileSystem::createDirectory(const std::string& pat
   return diskFileSystem().createDirectory(path);
 }
 
-bool FileSystem::syncDirectory(const std::string& path) { return diskFileSystem().syncDirectory(path); }
+FileSystem::DirectorySync FileSystem::syncDirectory(const std::string& path) {
+  return diskFileSystem().syncDirectory(path);
+}
 
 bool FileSystem::writeFileCompletingTail(const std::string& path, const Bytes& bytes, std::size_t,
                                          const std::function<void()>& completeTail) {
@@ -250,7 +254,7 @@ bool replaceFile(const std::string& from, const std::string& to) {
 
 bool syncDirectory(const std::string& path) {
   if (path.empty() || holdsZeroByte(path)) return false;
-  return currentFileSystem().syncDirectory(path);
+  return currentFileSystem().syncDirectory(path) != FileSystem::DirectorySync::kFailed;
 }
 
 std::string parentDirectory(const std::string& path) { return utf8Of(parentOf(toNativePath(path))); }
@@ -292,7 +296,8 @@ void ensureDirectory(const std::string& path) {
       const std::string text = utf8Of(*level);
       const FileSystem::DirectoryCreation created = fileSystem.createDirectory(text);
       if (created == FileSystem::DirectoryCreation::kUnavailable) return;
-      if (created == FileSystem::DirectoryCreation::kCreated && !fileSystem.syncDirectory(utf8Of(parentOf(*level)))) {
+      if (created == FileSystem::DirectoryCreation::kCreated &&
+          fileSystem.syncDirectory(utf8Of(parentOf(*level))) == FileSystem::DirectorySync::kFailed) {
         fileSystem.deleteFile(text);
         return;
       }

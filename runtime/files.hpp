@@ -39,7 +39,8 @@ bool syncFile(const std::string& path);
 bool replaceFile(const std::string& from, const std::string& to);
 
 // Flushes a directory's entries (names created, moved or removed in it) to the disk; false for
-// an empty path or when the directory cannot be opened or flushed.
+// an empty path or when the directory cannot be opened or flushed. A file system that does not
+// flush directories (FileSystem::DirectorySync::kUnsupported) gives true: it writes moves through.
 bool syncDirectory(const std::string& path);
 
 // The directory that holds the path's last component ("." for a bare name), as a UTF-8 text.

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace runtime::platform {
 
@@ -32,7 +33,20 @@ bool moveReplacing(const std::filesystem::path& from, const std::filesystem::pat
 
 // Flushes the directory's entries to disk: an fsync of the directory on POSIX; on Windows a
 // FlushFileBuffers of a handle to the directory (opened with FILE_FLAG_BACKUP_SEMANTICS).
-bool flushDirectory(const std::filesystem::path& path);
+// kUnsupported only on Windows: the directory opened but its file system refuses to flush a
+// directory (FAT, exFAT, network shares); there the moves are written through instead.
+enum class DirectoryFlush { kFlushed, kUnsupported, kFailed };
+DirectoryFlush flushDirectory(const std::filesystem::path& path);
+
+// Removes the file, or the directory when it is empty. True when the name is gone.
+bool removePath(const std::filesystem::path& path);
+
+// Creates the one directory; false when anything is already there or the creation fails.
+bool makeDirectory(const std::filesystem::path& path);
+
+// Reads the whole file into `bytes` when it holds at most maxBytes. A directory is unopenable.
+enum class FileRead { kRead, kUnopenable, kSizeUnknown, kTooLarge, kIncomplete };
+FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes, std::vector<std::uint8_t>& bytes);
 
 // The value of an environment variable, or empty when it is unset, empty, not valid UTF-8
 // (an unpaired surrogate on Windows) or longer than 32767 UTF-16 units. The name has already

@@ -1,5 +1,6 @@
 // POSIX side of the platform seam.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -67,7 +68,45 @@ bool moveReplacing(const std::filesystem::path& from, const std::filesystem::pat
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool flushDirectory(const std::filesystem::path& path) { return fsyncPath(path, O_RDONLY | O_DIRECTORY); }
+DirectoryFlush flushDirectory(const std::filesystem::path& path) {
+  return fsyncPath(path, O_RDONLY | O_DIRECTORY) ? DirectoryFlush::kFlushed : DirectoryFlush::kFailed;
+}
+
+bool removePath(const std::filesystem::path& path) {
+  if (::unlink(path.c_str()) == 0) return true;
+  // Linux answers EISDIR for a directory, other systems EPERM.
+  return (errno == EISDIR || errno == EPERM) && ::rmdir(path.c_str()) == 0;
+}
+
+bool makeDirectory(const std::filesystem::path& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes, std::vector<std::uint8_t>& bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FileRead::kUnopenable;
+  FileRead result = FileRead::kRead;
+  struct stat status {};
+  const bool known = ::fstat(fd, &status) == 0;
+  if (known && S_ISDIR(status.st_mode)) {
+    // A directory opens for reading here; Windows refuses it, and both report it alike.
+    result = FileRead::kUnopenable;
+  } else if (!known || status.st_size < 0) {
+    result = FileRead::kSizeUnknown;
+  } else if (status.st_size > maxBytes) {
+    result = FileRead::kTooLarge;
+  } else {
+    bytes.assign(static_cast<std::size_t>(status.st_size), 0);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t read = ::read(fd, bytes.data() + done, bytes.size() - done);
+      if (read < 0 && errno == EINTR) continue;
+      if (read <= 0) break;
+      done += static_cast<std::size_t>(read);
+    }
+    if (done != bytes.size()) result = FileRead::kIncomplete;
+  }
+  ::close(fd);
+  return result;
+}
 
 std::string environmentValue(const std::string& name) {
   // The Windows side reads at most 32767 UTF-16 units plus the terminator; the same limit here

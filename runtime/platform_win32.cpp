@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/platform.hpp"
+#include "runtime/sharing_retry.hpp"
 #include "runtime/utf16.hpp"
 
 namespace runtime::platform {
@@ -25,12 +26,28 @@ bool writeAll(HANDLE file, const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
+// CreateFileW, tried again while another program's handle holds the file (sharing_retry.hpp).
+HANDLE openRetryingWhileShared(const std::filesystem::path& path, DWORD access, DWORD share, DWORD disposition) {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  const std::uint32_t error = retryWhileShared([&] {
+    file = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? static_cast<std::uint32_t>(::GetLastError()) : 0u;
+  });
+  if (error != 0) ::SetLastError(error);
+  return file;
+}
+
+bool isDirectory(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace
 
 bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size,
                       std::size_t tailBytes, const std::function<void()>& completeTail) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (isDirectory(path)) return false;
+  HANDLE file = openRetryingWhileShared(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
   if (file == INVALID_HANDLE_VALUE) return false;
   const std::size_t body = size - tailBytes;
   bool written = writeAll(file, data, body);
@@ -41,8 +58,9 @@ bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* dat
 }
 
 bool flushFile(const std::filesystem::path& path) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A directory only opens with backup semantics; trying it again would not change that.
+  if (isDirectory(path)) return false;
+  HANDLE file = openRetryingWhileShared(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
   if (file == INVALID_HANDLE_VALUE) return false;
   const BOOL flushed = ::FlushFileBuffers(file);
   const BOOL closed = ::CloseHandle(file);
@@ -50,18 +68,64 @@ bool flushFile(const std::filesystem::path& path) {
 }
 
 bool moveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  // A scanner that opened the new file, or a reader holding the replaced one, makes the move
+  // fail for a moment.
+  return retryWhileShared([&] {
+           const BOOL moved =
+               ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+           return moved != 0 ? 0u : static_cast<std::uint32_t>(::GetLastError());
+         }) == 0;
 }
 
-bool flushDirectory(const std::filesystem::path& path) {
+DirectoryFlush flushDirectory(const std::filesystem::path& path) {
   // A directory opens only with backup semantics; the flush needs write access to it.
   HANDLE directory =
       ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (directory == INVALID_HANDLE_VALUE) return false;
+  if (directory == INVALID_HANDLE_VALUE) return DirectoryFlush::kFailed;
   const BOOL flushed = ::FlushFileBuffers(directory);
+  const DWORD error = flushed != 0 ? 0 : ::GetLastError();
   const BOOL closed = ::CloseHandle(directory);
-  return flushed != 0 && closed != 0;
+  if (closed == 0) return DirectoryFlush::kFailed;
+  if (flushed != 0) return DirectoryFlush::kFlushed;
+  // Windows documents the flush for files. NTFS accepts it for a directory; FAT, exFAT and
+  // network shares refuse it, and their moves are written through (MOVEFILE_WRITE_THROUGH).
+  return isDirectoryFlushRefusal(error) ? DirectoryFlush::kUnsupported : DirectoryFlush::kFailed;
+}
+
+bool removePath(const std::filesystem::path& path) {
+  if (isDirectory(path)) return ::RemoveDirectoryW(path.c_str()) != 0;
+  return retryWhileShared(
+             [&] { return ::DeleteFileW(path.c_str()) != 0 ? 0u : static_cast<std::uint32_t>(::GetLastError()); }) == 0;
+}
+
+bool makeDirectory(const std::filesystem::path& path) { return ::CreateDirectoryW(path.c_str(), nullptr) != 0; }
+
+FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes, std::vector<std::uint8_t>& bytes) {
+  if (isDirectory(path)) return FileRead::kUnopenable;
+  // The writer of the file holds it without write sharing only while it writes it.
+  HANDLE file = openRetryingWhileShared(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE) return FileRead::kUnopenable;
+  FileRead result = FileRead::kRead;
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(file, &size) == 0 || size.QuadPart < 0) {
+    result = FileRead::kSizeUnknown;
+  } else if (size.QuadPart > maxBytes) {
+    result = FileRead::kTooLarge;
+  } else {
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), 0);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const std::size_t left = bytes.size() - done;
+      const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+      DWORD read = 0;
+      if (::ReadFile(file, bytes.data() + done, chunk, &read, nullptr) == 0 || read == 0) break;
+      done += read;
+    }
+    if (done != bytes.size()) result = FileRead::kIncomplete;
+  }
+  ::CloseHandle(file);
+  return result;
 }
 
 std::string environmentValue(const std::string& name) {

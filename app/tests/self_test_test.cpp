@@ -86,7 +86,7 @@ class ForgetfulFileSystem final : public runtime::testing::ForwardingFileSystem 
   bool syncFile(const std::string&) override { return true; }
   bool replaceFile(const std::string&, const std::string&) override { return true; }
   void deleteFile(const std::string&) override {}
-  bool syncDirectory(const std::string&) override { return true; }
+  DirectorySync syncDirectory(const std::string&) override { return DirectorySync::kFlushed; }
 };
 
 TEST(SelfTest, AMissingRecordFailsTheDurableCheckCleanly) {

@@ -21,7 +21,7 @@ class ForwardingFileSystem : public FileSystem {
   void deleteFile(const std::string& path) override { target_.deleteFile(path); }
   bool fileExists(const std::string& path) override { return target_.fileExists(path); }
   DirectoryCreation createDirectory(const std::string& path) override { return target_.createDirectory(path); }
-  bool syncDirectory(const std::string& path) override { return target_.syncDirectory(path); }
+  DirectorySync syncDirectory(const std::string& path) override { return target_.syncDirectory(path); }
 
  protected:
   FileSystem& target() { return target_; }

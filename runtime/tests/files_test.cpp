@@ -483,12 +483,16 @@ class DirectoryLog : public runtime::testing::ForwardingFileSystem {
     calls.push_back("delete " + fs::path(pathOf(path)).generic_string());
     diskFileSystem().deleteFile(path);
   }
-  bool syncDirectory(const std::string& path) override {
-    const bool synced = fs::path(pathOf(path)).generic_string() != refusedSync && diskFileSystem().syncDirectory(path);
-    calls.push_back("sync " + fs::path(pathOf(path)).generic_string() + (synced ? "" : " failed"));
+  DirectorySync syncDirectory(const std::string& path) override {
+    const std::string name = fs::path(pathOf(path)).generic_string();
+    DirectorySync synced = diskFileSystem().syncDirectory(path);
+    if (name == refusedSync) synced = DirectorySync::kFailed;
+    if (name == unsupportedSync) synced = DirectorySync::kUnsupported;
+    calls.push_back("sync " + name + (synced == DirectorySync::kFailed ? " failed" : ""));
     return synced;
   }
   std::string refusedSync;
+  std::string unsupportedSync;
   std::vector<std::string> calls;
 };
 
@@ -499,6 +503,7 @@ TEST_F(EnsureDirectoryTest, FlushesTheParentOfEveryLevelItCreates) {
     std::vector<std::string> calls;
     std::string refusedSync;
     bool made = true;
+    std::string unsupportedSync;
   };
   const std::vector<Case> cases = {
       {dir.text("a/b/c"),
@@ -513,10 +518,17 @@ TEST_F(EnsureDirectoryTest, FlushesTheParentOfEveryLevelItCreates) {
         "delete " + base + "/x/y"},
        base + "/x",
        false},
+      // A file system that does not flush directories writes the creation through: it stays.
+      {dir.text("u/v"),
+       {"create " + base + "/u", "sync " + base, "create " + base + "/u/v", "sync " + base + "/u"},
+       "",
+       true,
+       base + "/u"},
   };
   for (const Case& c : cases) {
     DirectoryLog log;
     log.refusedSync = c.refusedSync;
+    log.unsupportedSync = c.unsupportedSync;
     {
       ScopedFileSystem scope(log);
       ensureDirectory(c.path);

@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "runtime/file_system.hpp"
+#include "runtime/files.hpp"
+#include "runtime/testing/forwarding_file_system.hpp"
+#include "store/database.hpp"
 #include "store/snapshot_codec.hpp"
 #include "store/store_state.hpp"
 #include "store/tests/fault_file_system.hpp"
@@ -161,6 +165,73 @@ TEST_F(CommitFailure, EncodingOverTheLimitTouchesNoFile) {
   EXPECT_EQ(counting.operationCount(), 0);
   EXPECT_EQ(state_.sequence, 1);
   EXPECT_TRUE(state_.dirty);
+}
+
+// A file system whose directory flushes all give one answer; the rest goes to the disk.
+class DirectorySyncAnswer final : public runtime::testing::ForwardingFileSystem {
+ public:
+  explicit DirectorySyncAnswer(DirectorySync answer) : answer_(answer) {}
+  DirectorySync syncDirectory(const std::string& path) override {
+    synced.push_back(path);
+    return answer_;
+  }
+  std::vector<std::string> synced;
+
+ private:
+  DirectorySync answer_;
+};
+
+TEST(DirectoryFlushAnswer, UnsupportedCountsAsDoneAndFailureFails) {
+  // A drive that refuses directory flushes (FAT, exFAT, network shares on Windows) writes its
+  // moves through: commits and new data directories go ahead. A flush that failed does not.
+  using Sync = runtime::FileSystem::DirectorySync;
+  struct Case {
+    const char* name;
+    Sync answer;
+    bool done;
+  };
+  for (const Case& c : {Case{"flushed", Sync::kFlushed, true}, Case{"unsupported", Sync::kUnsupported, true},
+                        Case{"failed", Sync::kFailed, false}}) {
+    SCOPED_TRACE(c.name);
+    TempDir root;
+    const std::string data = root.text("data");
+    DirectorySyncAnswer fileSystem(c.answer);
+    Database database;
+    {
+      runtime::ScopedFileSystem scope(fileSystem);
+      database = openDatabase(data);
+    }
+    EXPECT_EQ(fileSystem.synced, std::vector<std::string>{runtime::parentDirectory(data)});
+    EXPECT_EQ(database.store.ok, c.done) << database.store.message;
+
+    // The commit's own flush, in a directory that is there already.
+    StoreState state = makeStoreState(root.text());
+    ASSERT_TRUE(storePut(state, "a", "value"));
+    bool committed = false;
+    {
+      runtime::ScopedFileSystem scope(fileSystem);
+      committed = commitStore(state);
+    }
+    EXPECT_EQ(committed, c.done);
+    EXPECT_EQ(fileSystem.synced.back(), root.text());
+    // The move went through either way; a failed flush only leaves the write-ahead file beside it.
+    EXPECT_EQ(decodeSnapshot(readAll(snapshotPath(root.text())), root.text()).sequence, 1);
+    EXPECT_EQ(exists(walPath(root.text())), !c.done);
+  }
+}
+
+TEST(DirectoryFlushAnswer, EnsureDirectoryKeepsLevelsOnADriveWithoutDirectoryFlushes) {
+  using Sync = runtime::FileSystem::DirectorySync;
+  for (const Sync answer : {Sync::kFlushed, Sync::kUnsupported, Sync::kFailed}) {
+    TempDir root;
+    DirectorySyncAnswer fileSystem(answer);
+    {
+      runtime::ScopedFileSystem scope(fileSystem);
+      runtime::ensureDirectory(root.text("made/below"));
+    }
+    // A failed flush takes the new level away again; an unsupported one keeps it.
+    EXPECT_EQ(std::filesystem::is_directory(runtime::toNativePath(root.text("made/below"))), answer != Sync::kFailed);
+  }
 }
 
 }  // namespace

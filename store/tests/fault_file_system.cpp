@@ -168,13 +168,13 @@ runtime::FileSystem::DirectoryCreation FaultFileSystem::createDirectory(const st
   return created;
 }
 
-bool FaultFileSystem::syncDirectory(const std::string& path) {
+FaultFileSystem::DirectorySync FaultFileSystem::syncDirectory(const std::string& path) {
   Directory& directory = directoryOf(textOf(normal(path)));
-  if (!admit("sync directory " + path)) return false;
+  if (!admit("sync directory " + path)) return DirectorySync::kFailed;
   std::error_code error;
-  if (!fs::is_directory(runtime::toNativePath(path), error)) return false;
+  if (!fs::is_directory(runtime::toNativePath(path), error)) return DirectorySync::kFailed;
   directory.flushedBefore = operations_ - 1;
-  return true;
+  return DirectorySync::kFlushed;
 }
 
 void FaultFileSystem::restore(const std::string& key, const Directory& directory, int namesKeptThrough) {

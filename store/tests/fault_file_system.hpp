@@ -56,7 +56,7 @@ class FaultFileSystem final : public runtime::testing::ForwardingFileSystem {
   void deleteFile(const std::string& path) override;
   bool fileExists(const std::string& path) override;
   DirectoryCreation createDirectory(const std::string& path) override;
-  bool syncDirectory(const std::string& path) override;
+  DirectorySync syncDirectory(const std::string& path) override;
 
  private:
   // A file's data or a directory, as one name or another refers to it.
