@@ -12,9 +12,9 @@
 namespace runtime::platform {
 
 LockAttempt tryLockFile(const std::filesystem::path& path, std::intptr_t& handle) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     // Another program that opened the file without sharing it (a scanner, a backup) lets go soon.
     return ::GetLastError() == ERROR_SHARING_VIOLATION ? LockAttempt::kBusy : LockAttempt::kUnavailable;

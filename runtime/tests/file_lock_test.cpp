@@ -35,8 +35,8 @@ TEST(FileLock, IsExclusiveUntilReleasedAndWaitsOnlyAsLongAsAsked) {
 TEST(FileLock, IsRefusedAtOnceWhereNoLockFileCanBeMade) {
   TempDirectory dir;
   ASSERT_TRUE(writeFileBytes(dir.text("plain"), {'x'}));
-  for (const std::string& path : {dir.text("missing/lock"), dir.text("plain/lock"), std::string(),
-                                  std::string("a\0b", 3), std::string("\xFF")}) {
+  for (const std::string& path :
+       {dir.text("missing/lock"), dir.text("plain/lock"), std::string(), std::string("a\0b", 3), std::string("\xFF")}) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(lockFile(path, 5000), nullptr) << path;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << path;

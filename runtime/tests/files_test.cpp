@@ -518,7 +518,8 @@ TEST_F(EnsureDirectoryTest, FlushesTheParentOfEveryLevelItCreatesAndOfTheLevelIt
        base + "/x",
        false},
       // The flush of a level found is all that can be done for it: a refusal leaves it in place.
-      {dir.text("a/b/e"), {"sync " + base + "/a failed", "create " + base + "/a/b/e", "sync " + base + "/a/b"},
+      {dir.text("a/b/e"),
+       {"sync " + base + "/a failed", "create " + base + "/a/b/e", "sync " + base + "/a/b"},
        base + "/a"},
   };
   for (const Case& c : cases) {

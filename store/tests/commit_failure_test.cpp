@@ -35,14 +35,9 @@ class CommitFailure : public ::testing::Test {
   // The file operations of a commit, in order, after the lock.
   std::vector<std::string> protocol() const {
     const std::string d = dir_.text();
-    return {"lock " + lockPath(d),
-            "write " + walPath(d),
-            "write " + nextPath(d),
-            "sync " + walPath(d),
-            "sync " + nextPath(d),
-            "replace " + nextPath(d) + " -> " + snapshotPath(d),
-            "sync directory " + d,
-            "delete " + walPath(d)};
+    return {"lock " + lockPath(d), "write " + walPath(d), "write " + nextPath(d),
+            "sync " + walPath(d),  "sync " + nextPath(d), "replace " + nextPath(d) + " -> " + snapshotPath(d),
+            "sync directory " + d, "delete " + walPath(d)};
   }
 
   // Runs the commit with the operation `step` failing; returns the commit's answer.

@@ -181,8 +181,7 @@ bool FaultFileSystem::syncDirectory(const std::string& path) {
   return true;
 }
 
-runtime::FileSystem::LockAttempt FaultFileSystem::tryLockFile(const std::string& path,
-                                                             std::unique_ptr<Lock>& lock) {
+runtime::FileSystem::LockAttempt FaultFileSystem::tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock) {
   if (!admit("lock " + path)) return LockAttempt::kUnavailable;
   return disk_.tryLockFile(path, lock);
 }

@@ -50,8 +50,9 @@ void seed(const std::string& directory) {
 std::vector<std::pair<std::string, runtime::Bytes>> filesOf(const std::string& directory) {
   std::vector<std::pair<std::string, runtime::Bytes>> files;
   for (const auto& entry : fs::directory_iterator(runtime::toNativePath(directory))) {
-    const std::string name = entry.path().filename().string();
-    files.emplace_back(name, readAll(directory + "/" + name));
+    std::string path = directory + "/";
+    path += entry.path().filename().string();
+    files.emplace_back(entry.path().filename().string(), readAll(path));
   }
   std::sort(files.begin(), files.end());
   return files;
