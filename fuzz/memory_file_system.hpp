@@ -2,8 +2,11 @@
 // so that each input costs microseconds and leaves nothing behind.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "runtime/file_system.hpp"
@@ -44,6 +47,24 @@ class MemoryFileSystem final : public runtime::FileSystem {
   // Every directory is there already and durable.
   DirectoryCreation createDirectory(const std::string&) override { return DirectoryCreation::kPresent; }
   DirectorySync syncDirectory(const std::string&) override { return DirectorySync::kFlushed; }
+  // One program on the files: every lock is granted at once.
+  LockAttempt tryLockFile(const std::string&, std::unique_ptr<Lock>& lock) override {
+    lock = std::make_unique<Lock>();
+    return LockAttempt::kTaken;
+  }
+  FileEnds readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes) override {
+    FileEnds ends;
+    const auto it = files.find(path);
+    if (it == files.end()) return ends;
+    const runtime::Bytes& bytes = it->second;
+    const std::size_t head = std::min(bytes.size(), headBytes);
+    const std::size_t tail = std::min(bytes.size(), tailBytes);
+    ends.status = FileEnds::Status::kRead;
+    ends.size = static_cast<std::int64_t>(bytes.size());
+    ends.head.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head));
+    ends.tail.assign(bytes.end() - static_cast<std::ptrdiff_t>(tail), bytes.end());
+    return ends;
+  }
 };
 
 }  // namespace oreb_fuzz

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "runtime/text.hpp"
@@ -53,6 +54,31 @@ class FileSystem {
   // done. POSIX answers only kFlushed or kFailed.
   enum class DirectorySync { kFlushed, kUnsupported, kFailed };
   virtual DirectorySync syncDirectory(const std::string& path);
+
+  // The lock and the partial read below also default to the disk's.
+  //
+  // An exclusive lock on a file, held until the object is destroyed.
+  class Lock {
+   public:
+    virtual ~Lock();
+  };
+  // Opens the file, creating it empty when missing, and tries once, without waiting, to lock it
+  // exclusively against every other holder, in this process or another. kTaken sets `lock`;
+  // kBusy: someone else holds it; kUnavailable: the file cannot be opened or locked.
+  enum class LockAttempt { kTaken, kBusy, kUnavailable };
+  virtual LockAttempt tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock);
+
+  // The size of a file and its first and last bytes, read without the rest.
+  struct FileEnds {
+    enum class Status { kAbsent, kRead, kUnreadable };
+    Status status = Status::kAbsent;
+    std::int64_t size = 0;
+    Bytes head;  // the first min(size, headBytes) bytes
+    Bytes tail;  // the last min(size, tailBytes) bytes
+  };
+  // kAbsent for a definite absence; kUnreadable when the file is there (or its status cannot be
+  // read) but it cannot be opened, sized or read, or it is not a regular file.
+  virtual FileEnds readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes);
 };
 
 // The real file system.

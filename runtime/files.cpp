@@ -1,6 +1,7 @@
 #include "runtime/files.hpp"
 
 #include <fstream>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -278,20 +279,31 @@ void ensureDirectory(const std::string& path) {
     if (error) {
       if (error != std::errc::no_such_file_or_directory) return;
     } else if (std::filesystem::exists(status)) {
+      // A run killed between making the directory and flushing its parent left it behind with a
+      // name a power cut can still take: it is made durable now. A failure leaves the directory
+      // in place, as this run did not make it.
+      if (std::filesystem::is_directory(status)) currentFileSystem().syncDirectory(utf8Of(parentOf(native)));
       return;
     }
     // The missing levels, innermost first; the walk stops at the first one that exists.
     std::vector<std::filesystem::path> missing;
+    std::optional<std::filesystem::path> found;
     for (std::filesystem::path level = native; level.has_relative_path(); level = level.parent_path()) {
       if (!level.has_filename()) continue;  // a trailing separator
       std::error_code levelError;
-      if (std::filesystem::exists(std::filesystem::status(level, levelError)) && !levelError) break;
+      if (std::filesystem::exists(std::filesystem::status(level, levelError)) && !levelError) {
+        found = level;
+        break;
+      }
       missing.push_back(level);
     }
     // A new directory's name lives in its parent, and is durable once the parent is flushed. A
     // level whose name could not be made durable is taken away again: a store opened in it
     // could otherwise answer true for a commit that a power cut then loses with the directory.
+    // The levels are made and flushed outermost first, so of those a killed run made only the
+    // innermost can be without a durable name: the level found is flushed into its parent too.
     FileSystem& fileSystem = currentFileSystem();
+    if (found.has_value()) fileSystem.syncDirectory(utf8Of(parentOf(*found)));
     for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
       const std::string text = utf8Of(*level);
       const FileSystem::DirectoryCreation created = fileSystem.createDirectory(text);

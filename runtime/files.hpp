@@ -56,8 +56,10 @@ void deleteFileQuietly(const std::string& path);
 
 // Makes the directory and its missing parents, flushing the parent of each level it creates so
 // that the new names survive a power cut (a level whose parent cannot be flushed is removed
-// again, and nothing below it is made). Refuses the long-path, device and object
-// namespaces, malformed UNC paths, oversized or invalid text; never reports.
+// again, and nothing below it is made). The innermost level it finds already there (the
+// directory itself when it exists) is flushed into its parent as well: a run killed before its
+// own flush may have made it. Refuses the long-path, device and object namespaces, malformed
+// UNC paths, oversized or invalid text; never reports.
 void ensureDirectory(const std::string& path);
 
 // The variable's value; empty when it is unset, empty, or fails a check.

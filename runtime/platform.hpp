@@ -62,3 +62,20 @@ void sleepSlice(std::int64_t milliseconds);
 int nanosleepOnce(const struct timespec* request, struct timespec* remain);
 
 }  // namespace runtime::platform
+
+namespace runtime::platform {
+
+// What one attempt at an exclusive file lock found.
+enum class LockAttempt { kTaken, kBusy, kUnavailable };
+
+// Opens the file, creating it empty when it is missing, and tries once, without waiting, to take
+// an exclusive lock on it that conflicts with every other open of the file, in this process or
+// another: flock on POSIX, LockFileEx on Windows. kTaken sets `handle`, which releaseFileLock
+// gives back; kBusy: another open holds the lock; kUnavailable: the file cannot be opened or
+// locked at all (a missing or read-only directory, a file system without locks).
+LockAttempt tryLockFile(const std::filesystem::path& path, std::intptr_t& handle);
+
+// Releases the lock and closes the file of a handle from tryLockFile.
+void releaseFileLock(std::intptr_t handle);
+
+}  // namespace runtime::platform

@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <system_error>
 #include <unordered_set>
 
+#include "runtime/file_lock.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/files.hpp"
 #include "store/record_keys.hpp"
@@ -20,21 +22,24 @@ namespace {
 
 using runtime::intToText;
 
-// Creates the last path component when it is missing; true when a directory is there. A
-// directory created here is made durable in its parent before anything is committed into it:
-// otherwise a power cut could take the directory, and a commit that answered true, away.
+// Creates the last path component when it is missing; true when a directory is there. The
+// directory's name is made durable in its parent before anything is committed into it, whether
+// this run created it or found it without a snapshot file (made by a run killed before its
+// flush): otherwise a power cut could take the directory, and a commit that answered true, away.
 bool directoryAvailable(const Text& directory) {
   // The system would end the path at a zero byte and create some other directory.
   if (directory.empty() || directory.find('\0') != Text::npos) return false;
   using Creation = runtime::FileSystem::DirectoryCreation;
   switch (runtime::currentFileSystem().createDirectory(directory)) {
     case Creation::kPresent:
-      return true;
+      // A directory that holds a snapshot file had its name made durable before that commit.
+      if (runtime::fileExists(snapshotPath(directory))) return true;
+      [[fallthrough]];
     case Creation::kCreated:
       try {
         return runtime::syncDirectory(runtime::parentDirectory(directory));
       } catch (const std::filesystem::filesystem_error&) {
-        return false;  // not UTF-8; the creation above could not have succeeded
+        return false;  // not UTF-8; no directory could have been found or created
       }
     case Creation::kUnavailable:
       break;
@@ -42,28 +47,46 @@ bool directoryAvailable(const Text& directory) {
   return false;
 }
 
+// The snapshot file's state, with the identity of the bytes read (a fresh state when there is
+// no file).
+StoreState loadSnapshot(const Text& directory) {
+  const Text file = snapshotPath(directory);
+  if (!runtime::fileExists(file)) return makeStoreState(directory);
+  const Bytes bytes = runtime::readFileBytes(file, kMaxSnapshotFileBytes);
+  StoreState state = decodeSnapshot(bytes, directory);
+  state.snapshotOnDisk = snapshotIdentityOf(bytes);
+  return state;
+}
+
 StoreState loadFile(const Text& path, const Text& directory) {
   return decodeSnapshot(runtime::readFileBytes(path, kMaxSnapshotFileBytes), directory);
 }
 
 StoreState recoverStore(const Text& directory) {
-  StoreState snapshot = makeStoreState(directory);
-  const Text snapshotFile = snapshotPath(directory);
-  if (runtime::fileExists(snapshotFile)) snapshot = loadFile(snapshotFile, directory);
-
   const Text wal = walPath(directory);
-  if (!runtime::fileExists(wal)) return snapshot;
+  if (!runtime::fileExists(wal)) return loadSnapshot(directory);
+  // A write-ahead file is settled under the directory's lock: another program's commit in
+  // progress has one that is not abandoned, and the lock is had only once that commit ended.
+  // Without the lock (a read-only directory, a holder that does not let go) the files are read
+  // but nothing is promoted or deleted.
+  const std::unique_ptr<runtime::FileSystem::Lock> lock =
+      runtime::lockFile(lockPath(directory), kStoreLockWaitMilliseconds);
+  const bool locked = lock != nullptr;
+  StoreState snapshot = loadSnapshot(directory);
+  if (!runtime::fileExists(wal)) return snapshot;  // the commit that held the lock ended
   StoreState ahead = loadFile(wal, directory);
   if (!ahead.ok) {
-    if (snapshot.ok) runtime::deleteFileQuietly(wal);
+    if (snapshot.ok && locked) runtime::deleteFileQuietly(wal);
     return snapshot;
   }
   if (snapshot.ok && ahead.sequence < snapshot.sequence) {
-    runtime::deleteFileQuietly(wal);
+    if (locked) runtime::deleteFileQuietly(wal);
     return snapshot;
   }
-  if (promoteSnapshot(directory, encodeSnapshot(ahead))) {
+  const Bytes promoted = encodeSnapshot(ahead);
+  if (locked && promoteSnapshot(directory, promoted)) {
     runtime::deleteFileQuietly(wal);
+    ahead.snapshotOnDisk = snapshotIdentityOf(promoted);
   } else {
     ahead.ok = false;
     ahead.message = "write-ahead recovery could not promote the durable snapshot";

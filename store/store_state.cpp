@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <utility>
 
+#include "runtime/file_lock.hpp"
 #include "runtime/files.hpp"
 #include "store/snapshot_codec.hpp"
 
@@ -28,6 +30,19 @@ Text snapshotPath(const Text& directory) { return runtime::formatText("{0}/store
 Text walPath(const Text& directory) { return runtime::formatText("{0}/store.wal.corvane", {directory}); }
 
 Text nextPath(const Text& directory) { return runtime::formatText("{0}/store.next.corvane", {directory}); }
+
+Text lockPath(const Text& directory) { return runtime::formatText("{0}/store.lock.corvane", {directory}); }
+
+SnapshotIdentity snapshotIdentityOf(const Bytes& bytes) {
+  SnapshotIdentity identity;
+  identity.present = true;
+  identity.size = static_cast<std::int64_t>(bytes.size());
+  const std::size_t head = std::min(bytes.size(), kSnapshotHeadBytes);
+  const std::size_t tail = std::min(bytes.size(), kSnapshotTailBytes);
+  identity.head.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head));
+  identity.tail.assign(bytes.end() - static_cast<std::ptrdiff_t>(tail), bytes.end());
+  return identity;
+}
 
 bool textWithinBytes(const Text& text, std::int32_t maxBytes) {
   return !text.empty() && maxBytes >= 1 && text.size() <= static_cast<std::size_t>(maxBytes);
@@ -106,6 +121,17 @@ bool moveNextFile(const Text& directory, const Text& next) {
   return runtime::syncDirectory(directory);
 }
 
+// True when the directory's snapshot file is the one identified. Only its size and its two ends
+// are read: the sequence and the checksum over every byte tell two files apart.
+bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
+  using Status = runtime::FileSystem::FileEnds::Status;
+  const runtime::FileSystem::FileEnds ends =
+      runtime::readFileEnds(snapshotPath(directory), kSnapshotHeadBytes, kSnapshotTailBytes);
+  if (ends.status == Status::kUnreadable) return false;
+  if (ends.status == Status::kAbsent) return !known.present;
+  return known.present && known.size == ends.size && known.head == ends.head && known.tail == ends.tail;
+}
+
 }  // namespace
 
 std::int32_t findEntryIndex(const StoreState& state, const Text& key) { return state.entries.find(key); }
@@ -142,6 +168,12 @@ bool commitStore(StoreState& state) {
   // Whatever the state's own limit, no file is written that open would refuse to read.
   const std::size_t limit = static_cast<std::size_t>(std::min(state.maxSnapshotBytes, kMaxSnapshotFileBytes));
   if (bytes.empty() || bytes.size() > limit) return fail();
+  // Another state or program on the directory may have committed since this state read the
+  // snapshot file: replacing that file would lose its records. The lock keeps every other commit
+  // (and recovery) out from the check to the move.
+  const std::unique_ptr<runtime::FileSystem::Lock> lock =
+      runtime::lockFile(lockPath(state.directory), kStoreLockWaitMilliseconds);
+  if (lock == nullptr || !snapshotFileIs(state.directory, state.snapshotOnDisk)) return fail();
   const Text wal = walPath(state.directory);
   // The checksum is a serial chain over every byte: it is computed while the rest of the
   // write-ahead file is on its way to the disk, and written last.
@@ -161,8 +193,15 @@ bool commitStore(StoreState& state) {
     runtime::deleteFileQuietly(next);
     return fail();
   }
-  if (!moveNextFile(state.directory, next)) return fail();
+  if (!moveNextFile(state.directory, next)) {
+    // A move that was made but not flushed has put these bytes in place: they are what this
+    // state last wrote, and its next commit may replace them.
+    const SnapshotIdentity written = snapshotIdentityOf(bytes);
+    if (snapshotFileIs(state.directory, written)) state.snapshotOnDisk = written;
+    return fail();
+  }
   runtime::deleteFileQuietly(wal);
+  state.snapshotOnDisk = snapshotIdentityOf(bytes);
   state.dirty = false;
   state.message = "ok";
   return true;

@@ -24,6 +24,23 @@ inline constexpr std::int32_t kSmallestMaxSnapshotBytes = 1024;
 inline constexpr std::int32_t kLargestMaxSnapshotBytes = 268435456;
 inline constexpr std::int32_t kMaxDirectoryBytes = 4096;
 
+// The snapshot file as a state last saw it, read at open or written by its last commit: absent,
+// or its size with its first 16 bytes (magic, version, sequence, entry count) and its last 4 (the
+// checksum). A commit replaces only a snapshot file that still matches.
+struct SnapshotIdentity {
+  bool present = false;
+  std::int64_t size = 0;
+  Bytes head;
+  Bytes tail;
+  bool operator==(const SnapshotIdentity&) const = default;
+};
+inline constexpr std::size_t kSnapshotHeadBytes = 16;
+inline constexpr std::size_t kSnapshotTailBytes = 4;
+
+// How long a commit, or the recovery at open, waits for another program's commit on the same
+// directory to end before it gives up.
+inline constexpr std::int64_t kStoreLockWaitMilliseconds = 3000;
+
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {
   Text schema = "corvane.store.v1";
@@ -36,6 +53,7 @@ struct StoreState {
   bool dirty = false;
   bool ok = true;
   Text message = "ok";
+  SnapshotIdentity snapshotOnDisk;  // absent for a state that has not read a snapshot file
 };
 
 // Result of storeGet: found flag and the value ("" when not found).
@@ -55,6 +73,12 @@ Text snapshotPath(const Text& directory);
 Text walPath(const Text& directory);
 // "{0}/store.next.corvane": the next file, written only while a snapshot is promoted.
 Text nextPath(const Text& directory);
+// "{0}/store.lock.corvane": the lock file, held by a commit from its check of the snapshot file
+// to its move, and by the recovery at open. Always empty; not part of the stored data.
+Text lockPath(const Text& directory);
+
+// The identity of a snapshot file holding these bytes.
+SnapshotIdentity snapshotIdentityOf(const Bytes& bytes);
 
 // True when the text has 1..maxBytes bytes.
 bool textWithinBytes(const Text& text, std::int32_t maxBytes);
@@ -70,9 +94,13 @@ StoreLookup storeGet(const StoreState& state, const Text& key);
 // Adds or overwrites an entry in place and marks the state dirty; false for an invalid entry.
 bool storePut(StoreState& state, Text key, Text value);
 
-// Makes a dirty state durable under sequence + 1; on failure the state is left as it was.
+// Makes a dirty state durable under sequence + 1; on failure the state is left as it was. A
+// commit holds the directory's lock and refuses, touching no file, when the lock cannot be had
+// within kStoreLockWaitMilliseconds or the snapshot file is not the one the state read or last
+// wrote: another state or program committed since, and its records would be lost.
 bool commitStore(StoreState& state);
-// Writes and flushes the next file and moves it over the snapshot file in one durable step.
+// Writes and flushes the next file and moves it over the snapshot file in one durable step. The
+// caller holds the directory's lock.
 bool promoteSnapshot(const Text& directory, const Bytes& bytes);
 
 }  // namespace store

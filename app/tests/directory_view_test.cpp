@@ -315,6 +315,62 @@ TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
   EXPECT_EQ(view.status, "A name is required");
 }
 
+TEST(DirectoryView, TwoViewsOnOneDirectoryNeverLoseASaveEitherReported) {
+  // The program started twice on one data directory: the save of the window that did not see
+  // the other's is refused, it shows the other's records, and saved again it keeps both.
+  for (const bool firstSavesFirst : {true, false}) {
+    SCOPED_TRACE(firstSavesFirst ? "first view saves first" : "second view saves first");
+    TempDirectory dir;
+    DirectoryView first(dir.text());
+    first.seedDemoData();
+    DirectoryView second(dir.text());
+    ASSERT_EQ(second.database.records.size(), 5u);
+    DirectoryView& early = firstSavesFirst ? first : second;
+    DirectoryView& late = firstSavesFirst ? second : first;
+
+    ASSERT_TRUE(early.saveRecord("", "customer", "Early Owner", "", "", false)) << early.status;
+    EXPECT_EQ(early.status, "Saved customer-6");
+    EXPECT_FALSE(late.saveRecord("", "customer", "Late Owner", "", "", false));
+    EXPECT_EQ(late.status, kStatusCommitFailed);
+    EXPECT_EQ(late.lastSavedId, "");
+    ASSERT_EQ(late.database.records.size(), 6u);
+    EXPECT_EQ(recordOf(late, "customer-6").content, "Early Owner");
+
+    ASSERT_TRUE(late.saveRecord("", "customer", "Late Owner", "", "", false)) << late.status;
+    EXPECT_EQ(late.status, "Saved customer-7");
+    const DirectoryView check(dir.text());
+    ASSERT_EQ(check.database.records.size(), 7u);
+    EXPECT_EQ(recordOf(check, "customer-6").content, "Early Owner");
+    EXPECT_EQ(recordOf(check, "customer-7").content, "Late Owner");
+  }
+}
+
+TEST(DirectoryView, ADataDirectoryPutBackIsNotReplacedByTheNextSave) {
+  // Removed while the program runs, then put back: the failed save's reopen made an empty
+  // directory, and the save after the restore must not replace the six records with one.
+  TempDirectory root;
+  const std::string data = root.text("data");
+  const std::string away = root.text("away");
+  DirectoryView view(data);
+  view.seedDemoData();
+  ASSERT_TRUE(view.saveRecord("", "customer", "Sixth", "", "", false));
+  ASSERT_EQ(view.database.records.size(), 6u);
+
+  std::filesystem::rename(data, away);
+  EXPECT_FALSE(view.saveRecord("", "customer", "While away", "", "", false));
+  EXPECT_EQ(view.status, kStatusDirectoryMissing);
+  EXPECT_TRUE(view.database.records.empty());
+
+  std::filesystem::remove_all(data);
+  std::filesystem::rename(away, data);
+  EXPECT_FALSE(view.saveRecord("", "customer", "After restore", "", "", false));
+  EXPECT_EQ(view.status, kStatusCommitFailed);
+  ASSERT_EQ(view.database.records.size(), 6u);
+  ASSERT_TRUE(view.saveRecord("", "customer", "After restore", "", "", false)) << view.status;
+  EXPECT_EQ(view.status, "Saved customer-7");
+  EXPECT_EQ(DirectoryView(data).database.records.size(), 7u);
+}
+
 TEST(DirectoryView, TheUpdateTimeDoesNotOverflowAtTheTopSequence) {
   TempDirectory dir;
   store::StoreState state = store::makeStoreState(dir.text());

@@ -3,7 +3,9 @@
 // tests only; the program never includes it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "runtime/file_system.hpp"
@@ -22,6 +24,12 @@ class ForwardingFileSystem : public FileSystem {
   bool fileExists(const std::string& path) override { return target_.fileExists(path); }
   DirectoryCreation createDirectory(const std::string& path) override { return target_.createDirectory(path); }
   DirectorySync syncDirectory(const std::string& path) override { return target_.syncDirectory(path); }
+  LockAttempt tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock) override {
+    return target_.tryLockFile(path, lock);
+  }
+  FileEnds readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes) override {
+    return target_.readFileEnds(path, headBytes, tailBytes);
+  }
 
  protected:
   FileSystem& target() { return target_; }

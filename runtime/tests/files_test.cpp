@@ -496,8 +496,11 @@ class DirectoryLog : public runtime::testing::ForwardingFileSystem {
   std::vector<std::string> calls;
 };
 
-TEST_F(EnsureDirectoryTest, FlushesTheParentOfEveryLevelItCreates) {
+// Also the parent of the innermost level found, which a run killed before its own flush may have
+// made: the levels are made outermost first, so only that one can lack a durable name.
+TEST_F(EnsureDirectoryTest, FlushesTheParentOfEveryLevelItCreatesAndOfTheLevelItFinds) {
   const std::string base = fs::path(dir.path()).generic_string();
+  const std::string above = fs::path(dir.path()).parent_path().generic_string();
   struct Case {
     std::string path;
     std::vector<std::string> calls;
@@ -507,23 +510,28 @@ TEST_F(EnsureDirectoryTest, FlushesTheParentOfEveryLevelItCreates) {
   };
   const std::vector<Case> cases = {
       {dir.text("a/b/c"),
-       {"create " + base + "/a", "sync " + base, "create " + base + "/a/b", "sync " + base + "/a",
+       {"sync " + above, "create " + base + "/a", "sync " + base, "create " + base + "/a/b", "sync " + base + "/a",
         "create " + base + "/a/b/c", "sync " + base + "/a/b"}},
-      {dir.text("a/b/d/"), {"create " + base + "/a/b/d", "sync " + base + "/a/b"}},
-      {dir.text("a/b"), {}},
+      {dir.text("a/b/d/"), {"sync " + base + "/a", "create " + base + "/a/b/d", "sync " + base + "/a/b"}},
+      {dir.text("a/b"), {"sync " + base + "/a"}},
       {"rel/one", {"create rel", "sync .", "create rel/one", "sync rel"}},
+      {"rel/one/two", {"sync rel", "create rel/one/two", "sync rel/one"}},
       // A level whose name cannot be made durable is removed, and nothing is made below it.
       {dir.text("x/y/z"),
-       {"create " + base + "/x", "sync " + base, "create " + base + "/x/y", "sync " + base + "/x failed",
-        "delete " + base + "/x/y"},
+       {"sync " + above, "create " + base + "/x", "sync " + base, "create " + base + "/x/y",
+        "sync " + base + "/x failed", "delete " + base + "/x/y"},
        base + "/x",
        false},
       // A file system that does not flush directories writes the creation through: it stays.
       {dir.text("u/v"),
-       {"create " + base + "/u", "sync " + base, "create " + base + "/u/v", "sync " + base + "/u"},
+       {"sync " + above, "create " + base + "/u", "sync " + base, "create " + base + "/u/v", "sync " + base + "/u"},
        "",
        true,
        base + "/u"},
+      // The flush of a level found is all that can be done for it: a refusal leaves it in place.
+      {dir.text("a/b/e"),
+       {"sync " + base + "/a failed", "create " + base + "/a/b/e", "sync " + base + "/a/b"},
+       base + "/a"},
   };
   for (const Case& c : cases) {
     DirectoryLog log;

@@ -36,16 +36,12 @@ class CommitFailure : public ::testing::Test {
     ASSERT_TRUE(storePut(state_, "b", "added"));
   }
 
-  // The file operations of a commit, in order.
+  // The file operations of a commit, in order, after the lock.
   std::vector<std::string> protocol() const {
     const std::string d = dir_.text();
-    return {"write " + walPath(d),
-            "write " + nextPath(d),
-            "sync " + walPath(d),
-            "sync " + nextPath(d),
-            "replace " + nextPath(d) + " -> " + snapshotPath(d),
-            "sync directory " + d,
-            "delete " + walPath(d)};
+    return {"lock " + lockPath(d), "write " + walPath(d), "write " + nextPath(d),
+            "sync " + walPath(d),  "sync " + nextPath(d), "replace " + nextPath(d) + " -> " + snapshotPath(d),
+            "sync directory " + d, "delete " + walPath(d)};
   }
 
   // Runs the commit with the operation `step` failing; returns the commit's answer.
@@ -87,13 +83,21 @@ class CommitFailure : public ::testing::Test {
   runtime::Bytes committed_;
 };
 
-TEST_F(CommitFailure, CommitUsesSevenFileOperationsInOrder) {
+TEST_F(CommitFailure, CommitTakesTheLockAndUsesSevenFileOperationsInOrder) {
   FaultFileSystem counting;
   {
     runtime::ScopedFileSystem scope(counting);
     ASSERT_TRUE(commitStore(state_));
   }
   EXPECT_EQ(counting.log(), protocol());
+}
+
+TEST_F(CommitFailure, TheLockThatCannotBeHad) {
+  EXPECT_FALSE(commitFailingAt("lock " + lockPath(dir_.text())));
+  expectRolledBack();
+  EXPECT_FALSE(exists(walPath(dir_.text())));
+  EXPECT_FALSE(exists(nextPath(dir_.text())));
+  expectRetrySucceeds();
 }
 
 TEST_F(CommitFailure, WritingTheWriteAheadFile) {

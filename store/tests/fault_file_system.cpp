@@ -169,12 +169,29 @@ runtime::FileSystem::DirectoryCreation FaultFileSystem::createDirectory(const st
 }
 
 FaultFileSystem::DirectorySync FaultFileSystem::syncDirectory(const std::string& path) {
-  Directory& directory = directoryOf(textOf(normal(path)));
+  const std::string key = textOf(normal(path));
+  // A directory in which nothing was changed here has nothing to make durable, and the model
+  // stays out of it: it may be a shared one such as the system's temporary directory, which a
+  // power cut would otherwise set back to what it held when first seen.
+  const auto known = directories_.find(key);
   if (!admit("sync directory " + path)) return DirectorySync::kFailed;
   std::error_code error;
   if (!fs::is_directory(runtime::toNativePath(path), error)) return DirectorySync::kFailed;
-  directory.flushedBefore = operations_ - 1;
+  if (known != directories_.end()) known->second.flushedBefore = operations_ - 1;
   return DirectorySync::kFlushed;
+}
+
+runtime::FileSystem::LockAttempt FaultFileSystem::tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock) {
+  if (!admit("lock " + path)) return LockAttempt::kUnavailable;
+  return disk_.tryLockFile(path, lock);
+}
+
+void FaultFileSystem::restart() {
+  mode_ = Mode::kNone;
+  faultAt_ = -1;
+  faultOperation_.reset();
+  crashed_ = false;
+  tornPending_ = false;
 }
 
 void FaultFileSystem::restore(const std::string& key, const Directory& directory, int namesKeptThrough) {

@@ -1,7 +1,7 @@
 // A FileSystem for crash tests: it wraps the disk, counts every operation that changes or
-// flushes something (writes, file flushes, moves, deletes, directory creations and directory
-// flushes), and at a chosen operation either fails that one operation or "crashes" (that
-// operation and every later one is refused), optionally leaving a write cut short.
+// flushes something (writes, file flushes, moves, deletes, directory creations, directory
+// flushes) or takes a lock, and at a chosen operation either fails that one operation or
+// "crashes" (that operation and every later one is refused), optionally leaving a write cut short.
 //
 // It also models what a power cut leaves, as strict POSIX allows it: a file's data survives as
 // it was last flushed (data never flushed comes back empty), and a name created, moved or
@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,10 +39,15 @@ class FaultFileSystem final : public runtime::testing::ForwardingFileSystem {
   // status cannot be read would.
   void makeUnreadable(const std::string& path) { unreadable_.push_back(path); }
 
+  // The stopped program is followed by a new one on the same disk, with nothing in between (no
+  // power cut): the fault is cleared, and the model goes on from what the first one left.
+  void restart();
+
   int operationCount() const { return operations_; }
   bool crashed() const { return crashed_; }
   // One line per counted operation: "write <path>", "sync <path>", "replace <from> -> <to>",
-  // "delete <path>", "create directory <path>", "sync directory <path>".
+  // "delete <path>", "create directory <path>", "sync directory <path>", "lock <path>" (a refused
+  // lock is one that cannot be had; the lock file itself is not part of the model).
   const std::vector<std::string>& log() const { return log_; }
 
   // Puts the disk in the state a power cut leaves. The names changed by the first
@@ -57,6 +63,7 @@ class FaultFileSystem final : public runtime::testing::ForwardingFileSystem {
   bool fileExists(const std::string& path) override;
   DirectoryCreation createDirectory(const std::string& path) override;
   DirectorySync syncDirectory(const std::string& path) override;
+  LockAttempt tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock) override;
 
  private:
   // A file's data or a directory, as one name or another refers to it.

@@ -1,0 +1,50 @@
+// save-records: saves customers one after another through the directory view, as a person at
+// the window saves them, so that tests can run two of it on one data directory at once. Each
+// save that the view reports failed is made again on the records it reopened (as the person
+// would save again), up to 20 times.
+// usage: save-records <data directory> <name prefix> <count> [pause in milliseconds]
+// Output, one line per attempt: "saved <id> <name>" or "refused <status>".
+// Exit status: 0 when every record was saved, 1 when one was not, 3 for a bad command line.
+#include <chrono>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "app/directory_view.hpp"
+#include "runtime/files.hpp"
+
+int main(int argc, char** argv) {
+  if (argc < 4 || argc > 5) {
+    std::cerr << "usage: save-records <data directory> <name prefix> <count> [pause in milliseconds]\n";
+    return 3;
+  }
+  try {
+    const std::string directory = argv[1];
+    const std::string prefix = argv[2];
+    const int count = std::atoi(argv[3]);
+    const int pause = argc == 5 ? std::atoi(argv[4]) : 0;
+    runtime::ensureDirectory(directory);
+    app::DirectoryView view(directory);
+    for (int n = 1; n <= count; ++n) {
+      // The pause lets the other program save while this one's records are on screen.
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+      const std::string name = prefix + " " + std::to_string(n);
+      bool saved = false;
+      for (int attempt = 0; attempt < 20 && !saved; ++attempt) {
+        saved = view.saveRecord("", "customer", name, "", "", false);
+        if (saved) {
+          std::cout << "saved " << view.lastSavedId << ' ' << name << std::endl;
+        } else {
+          std::cout << "refused " << view.status << std::endl;
+        }
+      }
+      if (!saved) return 1;
+    }
+    return 0;
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << '\n';
+    return 1;
+  }
+}

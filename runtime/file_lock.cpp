@@ -1,0 +1,111 @@
+// The disk's file lock and partial read (the FileSystem defaults), and the bounded wait.
+#include "runtime/file_lock.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "runtime/files.hpp"
+#include "runtime/platform.hpp"
+
+namespace runtime {
+
+namespace {
+
+// The sleep between two attempts at a lock another holder has.
+constexpr std::int64_t kLockRetryMilliseconds = 10;
+
+class DiskLock final : public FileSystem::Lock {
+ public:
+  explicit DiskLock(std::intptr_t handle) : handle_(handle) {}
+  ~DiskLock() override { platform::releaseFileLock(handle_); }
+  DiskLock(const DiskLock&) = delete;
+  DiskLock& operator=(const DiskLock&) = delete;
+
+ private:
+  std::intptr_t handle_;
+};
+
+bool readAt(std::ifstream& in, std::int64_t offset, std::size_t count, Bytes& bytes) {
+  bytes.resize(count);
+  if (count == 0) return true;
+  in.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
+  return in && in.gcount() == static_cast<std::streamsize>(count);
+}
+
+}  // namespace
+
+FileSystem::Lock::~Lock() = default;
+
+FileSystem::LockAttempt FileSystem::tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock) {
+  std::filesystem::path native;
+  try {
+    native = toNativePath(path);
+  } catch (const std::filesystem::filesystem_error&) {
+    return LockAttempt::kUnavailable;  // not UTF-8: it names no file
+  }
+  std::intptr_t handle = 0;
+  switch (platform::tryLockFile(native, handle)) {
+    case platform::LockAttempt::kTaken:
+      lock = std::make_unique<DiskLock>(handle);
+      return LockAttempt::kTaken;
+    case platform::LockAttempt::kBusy:
+      return LockAttempt::kBusy;
+    case platform::LockAttempt::kUnavailable:
+      break;
+  }
+  return LockAttempt::kUnavailable;
+}
+
+FileSystem::FileEnds FileSystem::readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes) {
+  FileEnds ends;
+  std::filesystem::path native;
+  try {
+    native = toNativePath(path);
+  } catch (const std::filesystem::filesystem_error&) {
+    return ends;  // not UTF-8: it names no file
+  }
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(native, error);
+  if (error && (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)) return ends;
+  if (!error && !std::filesystem::exists(status)) return ends;
+  ends.status = FileEnds::Status::kUnreadable;
+  if (error || !std::filesystem::is_regular_file(status)) return ends;
+  std::ifstream in(native, std::ios::binary | std::ios::ate);
+  if (!in.is_open()) return ends;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return ends;
+  const auto head = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), headBytes);
+  const auto tail = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), tailBytes);
+  if (!readAt(in, 0, static_cast<std::size_t>(head), ends.head) ||
+      !readAt(in, static_cast<std::int64_t>(size) - static_cast<std::int64_t>(tail), static_cast<std::size_t>(tail),
+              ends.tail)) {
+    return ends;
+  }
+  ends.size = size;
+  ends.status = FileEnds::Status::kRead;
+  return ends;
+}
+
+std::unique_ptr<FileSystem::Lock> lockFile(const std::string& path, std::int64_t waitMilliseconds) {
+  if (path.empty() || path.find('\0') != std::string::npos) return nullptr;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+  FileSystem& fileSystem = currentFileSystem();
+  for (;;) {
+    std::unique_ptr<FileSystem::Lock> lock;
+    const FileSystem::LockAttempt attempt = fileSystem.tryLockFile(path, lock);
+    if (attempt == FileSystem::LockAttempt::kTaken && lock != nullptr) return lock;
+    if (attempt != FileSystem::LockAttempt::kBusy || std::chrono::steady_clock::now() >= deadline) return nullptr;
+    platform::sleepSlice(kLockRetryMilliseconds);
+  }
+}
+
+FileSystem::FileEnds readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes) {
+  if (path.empty() || path.find('\0') != std::string::npos) return {};
+  return currentFileSystem().readFileEnds(path, headBytes, tailBytes);
+}
+
+}  // namespace runtime

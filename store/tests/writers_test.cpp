@@ -1,0 +1,219 @@
+// Two writers on one data directory: two states in one process (as two programs started on the
+// same directory have), a directory removed and put back while a state is open, and the lock
+// another holder keeps. A commit never replaces a snapshot file its state has not read; a
+// refused commit answers false and touches no file, and the reopened store shows what the
+// other writer committed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "runtime/file_lock.hpp"
+#include "runtime/files.hpp"
+#include "store/batch.hpp"
+#include "store/database.hpp"
+#include "store/record_keys.hpp"
+#include "store/store_state.hpp"
+#include "store/tests/test_support.hpp"
+
+namespace store {
+namespace {
+
+using testing::exists;
+using testing::readAll;
+using testing::sampleEdge;
+using testing::sampleRecord;
+using testing::TempDir;
+
+namespace fs = std::filesystem;
+
+RecordBatch batchOf(const std::string& id) {
+  RecordBatch batch;
+  batch.records.push_back(sampleRecord(id));
+  return batch;
+}
+
+void seed(const std::string& directory) {
+  Database database = openDatabase(directory);
+  RecordBatch batch;
+  for (const char* id : {"c1", "c2", "a1", "a2", "a3"}) batch.records.push_back(sampleRecord(id));
+  batch.edges.push_back(sampleEdge("e1", "a1", "c1"));
+  ASSERT_TRUE(putBatch(database, batch));
+}
+
+// Every file of the directory with its bytes, to show that a refused commit changed nothing.
+std::vector<std::pair<std::string, runtime::Bytes>> filesOf(const std::string& directory) {
+  std::vector<std::pair<std::string, runtime::Bytes>> files;
+  for (const auto& entry : fs::directory_iterator(runtime::toNativePath(directory))) {
+    std::string path = directory + "/";
+    path += entry.path().filename().string();
+    files.emplace_back(entry.path().filename().string(), readAll(path));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(TwoWriters, TheLaterCommitOfAStaleStateIsRefusedAndTheReopenedStoreTakesIt) {
+  // "customer-a" and "customer-b" give snapshot files of one size under one sequence: only the
+  // checksum tells them apart.
+  for (const bool seeded : {false, true}) {
+    for (const bool aFirst : {true, false}) {
+      SCOPED_TRACE(std::string(seeded ? "seeded store" : "new directory") + (aFirst ? ", a first" : ", b first"));
+      TempDir dir;
+      if (seeded) seed(dir.text());
+      Database a = openDatabase(dir.text());
+      Database b = openDatabase(dir.text());
+      ASSERT_TRUE(a.store.ok && b.store.ok);
+      Database& first = aFirst ? a : b;
+      Database& second = aFirst ? b : a;
+      const std::string firstId = aFirst ? "customer-a" : "customer-b";
+      const std::string secondId = aFirst ? "customer-b" : "customer-a";
+
+      ASSERT_TRUE(putBatch(first, batchOf(firstId)));
+      const auto afterFirst = filesOf(dir.text());
+      EXPECT_FALSE(putBatch(second, batchOf(secondId))) << "the stale state replaced the other's snapshot";
+      EXPECT_EQ(filesOf(dir.text()), afterFirst) << "a refused commit touched a file";
+      EXPECT_TRUE(second.store.dirty);
+
+      // The caller reopens after a failed commit: the other writer's record is there, and the
+      // save made again on the reopened store keeps both.
+      Database reopened = openDatabase(dir.text());
+      ASSERT_TRUE(reopened.store.ok);
+      EXPECT_GE(findRecordIndex(reopened, firstId), 0);
+      EXPECT_LT(findRecordIndex(reopened, secondId), 0);
+      ASSERT_TRUE(putBatch(reopened, batchOf(secondId)));
+      // The first writer's state is stale now in its turn.
+      EXPECT_FALSE(putBatch(first, batchOf("customer-c")));
+
+      const Database last = openDatabase(dir.text());
+      ASSERT_TRUE(last.store.ok);
+      EXPECT_EQ(last.records.size(), (seeded ? 5u : 0u) + 2u);
+      EXPECT_GE(findRecordIndex(last, "customer-a"), 0);
+      EXPECT_GE(findRecordIndex(last, "customer-b"), 0);
+      EXPECT_LT(findRecordIndex(last, "customer-c"), 0);
+      EXPECT_EQ(last.store.sequence, (seeded ? 1 : 0) + 2);
+    }
+  }
+}
+
+TEST(TwoWriters, AStateKeepsCommittingOverItsOwnSnapshot) {
+  // Its own commits, and a second state that only reads, do not make a state stale.
+  TempDir dir;
+  Database a = openDatabase(dir.text());
+  for (int n = 0; n < 3; ++n) {
+    ASSERT_TRUE(putBatch(a, batchOf("r" + std::to_string(n))));
+    const Database reader = openDatabase(dir.text());
+    EXPECT_EQ(reader.records.size(), static_cast<std::size_t>(n + 1));
+  }
+  EXPECT_EQ(openDatabase(dir.text()).store.sequence, 3);
+}
+
+TEST(TwoWriters, ADirectoryRemovedAndPutBackIsNotReplacedByTheEmptyStoreOpenedMeanwhile) {
+  // The data directory goes away while a store is open; the failed commit's reopen makes an
+  // empty directory, as opening does; then the directory is put back, either whole or by its
+  // files. The store opened on the empty directory must not replace what came back.
+  for (const bool wholeDirectory : {true, false}) {
+    SCOPED_TRACE(wholeDirectory ? "directory put back" : "files put back");
+    TempDir root;
+    const std::string data = root.text("data");
+    const std::string away = root.text("away");
+    seed(data);
+    Database database = openDatabase(data);
+    ASSERT_TRUE(putBatch(database, batchOf("customer-6")));
+    ASSERT_EQ(openDatabase(data).records.size(), 6u);
+
+    fs::rename(runtime::toNativePath(data), runtime::toNativePath(away));
+    EXPECT_FALSE(putBatch(database, batchOf("customer-7")));
+    Database reopened = openDatabase(data);
+    ASSERT_TRUE(reopened.store.ok);
+    EXPECT_TRUE(reopened.records.empty());
+
+    if (wholeDirectory) {
+      fs::remove_all(runtime::toNativePath(data));
+      fs::rename(runtime::toNativePath(away), runtime::toNativePath(data));
+    } else {
+      for (const auto& entry : fs::directory_iterator(runtime::toNativePath(away))) {
+        fs::copy_file(entry.path(), runtime::toNativePath(data) / entry.path().filename(),
+                      fs::copy_options::overwrite_existing);
+      }
+    }
+    const auto restored = filesOf(data);
+    EXPECT_FALSE(putBatch(reopened, batchOf("customer-1"))) << "six records replaced by one";
+    EXPECT_EQ(filesOf(data), restored);
+
+    Database again = openDatabase(data);
+    ASSERT_EQ(again.records.size(), 6u);
+    ASSERT_TRUE(putBatch(again, batchOf("customer-7")));
+    const Database last = openDatabase(data);
+    EXPECT_EQ(last.records.size(), 7u);
+    EXPECT_GE(findRecordIndex(last, "customer-6"), 0);
+  }
+}
+
+TEST(TwoWriters, ACommitWaitsForTheLockAndGivesUpOnAHolderThatKeepsIt) {
+  TempDir dir;
+  seed(dir.text());
+  Database database = openDatabase(dir.text());
+  {
+    // Held for longer than a commit waits: refused, nothing touched.
+    const auto held = runtime::lockFile(lockPath(dir.text()), 0);
+    ASSERT_NE(held, nullptr);
+    const auto before = filesOf(dir.text());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(putBatch(database, batchOf("late")));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kStoreLockWaitMilliseconds));
+    EXPECT_EQ(filesOf(dir.text()), before);
+  }
+  {
+    // Let go while the commit waits: it goes ahead.
+    auto held = runtime::lockFile(lockPath(dir.text()), 0);
+    ASSERT_NE(held, nullptr);
+    std::thread releaser([&held] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      held.reset();
+    });
+    EXPECT_TRUE(putBatch(database, batchOf("late")));
+    releaser.join();
+  }
+  EXPECT_GE(findRecordIndex(openDatabase(dir.text()), "late"), 0);
+}
+
+TEST(TwoWriters, RecoveryAtOpenPromotesOnlyUnderTheLock) {
+  // A complete write-ahead file beside the snapshot, as a commit in progress (or one stopped
+  // after its flush) leaves it: while another holder keeps the lock, open reads it but neither
+  // promotes nor deletes it; once the lock is free, open settles it.
+  TempDir dir;
+  seed(dir.text());
+  Database database = openDatabase(dir.text());
+  ASSERT_TRUE(putBatch(database, batchOf("pending")));
+  const runtime::Bytes pending = readAll(snapshotPath(dir.text()));
+  fs::remove(runtime::toNativePath(snapshotPath(dir.text())));
+  seed(dir.text());
+  const runtime::Bytes older = readAll(snapshotPath(dir.text()));
+  ASSERT_TRUE(runtime::writeFileBytes(walPath(dir.text()), pending));
+  {
+    const auto held = runtime::lockFile(lockPath(dir.text()), 0);
+    ASSERT_NE(held, nullptr);
+    const Database blocked = openDatabase(dir.text());
+    EXPECT_FALSE(blocked.store.ok);
+    EXPECT_EQ(blocked.store.message, "write-ahead recovery could not promote the durable snapshot");
+    EXPECT_EQ(readAll(snapshotPath(dir.text())), older);
+    EXPECT_EQ(readAll(walPath(dir.text())), pending);
+  }
+  const Database recovered = openDatabase(dir.text());
+  ASSERT_TRUE(recovered.store.ok) << recovered.store.message;
+  EXPECT_GE(findRecordIndex(recovered, "pending"), 0);
+  EXPECT_EQ(readAll(snapshotPath(dir.text())), pending);
+  EXPECT_FALSE(exists(walPath(dir.text())));
+  // The recovered state is at the promoted snapshot: it commits.
+  Database next = recovered;
+  EXPECT_TRUE(putBatch(next, batchOf("after")));
+}
+
+}  // namespace
+}  // namespace store
