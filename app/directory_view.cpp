@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -62,6 +63,39 @@ bool storedAsSubmitted(const store::Database& database, const store::Record& rec
   return false;
 }
 
+// The record a form submission saves.
+store::Record makeRecord(const Text& id, Text kind, Text name, Text detail, const Text& owner, bool archived,
+                         std::int32_t sequence) {
+  store::Record record;
+  record.id = id;
+  record.tenant = "oreb-demo";
+  record.space = "clinic";
+  record.container = "directory";
+  record.kind = std::move(kind);
+  record.content = std::move(name);
+  record.created = 1;
+  record.updated = updatedTime(sequence);
+  record.expires = 0;
+  record.classification = "public";
+  record.lifecycle = archived ? "archival" : "canonical";
+  record.purpose = "demo";
+  record.properties = {makeProperty("detail", std::move(detail)), makeProperty("owner", owner)};
+  record.provenance = {"synthetic:oreb-template"};
+  return record;
+}
+
+// The "owned-by" edge from an animal to its owner.
+store::Edge makeOwnerEdge(const Text& animal, Text owner) {
+  store::Edge edge;
+  edge.id = "owner-" + animal;
+  edge.tenant = "oreb-demo";
+  edge.from = animal;
+  edge.to = std::move(owner);
+  edge.kind = "owned-by";
+  edge.created = 1;
+  return edge;
+}
+
 }  // namespace
 
 DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
@@ -86,73 +120,50 @@ Text DirectoryView::makeNewId(const Text& kind) const {
 }
 
 bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) {
-  if (name.empty()) {
-    status = kStatusNameRequired;
-    return false;
-  }
-  if (!database.store.ok) {
-    status = database.store.message;
+  if (std::optional<Text> refused = refusalBeforeSave(kind, name, owner); refused.has_value()) {
+    status = std::move(*refused);
     return false;
   }
   const bool isAnimal = kind == "animal";  // the only kind with an owner
-  if (isAnimal) {
-    const std::int32_t ownerIndex = store::findRecordIndex(database, owner);
-    if (ownerIndex < 0) {
-      status = kStatusUnknownOwner;
-      return false;
-    }
-    const store::Record& ownerRecord = database.records[static_cast<std::size_t>(ownerIndex)];
-    if (ownerRecord.kind != "customer" || ownerRecord.lifecycle == "archival") {
-      status = kStatusInactiveOwner;
-      return false;
-    }
-  }
   if (id.empty()) id = makeNewId(kind);
 
-  store::Record record;
-  record.id = id;
-  record.tenant = "oreb-demo";
-  record.space = "clinic";
-  record.container = "directory";
-  record.kind = std::move(kind);
-  record.content = std::move(name);
-  record.created = 1;
-  record.updated = updatedTime(database.store.sequence);
-  record.expires = 0;
-  record.classification = "public";
-  record.lifecycle = archived ? "archival" : "canonical";
-  record.purpose = "demo";
-  record.properties = {makeProperty("detail", std::move(detail)), makeProperty("owner", owner)};
-  record.provenance = {"synthetic:oreb-template"};
-  if (!store::validateRecord(record)) {
+  store::RecordBatch batch;
+  batch.records.push_back(
+      makeRecord(id, std::move(kind), std::move(name), std::move(detail), owner, archived, database.store.sequence));
+  if (!store::validateRecord(batch.records.front())) {
     status = kStatusRecordInvalid;
     return false;
   }
-
-  store::RecordBatch batch;
-  batch.records.push_back(record);
   if (isAnimal) {
-    store::Edge edge;
-    edge.id = "owner-" + id;
-    edge.tenant = "oreb-demo";
-    edge.from = id;
-    edge.to = std::move(owner);
-    edge.kind = "owned-by";
-    edge.created = 1;
-    if (!store::validateEdge(edge)) {
+    batch.edges.push_back(makeOwnerEdge(id, std::move(owner)));
+    if (!store::validateEdge(batch.edges.front())) {
       status = kStatusEdgeInvalid;
       return false;
     }
-    batch.edges.push_back(std::move(edge));
   }
+  return commitBatch(batch);
+}
 
+std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Text& name, const Text& owner) const {
+  if (name.empty()) return Text(kStatusNameRequired);
+  if (!database.store.ok) return database.store.message;
+  if (kind != "animal") return std::nullopt;
+  const std::int32_t ownerIndex = store::findRecordIndex(database, owner);
+  if (ownerIndex < 0) return Text(kStatusUnknownOwner);
+  const store::Record& ownerRecord = database.records[static_cast<std::size_t>(ownerIndex)];
+  if (ownerRecord.kind != "customer" || ownerRecord.lifecycle == "archival") return Text(kStatusInactiveOwner);
+  return std::nullopt;
+}
+
+bool DirectoryView::commitBatch(const store::RecordBatch& batch) {
+  const store::Record& record = batch.records.front();
   const std::int32_t sequenceBefore = database.store.sequence;
   bool ok = store::putBatch(database, batch);
   const bool directoryMissing = !ok && directoryWentMissing(dataDirectory);
   // The in-memory database may disagree with the files after a failed put; read back what is
   // durably stored either way.
   database = store::openDatabase(dataDirectory);
-  status = "Saved " + id;
+  status = "Saved " + record.id;
   lastSavedId.clear();
   if (!ok && !directoryMissing) {
     // Reported as failed but on disk all the same: saying otherwise would lead the user to save
@@ -164,7 +175,7 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
     status = directoryMissing ? kStatusDirectoryMissing : kStatusCommitFailed;
     return false;
   }
-  lastSavedId = id;
+  lastSavedId = record.id;
   return true;
 }
 

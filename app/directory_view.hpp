@@ -4,7 +4,10 @@
 // database from disk after every commit attempt so that it always shows what is stored.
 #pragma once
 
+#include <optional>
+
 #include "runtime/text.hpp"
+#include "store/batch.hpp"
 #include "store/record.hpp"
 
 namespace app {
@@ -36,6 +39,11 @@ class DirectoryView {
 
  private:
   Text makeNewId(const Text& kind) const;
+  // The status that refuses a save before anything is built: no name, a database that did not
+  // open, or an animal whose owner is not an active customer. None when the save may go on.
+  std::optional<Text> refusalBeforeSave(const Text& kind, const Text& name, const Text& owner) const;
+  // Commits the validated batch, reopens the database and sets the status and saved id.
+  bool commitBatch(const store::RecordBatch& batch);
 };
 
 // The status texts of the view.
