@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "canvas/window_state.hpp"
+#include "canvas/window_status.hpp"
 
 namespace canvas {
 
@@ -103,19 +104,12 @@ inline constexpr std::uint64_t kClipboardOwnerDestroyed = 4;  // its owner windo
 // The last session or power event the window procedure saw.
 struct SessionEventRecord {
   std::uint64_t count = 0;
-  std::uint64_t kind = 0;  // one of the kSession values below
+  std::uint64_t kind = 0;  // one of the kSession values of window_status.hpp
   std::uint64_t param = 0;
   std::uint64_t windowId = 0;
   std::uint64_t flag = 0;
 };
 extern SessionEventRecord sessionEvent;
-
-// SessionEventRecord::kind: the message that recorded it.
-inline constexpr std::uint64_t kSessionActivation = 1;  // WM_ACTIVATEAPP
-inline constexpr std::uint64_t kSessionPower = 2;       // WM_POWERBROADCAST
-inline constexpr std::uint64_t kSessionTerminal = 3;    // WM_WTSSESSION_CHANGE
-inline constexpr std::uint64_t kSessionQueryEnd = 4;    // WM_QUERYENDSESSION
-inline constexpr std::uint64_t kSessionEnd = 5;         // WM_ENDSESSION
 
 // Delayed clipboard text.
 void renderClipboardText(UINT format);

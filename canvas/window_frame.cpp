@@ -3,7 +3,10 @@
 
 namespace canvas {
 
-std::int32_t hitTestNonClient(std::int32_t w, std::int32_t h, bool captionButtons, std::int32_t x, std::int32_t y) {
+namespace {
+
+// The resize border (8 pixels on each side) under a point, or 0 when the point is on none.
+std::int32_t borderHit(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) {
   const bool left = x >= 0 && x < kFrameBorder;
   const bool right = x >= w - kFrameBorder && x < w;
   const bool top = y >= 0 && y < kFrameBorder;
@@ -16,6 +19,12 @@ std::int32_t hitTestNonClient(std::int32_t w, std::int32_t h, bool captionButton
   if (right) return kHitRight;
   if (top) return kHitTop;
   if (bottom) return kHitBottom;
+  return 0;
+}
+
+// A point on no border: a caption button (46 pixels wide each, at the right end of rows 8..37),
+// the caption band (rows up to 53, left of the last 152 columns) or the client area.
+std::int32_t captionHit(std::int32_t w, bool captionButtons, std::int32_t x, std::int32_t y) {
   if (y >= 8 && y <= 37 && captionButtons) {
     if (x >= w - 46 && x < w) return kHitClose;
     if (x >= w - 92 && x < w - 46) return kHitMaxButton;
@@ -26,6 +35,13 @@ std::int32_t hitTestNonClient(std::int32_t w, std::int32_t h, bool captionButton
   if (x < 0) return kHitClient;
   if (x < w - 152) return kHitCaption;
   return kHitClient;
+}
+
+}  // namespace
+
+std::int32_t hitTestNonClient(std::int32_t w, std::int32_t h, bool captionButtons, std::int32_t x, std::int32_t y) {
+  const std::int32_t border = borderHit(w, h, x, y);
+  return border != 0 ? border : captionHit(w, captionButtons, x, y);
 }
 
 bool isCaptionButton(std::int32_t hit) { return hit == kHitMinButton || hit == kHitMaxButton || hit == kHitClose; }

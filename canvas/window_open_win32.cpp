@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "canvas/canvas.hpp"
 #include "canvas/key_input.hpp"
@@ -239,34 +241,29 @@ bool makeContextCurrent(HDC deviceContext, HGLRC glContext) {
   return wglMakeCurrent(deviceContext, glContext) == TRUE;
 }
 
-void openWindow(const runtime::Text& title, std::int64_t width, std::int64_t height) {
-  WindowRegistry& registry = windowRegistry();
-  if (WindowState* main = findWindow(registry.mainId); main != nullptr && main->open) {
-    registry.currentId = registry.mainId;
-    makeContextCurrent(main->deviceContext, main->glContext);
-    return;
-  }
-  if (registry.nextId > kMaxWindows) return;
-  registerWindowClasses();
+namespace {
 
-  // Sizes beyond what a window rectangle can hold are cut down before they overflow its LONGs.
-  constexpr std::int64_t kLargestClient = 0x3FFFFFFF;
-  const std::int64_t clientWidth = std::clamp<std::int64_t>(width, 1, kLargestClient);
-  const std::int64_t clientHeight = std::clamp<std::int64_t>(height, 1, kLargestClient);
+// The window with the frame that gives it a client area of the size asked for, or null.
+HWND createFramedWindow(const runtime::Text& title, std::int64_t clientWidth, std::int64_t clientHeight) {
   RECT frame{0, 0, static_cast<LONG>(clientWidth), static_cast<LONG>(clientHeight)};
   AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW);
   const std::wstring wideTitle = runtime::utf8ToUtf16(title);
+  return CreateWindowExW(WS_EX_APPWINDOW, kWindowClassName, wideTitle.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                         CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
+}
 
-  HWND window = CreateWindowExW(WS_EX_APPWINDOW, kWindowClassName, wideTitle.c_str(), WS_OVERLAPPEDWINDOW,
-                                CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  requireCanvasCapability(window != nullptr, kFailedToCreateWindow);
-  DragAcceptFiles(window, TRUE);
-  HDC deviceContext = GetDC(window);
-  if (deviceContext == nullptr) {
-    DestroyWindow(window);
-    requireCanvasCapability(false, kFailedToAcquireDeviceContext);
-  }
+// A window's current GL context and what its pixel format turned out to be.
+struct GlSetup {
+  HGLRC context = nullptr;
+  bool strictSrgb = false;
+  bool srgbFramebuffer = false;
+};
+
+// Sets the window's pixel format (the strict sRGB one when the driver has it, else a plain 32-bit
+// one) and makes a GL context on it current. When any step fails, the window is destroyed and the
+// failure thrown.
+GlSetup setUpGlContext(HWND window, HDC deviceContext) {
   const auto failWith = [&](std::string_view message, HGLRC context) {
     if (context != nullptr) wglDeleteContext(context);
     ReleaseDC(window, deviceContext);
@@ -287,28 +284,29 @@ void openWindow(const runtime::Text& title, std::int64_t width, std::int64_t hei
   if (format == 0 || SetPixelFormat(deviceContext, format, &pfd) != TRUE) {
     failWith(kFailedToConfigurePixelFormat, nullptr);
   }
-  HGLRC glContext = wglCreateContext(deviceContext);
-  if (glContext == nullptr || wglMakeCurrent(deviceContext, glContext) != TRUE) {
-    failWith(kFailedToActivateContext, glContext);
+  GlSetup gl;
+  gl.context = wglCreateContext(deviceContext);
+  if (gl.context == nullptr || wglMakeCurrent(deviceContext, gl.context) != TRUE) {
+    failWith(kFailedToActivateContext, gl.context);
   }
-  bool strictSrgb = false;
-  bool srgbFramebuffer = false;
   if (strictFormat != 0) {
-    strictSrgb = GetPixelFormat(deviceContext) == strictFormat && isStrictSrgbPixelFormat(deviceContext, strictFormat);
-    if (strictSrgb) srgbFramebuffer = enableAndVerifySrgbFramebuffer();
+    gl.strictSrgb =
+        GetPixelFormat(deviceContext) == strictFormat && isStrictSrgbPixelFormat(deviceContext, strictFormat);
+    if (gl.strictSrgb) gl.srgbFramebuffer = enableAndVerifySrgbFramebuffer();
   }
+  return gl;
+}
 
-  RegisterTouchWindow(window, 0);
-  WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
-  applyDarkFrameColours(window);
-
+// Records a newly opened window (with its fonts) in the registry as the main and current window.
+WindowState& addOpenedWindow(WindowRegistry& registry, HWND window, HDC deviceContext, const GlSetup& gl,
+                             std::int64_t clientWidth, std::int64_t clientHeight) {
   OwnedWindowState state(new WindowState());
   state->id = registry.nextId++;
   state->window = window;
   state->deviceContext = deviceContext;
-  state->glContext = glContext;
-  state->strictSrgbFormat = strictSrgb;
-  state->srgbFramebuffer = srgbFramebuffer;
+  state->glContext = gl.context;
+  state->strictSrgbFormat = gl.strictSrgb;
+  state->srgbFramebuffer = gl.srgbFramebuffer;
   for (int slot = 0; slot < kFontSlotCount; ++slot) {
     HFONT font = createUiFont(kFontSlotPixelHeights[slot], kFontSlotWeights[slot]);
     state->fonts[slot].font = font;
@@ -326,6 +324,40 @@ void openWindow(const runtime::Text& title, std::int64_t width, std::int64_t hei
   registry.windows[id] = std::move(state);
   registry.mainId = id;
   registry.currentId = id;
+  return stored;
+}
+
+}  // namespace
+
+void openWindow(const runtime::Text& title, std::int64_t width, std::int64_t height) {
+  WindowRegistry& registry = windowRegistry();
+  if (WindowState* main = findWindow(registry.mainId); main != nullptr && main->open) {
+    registry.currentId = registry.mainId;
+    makeContextCurrent(main->deviceContext, main->glContext);
+    return;
+  }
+  if (registry.nextId > kMaxWindows) return;
+  registerWindowClasses();
+
+  // Sizes beyond what a window rectangle can hold are cut down before they overflow its LONGs.
+  constexpr std::int64_t kLargestClient = 0x3FFFFFFF;
+  const std::int64_t clientWidth = std::clamp<std::int64_t>(width, 1, kLargestClient);
+  const std::int64_t clientHeight = std::clamp<std::int64_t>(height, 1, kLargestClient);
+  HWND window = createFramedWindow(title, clientWidth, clientHeight);
+  requireCanvasCapability(window != nullptr, kFailedToCreateWindow);
+  DragAcceptFiles(window, TRUE);
+  HDC deviceContext = GetDC(window);
+  if (deviceContext == nullptr) {
+    DestroyWindow(window);
+    requireCanvasCapability(false, kFailedToAcquireDeviceContext);
+  }
+  const GlSetup gl = setUpGlContext(window, deviceContext);
+
+  RegisterTouchWindow(window, 0);
+  WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+  applyDarkFrameColours(window);
+
+  WindowState& stored = addOpenedWindow(registry, window, deviceContext, gl, clientWidth, clientHeight);
   stampInputEvent(stored, 0);
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
@@ -342,13 +374,9 @@ WindowState& requireOpenWindow(std::string_view operation) {
   return *window;
 }
 
-void destroyWindowResources(WindowState& w) {
-  releasePointerCapture(w.window);
-  clearKeyPresses(w);
-  w.open = w.visible = w.focused = w.minimized = w.closeRequested = false;
-  stampInputEvent(w, 0);
+namespace {
 
-  CanvasResourceCounters& counters = canvasResourceCounters();
+void releaseLayeredBuffers(WindowState& w, CanvasResourceCounters& counters) {
   if (w.layeredDc != nullptr && w.previousBitmap != nullptr) {
     SelectObject(w.layeredDc, w.previousBitmap);
     w.previousBitmap = nullptr;
@@ -367,43 +395,57 @@ void destroyWindowResources(WindowState& w) {
   w.layeredBits = nullptr;
   w.layeredWidth = w.layeredHeight = 0;
   w.layeredBytes = 0;
+}
 
-  if (w.glContext != nullptr) {
-    // GL names are per context: unless this window's context is current (it cannot be once its
-    // window was destroyed elsewhere), deleting them would hit another window's textures and
-    // glyph lists. Deleting the context below frees its own objects anyway.
-    const bool ownContext = wglMakeCurrent(w.deviceContext, w.glContext) == TRUE;
-    for (TextureCacheEntryA& entry : w.textureCacheA) {
-      if (entry.texture == 0) continue;
-      if (ownContext) glDeleteTextures(1, &entry.texture);
-      --counters.liveTexturesA;
-      entry.texture = 0;
-    }
-    w.textureCacheA.clear();
-    w.textureCacheAHits = w.textureCacheAMisses = 0;
-    for (TextureCacheEntryB& entry : w.textureCacheB) {
-      if (entry.texture == 0) continue;
-      if (ownContext) glDeleteTextures(1, &entry.texture);
-      --counters.liveTexturesB;
-      entry.texture = 0;
-    }
-    w.textureCacheB.clear();
-    w.textureCacheBHits = w.textureCacheBMisses = 0;
-    if (w.singleTexture != 0) {
-      if (ownContext) glDeleteTextures(1, &w.singleTexture);
-      --counters.liveSingleTextures;
-      w.singleTexture = 0;
-    }
-    w.singleTextureWidth = w.singleTextureHeight = 0;
-    for (FontSlot& slot : w.fonts) {
-      if (slot.listBase != 0 && ownContext) glDeleteLists(slot.listBase, 96);
-      slot.listBase = 0;
-    }
-    for (FontSlot& slot : w.fonts) deleteGdiObject(slot.font);
-    wglMakeCurrent(nullptr, nullptr);
-    wglDeleteContext(w.glContext);
-    w.glContext = nullptr;
+// Forgets the textures of a cache (deleting them when the window's own context is current) and
+// takes them off the live count.
+template <typename Entry>
+void releaseTextureCache(std::vector<Entry>& cache, bool ownContext, std::uint64_t& liveTextures) {
+  for (Entry& entry : cache) {
+    if (entry.texture == 0) continue;
+    if (ownContext) glDeleteTextures(1, &entry.texture);
+    --liveTextures;
+    entry.texture = 0;
   }
+  cache.clear();
+}
+
+void releaseGlResources(WindowState& w, CanvasResourceCounters& counters) {
+  // GL names are per context: unless this window's context is current (it cannot be once its
+  // window was destroyed elsewhere), deleting them would hit another window's textures and
+  // glyph lists. Deleting the context below frees its own objects anyway.
+  const bool ownContext = wglMakeCurrent(w.deviceContext, w.glContext) == TRUE;
+  releaseTextureCache(w.textureCacheA, ownContext, counters.liveTexturesA);
+  w.textureCacheAHits = w.textureCacheAMisses = 0;
+  releaseTextureCache(w.textureCacheB, ownContext, counters.liveTexturesB);
+  w.textureCacheBHits = w.textureCacheBMisses = 0;
+  if (w.singleTexture != 0) {
+    if (ownContext) glDeleteTextures(1, &w.singleTexture);
+    --counters.liveSingleTextures;
+    w.singleTexture = 0;
+  }
+  w.singleTextureWidth = w.singleTextureHeight = 0;
+  for (FontSlot& slot : w.fonts) {
+    if (slot.listBase != 0 && ownContext) glDeleteLists(slot.listBase, 96);
+    slot.listBase = 0;
+  }
+  for (FontSlot& slot : w.fonts) deleteGdiObject(slot.font);
+  wglMakeCurrent(nullptr, nullptr);
+  wglDeleteContext(w.glContext);
+  w.glContext = nullptr;
+}
+
+}  // namespace
+
+void destroyWindowResources(WindowState& w) {
+  releasePointerCapture(w.window);
+  clearKeyPresses(w);
+  w.open = w.visible = w.focused = w.minimized = w.closeRequested = false;
+  stampInputEvent(w, 0);
+
+  CanvasResourceCounters& counters = canvasResourceCounters();
+  releaseLayeredBuffers(w, counters);
+  if (w.glContext != nullptr) releaseGlResources(w, counters);
   if (w.deviceContext != nullptr && w.window != nullptr) {
     ReleaseDC(w.window, w.deviceContext);
     w.deviceContext = nullptr;

@@ -2,6 +2,7 @@
 // (banked keys, typed and composed text, focus, size, visibility, close requests, dropped files,
 // session events) and routes pointer, frame, clipboard and accessibility messages to their helpers.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "canvas/win32_canvas.hpp"
 #include "canvas/window_frame.hpp"
 #include "canvas/window_registry.hpp"
+#include "canvas/window_status.hpp"
 #include "runtime/utf16.hpp"
 
 #ifndef WM_UNICHAR
@@ -213,34 +215,46 @@ LRESULT handleWithoutState(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 bool isCaptureWindow(HWND hwnd) { return windowRegistry().captureWindow == hwnd; }
 
-}  // namespace
+// The Win32 values the portable size and session decisions compare with.
+static_assert(kSizeMinimized == static_cast<std::uint64_t>(SIZE_MINIMIZED));
+static_assert(kPowerSuspend == static_cast<std::uint64_t>(PBT_APMSUSPEND));
+static_assert(kPowerResumeSuspend == static_cast<std::uint64_t>(PBT_APMRESUMESUSPEND));
+static_assert(kPowerResumeAutomatic == static_cast<std::uint64_t>(PBT_APMRESUMEAUTOMATIC));
+static_assert(kSessionLogon == static_cast<std::uint64_t>(WTS_SESSION_LOGON));
+static_assert(kSessionLogoff == static_cast<std::uint64_t>(WTS_SESSION_LOGOFF));
+static_assert(kSessionLock == static_cast<std::uint64_t>(WTS_SESSION_LOCK));
+static_assert(kSessionUnlock == static_cast<std::uint64_t>(WTS_SESSION_UNLOCK));
 
-LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  // Rows that behave the same with and without a state.
+// The session record's kind of a power or session message; 0 for any other message.
+std::uint64_t sessionKindOf(UINT message) {
   switch (message) {
     case WM_QUERYENDSESSION:
-      recordSessionEvent(findWindowByHandle(hwnd), kSessionQueryEnd, static_cast<std::uint64_t>(lParam), false);
-      return 1;
+      return kSessionQueryEnd;
     case WM_ENDSESSION:
-      recordSessionEvent(findWindowByHandle(hwnd), kSessionEnd, wParam, wParam == FALSE);
-      return 0;
+      return kSessionEnd;
     case WM_ACTIVATEAPP:
-      recordSessionEvent(findWindowByHandle(hwnd), kSessionActivation, wParam, wParam != 0);
+      return kSessionActivation;
+    case WM_POWERBROADCAST:
+      return kSessionPower;
+    case WM_WTSSESSION_CHANGE:
+      return kSessionTerminal;
+    default:
       return 0;
-    case WM_POWERBROADCAST: {
-      WindowState* w = findWindowByHandle(hwnd);
-      const bool flag = wParam != PBT_APMSUSPEND &&
-                        (wParam == PBT_APMRESUMESUSPEND || wParam == PBT_APMRESUMEAUTOMATIC || (w && w->focused));
-      recordSessionEvent(w, kSessionPower, wParam, flag);
-      return 1;
-    }
-    case WM_WTSSESSION_CHANGE: {
-      WindowState* w = findWindowByHandle(hwnd);
-      const bool flag = wParam != WTS_SESSION_LOGOFF && wParam != WTS_SESSION_LOCK &&
-                        (wParam == WTS_SESSION_LOGON || wParam == WTS_SESSION_UNLOCK || (w && w->focused));
-      recordSessionEvent(w, kSessionTerminal, wParam, flag);
-      return 0;
-    }
+  }
+}
+
+// Power and session messages are recorded whether or not the registry knows the window.
+LRESULT handleSessionMessage(HWND hwnd, std::uint64_t kind, WPARAM wParam, LPARAM lParam) {
+  WindowState* w = findWindowByHandle(hwnd);
+  const SessionDecision decision =
+      decideSessionEvent({kind, wParam, static_cast<std::uint64_t>(lParam), w != nullptr && w->focused});
+  recordSessionEvent(w, kind, decision.param, decision.flag);
+  return static_cast<LRESULT>(decision.result);
+}
+
+// Delayed-rendering clipboard messages, answered whether or not the registry knows the window.
+std::optional<LRESULT> handleClipboardMessage(HWND hwnd, UINT message, WPARAM wParam) {
+  switch (message) {
     case WM_RENDERFORMAT:
       renderClipboardText(static_cast<UINT>(wParam));
       return 0;
@@ -256,76 +270,114 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     }
     default:
+      return std::nullopt;
+  }
+}
+
+void applyPointerLockStep(HWND hwnd, PointerLockStep step) {
+  switch (step) {
+    case PointerLockStep::kEngage:
+      engagePointerLock(hwnd);
+      break;
+    case PointerLockStep::kRelease:
+      releasePointerLock(hwnd);
+      break;
+    case PointerLockStep::kUpdateCursor:
+      updateCaptureCursor(hwnd);
+      break;
+    case PointerLockStep::kNone:
       break;
   }
+}
 
-  WindowState* state = findWindowByHandle(hwnd);
-  if (state == nullptr) return handleWithoutState(hwnd, message, wParam, lParam);
-  WindowState& w = *state;
+FocusContext focusContextOf(const WindowState& w, HWND hwnd) {
+  return {isCaptureWindow(hwnd), windowRegistry().captureMode != 0, w.minimized, w.composing};
+}
 
+void handleDestroy(WindowState& w, HWND hwnd) {
+  releasePointerCapture(hwnd);
+  forgetUiaWindowOnDestroy(hwnd);
+  releaseClipboardOwnership(hwnd);
+  WTSUnRegisterSessionNotification(hwnd);
+  w.open = w.visible = w.focused = false;
+  w.window = nullptr;
+  stampInputEvent(w, 0);
+}
+
+void handleMove(WindowState& w, HWND hwnd, LPARAM lParam) {
+  w.clientX = pointX(lParam);
+  w.clientY = pointY(lParam);
+  updateWindowDpi(w);
+  stampInputEvent(w, 0);
+  if (isCaptureWindow(hwnd) && windowRegistry().lockEngaged) clipCursorToClient(hwnd);
+}
+
+void handleSize(WindowState& w, HWND hwnd, WPARAM wParam, LPARAM lParam) {
+  SizeChange change;
+  change.sizeType = wParam;
+  change.width = LOWORD(lParam);
+  change.height = HIWORD(lParam);
+  change.captureWindow = isCaptureWindow(hwnd);
+  change.captureMode = windowRegistry().captureMode != 0;
+  change.focused = w.focused;
+  const SizeDecision decision = decideSizeChange(change);
+  w.width = decision.width;
+  w.height = decision.height;
+  w.minimized = decision.minimized;
+  updateWindowDpi(w);
+  stampInputEvent(w, 0);
+  paintClearedFrame(w);
+  applyPointerLockStep(hwnd, decision.lock);
+}
+
+void handleFocusGained(WindowState& w, HWND hwnd) {
+  const FocusDecision decision = decideFocusGained(focusContextOf(w, hwnd));
+  w.focused = decision.focused;
+  stampInputEvent(w, 0);
+  applyPointerLockStep(hwnd, decision.lock);
+}
+
+void handleFocusLost(WindowState& w, HWND hwnd) {
+  const FocusDecision decision = decideFocusLost(focusContextOf(w, hwnd));
+  w.focused = decision.focused;
+  if (decision.clearKeys) clearKeyPresses(w);
+  applyPointerLockStep(hwnd, decision.lock);
+  if (decision.endComposition) endComposition(w);
+  stampInputEvent(w, 0);
+}
+
+// A close request only hides the window; the application sees open == false and closes it.
+void handleCloseRequest(WindowState& w, HWND hwnd) {
+  clearKeyPresses(w);
+  w.leftPresses.clear();
+  releasePointerLock(hwnd);
+  w.closeRequested = true;
+  w.open = false;
+  w.visible = false;
+  stampInputEvent(w, 0);
+  ShowWindow(hwnd, SW_HIDE);
+}
+
+// Lifecycle, geometry, focus, visibility and accessibility of a known window.
+std::optional<LRESULT> handleWindowMessage(WindowState& w, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY:
-      releasePointerCapture(hwnd);
-      forgetUiaWindowOnDestroy(hwnd);
-      releaseClipboardOwnership(hwnd);
-      WTSUnRegisterSessionNotification(hwnd);
-      w.open = w.visible = w.focused = false;
-      w.window = nullptr;
-      stampInputEvent(w, 0);
+      handleDestroy(w, hwnd);
       return 0;
     case WM_MOVE:
-      w.clientX = pointX(lParam);
-      w.clientY = pointY(lParam);
-      updateWindowDpi(w);
-      stampInputEvent(w, 0);
-      if (isCaptureWindow(hwnd) && windowRegistry().lockEngaged) clipCursorToClient(hwnd);
+      handleMove(w, hwnd, lParam);
       return 0;
-    case WM_SIZE: {
-      const std::int32_t width = LOWORD(lParam);
-      const std::int32_t height = HIWORD(lParam);
-      w.width = width == 0 ? 1 : width;
-      w.height = height == 0 ? 1 : height;
-      w.minimized = wParam == SIZE_MINIMIZED;
-      updateWindowDpi(w);
-      stampInputEvent(w, 0);
-      paintClearedFrame(w);
-      if (isCaptureWindow(hwnd)) {
-        if (w.minimized) {
-          releasePointerLock(hwnd);
-        } else if (w.focused && windowRegistry().captureMode) {
-          engagePointerLock(hwnd);
-        }
-      }
+    case WM_SIZE:
+      handleSize(w, hwnd, wParam, lParam);
       return 0;
-    }
     case WM_SETFOCUS:
-      w.focused = true;
-      stampInputEvent(w, 0);
-      if (isCaptureWindow(hwnd)) {
-        if (windowRegistry().captureMode && !w.minimized) {
-          engagePointerLock(hwnd);
-        } else {
-          updateCaptureCursor(hwnd);
-        }
-      }
+      handleFocusGained(w, hwnd);
       return 0;
     case WM_KILLFOCUS:
-      w.focused = false;
-      clearKeyPresses(w);
-      releasePointerLock(hwnd);
-      if (w.composing) endComposition(w);
-      stampInputEvent(w, 0);
+      handleFocusLost(w, hwnd);
       return 0;
     case WM_CLOSE:
-      // A close request only hides the window; the application sees open == false and closes it.
-      clearKeyPresses(w);
-      w.leftPresses.clear();
-      releasePointerLock(hwnd);
-      w.closeRequested = true;
-      w.open = false;
-      w.visible = false;
-      stampInputEvent(w, 0);
-      ShowWindow(hwnd, SW_HIDE);
+      handleCloseRequest(w, hwnd);
       return 0;
     case WM_ERASEBKGND:
       return 1;
@@ -333,18 +385,16 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       w.visible = wParam != 0;
       stampInputEvent(w, 0);
       return 0;
-    case WM_CANCELMODE:
-      mousePointerEvent(w, kEventPointerCancelled, wParam, lParam);
-      return DefWindowProcW(hwnd, message, wParam, lParam);
-    case WM_SETCURSOR:
-      return handleSetCursor(&w, hwnd, wParam, lParam);
     case WM_GETOBJECT:
       return handleGetObject(hwnd, wParam, lParam);
-    case WM_NCHITTEST:
-      return handleNonClientHitTest(w, hwnd, wParam, lParam);
-    case WM_INPUT:
-      handleRawInput(hwnd, lParam);
-      return DefWindowProcW(hwnd, message, wParam, lParam);
+    default:
+      return std::nullopt;
+  }
+}
+
+// Keys, typed characters and IME composition of a known window.
+std::optional<LRESULT> handleKeyboardMessage(WindowState& w, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
     case WM_KEYDOWN:
       recordKeyEvent(w, wParam, static_cast<std::uint32_t>(lParam), true);
       return 0;
@@ -379,6 +429,25 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     case WM_IME_COMPOSITION:
       return handleImeComposition(w, hwnd, wParam, lParam);
+    default:
+      return std::nullopt;
+  }
+}
+
+// Mouse, touch, pen, raw input, dropped files and the custom frame of a known window; everything
+// else goes to the default procedure.
+LRESULT handlePointerOrDefault(WindowState& w, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CANCELMODE:
+      mousePointerEvent(w, kEventPointerCancelled, wParam, lParam);
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_SETCURSOR:
+      return handleSetCursor(&w, hwnd, wParam, lParam);
+    case WM_NCHITTEST:
+      return handleNonClientHitTest(w, hwnd, wParam, lParam);
+    case WM_INPUT:
+      handleRawInput(hwnd, lParam);
+      return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_MOUSEMOVE:
       mousePointerEvent(w, kEventPointerMove, wParam, lParam);
       if (w.resizing) return handleDragResize(w, hwnd);
@@ -419,6 +488,24 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     default:
       return DefWindowProcW(hwnd, message, wParam, lParam);
   }
+}
+
+}  // namespace
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Messages that behave the same with and without a state.
+  if (const std::uint64_t kind = sessionKindOf(message); kind != 0) {
+    return handleSessionMessage(hwnd, kind, wParam, lParam);
+  }
+  if (const std::optional<LRESULT> answer = handleClipboardMessage(hwnd, message, wParam)) return *answer;
+
+  WindowState* state = findWindowByHandle(hwnd);
+  if (state == nullptr) return handleWithoutState(hwnd, message, wParam, lParam);
+  if (const std::optional<LRESULT> answer = handleWindowMessage(*state, hwnd, message, wParam, lParam)) return *answer;
+  if (const std::optional<LRESULT> answer = handleKeyboardMessage(*state, hwnd, message, wParam, lParam)) {
+    return *answer;
+  }
+  return handlePointerOrDefault(*state, hwnd, message, wParam, lParam);
 }
 
 }  // namespace canvas
