@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "render/fragment_validation.hpp"
+#include "retained/admission_kind.hpp"
 #include "retained/retained_resource_store.hpp"
 #include "retained/store_messages.hpp"
 #include "runtime/text.hpp"
@@ -65,14 +66,14 @@ AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFra
   }
   const std::vector<render::CommandRecord>& commands = fragment.commands;
   const std::int32_t ownerRow = findOwnerCounted(result, owner);
-  if (kind != 0 && ownerRow >= 0) {
+  if (isBinding(kind) && ownerRow >= 0) {
     return refuse(result, formatText("retained resource owner {0} is already bound", {owner}));
   }
-  if (kind == 0 && ownerRow < 0) {
+  if (!isBinding(kind) && ownerRow < 0) {
     return refuse(result, formatText("retained resource owner {0} requires an initial binding", {owner}));
   }
   const auto row = static_cast<std::size_t>(ownerRow);
-  if (kind == 0) {
+  if (!isBinding(kind)) {
     if (!(fragment.generation > ownerGenerations_[row])) {
       return refuse(result, formatText("retained resource owner {0} requires a newer fragment generation", {owner}));
     }
@@ -141,7 +142,7 @@ AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFra
       listSize(overlay.glyphAlphas.size()) + listSize(overlay.clips.size()) + listSize(overlay.transforms.size()) +
       listSize(result.paints.size()) + listSize(result.images.size()) + listSize(result.glyphAlphas.size()) +
       listSize(result.clips.size()) + listSize(result.transforms.size());
-  const std::int64_t replaced = kind == 0 ? ownerCommandCounts_[row] : 0;
+  const std::int64_t replaced = isBinding(kind) ? 0 : ownerCommandCounts_[row];
   const std::int64_t commandTotal = signedCount(commandCount_) - replaced + listSize(commands.size());
   std::int64_t payload = static_cast<std::int64_t>(overlay.stagedPayloadBytes) + signedCount(payloadBytes_);
   for (const render::ImageRecord& image : result.images) {
@@ -153,13 +154,13 @@ AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFra
   if (entries > kMaxEntries || commandTotal > kMaxCommands || payload > kMaxPayloadBytes) {
     return refuse(result, "retained resource store exceeds 65536 entries/commands or 64 MiB");
   }
-  if (kind != 0 && static_cast<std::int32_t>(ownerCount()) > kMaxBoundOwnersBeforeBinding) {
+  if (isBinding(kind) && static_cast<std::int32_t>(ownerCount()) > kMaxBoundOwnersBeforeBinding) {
     return refuse(result, "retained resource store exceeds 4096 owners");
   }
   std::int64_t nodes = listSize(result.paints.size()) + 2 * listSize(result.images.size()) +
                        listSize(result.glyphAlphas.size()) + listSize(result.clips.size()) +
                        listSize(result.transforms.size());
-  if (kind != 0) {
+  if (isBinding(kind)) {
     nodes += listSize(commands.size()) + 1;
   }
   nodes += signedCount(indexKeyCount()) + static_cast<std::int64_t>(overlay.stagedIndexNodes);
@@ -224,7 +225,7 @@ AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFra
   // repeat a sequence, or take one another owner holds, would re-point that owner's
   // "command-sequence" key. These lookups count nothing, so every earlier refusal keeps its
   // counters.
-  if (kind != 0) {
+  if (isBinding(kind)) {
     std::unordered_set<std::int32_t> seen;
     seen.reserve(commands.size());
     for (const render::CommandRecord& command : commands) {

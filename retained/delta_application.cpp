@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "render/signatures.hpp"
+#include "retained/admission_kind.hpp"
 #include "retained/retained_resource_store.hpp"
 
 namespace retained {
@@ -42,7 +43,7 @@ bool RetainedResourceStore::fitsStore(const AdmissionResult& result, std::uint8_
   }
   const std::int32_t owner = findOwner(plan.ownerId);
   ownerRow = owner;
-  if (kind != 0) {
+  if (isBinding(kind)) {
     if (owner >= 0) return false;
   } else {
     if (owner < 0 || static_cast<std::size_t>(owner) >= ownerIds_.size()) return false;
@@ -98,7 +99,7 @@ void RetainedResourceStore::reserveFor(const AdmissionResult& result, std::uint8
   for (const render::TransformRecord& transform : result.transforms) {
     keyBytes += resourceKeyLength("transform", transform.id, 0);
   }
-  if (kind != 0) {
+  if (isBinding(kind)) {
     const std::size_t n = result.plan.commands.size();
     keys += 1 + n;
     keyBytes += resourceKeyLength("binding", result.plan.ownerId, 0);
@@ -135,7 +136,7 @@ bool RetainedResourceStore::applyDelta(AdmissionResult result, std::uint8_t kind
 
     AdmissionPlan& plan = result.plan;
     const std::size_t n = plan.commands.size();
-    if (kind != 0) {
+    if (isBinding(kind)) {
       const auto o = static_cast<std::uint32_t>(ownerIds_.size());
       const auto f = static_cast<std::int32_t>(commandSequences_.size());
       const Text bindingKey = resourceKey("binding", plan.ownerId, 0);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "render/render_records.hpp"
+#include "retained/admission_kind.hpp"
 #include "retained/admission_result.hpp"
 #include "retained/candidate_overlay.hpp"
 #include "retained/resource_key_index.hpp"
@@ -148,7 +149,8 @@ class RetainedResourceStore {
   virtual std::int32_t findReferencedTransform(AdmissionResult& result, CandidateOverlay& overlay,
                                                std::string_view id) const;
 
-  // kind: nonzero for the initial binding of an unbound owner, 0 for an update of a bound one.
+  // kind: kBindingAdmission for the initial binding of an unbound owner, kUpdateAdmission for an
+  // update of a bound one (admission_kind.hpp).
   virtual AdmissionResult evaluateAdmission(const render::OwnerFragment& fragment, const render::ResourceDelta& delta,
                                             std::uint32_t expectedRevision, std::uint8_t kind) const;
   virtual AdmissionResult preflightAdmission(const render::OwnerFragment& fragment, const render::ResourceDelta& delta,
