@@ -74,36 +74,37 @@ AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFra
   }
   const auto row = static_cast<std::size_t>(ownerRow);
   if (!isBinding(kind)) {
-    if (!(fragment.generation > ownerGenerations_[row])) {
+    if (!(fragment.generation > tables_.owners.generations[row])) {
       return refuse(result, formatText("retained resource owner {0} requires a newer fragment generation", {owner}));
     }
     // Made only on refusal: every accepted update would otherwise format a message it drops.
     auto rangeChanged = [&owner] {
       return formatText("retained resource owner {0} must preserve its exact command range", {owner});
     };
-    if (listSize(commands.size()) != ownerCommandCounts_[row]) {
+    if (listSize(commands.size()) != tables_.owners.commandCounts[row]) {
       return refuse(result, rangeChanged());
     }
     for (std::size_t j = 0; j < commands.size(); ++j) {
-      const std::size_t s = static_cast<std::size_t>(ownerFirstRows_[row]) + j;
+      const std::size_t s = static_cast<std::size_t>(tables_.owners.firstRows[row]) + j;
       const render::CommandRecord& command = commands[j];
-      if (command.sequence != commandSequences_[s]) {
+      if (command.sequence != tables_.commands.sequences[s]) {
         return refuse(result, rangeChanged());
       }
-      if (command.kind == "image" && commandKinds_[s] == "image" && commandResourceIds_[s] == command.resourceId &&
-          command.imageGeneration < commandImageGenerations_[s]) {
+      if (command.kind == "image" && tables_.commands.kinds[s] == "image" &&
+          tables_.commands.resourceIds[s] == command.resourceId &&
+          command.imageGeneration < tables_.commands.imageGenerations[s]) {
         return refuse(result, formatText("retained resource owner {0} image {1} generation regressed from {2} to {3}",
-                                         {owner, command.resourceId, intToText(commandImageGenerations_[s]),
+                                         {owner, command.resourceId, intToText(tables_.commands.imageGenerations[s]),
                                           intToText(command.imageGeneration)}));
       }
     }
   } else {
     const std::int32_t first = commands.front().sequence;
     const std::int32_t last = commands.back().sequence;
-    for (std::size_t i = 0; i < ownerIds_.size(); ++i) {
-      if (first <= ownerLastSequences_[i] && last >= ownerFirstSequences_[i]) {
-        return refuse(result,
-                      formatText("retained resource owner {0} command range overlaps {1}", {owner, ownerIds_[i]}));
+    for (std::size_t i = 0; i < tables_.owners.rows(); ++i) {
+      if (first <= tables_.owners.lastSequences[i] && last >= tables_.owners.firstSequences[i]) {
+        return refuse(result, formatText("retained resource owner {0} command range overlaps {1}",
+                                         {owner, tables_.owners.ids[i]}));
       }
     }
   }
@@ -142,7 +143,7 @@ AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFra
       listSize(overlay.glyphAlphas.size()) + listSize(overlay.clips.size()) + listSize(overlay.transforms.size()) +
       listSize(result.paints.size()) + listSize(result.images.size()) + listSize(result.glyphAlphas.size()) +
       listSize(result.clips.size()) + listSize(result.transforms.size());
-  const std::int64_t replaced = isBinding(kind) ? 0 : ownerCommandCounts_[row];
+  const std::int64_t replaced = isBinding(kind) ? 0 : tables_.owners.commandCounts[row];
   const std::int64_t commandTotal = signedCount(commandCount_) - replaced + listSize(commands.size());
   std::int64_t payload = static_cast<std::int64_t>(overlay.stagedPayloadBytes) + signedCount(payloadBytes_);
   for (const render::ImageRecord& image : result.images) {
@@ -236,7 +237,7 @@ AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFra
       const std::int32_t held = indexGet(resourceKey("command-sequence", "", command.sequence));
       if (held >= 0) {
         const std::int32_t holder = commandOwner(held);
-        const Text holderId = holder >= 0 ? ownerIds_[static_cast<std::size_t>(holder)] : Text();
+        const Text holderId = holder >= 0 ? tables_.owners.ids[static_cast<std::size_t>(holder)] : Text();
         return refuse(result, formatText("retained resource owner {0} command sequence {1} is held by {2}",
                                          {owner, intToText(command.sequence), holderId}));
       }

@@ -8,6 +8,7 @@
 // one changes every operation built on it. One thread at a time; no locks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include "retained/candidate_overlay.hpp"
 #include "retained/resource_key_index.hpp"
 #include "retained/store_identity_token.hpp"
+#include "retained/store_tables.hpp"
 #include "runtime/text.hpp"
 
 namespace retained {
@@ -234,73 +236,8 @@ class RetainedResourceStore {
   Text state_;
   std::uint32_t revision_ = 0;
 
-  std::vector<Text> paintIds_;
-  std::vector<std::int32_t> paintReds_;
-  std::vector<std::int32_t> paintGreens_;
-  std::vector<std::int32_t> paintBlues_;
-  std::vector<std::int32_t> paintAlphas_;
-  std::vector<std::int32_t> paintRadii_;
-  std::vector<std::int32_t> paintBorderWidths_;
-  std::vector<std::int32_t> paintOpacities_;
-
-  std::vector<Text> imageIds_;
-  std::vector<Text> imageKinds_;
-  std::vector<std::int32_t> imageGenerations_;
-  std::vector<std::int32_t> imageWidths_;
-  std::vector<std::int32_t> imageHeights_;
-  std::vector<std::int32_t> imageSizeBytes_;
-  std::vector<Text> imageFormats_;
-  std::vector<Text> imageColorSpaces_;
-  std::vector<Text> imageAlphaModes_;
-  std::vector<Text> imageStates_;
-  std::vector<bool> imageResident_;  // packed bits
-  std::vector<Text> imageContentIds_;
-  std::vector<Text> imagePayloads_;
-  std::vector<Text> imageSources_;
-
-  std::vector<Text> glyphIds_;
-  std::vector<std::int32_t> glyphWidths_;
-  std::vector<std::int32_t> glyphHeights_;
-  std::vector<std::int32_t> glyphRowBytes_;
-  std::vector<std::int32_t> glyphSizeBytes_;
-  std::vector<Text> glyphFormats_;
-  std::vector<Text> glyphPayloads_;
-  std::vector<Text> glyphSources_;
-
-  std::vector<Text> clipIds_;
-  std::vector<std::int32_t> clipXs_;
-  std::vector<std::int32_t> clipYs_;
-  std::vector<std::int32_t> clipWidths_;
-  std::vector<std::int32_t> clipHeights_;
-  std::vector<std::int32_t> clipRadii_;
-
-  std::vector<Text> transformIds_;
-  std::vector<std::int32_t> transformTranslateXs_;
-  std::vector<std::int32_t> transformTranslateYs_;
-  std::vector<std::int32_t> transformXScalePercents_;
-  std::vector<std::int32_t> transformYScalePercents_;
-  std::vector<std::int32_t> transformRotations_;
-
+  StoreTables tables_;
   ResourceKeyIndex index_;
-
-  std::vector<Text> ownerIds_;
-  std::vector<std::int32_t> ownerGenerations_;
-  std::vector<std::int32_t> ownerFirstSequences_;
-  std::vector<std::int32_t> ownerLastSequences_;
-  std::vector<std::int32_t> ownerFirstRows_;
-  std::vector<std::int32_t> ownerCommandCounts_;
-
-  std::vector<std::int32_t> commandSequences_;
-  std::vector<std::int32_t> commandOwners_;
-  std::vector<Text> commandCanonicalTexts_;
-  std::vector<Text> commandKinds_;
-  std::vector<Text> commandResourceIds_;
-  std::vector<std::int32_t> commandImageGenerations_;
-  std::vector<std::int32_t> commandPaintRefs_;
-  std::vector<std::int32_t> commandImageRefs_;
-  std::vector<std::int32_t> commandGlyphRefs_;
-  std::vector<std::int32_t> commandClipRefs_;
-  std::vector<std::int32_t> commandTransformRefs_;
 
   std::uint32_t commandCount_ = 0;
   std::uint32_t payloadBytes_ = 0;
@@ -312,9 +249,16 @@ class RetainedResourceStore {
   // Whether applyDelta can write the result without breaking a table (see applyDelta); ownerRow
   // receives what findOwner answered for the plan's owner.
   bool fitsStore(const AdmissionResult& result, std::uint8_t kind, std::int32_t& ownerRow) const;
-  // Grows every column and index list that applying the result extends, so that the writes
-  // after it do not reallocate them.
+  // Whether an update's plan keeps the bound owner's command count and sequences.
+  bool updateFitsOwner(const AdmissionPlan& plan, std::int32_t owner) const;
+  // Grows every table and the index by what applying the result adds, in one call each, so
+  // that the writes after it do not reallocate them.
   void reserveFor(const AdmissionResult& result, std::uint8_t kind);
+  // The writes of applyDelta, in their order: the new resource rows with their keys, then the
+  // owner row and its command rows, appended for a binding or rewritten for an update.
+  void appendResourceRows(AdmissionResult& result);
+  void appendOwnerRows(AdmissionPlan& plan);
+  void rewriteOwnerRows(const AdmissionPlan& plan, std::size_t owner);
   // Empties every table and index node; used by close.
   void clearTables();
 };
