@@ -246,6 +246,35 @@ class RetainedResourceStore {
   std::uint32_t payloadComparisonCount_ = 0;
   std::uint32_t admissionCount_ = 0;
 
+  // The steps of preflightAdmission, in their order. Each answers whether the admission passes
+  // it; one that does not has written its refusal into the result's message.
+  bool storeIsOpen(AdmissionResult& result) const;
+  bool revisionIsCurrent(AdmissionResult& result, std::uint32_t expectedRevision) const;
+  bool surfaceMatches(AdmissionResult& result, const render::ResourceDelta& delta) const;
+  static bool fragmentIsValid(AdmissionResult& result, const render::OwnerFragment& fragment);
+  // Looks the owner up (counted) into ownerRow: a binding needs it unbound, an update bound.
+  bool ownerFitsKind(AdmissionResult& result, const Text& owner, std::uint8_t kind, std::int32_t& ownerRow) const;
+  // An update: a newer generation, the stored command range, no image generation lowered.
+  bool updateKeepsOwner(AdmissionResult& result, const render::OwnerFragment& fragment, std::int32_t ownerRow) const;
+  // A binding: a command range that overlaps no bound owner's.
+  bool rangeIsFree(AdmissionResult& result, const render::OwnerFragment& fragment) const;
+  static bool deltaSizeFits(AdmissionResult& result, const render::ResourceDelta& delta);
+  // Every delta record through its admit operation, paints first and transforms last.
+  bool resourcesAdmitted(AdmissionResult& result, CandidateOverlay& overlay, const render::ResourceDelta& delta) const;
+  // Entries, commands and payload after the admission.
+  bool storeBudgetsHold(AdmissionResult& result, const CandidateOverlay& overlay, const render::OwnerFragment& fragment,
+                        std::uint8_t kind, std::int32_t ownerRow) const;
+  bool ownerBudgetHolds(AdmissionResult& result, std::uint8_t kind) const;
+  bool indexBudgetHolds(AdmissionResult& result, const CandidateOverlay& overlay, const render::OwnerFragment& fragment,
+                        std::uint8_t kind) const;
+  // The plan's range, and every command's references resolved into the plan.
+  bool referencesResolve(AdmissionResult& result, CandidateOverlay& overlay,
+                         const render::OwnerFragment& fragment) const;
+  bool commandReferencesResolve(AdmissionResult& result, CandidateOverlay& overlay, const Text& owner,
+                                const render::CommandRecord& command) const;
+  // A binding: no sequence repeated within it or held by another owner.
+  bool sequencesAreFree(AdmissionResult& result, const render::OwnerFragment& fragment, std::uint8_t kind) const;
+
   // Whether applyDelta can write the result without breaking a table (see applyDelta); ownerRow
   // receives what findOwner answered for the plan's owner.
   bool fitsStore(const AdmissionResult& result, std::uint8_t kind, std::int32_t& ownerRow) const;
