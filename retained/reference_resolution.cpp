@@ -135,35 +135,35 @@ std::int32_t RetainedResourceStore::findReferencedPaint(AdmissionResult& result,
                                                         std::string_view id) const {
   const std::int32_t known = resolvePaint(result, overlay, id);
   if (known >= 0) return known;
-  return pendingEntry(paintCount(), overlay.paints.size(), result.pending.findPaint(result.paints, id));
+  return pendingEntry(paintCount(), overlay.paints.size(), result.findPendingPaint(id));
 }
 
 std::int32_t RetainedResourceStore::findReferencedImage(AdmissionResult& result, CandidateOverlay& overlay,
                                                         std::string_view id, std::int32_t generation) const {
   const std::int32_t known = resolveImageGeneration(result, overlay, id, generation);
   if (known >= 0) return known;
-  return pendingEntry(imageCount(), overlay.images.size(), result.pending.findImage(result.images, id, generation));
+  return pendingEntry(imageCount(), overlay.images.size(), result.findPendingImage(id, generation));
 }
 
 std::int32_t RetainedResourceStore::findReferencedGlyph(AdmissionResult& result, CandidateOverlay& overlay,
                                                         std::string_view id) const {
   const std::int32_t known = resolveGlyph(result, overlay, id);
   if (known >= 0) return known;
-  return pendingEntry(glyphCount(), overlay.glyphAlphas.size(), result.pending.findGlyph(result.glyphAlphas, id));
+  return pendingEntry(glyphCount(), overlay.glyphAlphas.size(), result.findPendingGlyph(id));
 }
 
 std::int32_t RetainedResourceStore::findReferencedClip(AdmissionResult& result, CandidateOverlay& overlay,
                                                        std::string_view id) const {
   const std::int32_t known = resolveClip(result, overlay, id);
   if (known >= 0) return known;
-  return pendingEntry(clipCount(), overlay.clips.size(), result.pending.findClip(result.clips, id));
+  return pendingEntry(clipCount(), overlay.clips.size(), result.findPendingClip(id));
 }
 
 std::int32_t RetainedResourceStore::findReferencedTransform(AdmissionResult& result, CandidateOverlay& overlay,
                                                             std::string_view id) const {
   const std::int32_t known = resolveTransform(result, overlay, id);
   if (known >= 0) return known;
-  return pendingEntry(transformCount(), overlay.transforms.size(), result.pending.findTransform(result.transforms, id));
+  return pendingEntry(transformCount(), overlay.transforms.size(), result.findPendingTransform(id));
 }
 
 std::int32_t RetainedResourceStore::findCommandBySequence(const render::CommandRecord& command) const {
