@@ -18,16 +18,15 @@
 #include "retained/admission_kind.hpp"
 #include "retained/admission_result.hpp"
 #include "retained/candidate_overlay.hpp"
+#include "retained/operation_result.hpp"
+#include "retained/prepared_admission.hpp"
+#include "retained/prepared_candidate_batch.hpp"
 #include "retained/resource_key_index.hpp"
 #include "retained/store_identity_token.hpp"
 #include "retained/store_tables.hpp"
 #include "runtime/text.hpp"
 
 namespace retained {
-
-struct OperationResult;
-class PreparedAdmission;
-class PreparedCandidateBatch;
 
 class RetainedResourceStore {
  public:
