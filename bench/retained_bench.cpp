@@ -27,10 +27,13 @@
 #include "retained/prepared_admission.hpp"
 #include "retained/prepared_candidate_batch.hpp"
 #include "retained/retained_resource_store.hpp"
+#include "retained/tests/record_fixtures.hpp"
 
 namespace {
 
 using retained::RetainedResourceStore;
+using retained::testing::paintOf;
+using retained::testing::readyImage;
 using runtime::Text;
 
 constexpr const char* kSurface = "bench-surface";
@@ -52,27 +55,6 @@ render::OwnerFragment fragmentOf(const Text& owner, std::int32_t generation, std
     command.kind = "rect";
   }
   return fragment;
-}
-
-render::PaintRecord paintOf(const Text& id) { return render::PaintRecord{id, 10, 20, 30, 255, 0, 0, 100}; }
-
-render::ImageRecord readyImage(const Text& id, std::int32_t side) {
-  render::ImageRecord image;
-  image.id = id;
-  image.kind = "image";
-  image.generation = 1;
-  image.width = side;
-  image.height = side;
-  image.sizeBytes = side * side * 4;
-  image.format = "bgra8-hex";
-  image.colorSpace = "srgb";
-  image.alphaMode = "straight";
-  image.state = "ready";
-  image.resident = true;
-  image.contentIdentity = id;
-  image.payloadHex = Text(static_cast<std::size_t>(image.sizeBytes) * 2, 'c');
-  image.source = "bench";
-  return image;
 }
 
 render::GlyphAlphaRecord glyphOf(std::int32_t i) {
@@ -104,7 +86,7 @@ PendingAdmission pendingAdmission(std::int32_t paints) {
   for (std::int32_t i = 0; i < paints; ++i) delta.paints.push_back(paintOf("p" + std::to_string(i)));
   for (std::int32_t i = 0; i < 64; ++i) {
     const Text n = std::to_string(i);
-    delta.images.push_back(readyImage("i" + n, 1));
+    delta.images.push_back(readyImage("i" + n, 1));  // generation 1, one pixel
     delta.glyphAlphas.push_back(glyphOf(i));
     delta.clips.push_back(render::ClipRecord{"c" + n, 0, 0, 5, 5, 0});
     delta.transforms.push_back(render::TransformRecord{"t" + n, 1, 1, 100, 100, 0});
@@ -302,7 +284,7 @@ void reportPeakMemoryOfLargeImages() {
   delta.surfaceId = kSurface;
   render::OwnerFragment fragment = fragmentOf("images", 1, 0, kImages);
   for (std::int32_t i = 0; i < kImages; ++i) {
-    delta.images.push_back(readyImage("big" + std::to_string(i), 512));
+    delta.images.push_back(readyImage("big" + std::to_string(i), 1, 512, 512));
     fragment.commands[static_cast<std::size_t>(i)].kind = "image";
     fragment.commands[static_cast<std::size_t>(i)].resourceId = "big" + std::to_string(i);
     fragment.commands[static_cast<std::size_t>(i)].imageGeneration = 1;

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "render/fragment_validation.hpp"
+#include "retained/admission_kind.hpp"
 #include "retained/retained_resource_store.hpp"
 #include "retained/store_messages.hpp"
 #include "runtime/text.hpp"
@@ -30,9 +32,20 @@ std::int64_t signedCount(std::uint32_t value) { return static_cast<std::int32_t>
 
 std::int64_t listSize(std::size_t size) { return static_cast<std::int64_t>(size); }
 
-AdmissionResult refuse(AdmissionResult& result, Text message) {
+// Refuses: the message becomes the result's, and the preflight stops at this step.
+bool refuse(AdmissionResult& result, Text message) {
   result.message = std::move(message);
-  return std::move(result);
+  return false;
+}
+
+// Entry number of one reference of a command, or -1 when the command names none; `found` turns
+// false when it names one that no layer holds.
+template <typename Find>
+std::int32_t reference(bool wanted, bool& found, Find find) {
+  if (!wanted) return -1;
+  const std::int32_t entry = find();
+  found = entry >= 0;
+  return entry;
 }
 
 }  // namespace
@@ -44,105 +57,143 @@ AdmissionResult RetainedResourceStore::evaluateAdmission(const render::OwnerFrag
   return preflightAdmission(fragment, delta, expectedRevision, kind, overlay);
 }
 
+// The steps in their order. A step that refuses has written its message into the result, which
+// is returned as it stands with everything counted and gathered until then.
 AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFragment& fragment,
                                                           const render::ResourceDelta& delta,
                                                           std::uint32_t expectedRevision, std::uint8_t kind,
                                                           CandidateOverlay& overlay) const {
   AdmissionResult result = makePreflightResult(fragment.id, fragment.generation);
-  const Text& owner = fragment.id;
-  if (state_ != "open") {
-    return refuse(result, kStoreNotOpen);
-  }
-  if (expectedRevision != revision_) {
-    return refuse(result, staleRevisionMessage(expectedRevision, revision_));
-  }
-  if (delta.surfaceId != surfaceId_) {
-    return refuse(result, "retained resource delta surface does not match store");
-  }
+  if (!storeIsOpen(result)) return result;
+  if (!revisionIsCurrent(result, expectedRevision)) return result;
+  if (!surfaceMatches(result, delta)) return result;
+  if (!fragmentIsValid(result, fragment)) return result;
+  std::int32_t ownerRow = -1;
+  if (!ownerFitsKind(result, fragment.id, kind, ownerRow)) return result;
+  if (isBinding(kind) ? !rangeIsFree(result, fragment) : !updateKeepsOwner(result, fragment, ownerRow)) return result;
+  if (!deltaSizeFits(result, delta)) return result;
+  if (!resourcesAdmitted(result, overlay, delta)) return result;
+  if (!storeBudgetsHold(result, overlay, fragment, kind, ownerRow)) return result;
+  if (!ownerBudgetHolds(result, kind)) return result;
+  if (!indexBudgetHolds(result, overlay, fragment, kind)) return result;
+  if (!referencesResolve(result, overlay, fragment)) return result;
+  if (!sequencesAreFree(result, fragment, kind)) return result;
+  result.accepted = true;
+  result.message = "ok";
+  return result;
+}
+
+bool RetainedResourceStore::storeIsOpen(AdmissionResult& result) const {
+  return state_ == "open" || refuse(result, kStoreNotOpen);
+}
+
+bool RetainedResourceStore::revisionIsCurrent(AdmissionResult& result, std::uint32_t expectedRevision) const {
+  return expectedRevision == revision_ || refuse(result, staleRevisionMessage(expectedRevision, revision_));
+}
+
+bool RetainedResourceStore::surfaceMatches(AdmissionResult& result, const render::ResourceDelta& delta) const {
+  return delta.surfaceId == surfaceId_ || refuse(result, "retained resource delta surface does not match store");
+}
+
+bool RetainedResourceStore::fragmentIsValid(AdmissionResult& result, const render::OwnerFragment& fragment) {
   Text invalid = render::validateOwnerFragment(fragment);
-  if (!invalid.empty()) {
-    return refuse(result, std::move(invalid));
-  }
-  const std::vector<render::CommandRecord>& commands = fragment.commands;
-  const std::int32_t ownerRow = findOwnerCounted(result, owner);
-  if (kind != 0 && ownerRow >= 0) {
+  return invalid.empty() || refuse(result, std::move(invalid));
+}
+
+bool RetainedResourceStore::ownerFitsKind(AdmissionResult& result, const Text& owner, std::uint8_t kind,
+                                          std::int32_t& ownerRow) const {
+  ownerRow = findOwnerCounted(result, owner);
+  if (isBinding(kind) && ownerRow >= 0) {
     return refuse(result, formatText("retained resource owner {0} is already bound", {owner}));
   }
-  if (kind == 0 && ownerRow < 0) {
+  if (!isBinding(kind) && ownerRow < 0) {
     return refuse(result, formatText("retained resource owner {0} requires an initial binding", {owner}));
   }
+  return true;
+}
+
+bool RetainedResourceStore::updateKeepsOwner(AdmissionResult& result, const render::OwnerFragment& fragment,
+                                             std::int32_t ownerRow) const {
+  const Text& owner = fragment.id;
+  const std::vector<render::CommandRecord>& commands = fragment.commands;
   const auto row = static_cast<std::size_t>(ownerRow);
-  if (kind == 0) {
-    if (!(fragment.generation > ownerGenerations_[row])) {
-      return refuse(result, formatText("retained resource owner {0} requires a newer fragment generation", {owner}));
-    }
-    // Made only on refusal: every accepted update would otherwise format a message it drops.
-    auto rangeChanged = [&owner] {
-      return formatText("retained resource owner {0} must preserve its exact command range", {owner});
-    };
-    if (listSize(commands.size()) != ownerCommandCounts_[row]) {
+  if (!(fragment.generation > tables_.owners.generations[row])) {
+    return refuse(result, formatText("retained resource owner {0} requires a newer fragment generation", {owner}));
+  }
+  // Made only on refusal: every accepted update would otherwise format a message it drops.
+  auto rangeChanged = [&owner] {
+    return formatText("retained resource owner {0} must preserve its exact command range", {owner});
+  };
+  if (listSize(commands.size()) != tables_.owners.commandCounts[row]) {
+    return refuse(result, rangeChanged());
+  }
+  const CommandTable& stored = tables_.commands;
+  for (std::size_t j = 0; j < commands.size(); ++j) {
+    const std::size_t s = static_cast<std::size_t>(tables_.owners.firstRows[row]) + j;
+    const render::CommandRecord& command = commands[j];
+    if (command.sequence != stored.sequences[s]) {
       return refuse(result, rangeChanged());
     }
-    for (std::size_t j = 0; j < commands.size(); ++j) {
-      const std::size_t s = static_cast<std::size_t>(ownerFirstRows_[row]) + j;
-      const render::CommandRecord& command = commands[j];
-      if (command.sequence != commandSequences_[s]) {
-        return refuse(result, rangeChanged());
-      }
-      if (command.kind == "image" && commandKinds_[s] == "image" && commandResourceIds_[s] == command.resourceId &&
-          command.imageGeneration < commandImageGenerations_[s]) {
-        return refuse(result, formatText("retained resource owner {0} image {1} generation regressed from {2} to {3}",
-                                         {owner, command.resourceId, intToText(commandImageGenerations_[s]),
-                                          intToText(command.imageGeneration)}));
-      }
-    }
-  } else {
-    const std::int32_t first = commands.front().sequence;
-    const std::int32_t last = commands.back().sequence;
-    for (std::size_t i = 0; i < ownerIds_.size(); ++i) {
-      if (first <= ownerLastSequences_[i] && last >= ownerFirstSequences_[i]) {
-        return refuse(result,
-                      formatText("retained resource owner {0} command range overlaps {1}", {owner, ownerIds_[i]}));
-      }
+    if (command.kind == "image" && stored.kinds[s] == "image" && stored.resourceIds[s] == command.resourceId &&
+        command.imageGeneration < stored.imageGenerations[s]) {
+      return refuse(result, formatText("retained resource owner {0} image {1} generation regressed from {2} to {3}",
+                                       {owner, command.resourceId, intToText(stored.imageGenerations[s]),
+                                        intToText(command.imageGeneration)}));
     }
   }
-  if (countDeltaResources(delta) > kMaxDeltaEntries) {
-    return refuse(result, "retained resource delta exceeds 65536 entries");
+  return true;
+}
+
+bool RetainedResourceStore::rangeIsFree(AdmissionResult& result, const render::OwnerFragment& fragment) const {
+  const std::int32_t first = fragment.commands.front().sequence;
+  const std::int32_t last = fragment.commands.back().sequence;
+  const OwnerTable& owners = tables_.owners;
+  for (std::size_t i = 0; i < owners.rows(); ++i) {
+    if (first <= owners.lastSequences[i] && last >= owners.firstSequences[i]) {
+      return refuse(result,
+                    formatText("retained resource owner {0} command range overlaps {1}", {fragment.id, owners.ids[i]}));
+    }
   }
+  return true;
+}
+
+bool RetainedResourceStore::deltaSizeFits(AdmissionResult& result, const render::ResourceDelta& delta) {
+  return countDeltaResources(delta) <= kMaxDeltaEntries ||
+         refuse(result, "retained resource delta exceeds 65536 entries");
+}
+
+bool RetainedResourceStore::resourcesAdmitted(AdmissionResult& result, CandidateOverlay& overlay,
+                                              const render::ResourceDelta& delta) const {
+  // A refused record has written its own message.
   for (const render::PaintRecord& paint : delta.paints) {
-    if (!admitPaint(result, overlay, paint)) {
-      return result;
-    }
+    if (!admitPaint(result, overlay, paint)) return false;
   }
   for (const render::ImageRecord& image : delta.images) {
-    if (!admitImage(result, overlay, image)) {
-      return result;
-    }
+    if (!admitImage(result, overlay, image)) return false;
   }
   for (const render::GlyphAlphaRecord& glyph : delta.glyphAlphas) {
-    if (!admitGlyphAlpha(result, overlay, glyph)) {
-      return result;
-    }
+    if (!admitGlyphAlpha(result, overlay, glyph)) return false;
   }
   for (const render::ClipRecord& clip : delta.clips) {
-    if (!admitClip(result, overlay, clip)) {
-      return result;
-    }
+    if (!admitClip(result, overlay, clip)) return false;
   }
   for (const render::TransformRecord& transform : delta.transforms) {
-    if (!admitTransform(result, overlay, transform)) {
-      return result;
-    }
+    if (!admitTransform(result, overlay, transform)) return false;
   }
+  return true;
+}
 
+bool RetainedResourceStore::storeBudgetsHold(AdmissionResult& result, const CandidateOverlay& overlay,
+                                             const render::OwnerFragment& fragment, std::uint8_t kind,
+                                             std::int32_t ownerRow) const {
   // Budgets are summed in 64 bits so that thousands of large records cannot wrap past a limit.
   const std::int64_t entries =
       signedCount(entryCount()) + listSize(overlay.paints.size()) + listSize(overlay.images.size()) +
       listSize(overlay.glyphAlphas.size()) + listSize(overlay.clips.size()) + listSize(overlay.transforms.size()) +
       listSize(result.paints.size()) + listSize(result.images.size()) + listSize(result.glyphAlphas.size()) +
       listSize(result.clips.size()) + listSize(result.transforms.size());
-  const std::int64_t replaced = kind == 0 ? ownerCommandCounts_[row] : 0;
-  const std::int64_t commandTotal = signedCount(commandCount_) - replaced + listSize(commands.size());
+  const std::int64_t replaced = isBinding(kind) ? 0 : tables_.owners.commandCounts[static_cast<std::size_t>(ownerRow)];
+  const std::int64_t commandTotal = signedCount(commandCount_) - replaced + listSize(fragment.commands.size());
   std::int64_t payload = static_cast<std::int64_t>(overlay.stagedPayloadBytes) + signedCount(payloadBytes_);
   for (const render::ImageRecord& image : result.images) {
     payload += image.sizeBytes;
@@ -153,98 +204,111 @@ AdmissionResult RetainedResourceStore::preflightAdmission(const render::OwnerFra
   if (entries > kMaxEntries || commandTotal > kMaxCommands || payload > kMaxPayloadBytes) {
     return refuse(result, "retained resource store exceeds 65536 entries/commands or 64 MiB");
   }
-  if (kind != 0 && static_cast<std::int32_t>(ownerCount()) > kMaxBoundOwnersBeforeBinding) {
+  return true;
+}
+
+bool RetainedResourceStore::ownerBudgetHolds(AdmissionResult& result, std::uint8_t kind) const {
+  if (isBinding(kind) && static_cast<std::int32_t>(ownerCount()) > kMaxBoundOwnersBeforeBinding) {
     return refuse(result, "retained resource store exceeds 4096 owners");
   }
+  return true;
+}
+
+bool RetainedResourceStore::indexBudgetHolds(AdmissionResult& result, const CandidateOverlay& overlay,
+                                             const render::OwnerFragment& fragment, std::uint8_t kind) const {
   std::int64_t nodes = listSize(result.paints.size()) + 2 * listSize(result.images.size()) +
                        listSize(result.glyphAlphas.size()) + listSize(result.clips.size()) +
                        listSize(result.transforms.size());
-  if (kind != 0) {
-    nodes += listSize(commands.size()) + 1;
+  if (isBinding(kind)) {
+    nodes += listSize(fragment.commands.size()) + 1;
   }
   nodes += signedCount(indexKeyCount()) + static_cast<std::int64_t>(overlay.stagedIndexNodes);
   if (nodes > kMaxIndexNodes) {
     return refuse(result, "retained resource store exceeds 200704 index nodes");
   }
+  return true;
+}
 
+bool RetainedResourceStore::referencesResolve(AdmissionResult& result, CandidateOverlay& overlay,
+                                              const render::OwnerFragment& fragment) const {
+  const std::vector<render::CommandRecord>& commands = fragment.commands;
   AdmissionPlan& plan = result.plan;
   plan.firstCommandSequence = commands.front().sequence;
   plan.lastCommandSequence = commands.back().sequence;
   plan.commands.reserve(commands.size());
   for (const render::CommandRecord& command : commands) {
-    std::int32_t paint = -1;
-    std::int32_t image = -1;
-    std::int32_t glyph = -1;
-    std::int32_t clip = -1;
-    std::int32_t transform = -1;
-    if (!command.paintId.empty()) {
-      paint = findReferencedPaint(result, overlay, command.paintId);
-      if (paint < 0) {
-        return refuse(result,
-                      formatText("retained resource owner {0} references missing paint {1}", {owner, command.paintId}));
-      }
-    }
-    if (command.kind == "image") {
-      image = findReferencedImage(result, overlay, command.resourceId, command.imageGeneration);
-      if (image < 0) {
-        return refuse(result, formatText("retained resource owner {0} references missing image {1}@{2}",
-                                         {owner, command.resourceId, intToText(command.imageGeneration)}));
-      }
-    }
-    if (command.kind == "glyphAlpha" && !command.skipGlyphResolution) {
-      glyph = findReferencedGlyph(result, overlay, command.resourceId);
-      if (glyph < 0) {
-        return refuse(result, formatText("retained resource owner {0} references missing glyph {1}",
-                                         {owner, command.resourceId}));
-      }
-    }
-    if (!command.clipId.empty()) {
-      clip = findReferencedClip(result, overlay, command.clipId);
-      if (clip < 0) {
-        return refuse(result,
-                      formatText("retained resource owner {0} references missing clip {1}", {owner, command.clipId}));
-      }
-    }
-    if (!command.transformId.empty() && command.transformId != "identity") {
-      transform = findReferencedTransform(result, overlay, command.transformId);
-      if (transform < 0) {
-        return refuse(result, formatText("retained resource owner {0} references missing transform {1}",
-                                         {owner, command.transformId}));
-      }
-    }
-    plan.commands.push_back(command);
-    plan.paintRefs.push_back(paint);
-    plan.imageRefs.push_back(image);
-    plan.glyphRefs.push_back(glyph);
-    plan.clipRefs.push_back(clip);
-    plan.transformRefs.push_back(transform);
+    if (!commandReferencesResolve(result, overlay, fragment.id, command)) return false;
   }
+  return true;
+}
 
-  // The range test above compares only the first and last sequences; a binding whose commands
-  // repeat a sequence, or take one another owner holds, would re-point that owner's
-  // "command-sequence" key. These lookups count nothing, so every earlier refusal keeps its
-  // counters.
-  if (kind != 0) {
-    std::unordered_set<std::int32_t> seen;
-    seen.reserve(commands.size());
-    for (const render::CommandRecord& command : commands) {
-      if (!seen.insert(command.sequence).second) {
-        return refuse(result, formatText("retained resource owner {0} repeats command sequence {1}",
-                                         {owner, intToText(command.sequence)}));
-      }
-      const std::int32_t held = indexGet(resourceKey("command-sequence", "", command.sequence));
-      if (held >= 0) {
-        const std::int32_t holder = commandOwner(held);
-        const Text holderId = holder >= 0 ? ownerIds_[static_cast<std::size_t>(holder)] : Text();
-        return refuse(result, formatText("retained resource owner {0} command sequence {1} is held by {2}",
-                                         {owner, intToText(command.sequence), holderId}));
-      }
+bool RetainedResourceStore::commandReferencesResolve(AdmissionResult& result, CandidateOverlay& overlay,
+                                                     const Text& owner, const render::CommandRecord& command) const {
+  bool found = true;
+  const std::int32_t paint =
+      reference(!command.paintId.empty(), found, [&] { return findReferencedPaint(result, overlay, command.paintId); });
+  if (!found) {
+    return refuse(result,
+                  formatText("retained resource owner {0} references missing paint {1}", {owner, command.paintId}));
+  }
+  const std::int32_t image = reference(command.kind == "image", found, [&] {
+    return findReferencedImage(result, overlay, command.resourceId, command.imageGeneration);
+  });
+  if (!found) {
+    return refuse(result, formatText("retained resource owner {0} references missing image {1}@{2}",
+                                     {owner, command.resourceId, intToText(command.imageGeneration)}));
+  }
+  const std::int32_t glyph = reference(command.kind == "glyphAlpha" && !command.skipGlyphResolution, found,
+                                       [&] { return findReferencedGlyph(result, overlay, command.resourceId); });
+  if (!found) {
+    return refuse(result,
+                  formatText("retained resource owner {0} references missing glyph {1}", {owner, command.resourceId}));
+  }
+  const std::int32_t clip =
+      reference(!command.clipId.empty(), found, [&] { return findReferencedClip(result, overlay, command.clipId); });
+  if (!found) {
+    return refuse(result,
+                  formatText("retained resource owner {0} references missing clip {1}", {owner, command.clipId}));
+  }
+  const std::int32_t transform =
+      reference(!command.transformId.empty() && command.transformId != "identity", found,
+                [&] { return findReferencedTransform(result, overlay, command.transformId); });
+  if (!found) {
+    return refuse(result, formatText("retained resource owner {0} references missing transform {1}",
+                                     {owner, command.transformId}));
+  }
+  AdmissionPlan& plan = result.plan;
+  plan.commands.push_back(command);
+  plan.paintRefs.push_back(paint);
+  plan.imageRefs.push_back(image);
+  plan.glyphRefs.push_back(glyph);
+  plan.clipRefs.push_back(clip);
+  plan.transformRefs.push_back(transform);
+  return true;
+}
+
+// The range test compares only the first and last sequences; a binding whose commands repeat a
+// sequence, or take one another owner holds, would re-point that owner's "command-sequence" key.
+// These lookups count nothing, so every earlier refusal keeps its counters.
+bool RetainedResourceStore::sequencesAreFree(AdmissionResult& result, const render::OwnerFragment& fragment,
+                                             std::uint8_t kind) const {
+  if (!isBinding(kind)) return true;
+  std::unordered_set<std::int32_t> seen;
+  seen.reserve(fragment.commands.size());
+  for (const render::CommandRecord& command : fragment.commands) {
+    if (!seen.insert(command.sequence).second) {
+      return refuse(result, formatText("retained resource owner {0} repeats command sequence {1}",
+                                       {fragment.id, intToText(command.sequence)}));
+    }
+    const std::int32_t held = indexGet(resourceKey("command-sequence", "", command.sequence));
+    if (held >= 0) {
+      const std::int32_t holder = commandOwner(held);
+      const Text holderId = holder >= 0 ? tables_.owners.ids[static_cast<std::size_t>(holder)] : Text();
+      return refuse(result, formatText("retained resource owner {0} command sequence {1} is held by {2}",
+                                       {fragment.id, intToText(command.sequence), holderId}));
     }
   }
-
-  result.accepted = true;
-  result.message = "ok";
-  return result;
+  return true;
 }
 
 }  // namespace retained

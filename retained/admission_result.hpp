@@ -43,8 +43,21 @@ struct AdmissionResult {
   std::vector<render::ClipRecord> clips;
   std::vector<render::TransformRecord> transforms;
   AdmissionPlan plan;
-  // Lookup cache over the five lists above; holds nothing of its own.
-  PendingRecordIndex pending;
+
+  // Position in its list of the first new record with the id (an image: with the id and the
+  // generation), or -1; the lookups answer what a scan of the list from the front would.
+  std::int32_t findPendingPaint(std::string_view id);
+  std::int32_t findPendingImage(std::string_view id, std::int32_t generation);
+  std::int32_t findPendingGlyph(std::string_view id);
+  std::int32_t findPendingClip(std::string_view id);
+  std::int32_t findPendingTransform(std::string_view id);
+  // The largest generation among the new images with the id; 0 when there is none.
+  std::int32_t newestPendingImageGeneration(std::string_view id);
+
+ private:
+  // Lookup cache over the five lists above, reached only through the lookups so that it is
+  // always asked about this result's own lists; a copied result starts its own.
+  PendingRecordIndex pending_;
 };
 
 // Not accepted, "preflight-not-complete", zero counters, empty lists, a plan for the owner and

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "retained/admission_kind.hpp"
 #include "retained/operation_result.hpp"
 #include "retained/prepared_candidate_batch.hpp"
 #include "retained/retained_resource_store.hpp"
@@ -22,7 +23,6 @@ constexpr std::size_t kMaxBatchItems = 4096;
 constexpr std::int64_t kMaxBatchCommandsOrEntries = 65536;
 constexpr std::int64_t kSmallestOverlayBuckets = 64;
 constexpr std::int64_t kLargestOverlayBuckets = 8192;
-constexpr std::uint8_t kUpdate = 0;
 
 }  // namespace
 
@@ -84,13 +84,13 @@ std::shared_ptr<PreparedCandidateBatch> RetainedResourceStore::prepareCandidateB
 
   items.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
-    AdmissionResult result = preflightAdmission(fragments[i], deltas[i], expectedRevision, kUpdate, overlay);
+    AdmissionResult result = preflightAdmission(fragments[i], deltas[i], expectedRevision, kUpdateAdmission, overlay);
     if (!result.accepted) {
       return refuse(formatText("retained resource candidate batch item {0}: {1}",
                                {intToText(static_cast<std::int32_t>(i)), result.message}));
     }
     items.push_back(std::make_shared<PreparedAdmission>(identityToken_, result, fragments[i], deltas[i],
-                                                        expectedRevision, kUpdate));
+                                                        expectedRevision, kUpdateAdmission));
     stageDelta(result, overlay);
   }
   return std::make_shared<PreparedCandidateBatch>(identityToken_, expectedRevision, 1, "ok", std::move(items),
@@ -138,7 +138,7 @@ OperationResult RetainedResourceStore::commitPreparedCandidateBatch(
       explicitComparisons += result.explicitComparisonCount;
       payloadComparisons += result.payloadComparisonCount;
       probes += result.indexProbeCount;
-      if (!applyDelta(std::move(result), kUpdate)) {
+      if (!applyDelta(std::move(result), kUpdateAdmission)) {
         break;
       }
     }

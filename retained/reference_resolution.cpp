@@ -8,7 +8,6 @@
 
 #include "render/signatures.hpp"
 #include "retained/retained_resource_store.hpp"
-#include "retained/table_row.hpp"
 
 namespace retained {
 namespace {
@@ -58,8 +57,8 @@ std::int32_t RetainedResourceStore::resolveLatestImage(AdmissionResult& result, 
     return overlay.images[static_cast<std::size_t>(at)].generation;
   }
   const std::int32_t row = indexGetCounted(result, key);
-  if (!holdsRow(imageGenerations_, row)) return 0;
-  return imageGenerations_[static_cast<std::size_t>(row)];
+  if (!tables_.images.holds(row)) return 0;
+  return tables_.images.generations[static_cast<std::size_t>(row)];
 }
 
 std::int32_t RetainedResourceStore::resolveGlyph(AdmissionResult& result, CandidateOverlay& overlay,
@@ -108,128 +107,77 @@ render::TransformRecord RetainedResourceStore::transformAt(const CandidateOverla
 }
 
 render::PaintRecord RetainedResourceStore::storedPaint(std::int32_t row) const {
-  render::PaintRecord paint;
-  if (!holdsRow(paintIds_, row)) return paint;
-  const auto r = static_cast<std::size_t>(row);
-  paint.id = paintIds_[r];
-  paint.red = paintReds_[r];
-  paint.green = paintGreens_[r];
-  paint.blue = paintBlues_[r];
-  paint.alpha = paintAlphas_[r];
-  paint.radius = paintRadii_[r];
-  paint.borderWidth = paintBorderWidths_[r];
-  paint.opacity = paintOpacities_[r];
-  return paint;
+  if (!tables_.paints.holds(row)) return render::PaintRecord();
+  return tables_.paints.read(static_cast<std::size_t>(row));
 }
 
 render::ImageRecord RetainedResourceStore::storedImage(std::int32_t row) const {
-  render::ImageRecord image;
-  if (!holdsRow(imageIds_, row)) return image;
-  const auto r = static_cast<std::size_t>(row);
-  image.id = imageIds_[r];
-  image.kind = imageKinds_[r];
-  image.generation = imageGenerations_[r];
-  image.width = imageWidths_[r];
-  image.height = imageHeights_[r];
-  image.sizeBytes = imageSizeBytes_[r];
-  image.format = imageFormats_[r];
-  image.colorSpace = imageColorSpaces_[r];
-  image.alphaMode = imageAlphaModes_[r];
-  image.state = imageStates_[r];
-  image.resident = imageResident_[r];
-  image.contentIdentity = imageContentIds_[r];
-  image.payloadHex = imagePayloads_[r];
-  image.source = imageSources_[r];
-  return image;
+  if (!tables_.images.holds(row)) return render::ImageRecord();
+  return tables_.images.read(static_cast<std::size_t>(row));
 }
 
 render::GlyphAlphaRecord RetainedResourceStore::storedGlyph(std::int32_t row) const {
-  render::GlyphAlphaRecord glyph;
-  if (!holdsRow(glyphIds_, row)) return glyph;
-  const auto r = static_cast<std::size_t>(row);
-  glyph.id = glyphIds_[r];
-  glyph.width = glyphWidths_[r];
-  glyph.height = glyphHeights_[r];
-  glyph.rowStride = glyphRowBytes_[r];
-  glyph.sizeBytes = glyphSizeBytes_[r];
-  glyph.format = glyphFormats_[r];
-  glyph.payloadHex = glyphPayloads_[r];
-  glyph.source = glyphSources_[r];
-  return glyph;
+  if (!tables_.glyphs.holds(row)) return render::GlyphAlphaRecord();
+  return tables_.glyphs.read(static_cast<std::size_t>(row));
 }
 
 render::ClipRecord RetainedResourceStore::storedClip(std::int32_t row) const {
-  render::ClipRecord clip;
-  if (!holdsRow(clipIds_, row)) return clip;
-  const auto r = static_cast<std::size_t>(row);
-  clip.id = clipIds_[r];
-  clip.x = clipXs_[r];
-  clip.y = clipYs_[r];
-  clip.width = clipWidths_[r];
-  clip.height = clipHeights_[r];
-  clip.radius = clipRadii_[r];
-  return clip;
+  if (!tables_.clips.holds(row)) return render::ClipRecord();
+  return tables_.clips.read(static_cast<std::size_t>(row));
 }
 
 render::TransformRecord RetainedResourceStore::storedTransform(std::int32_t row) const {
-  render::TransformRecord transform;
-  if (!holdsRow(transformIds_, row)) return transform;
-  const auto r = static_cast<std::size_t>(row);
-  transform.id = transformIds_[r];
-  transform.translateX = transformTranslateXs_[r];
-  transform.translateY = transformTranslateYs_[r];
-  transform.scalePercentX = transformXScalePercents_[r];
-  transform.scalePercentY = transformYScalePercents_[r];
-  transform.rotationMillidegrees = transformRotations_[r];
-  return transform;
+  if (!tables_.transforms.holds(row)) return render::TransformRecord();
+  return tables_.transforms.read(static_cast<std::size_t>(row));
 }
 
 std::int32_t RetainedResourceStore::findReferencedPaint(AdmissionResult& result, CandidateOverlay& overlay,
                                                         std::string_view id) const {
   const std::int32_t known = resolvePaint(result, overlay, id);
   if (known >= 0) return known;
-  return pendingEntry(paintCount(), overlay.paints.size(), result.pending.findPaint(result.paints, id));
+  return pendingEntry(paintCount(), overlay.paints.size(), result.findPendingPaint(id));
 }
 
 std::int32_t RetainedResourceStore::findReferencedImage(AdmissionResult& result, CandidateOverlay& overlay,
                                                         std::string_view id, std::int32_t generation) const {
   const std::int32_t known = resolveImageGeneration(result, overlay, id, generation);
   if (known >= 0) return known;
-  return pendingEntry(imageCount(), overlay.images.size(), result.pending.findImage(result.images, id, generation));
+  return pendingEntry(imageCount(), overlay.images.size(), result.findPendingImage(id, generation));
 }
 
 std::int32_t RetainedResourceStore::findReferencedGlyph(AdmissionResult& result, CandidateOverlay& overlay,
                                                         std::string_view id) const {
   const std::int32_t known = resolveGlyph(result, overlay, id);
   if (known >= 0) return known;
-  return pendingEntry(glyphCount(), overlay.glyphAlphas.size(), result.pending.findGlyph(result.glyphAlphas, id));
+  return pendingEntry(glyphCount(), overlay.glyphAlphas.size(), result.findPendingGlyph(id));
 }
 
 std::int32_t RetainedResourceStore::findReferencedClip(AdmissionResult& result, CandidateOverlay& overlay,
                                                        std::string_view id) const {
   const std::int32_t known = resolveClip(result, overlay, id);
   if (known >= 0) return known;
-  return pendingEntry(clipCount(), overlay.clips.size(), result.pending.findClip(result.clips, id));
+  return pendingEntry(clipCount(), overlay.clips.size(), result.findPendingClip(id));
 }
 
 std::int32_t RetainedResourceStore::findReferencedTransform(AdmissionResult& result, CandidateOverlay& overlay,
                                                             std::string_view id) const {
   const std::int32_t known = resolveTransform(result, overlay, id);
   if (known >= 0) return known;
-  return pendingEntry(transformCount(), overlay.transforms.size(), result.pending.findTransform(result.transforms, id));
+  return pendingEntry(transformCount(), overlay.transforms.size(), result.findPendingTransform(id));
 }
 
 std::int32_t RetainedResourceStore::findCommandBySequence(const render::CommandRecord& command) const {
   const std::int32_t row = indexGet(resourceKey("command-sequence", "", command.sequence));
-  if (!holdsRow(commandSequences_, row)) return -1;
+  const CommandTable& commands = tables_.commands;
+  if (!commands.holds(row)) return -1;
   const auto r = static_cast<std::size_t>(row);
-  if (commandSequences_[r] != command.sequence) return -1;
-  return commandCanonicalTexts_[r] == render::encodeCommandSignature(command) ? row : -1;
+  if (commands.sequences[r] != command.sequence) return -1;
+  return commands.canonicalTexts[r] == render::encodeCommandSignature(command) ? row : -1;
 }
 
 std::int32_t RetainedResourceStore::findCommandOwner(const render::CommandRecord& command) const {
   const std::int32_t row = findCommandBySequence(command);
-  return holdsRow(commandOwners_, row) ? commandOwners_[static_cast<std::size_t>(row)] : -1;
+  return tables_.commands.holds(row) ? tables_.commands.owners[static_cast<std::size_t>(row)] : -1;
 }
 
 }  // namespace retained

@@ -130,7 +130,7 @@ bool RetainedResourceStore::admitPaint(AdmissionResult& result, CandidateOverlay
   const auto collision = [&] { return formatText("retained paint identity collision for {0}", {paint.id}); };
   const std::int32_t entry = resolvePaint(result, overlay, paint.id);
   if (entry >= 0) return compareKnown(result, paintAt(overlay, entry), paint, false, paintEquals, collision);
-  const std::int32_t position = result.pending.findPaint(result.paints, paint.id);
+  const std::int32_t position = result.findPendingPaint(paint.id);
   if (position >= 0) {
     return compareKnown(result, result.paints[static_cast<std::size_t>(position)], paint, false, paintEquals,
                         collision);
@@ -145,12 +145,12 @@ bool RetainedResourceStore::admitImage(AdmissionResult& result, CandidateOverlay
   };
   const std::int32_t entry = resolveImageGeneration(result, overlay, image.id, image.generation);
   if (entry >= 0) return compareKnown(result, imageAt(overlay, entry), image, true, imageEquals, collision);
-  const std::int32_t position = result.pending.findImage(result.images, image.id, image.generation);
+  const std::int32_t position = result.findPendingImage(image.id, image.generation);
   if (position >= 0) {
     return compareKnown(result, result.images[static_cast<std::size_t>(position)], image, true, imageEquals, collision);
   }
   std::int32_t latest = resolveLatestImage(result, overlay, image.id);
-  const std::int32_t pendingLatest = result.pending.newestImageGeneration(result.images, image.id);
+  const std::int32_t pendingLatest = result.newestPendingImageGeneration(image.id);
   if (pendingLatest > latest) latest = pendingLatest;
   if (latest > 0 && latest > image.generation) {
     result.message = formatText("retained image {0} generation regressed from {1} to {2}",
@@ -165,7 +165,7 @@ bool RetainedResourceStore::admitGlyphAlpha(AdmissionResult& result, CandidateOv
   const auto collision = [&] { return formatText("retained glyph identity collision for {0}", {glyph.id}); };
   const std::int32_t entry = resolveGlyph(result, overlay, glyph.id);
   if (entry >= 0) return compareKnown(result, glyphAt(overlay, entry), glyph, true, glyphEquals, collision);
-  const std::int32_t position = result.pending.findGlyph(result.glyphAlphas, glyph.id);
+  const std::int32_t position = result.findPendingGlyph(glyph.id);
   if (position >= 0) {
     return compareKnown(result, result.glyphAlphas[static_cast<std::size_t>(position)], glyph, true, glyphEquals,
                         collision);
@@ -178,7 +178,7 @@ bool RetainedResourceStore::admitClip(AdmissionResult& result, CandidateOverlay&
   const auto collision = [&] { return formatText("retained clip identity collision for {0}", {clip.id}); };
   const std::int32_t entry = resolveClip(result, overlay, clip.id);
   if (entry >= 0) return compareKnown(result, clipAt(overlay, entry), clip, false, clipEquals, collision);
-  const std::int32_t position = result.pending.findClip(result.clips, clip.id);
+  const std::int32_t position = result.findPendingClip(clip.id);
   if (position >= 0) {
     return compareKnown(result, result.clips[static_cast<std::size_t>(position)], clip, false, clipEquals, collision);
   }
@@ -192,7 +192,7 @@ bool RetainedResourceStore::admitTransform(AdmissionResult& result, CandidateOve
   if (entry >= 0) {
     return compareKnown(result, transformAt(overlay, entry), transform, false, transformEquals, collision);
   }
-  const std::int32_t position = result.pending.findTransform(result.transforms, transform.id);
+  const std::int32_t position = result.findPendingTransform(transform.id);
   if (position >= 0) {
     return compareKnown(result, result.transforms[static_cast<std::size_t>(position)], transform, false,
                         transformEquals, collision);

@@ -5,9 +5,9 @@
 
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 #include "retained/store_messages.hpp"
-#include "retained/table_row.hpp"
 
 namespace retained {
 namespace {
@@ -16,9 +16,9 @@ using runtime::formatText;
 
 constexpr std::size_t kMaxSurfaceIdBytes = 128;
 
-template <typename Column>
-std::int32_t refAt(const Column& column, std::int32_t row) {
-  return holdsRow(column, row) ? column[static_cast<std::size_t>(row)] : -1;
+// A column of the command table at a row, or -1 for a row the table does not hold.
+std::int32_t refAt(const CommandTable& commands, const std::vector<std::int32_t>& column, std::int32_t row) {
+  return commands.holds(row) ? column[static_cast<std::size_t>(row)] : -1;
 }
 
 std::uint32_t rowCount(std::size_t size) { return static_cast<std::uint32_t>(size); }
@@ -39,7 +39,7 @@ Text RetainedResourceStore::surfaceId() const { return surfaceId_; }
 Text RetainedResourceStore::state() const { return state_; }
 std::uint32_t RetainedResourceStore::revision() const { return revision_; }
 
-std::uint32_t RetainedResourceStore::ownerCount() const { return rowCount(ownerIds_.size()); }
+std::uint32_t RetainedResourceStore::ownerCount() const { return rowCount(tables_.owners.rows()); }
 std::uint32_t RetainedResourceStore::commandCount() const { return commandCount_; }
 std::uint32_t RetainedResourceStore::payloadBytes() const { return payloadBytes_; }
 std::uint32_t RetainedResourceStore::validationCount() const { return validationCount_; }
@@ -51,19 +51,31 @@ std::uint32_t RetainedResourceStore::indexKeyCount() const { return index_.nodeC
 std::uint32_t RetainedResourceStore::indexBucketCount() const { return index_.bucketCount; }
 std::uint32_t RetainedResourceStore::indexProbeCount() const { return index_.probeCount; }
 
-std::uint32_t RetainedResourceStore::paintCount() const { return rowCount(paintIds_.size()); }
-std::uint32_t RetainedResourceStore::imageCount() const { return rowCount(imageIds_.size()); }
-std::uint32_t RetainedResourceStore::glyphCount() const { return rowCount(glyphIds_.size()); }
-std::uint32_t RetainedResourceStore::clipCount() const { return rowCount(clipIds_.size()); }
-std::uint32_t RetainedResourceStore::transformCount() const { return rowCount(transformIds_.size()); }
+std::uint32_t RetainedResourceStore::paintCount() const { return rowCount(tables_.paints.rows()); }
+std::uint32_t RetainedResourceStore::imageCount() const { return rowCount(tables_.images.rows()); }
+std::uint32_t RetainedResourceStore::glyphCount() const { return rowCount(tables_.glyphs.rows()); }
+std::uint32_t RetainedResourceStore::clipCount() const { return rowCount(tables_.clips.rows()); }
+std::uint32_t RetainedResourceStore::transformCount() const { return rowCount(tables_.transforms.rows()); }
 
-std::int32_t RetainedResourceStore::commandRef1(std::int32_t row) const { return refAt(commandPaintRefs_, row); }
-std::int32_t RetainedResourceStore::commandRef2(std::int32_t row) const { return refAt(commandImageRefs_, row); }
-std::int32_t RetainedResourceStore::commandRef3(std::int32_t row) const { return refAt(commandGlyphRefs_, row); }
-std::int32_t RetainedResourceStore::commandRef4(std::int32_t row) const { return refAt(commandClipRefs_, row); }
-std::int32_t RetainedResourceStore::commandRef5(std::int32_t row) const { return refAt(commandTransformRefs_, row); }
+std::int32_t RetainedResourceStore::commandRef1(std::int32_t row) const {
+  return refAt(tables_.commands, tables_.commands.paintRefs, row);
+}
+std::int32_t RetainedResourceStore::commandRef2(std::int32_t row) const {
+  return refAt(tables_.commands, tables_.commands.imageRefs, row);
+}
+std::int32_t RetainedResourceStore::commandRef3(std::int32_t row) const {
+  return refAt(tables_.commands, tables_.commands.glyphRefs, row);
+}
+std::int32_t RetainedResourceStore::commandRef4(std::int32_t row) const {
+  return refAt(tables_.commands, tables_.commands.clipRefs, row);
+}
+std::int32_t RetainedResourceStore::commandRef5(std::int32_t row) const {
+  return refAt(tables_.commands, tables_.commands.transformRefs, row);
+}
 
-std::int32_t RetainedResourceStore::commandOwner(std::int32_t row) const { return refAt(commandOwners_, row); }
+std::int32_t RetainedResourceStore::commandOwner(std::int32_t row) const {
+  return refAt(tables_.commands, tables_.commands.owners, row);
+}
 
 std::uint32_t RetainedResourceStore::entryCount() const {
   return paintCount() + imageCount() + glyphCount() + clipCount() + transformCount();
@@ -94,38 +106,38 @@ void RetainedResourceStore::indexPut(std::string_view key, std::uint32_t value) 
 }
 
 std::int32_t RetainedResourceStore::ownerGeneration(std::int32_t ownerRow) const {
-  return holdsRow(ownerGenerations_, ownerRow) ? ownerGenerations_[static_cast<std::size_t>(ownerRow)] : 0;
+  return tables_.owners.holds(ownerRow) ? tables_.owners.generations[static_cast<std::size_t>(ownerRow)] : 0;
 }
 
 namespace {
 
 // Command row of position j in an owner's range, or -1 when the owner row or the position is
 // outside what the store holds.
-std::int32_t ownerCommandRow(const std::vector<std::int32_t>& firstRows, const std::vector<std::int32_t>& counts,
-                             std::int32_t ownerRow, std::uint32_t position) {
-  if (!holdsRow(firstRows, ownerRow)) return -1;
+std::int32_t ownerCommandRow(const OwnerTable& owners, std::int32_t ownerRow, std::uint32_t position) {
+  if (!owners.holds(ownerRow)) return -1;
   const auto o = static_cast<std::size_t>(ownerRow);
-  if (counts[o] < 0 || position >= static_cast<std::uint32_t>(counts[o])) return -1;
-  const std::int64_t row = static_cast<std::int64_t>(firstRows[o]) + position;
+  const std::int32_t count = owners.commandCounts[o];
+  if (count < 0 || position >= static_cast<std::uint32_t>(count)) return -1;
+  const std::int64_t row = static_cast<std::int64_t>(owners.firstRows[o]) + position;
   return row > INT32_MAX ? -1 : static_cast<std::int32_t>(row);
 }
 
 }  // namespace
 
 std::int32_t RetainedResourceStore::ownerCommandRef1(std::int32_t ownerRow, std::uint32_t position) const {
-  return refAt(commandPaintRefs_, ownerCommandRow(ownerFirstRows_, ownerCommandCounts_, ownerRow, position));
+  return refAt(tables_.commands, tables_.commands.paintRefs, ownerCommandRow(tables_.owners, ownerRow, position));
 }
 std::int32_t RetainedResourceStore::ownerCommandRef2(std::int32_t ownerRow, std::uint32_t position) const {
-  return refAt(commandImageRefs_, ownerCommandRow(ownerFirstRows_, ownerCommandCounts_, ownerRow, position));
+  return refAt(tables_.commands, tables_.commands.imageRefs, ownerCommandRow(tables_.owners, ownerRow, position));
 }
 std::int32_t RetainedResourceStore::ownerCommandRef3(std::int32_t ownerRow, std::uint32_t position) const {
-  return refAt(commandGlyphRefs_, ownerCommandRow(ownerFirstRows_, ownerCommandCounts_, ownerRow, position));
+  return refAt(tables_.commands, tables_.commands.glyphRefs, ownerCommandRow(tables_.owners, ownerRow, position));
 }
 std::int32_t RetainedResourceStore::ownerCommandRef4(std::int32_t ownerRow, std::uint32_t position) const {
-  return refAt(commandClipRefs_, ownerCommandRow(ownerFirstRows_, ownerCommandCounts_, ownerRow, position));
+  return refAt(tables_.commands, tables_.commands.clipRefs, ownerCommandRow(tables_.owners, ownerRow, position));
 }
 std::int32_t RetainedResourceStore::ownerCommandRef5(std::int32_t ownerRow, std::uint32_t position) const {
-  return refAt(commandTransformRefs_, ownerCommandRow(ownerFirstRows_, ownerCommandCounts_, ownerRow, position));
+  return refAt(tables_.commands, tables_.commands.transformRefs, ownerCommandRow(tables_.owners, ownerRow, position));
 }
 
 Text RetainedResourceStore::describe() const {
@@ -133,28 +145,13 @@ Text RetainedResourceStore::describe() const {
       "retained-resource-store-v1: surface={0}; state={1}; revision={2}; entries={3}; owners={4}; commands={5}; "
       "payload={6}; validations={7}; explicit-comparisons={8}; payload-comparisons={9}; admissions={10}; "
       "rejections=operation-results-only",
-      {surfaceId_, state_, countText(revision_), countText(entryCount()), countText(rowCount(ownerIds_.size())),
+      {surfaceId_, state_, countText(revision_), countText(entryCount()), countText(rowCount(tables_.owners.rows())),
        countText(commandCount_), countText(payloadBytes_), countText(validationCount_),
        countText(explicitComparisonCount_), countText(payloadComparisonCount_), countText(admissionCount_)});
 }
 
 void RetainedResourceStore::clearTables() {
-  auto clearAll = [](auto&... columns) { (columns.clear(), ...); };
-  clearAll(paintIds_, paintReds_, paintGreens_, paintBlues_, paintAlphas_, paintRadii_, paintBorderWidths_,
-           paintOpacities_);
-  clearAll(imageIds_, imageKinds_, imageGenerations_, imageWidths_, imageHeights_, imageSizeBytes_, imageFormats_,
-           imageColorSpaces_, imageAlphaModes_, imageStates_, imageResident_, imageContentIds_, imagePayloads_,
-           imageSources_);
-  clearAll(glyphIds_, glyphWidths_, glyphHeights_, glyphRowBytes_, glyphSizeBytes_, glyphFormats_, glyphPayloads_,
-           glyphSources_);
-  clearAll(clipIds_, clipXs_, clipYs_, clipWidths_, clipHeights_, clipRadii_);
-  clearAll(transformIds_, transformTranslateXs_, transformTranslateYs_, transformXScalePercents_,
-           transformYScalePercents_, transformRotations_);
-  clearAll(ownerIds_, ownerGenerations_, ownerFirstSequences_, ownerLastSequences_, ownerFirstRows_,
-           ownerCommandCounts_);
-  clearAll(commandSequences_, commandOwners_, commandCanonicalTexts_, commandKinds_, commandResourceIds_,
-           commandImageGenerations_, commandPaintRefs_, commandImageRefs_, commandGlyphRefs_, commandClipRefs_,
-           commandTransformRefs_);
+  tables_.clear();
   index_.clearNodes();
 }
 

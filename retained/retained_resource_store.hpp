@@ -8,23 +8,25 @@
 // one changes every operation built on it. One thread at a time; no locks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 #include "render/render_records.hpp"
+#include "retained/admission_kind.hpp"
 #include "retained/admission_result.hpp"
 #include "retained/candidate_overlay.hpp"
+#include "retained/operation_result.hpp"
+#include "retained/prepared_admission.hpp"
+#include "retained/prepared_candidate_batch.hpp"
 #include "retained/resource_key_index.hpp"
 #include "retained/store_identity_token.hpp"
+#include "retained/store_tables.hpp"
 #include "runtime/text.hpp"
 
 namespace retained {
-
-struct OperationResult;
-class PreparedAdmission;
-class PreparedCandidateBatch;
 
 class RetainedResourceStore {
  public:
@@ -148,7 +150,8 @@ class RetainedResourceStore {
   virtual std::int32_t findReferencedTransform(AdmissionResult& result, CandidateOverlay& overlay,
                                                std::string_view id) const;
 
-  // kind: nonzero for the initial binding of an unbound owner, 0 for an update of a bound one.
+  // kind: kBindingAdmission for the initial binding of an unbound owner, kUpdateAdmission for an
+  // update of a bound one (admission_kind.hpp).
   virtual AdmissionResult evaluateAdmission(const render::OwnerFragment& fragment, const render::ResourceDelta& delta,
                                             std::uint32_t expectedRevision, std::uint8_t kind) const;
   virtual AdmissionResult preflightAdmission(const render::OwnerFragment& fragment, const render::ResourceDelta& delta,
@@ -232,73 +235,8 @@ class RetainedResourceStore {
   Text state_;
   std::uint32_t revision_ = 0;
 
-  std::vector<Text> paintIds_;
-  std::vector<std::int32_t> paintReds_;
-  std::vector<std::int32_t> paintGreens_;
-  std::vector<std::int32_t> paintBlues_;
-  std::vector<std::int32_t> paintAlphas_;
-  std::vector<std::int32_t> paintRadii_;
-  std::vector<std::int32_t> paintBorderWidths_;
-  std::vector<std::int32_t> paintOpacities_;
-
-  std::vector<Text> imageIds_;
-  std::vector<Text> imageKinds_;
-  std::vector<std::int32_t> imageGenerations_;
-  std::vector<std::int32_t> imageWidths_;
-  std::vector<std::int32_t> imageHeights_;
-  std::vector<std::int32_t> imageSizeBytes_;
-  std::vector<Text> imageFormats_;
-  std::vector<Text> imageColorSpaces_;
-  std::vector<Text> imageAlphaModes_;
-  std::vector<Text> imageStates_;
-  std::vector<bool> imageResident_;  // packed bits
-  std::vector<Text> imageContentIds_;
-  std::vector<Text> imagePayloads_;
-  std::vector<Text> imageSources_;
-
-  std::vector<Text> glyphIds_;
-  std::vector<std::int32_t> glyphWidths_;
-  std::vector<std::int32_t> glyphHeights_;
-  std::vector<std::int32_t> glyphRowBytes_;
-  std::vector<std::int32_t> glyphSizeBytes_;
-  std::vector<Text> glyphFormats_;
-  std::vector<Text> glyphPayloads_;
-  std::vector<Text> glyphSources_;
-
-  std::vector<Text> clipIds_;
-  std::vector<std::int32_t> clipXs_;
-  std::vector<std::int32_t> clipYs_;
-  std::vector<std::int32_t> clipWidths_;
-  std::vector<std::int32_t> clipHeights_;
-  std::vector<std::int32_t> clipRadii_;
-
-  std::vector<Text> transformIds_;
-  std::vector<std::int32_t> transformTranslateXs_;
-  std::vector<std::int32_t> transformTranslateYs_;
-  std::vector<std::int32_t> transformXScalePercents_;
-  std::vector<std::int32_t> transformYScalePercents_;
-  std::vector<std::int32_t> transformRotations_;
-
+  StoreTables tables_;
   ResourceKeyIndex index_;
-
-  std::vector<Text> ownerIds_;
-  std::vector<std::int32_t> ownerGenerations_;
-  std::vector<std::int32_t> ownerFirstSequences_;
-  std::vector<std::int32_t> ownerLastSequences_;
-  std::vector<std::int32_t> ownerFirstRows_;
-  std::vector<std::int32_t> ownerCommandCounts_;
-
-  std::vector<std::int32_t> commandSequences_;
-  std::vector<std::int32_t> commandOwners_;
-  std::vector<Text> commandCanonicalTexts_;
-  std::vector<Text> commandKinds_;
-  std::vector<Text> commandResourceIds_;
-  std::vector<std::int32_t> commandImageGenerations_;
-  std::vector<std::int32_t> commandPaintRefs_;
-  std::vector<std::int32_t> commandImageRefs_;
-  std::vector<std::int32_t> commandGlyphRefs_;
-  std::vector<std::int32_t> commandClipRefs_;
-  std::vector<std::int32_t> commandTransformRefs_;
 
   std::uint32_t commandCount_ = 0;
   std::uint32_t payloadBytes_ = 0;
@@ -307,12 +245,48 @@ class RetainedResourceStore {
   std::uint32_t payloadComparisonCount_ = 0;
   std::uint32_t admissionCount_ = 0;
 
+  // The steps of preflightAdmission, in their order. Each answers whether the admission passes
+  // it; one that does not has written its refusal into the result's message.
+  bool storeIsOpen(AdmissionResult& result) const;
+  bool revisionIsCurrent(AdmissionResult& result, std::uint32_t expectedRevision) const;
+  bool surfaceMatches(AdmissionResult& result, const render::ResourceDelta& delta) const;
+  static bool fragmentIsValid(AdmissionResult& result, const render::OwnerFragment& fragment);
+  // Looks the owner up (counted) into ownerRow: a binding needs it unbound, an update bound.
+  bool ownerFitsKind(AdmissionResult& result, const Text& owner, std::uint8_t kind, std::int32_t& ownerRow) const;
+  // An update: a newer generation, the stored command range, no image generation lowered.
+  bool updateKeepsOwner(AdmissionResult& result, const render::OwnerFragment& fragment, std::int32_t ownerRow) const;
+  // A binding: a command range that overlaps no bound owner's.
+  bool rangeIsFree(AdmissionResult& result, const render::OwnerFragment& fragment) const;
+  static bool deltaSizeFits(AdmissionResult& result, const render::ResourceDelta& delta);
+  // Every delta record through its admit operation, paints first and transforms last.
+  bool resourcesAdmitted(AdmissionResult& result, CandidateOverlay& overlay, const render::ResourceDelta& delta) const;
+  // Entries, commands and payload after the admission.
+  bool storeBudgetsHold(AdmissionResult& result, const CandidateOverlay& overlay, const render::OwnerFragment& fragment,
+                        std::uint8_t kind, std::int32_t ownerRow) const;
+  bool ownerBudgetHolds(AdmissionResult& result, std::uint8_t kind) const;
+  bool indexBudgetHolds(AdmissionResult& result, const CandidateOverlay& overlay, const render::OwnerFragment& fragment,
+                        std::uint8_t kind) const;
+  // The plan's range, and every command's references resolved into the plan.
+  bool referencesResolve(AdmissionResult& result, CandidateOverlay& overlay,
+                         const render::OwnerFragment& fragment) const;
+  bool commandReferencesResolve(AdmissionResult& result, CandidateOverlay& overlay, const Text& owner,
+                                const render::CommandRecord& command) const;
+  // A binding: no sequence repeated within it or held by another owner.
+  bool sequencesAreFree(AdmissionResult& result, const render::OwnerFragment& fragment, std::uint8_t kind) const;
+
   // Whether applyDelta can write the result without breaking a table (see applyDelta); ownerRow
   // receives what findOwner answered for the plan's owner.
   bool fitsStore(const AdmissionResult& result, std::uint8_t kind, std::int32_t& ownerRow) const;
-  // Grows every column and index list that applying the result extends, so that the writes
-  // after it do not reallocate them.
+  // Whether an update's plan keeps the bound owner's command count and sequences.
+  bool updateFitsOwner(const AdmissionPlan& plan, std::int32_t owner) const;
+  // Grows every table and the index by what applying the result adds, in one call each, so
+  // that the writes after it do not reallocate them.
   void reserveFor(const AdmissionResult& result, std::uint8_t kind);
+  // The writes of applyDelta, in their order: the new resource rows with their keys, then the
+  // owner row and its command rows, appended for a binding or rewritten for an update.
+  void appendResourceRows(AdmissionResult& result);
+  void appendOwnerRows(AdmissionPlan& plan);
+  void rewriteOwnerRows(const AdmissionPlan& plan, std::size_t owner);
   // Empties every table and index node; used by close.
   void clearTables();
 };

@@ -1,9 +1,10 @@
 // The public single-owner operations of the retained store: evaluate, evaluate and apply,
-// prepare and commit later, each as an initial binding (kind 1) or an update (kind 0), and
+// prepare and commit later, each as an initial binding or an update (see admission_kind.hpp), and
 // close. Every refusal is a result with the current revision, zero counters and a message; the
 // store changes only in `commitEvaluatedAdmission` and `close`.
 #include <utility>
 
+#include "retained/admission_kind.hpp"
 #include "retained/operation_result.hpp"
 #include "retained/prepared_admission.hpp"
 #include "retained/retained_resource_store.hpp"
@@ -12,9 +13,6 @@
 
 namespace retained {
 namespace {
-
-constexpr std::uint8_t kBinding = 1;
-constexpr std::uint8_t kUpdate = 0;
 
 OperationResult refusal(std::uint32_t revision, Text message) {
   return makeOperationResult(false, revision, 0, 0, 0, std::move(message));
@@ -59,40 +57,42 @@ OperationResult RetainedResourceStore::commitEvaluatedAdmission(AdmissionResult 
 OperationResult RetainedResourceStore::admitBinding(const render::OwnerFragment& fragment,
                                                     const render::ResourceDelta& delta,
                                                     std::uint32_t expectedRevision) {
-  AdmissionResult result = evaluateAdmission(fragment, delta, expectedRevision, kBinding);
+  AdmissionResult result = evaluateAdmission(fragment, delta, expectedRevision, kBindingAdmission);
   if (!result.accepted) {
     return refusal(revision_, std::move(result.message));
   }
-  return commitEvaluatedAdmission(std::move(result), kBinding);
+  return commitEvaluatedAdmission(std::move(result), kBindingAdmission);
 }
 
 std::shared_ptr<PreparedAdmission> RetainedResourceStore::prepareBinding(const render::OwnerFragment& fragment,
                                                                          const render::ResourceDelta& delta,
                                                                          std::uint32_t expectedRevision) const {
-  const AdmissionResult result = evaluateAdmission(fragment, delta, expectedRevision, kBinding);
-  return std::make_shared<PreparedAdmission>(identityToken_, result, fragment, delta, expectedRevision, kBinding);
+  const AdmissionResult result = evaluateAdmission(fragment, delta, expectedRevision, kBindingAdmission);
+  return std::make_shared<PreparedAdmission>(identityToken_, result, fragment, delta, expectedRevision,
+                                             kBindingAdmission);
 }
 
 OperationResult RetainedResourceStore::evaluateBinding(const render::OwnerFragment& fragment,
                                                        const render::ResourceDelta& delta,
                                                        std::uint32_t expectedRevision) const {
-  return evaluated(revision_, evaluateAdmission(fragment, delta, expectedRevision, kBinding));
+  return evaluated(revision_, evaluateAdmission(fragment, delta, expectedRevision, kBindingAdmission));
 }
 
 OperationResult RetainedResourceStore::admitUpdate(const render::OwnerFragment& fragment,
                                                    const render::ResourceDelta& delta, std::uint32_t expectedRevision) {
-  AdmissionResult result = evaluateAdmission(fragment, delta, expectedRevision, kUpdate);
+  AdmissionResult result = evaluateAdmission(fragment, delta, expectedRevision, kUpdateAdmission);
   if (!result.accepted) {
     return refusal(revision_, std::move(result.message));
   }
-  return commitEvaluatedAdmission(std::move(result), kUpdate);
+  return commitEvaluatedAdmission(std::move(result), kUpdateAdmission);
 }
 
 std::shared_ptr<PreparedAdmission> RetainedResourceStore::prepareUpdate(const render::OwnerFragment& fragment,
                                                                         const render::ResourceDelta& delta,
                                                                         std::uint32_t expectedRevision) const {
-  const AdmissionResult result = evaluateAdmission(fragment, delta, expectedRevision, kUpdate);
-  return std::make_shared<PreparedAdmission>(identityToken_, result, fragment, delta, expectedRevision, kUpdate);
+  const AdmissionResult result = evaluateAdmission(fragment, delta, expectedRevision, kUpdateAdmission);
+  return std::make_shared<PreparedAdmission>(identityToken_, result, fragment, delta, expectedRevision,
+                                             kUpdateAdmission);
 }
 
 OperationResult RetainedResourceStore::commitPreparedAdmission(const std::shared_ptr<PreparedAdmission>& prepared,
@@ -136,19 +136,19 @@ OperationResult RetainedResourceStore::commitPreparedAdmission(const std::shared
 OperationResult RetainedResourceStore::commitPreparedBinding(const std::shared_ptr<PreparedAdmission>& prepared,
                                                              const render::OwnerFragment& fragment,
                                                              const render::ResourceDelta& delta) {
-  return commitPreparedAdmission(prepared, fragment, delta, kBinding);
+  return commitPreparedAdmission(prepared, fragment, delta, kBindingAdmission);
 }
 
 OperationResult RetainedResourceStore::commitPreparedUpdate(const std::shared_ptr<PreparedAdmission>& prepared,
                                                             const render::OwnerFragment& fragment,
                                                             const render::ResourceDelta& delta) {
-  return commitPreparedAdmission(prepared, fragment, delta, kUpdate);
+  return commitPreparedAdmission(prepared, fragment, delta, kUpdateAdmission);
 }
 
 OperationResult RetainedResourceStore::evaluateUpdate(const render::OwnerFragment& fragment,
                                                       const render::ResourceDelta& delta,
                                                       std::uint32_t expectedRevision) const {
-  return evaluated(revision_, evaluateAdmission(fragment, delta, expectedRevision, kUpdate));
+  return evaluated(revision_, evaluateAdmission(fragment, delta, expectedRevision, kUpdateAdmission));
 }
 
 bool RetainedResourceStore::close() {

@@ -8,6 +8,7 @@
 
 #include "protocol_fixtures.hpp"
 #include "render/signatures.hpp"
+#include "retained/admission_kind.hpp"
 #include "retained/operation_result.hpp"
 #include "retained/retained_resource_store.hpp"
 
@@ -15,9 +16,6 @@ namespace retained {
 namespace {
 
 using namespace retained::testing;
-
-constexpr std::uint8_t kBinding = 1;
-constexpr std::uint8_t kUpdate = 0;
 
 const render::GlyphAlphaRecord kGlyph = glyphOf('1');
 const Text kNotOpen = "retained resource store is not open";
@@ -168,93 +166,98 @@ std::vector<PreflightRow> preflightRows() {
   const std::uint64_t storeKeys = 10;        // six resource keys, one binding, three sequences
   const std::vector<render::ImageRecord> oneImage = {readyImage("n1", 1)};
   return {
-      row("a closed store refuses first", kBinding, generationZero, elsewhere)
+      row("a closed store refuses first", kBindingAdmission, generationZero, elsewhere)
           .on(Setup::kClosed)
           .expecting(7)
           .refused(kNotOpen),
-      row("an invalid surface refuses first", kBinding, bindingB({70})).on(Setup::kInvalidSurface).refused(kNotOpen),
-      row("a stale revision", kBinding, bindingB({70})).expecting(0).refused(stale + "0, current 1"),
-      row("a stale revision before a wrong surface", kBinding, bindingB({70}), elsewhere)
+      row("an invalid surface refuses first", kBindingAdmission, bindingB({70}))
+          .on(Setup::kInvalidSurface)
+          .refused(kNotOpen),
+      row("a stale revision", kBindingAdmission, bindingB({70})).expecting(0).refused(stale + "0, current 1"),
+      row("a stale revision before a wrong surface", kBindingAdmission, bindingB({70}), elsewhere)
           .expecting(5)
           .refused(stale + "5, current 1"),
-      row("a wrong surface before an invalid fragment", kBinding, generationZero, elsewhere)
+      row("a wrong surface before an invalid fragment", kBindingAdmission, generationZero, elsewhere)
           .refused("retained resource delta surface does not match store"),
-      row("an invalid fragment", kBinding, generationZero)
+      row("an invalid fragment", kBindingAdmission, generationZero)
           .refused("retained owner fragment requires bounded identity, positive generation, and source"),
-      row("a binding of a bound owner", kBinding, ownerA(2))
+      row("a binding of a bound owner", kBindingAdmission, ownerA(2))
           .refused("retained resource owner a is already bound")
           .counting(0, 0, 1),
-      row("an update of an unbound owner", kUpdate, bindingB({70}))
+      row("an update of an unbound owner", kUpdateAdmission, bindingB({70}))
           .refused("retained resource owner b requires an initial binding"),
-      row("an update at the stored generation", kUpdate, ownerA(1))
+      row("an update at the stored generation", kUpdateAdmission, ownerA(1))
           .refused("retained resource owner a requires a newer fragment generation")
           .counting(0, 0, 1),
-      row("an update dropping a command", kUpdate, fragmentOf("a", 2, {50, 55})).refused(range).counting(0, 0, 1),
-      row("an update renumbering a command", kUpdate, updateA55).refused(range).counting(0, 0, 1),
-      row("an update lowering an image generation", kUpdate, updateAWith(2))
+      row("an update dropping a command", kUpdateAdmission, fragmentOf("a", 2, {50, 55}))
+          .refused(range)
+          .counting(0, 0, 1),
+      row("an update renumbering a command", kUpdateAdmission, updateA55).refused(range).counting(0, 0, 1),
+      row("an update lowering an image generation", kUpdateAdmission, updateAWith(2))
           .refused("retained resource owner a image img generation regressed from 3 to 2")
           .counting(0, 0, 1),
-      row("an update keeping every reference", kUpdate, ownerA(2)).counting(0, 0, 6).refs({0, -1, -1}),
-      row("an update drawing another image is not compared", kUpdate, updateAWith(1, "other"),
+      row("an update keeping every reference", kUpdateAdmission, ownerA(2)).counting(0, 0, 6).refs({0, -1, -1}),
+      row("an update drawing another image is not compared", kUpdateAdmission, updateAWith(1, "other"),
           deltaOf({}, {readyImage("other", 1)}))
           .counting(1, 0, 5)
           .refs({0, -1, -1}),
-      row("a binding overlapping another owner's range", kBinding, bindingB({40, 50}))
+      row("a binding overlapping another owner's range", kBindingAdmission, bindingB({40, 50}))
           .refused("retained resource owner b command range overlaps a"),
-      row("a binding ending one below another owner's range", kBinding, bindingB({40, 49})).refs({-1, -1}),
-      row("a delta of more than 65536 records", kBinding, bindingB({70}),
+      row("a binding ending one below another owner's range", kBindingAdmission, bindingB({40, 49})).refs({-1, -1}),
+      row("a delta of more than 65536 records", kBindingAdmission, bindingB({70}),
           deltaOf(std::vector<render::PaintRecord>(65537, paintOf("x"))))
           .refused("retained resource delta exceeds 65536 entries"),
-      row("a resource colliding with a stored one", kBinding, bindingB({70}), deltaOf({paintOf("p1", 99)}))
+      row("a resource colliding with a stored one", kBindingAdmission, bindingB({70}), deltaOf({paintOf("p1", 99)}))
           .refused("retained paint identity collision for p1")
           .counting(0, 1, 1),
-      row("entries at the budget", kBinding, bindingB({70}), deltaOf({paintOf("n1")}))
+      row("entries at the budget", kBindingAdmission, bindingB({70}), deltaOf({paintOf("n1")}))
           .staging({65536 - 5 - 1, 0, 0})
           .counting(1, 0, 0)
           .refs({-1}),
-      row("entries over the budget", kBinding, bindingB({70}), deltaOf({paintOf("n1")}))
+      row("entries over the budget", kBindingAdmission, bindingB({70}), deltaOf({paintOf("n1")}))
           .staging({65536 - 5, 0, 0})
           .refused(full)
           .counting(1, 0, 0),
-      row("payload at the budget", kBinding, bindingB({70}), deltaOf({}, oneImage))
+      row("payload at the budget", kBindingAdmission, bindingB({70}), deltaOf({}, oneImage))
           .staging({0, 67108864 - storePayload - 4, 0})
           .counting(1, 0, 0)
           .refs({-1}),
-      row("payload one byte over the budget", kBinding, bindingB({70}), deltaOf({}, oneImage))
+      row("payload one byte over the budget", kBindingAdmission, bindingB({70}), deltaOf({}, oneImage))
           .staging({0, 67108864 - storePayload - 3, 0})
           .refused(full)
           .counting(1, 0, 0),
-      row("payload that would wrap 32 bits", kBinding, bindingB({70}))
+      row("payload that would wrap 32 bits", kBindingAdmission, bindingB({70}))
           .staging({0, 4294967296ULL - storePayload, 0})
           .refused(full),
-      row("index nodes at the budget", kBinding, bindingB({70}), deltaOf({paintOf("n1")}))
+      row("index nodes at the budget", kBindingAdmission, bindingB({70}), deltaOf({paintOf("n1")}))
           .staging({0, 0, 200704 - storeKeys - 1 - 2})
           .counting(1, 0, 0)
           .refs({-1}),
-      row("index nodes over the budget", kBinding, bindingB({70}), deltaOf({paintOf("n1")}))
+      row("index nodes over the budget", kBindingAdmission, bindingB({70}), deltaOf({paintOf("n1")}))
           .staging({0, 0, 200704 - storeKeys - 1 - 1})
           .refused("retained resource store exceeds 200704 index nodes")
           .counting(1, 0, 0),
-      row("a missing paint", kBinding, bindingB({70}, "zz"))
+      row("a missing paint", kBindingAdmission, bindingB({70}, "zz"))
           .refused("retained resource owner b references missing paint zz"),
-      row("a paint the same delta brings", kBinding, bindingB({70, 71}, "n1"), deltaOf({paintOf("n1")}))
+      row("a paint the same delta brings", kBindingAdmission, bindingB({70, 71}, "n1"), deltaOf({paintOf("n1")}))
           .counting(1, 0, 0)
           .refs({1, -1}),
-      row("a missing image generation", kBinding, withCommand(bindingB({70}), imageCommand(70, "b", "img", 4)))
+      row("a missing image generation", kBindingAdmission, withCommand(bindingB({70}), imageCommand(70, "b", "img", 4)))
           .refused("retained resource owner b references missing image img@4"),
-      row("a missing glyph", kBinding, withCommand(bindingB({70}), commandOfB("glyphAlpha", "sha256:none")))
+      row("a missing glyph", kBindingAdmission, withCommand(bindingB({70}), commandOfB("glyphAlpha", "sha256:none")))
           .refused("retained resource owner b references missing glyph sha256:none"),
-      row("a glyph whose lookup is skipped", kBinding, withCommand(bindingB({70}), skipped)).refs({-1}),
-      row("a missing clip", kBinding, withCommand(bindingB({70}), clipped))
+      row("a glyph whose lookup is skipped", kBindingAdmission, withCommand(bindingB({70}), skipped)).refs({-1}),
+      row("a missing clip", kBindingAdmission, withCommand(bindingB({70}), clipped))
           .refused("retained resource owner b references missing clip c9"),
-      row("a missing transform", kBinding, withCommand(bindingB({70}), transformed))
+      row("a missing transform", kBindingAdmission, withCommand(bindingB({70}), transformed))
           .refused("retained resource owner b references missing transform t9"),
-      row("the identity transform needs no record", kBinding, withCommand(bindingB({70}), identity)).refs({-1}),
-      row("a binding repeating one of its sequences", kBinding, bindingB({1, 1, 2}))
+      row("the identity transform needs no record", kBindingAdmission, withCommand(bindingB({70}), identity))
+          .refs({-1}),
+      row("a binding repeating one of its sequences", kBindingAdmission, bindingB({1, 1, 2}))
           .refused("retained resource owner b repeats command sequence 1"),
-      row("a binding naming another owner's sequence", kBinding, bindingB({1, 55, 2}))
+      row("a binding naming another owner's sequence", kBindingAdmission, bindingB({1, 55, 2}))
           .refused("retained resource owner b command sequence 55 is held by a"),
-      row("a missing reference before a foreign sequence", kBinding, bindingB({1, 55, 2}, "zz"))
+      row("a missing reference before a foreign sequence", kBindingAdmission, bindingB({1, 55, 2}, "zz"))
           .refused("retained resource owner b references missing paint zz"),
   };
 }

@@ -1,4 +1,5 @@
-// Small valid records and store snapshots shared by the tests of the admission protocol.
+// Small valid records and store snapshots shared by the tests of the admission protocol (the
+// paint and image builders live in record_fixtures.hpp, which the benchmarks share).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include "render/render_records.hpp"
 #include "render/signatures.hpp"
 #include "retained/retained_resource_store.hpp"
+#include "retained/tests/record_fixtures.hpp"
 #include "runtime/text.hpp"
 
 namespace retained::testing {
@@ -54,31 +56,6 @@ inline render::ResourceDelta emptyDelta(const Text& surface = kSurface) {
   render::ResourceDelta delta;
   delta.surfaceId = surface;
   return delta;
-}
-
-inline render::PaintRecord paintOf(const Text& id, std::int32_t red = 10) {
-  return render::PaintRecord{id, red, 20, 30, 255, 0, 0, 100};
-}
-
-// A ready image of width x height pixels; the payload repeats the fill digit.
-inline render::ImageRecord readyImage(const Text& id, std::int32_t generation, std::int32_t width = 1,
-                                      std::int32_t height = 1, char fill = 'a') {
-  render::ImageRecord image;
-  image.id = id;
-  image.kind = "image";
-  image.generation = generation;
-  image.width = width;
-  image.height = height;
-  image.sizeBytes = width * height * 4;
-  image.format = "bgra8-hex";
-  image.colorSpace = "srgb";
-  image.alphaMode = "straight";
-  image.state = "ready";
-  image.resident = true;
-  image.contentIdentity = id + "-content";
-  image.payloadHex = Text(static_cast<std::size_t>(image.sizeBytes) * 2, fill);
-  image.source = "test";
-  return image;
 }
 
 inline render::GlyphAlphaRecord glyphOf(char digit, std::int32_t width = 2, std::int32_t height = 2) {

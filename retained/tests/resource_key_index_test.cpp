@@ -113,12 +113,12 @@ TEST(AdmissionResult, CopiesAreIndependent) {
   EXPECT_EQ(result.message, "preflight-not-complete");
   EXPECT_EQ(result.plan.firstCommandSequence, -1);
   result.paints.push_back(render::PaintRecord{"p", 0, 0, 0, 0, 0, 0, 0});
-  EXPECT_EQ(result.pending.findPaint(result.paints, "p"), 0);
+  EXPECT_EQ(result.findPendingPaint("p"), 0);
   AdmissionResult copy = result;
   copy.paints.push_back(render::PaintRecord{"q", 0, 0, 0, 0, 0, 0, 0});
   EXPECT_EQ(result.paints.size(), 1u);
-  EXPECT_EQ(copy.pending.findPaint(copy.paints, "q"), 1);
-  EXPECT_EQ(result.pending.findPaint(result.paints, "q"), -1);
+  EXPECT_EQ(copy.findPendingPaint("q"), 1);
+  EXPECT_EQ(result.findPendingPaint("q"), -1);
 }
 
 // The lookups answer what a scan from the front answers while the lists grow, shrink from the
