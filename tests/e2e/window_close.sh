@@ -26,5 +26,7 @@ else
   fail "oreb-vet did not end after its window was closed"
 fi
 expect_eq "store untouched by closing" "$(store_sequence "$data/store.corvane")" 5
-expect_eq "files in the data directory" "$(ls -A "$data")" "store.corvane"
+# The snapshot and the empty lock file its commits took; no write-ahead or next file is left.
+expect_eq "files in the data directory" "$(ls -A "$data" | tr '\n' ' ')" "store.corvane store.lock.corvane "
+expect_eq "lock file size" "$(stat -c %s "$data/store.lock.corvane")" 0
 finish
