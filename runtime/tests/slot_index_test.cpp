@@ -67,7 +67,7 @@ std::string keyNumber(std::size_t k) { return "key-" + std::to_string(k); }
 // elsewhere than the model; empty when there is none.
 std::string firstMisplacedKey(const SlotIndex& index, const Keys& keys, const Model& model, const ModelCase& c) {
   for (std::size_t k = 0; k < c.distinctKeys + 10; ++k) {
-    const std::string key = keyNumber(k);
+    std::string key = keyNumber(k);
     const auto expected = model.find(key);
     const std::int32_t position = index.find(key, c.hash(key), keys.keyAt());
     if (position != (expected == model.end() ? SlotIndex::kAbsent : expected->second)) return key;
@@ -90,8 +90,8 @@ std::string runAgainstModel(const ModelCase& c) {
     if (index.size() != model.size()) return "size after " + key;
     if (!isPowerOfTwo(index.capacity()) || index.capacity() < index.size() * 2) return "capacity after " + key;
     if (op % 997 == 0 || op + 1 == c.operations) {
-      const std::string misplaced = firstMisplacedKey(index, keys, model, c);
-      if (!misplaced.empty()) return "finding " + misplaced + " after " + key;
+      std::string misplaced = firstMisplacedKey(index, keys, model, c);
+      if (!misplaced.empty()) return misplaced.append(", found after filing ").append(key);
     }
   }
   return {};
