@@ -1,7 +1,6 @@
-// The slot index's hash and growth.
+// The slot index's growth.
 #include "runtime/slot_index.hpp"
 
-#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -13,12 +12,6 @@ namespace {
 constexpr std::size_t kMinimumCapacity = 16;
 
 }  // namespace
-
-std::uint32_t SlotIndex::hashOf(std::string_view key) {
-  // Both halves of a 64-bit hash take part in the 32 bits kept.
-  const std::uint64_t h = std::hash<std::string_view>{}(key);
-  return static_cast<std::uint32_t>(h ^ (h >> 32));
-}
 
 void SlotIndex::reserve(std::size_t count) {
   if (count * 2 <= slots_.size()) return;

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -23,7 +24,11 @@ class SlotIndex {
 
   // The hash a key is filed under. Callers that put many keys at once compute it ahead, to
   // prefetch the slots and to hand it to the lookups below.
-  static std::uint32_t hashOf(std::string_view key);
+  static std::uint32_t hashOf(std::string_view key) {
+    // Both halves of a 64-bit hash take part in the 32 bits kept.
+    const std::uint64_t h = std::hash<std::string_view>{}(key);
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
+  }
 
   // Keys filed.
   std::size_t size() const { return used_; }
