@@ -2,17 +2,11 @@
 #include "store/store_entry_list.hpp"
 
 #include <algorithm>
-#include <functional>
 #include <utility>
 
 namespace store {
 
 namespace {
-
-std::uint32_t hashKey(std::string_view key) {
-  const std::size_t h = std::hash<std::string_view>{}(key);
-  return static_cast<std::uint32_t>(h ^ (h >> 32));
-}
 
 // std::string_view compares characters as unsigned bytes, and a prefix before its extensions.
 bool keyBefore(std::string_view a, std::string_view b) { return a.compare(b) < 0; }
@@ -21,16 +15,7 @@ bool startsWith(std::string_view key, std::string_view prefix) { return key.subs
 
 }  // namespace
 
-std::int32_t StoreEntryList::find(std::string_view key) const {
-  if (slots_.empty()) return -1;
-  const std::uint32_t hash = hashKey(key);
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Slot& slot = slots_[i];
-    if (slot.index < 0) return -1;
-    if (slot.hash == hash && entries_[static_cast<std::size_t>(slot.index)].key == key) return slot.index;
-  }
-}
+std::int32_t StoreEntryList::find(std::string_view key) const { return keys_.find(key, keyAt()); }
 
 std::optional<StoreEntryList::KeyRange> StoreEntryList::orderedKeys() const {
   if (order_.size() != entries_.size()) return std::nullopt;
@@ -83,51 +68,37 @@ std::int32_t StoreEntryList::findInRange(std::string_view key, KeyRange range) c
   return *at;
 }
 
-void StoreEntryList::growTable(std::size_t count) {
-  if (count * 2 <= slots_.size()) return;
-  std::size_t capacity = 64;
-  while (capacity < count * 2) capacity *= 2;
-  if (capacity <= slots_.size()) return;
-  slots_.assign(capacity, Slot{});
-  for (std::size_t i = 0; i < entries_.size(); ++i) index(i, hashKey(entries_[i].key));
-}
-
-void StoreEntryList::index(std::size_t index, std::uint32_t hash) {
-  const std::string_view key = entries_[index].key;
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    Slot& slot = slots_[i];
-    if (slot.index < 0) {
-      slot = {hash, static_cast<std::int32_t>(index)};
-      return;
-    }
-    if (slot.hash == hash && entries_[static_cast<std::size_t>(slot.index)].key == key) return;
+void StoreEntryList::indexAll() {
+  keys_.reserve(entries_.size());
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const std::string_view key = entries_[i].key;
+    keys_.insert(key, runtime::SlotIndex::hashOf(key), static_cast<std::int32_t>(i), keyAt());
   }
 }
 
 void StoreEntryList::reserve(std::size_t count) {
   entries_.reserve(count);
   order_.reserve(count);
-  growTable(count);
+  keys_.reserve(count);
 }
 
 std::size_t StoreEntryList::put(Text&& key, Text&& value) {
-  growTable(entries_.size() + 1);
-  return putHashed(std::move(key), std::move(value), hashKey(key));
+  keys_.reserve(keys_.size() + 1);
+  const std::uint32_t hash = runtime::SlotIndex::hashOf(key);
+  return putHashed(std::move(key), std::move(value), hash);
 }
 
 void StoreEntryList::putEach(std::vector<std::pair<Text, Text>>& pairs) {
-  growTable(entries_.size() + pairs.size());
+  keys_.reserve(keys_.size() + pairs.size());
   // At tens of thousands of entries each key's slot is a wait on memory: the slots of a group of
   // keys are requested together, and then the keys put in turn.
   constexpr std::size_t kGroup = 16;
   std::uint32_t hashes[kGroup];
-  const std::size_t mask = slots_.size() - 1;
   for (std::size_t first = 0; first < pairs.size(); first += kGroup) {
     const std::size_t count = std::min(kGroup, pairs.size() - first);
     for (std::size_t i = 0; i < count; ++i) {
-      hashes[i] = hashKey(pairs[first + i].first);
-      __builtin_prefetch(&slots_[hashes[i] & mask]);
+      hashes[i] = runtime::SlotIndex::hashOf(pairs[first + i].first);
+      keys_.prefetch(hashes[i]);
     }
     for (std::size_t i = 0; i < count; ++i) {
       putHashed(std::move(pairs[first + i].first), std::move(pairs[first + i].second), hashes[i]);
@@ -136,38 +107,34 @@ void StoreEntryList::putEach(std::vector<std::pair<Text, Text>>& pairs) {
 }
 
 std::size_t StoreEntryList::putHashed(Text&& key, Text&& value, std::uint32_t hash) {
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    Slot& slot = slots_[i];
-    if (slot.index < 0) {
-      const std::size_t appended = entries_.size();
-      noteChanged(appended);
-      slot = {hash, static_cast<std::int32_t>(appended)};
-      // A file written in key order keeps its order settled as it is read.
-      const bool inOrder = order_.size() == appended &&
-                           (appended == 0 || keyBefore(entries_[static_cast<std::size_t>(order_.back())].key, key));
-      entries_.push_back({std::move(key), std::move(value), false});
-      if (inOrder) order_.push_back(static_cast<std::int32_t>(appended));
-      return appended;
-    }
-    if (slot.hash == hash && entries_[static_cast<std::size_t>(slot.index)].key == key) {
-      noteChanged(static_cast<std::size_t>(slot.index));
-      StoreEntry& existing = entries_[static_cast<std::size_t>(slot.index)];
-      existing.value = std::move(value);
-      existing.deleted = false;
-      return static_cast<std::size_t>(slot.index);
-    }
+  const runtime::SlotIndex::Probe at = keys_.probe(key, hash, keyAt());
+  if (at.found != runtime::SlotIndex::kAbsent) {
+    const auto existing = static_cast<std::size_t>(at.found);
+    noteChanged(existing);
+    entries_[existing].value = std::move(value);
+    entries_[existing].deleted = false;
+    return existing;
   }
+  const std::size_t appended = entries_.size();
+  noteChanged(appended);
+  // A file written in key order keeps its order settled as it is read.
+  const bool inOrder = order_.size() == appended &&
+                       (appended == 0 || keyBefore(entries_[static_cast<std::size_t>(order_.back())].key, key));
+  entries_.push_back({std::move(key), std::move(value), false});
+  // Filed only once the entry is there, so that a failed append leaves no slot pointing past the list.
+  keys_.fill(at, hash, static_cast<std::int32_t>(appended));
+  if (inOrder) order_.push_back(static_cast<std::int32_t>(appended));
+  return appended;
 }
 
 void StoreEntryList::assign(std::vector<StoreEntry> entries) {
   entries_ = std::move(entries);
-  slots_.clear();
+  keys_.clear();
   order_.clear();
   changed_.clear();
   allChanged_ = true;
   if (entries_.empty()) return;
-  growTable(entries_.size());
+  indexAll();
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     if (i > 0 && !keyBefore(entries_[i - 1].key, entries_[i].key)) break;
     order_.push_back(static_cast<std::int32_t>(i));

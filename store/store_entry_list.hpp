@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/slot_index.hpp"
 #include "runtime/text.hpp"
 
 namespace store {
@@ -84,21 +85,20 @@ class StoreEntryList {
   void settleKeyOrder();
 
  private:
-  struct Slot {
-    std::uint32_t hash = 0;
-    std::int32_t index = -1;  // -1: empty
-  };
-  // Adds entry `index` to the table unless its key is already there (the first index stays).
-  void index(std::size_t index, std::uint32_t hash);
-  void growTable(std::size_t count);
-  // put for a key of this hash, the table already large enough for one more entry.
+  // The key at an entry index, as the key index reads it.
+  auto keyAt() const {
+    return [this](std::int32_t i) -> std::string_view { return entries_[static_cast<std::size_t>(i)].key; };
+  }
+  // Files every entry's key, the first index of a repeated key staying.
+  void indexAll();
+  // put for a key of this hash, the index already large enough for one more key.
   std::size_t putHashed(Text&& key, Text&& value, std::uint32_t hash);
   void noteChanged(std::size_t index);
   void sortTail(std::vector<std::int32_t>& order) const;
 
   std::vector<StoreEntry> entries_;
-  // Open addressing, at most half full; empty while the list is empty.
-  std::vector<Slot> slots_;
+  // Key -> index of the first entry with that key; empty while the list is empty.
+  runtime::SlotIndex keys_;
   // Ascending key order of the first order_.size() entries.
   std::vector<std::int32_t> order_;
   // Indexes written since markChecked; unused while allChanged_ (kept no longer than the list).

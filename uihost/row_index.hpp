@@ -1,13 +1,14 @@
 // The hash index a column table keeps beside its id column: text id -> first row holding it.
-// Open addressing with linear probing over (hash, row) pairs; the ids themselves stay in the
-// table's column and are read from there, so the index copies no text and allocates only when
-// it grows. Growing either completes or, when memory runs out, leaves the index as it was.
+// The ids themselves stay in the table's column and are read from there, so the index copies
+// no text and allocates only when it grows. Growing either completes or, when memory runs out,
+// leaves the index as it was.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "runtime/slot_index.hpp"
 #include "runtime/text.hpp"
 
 namespace uihost {
@@ -20,14 +21,7 @@ class RowIndex {
   void add(const std::vector<runtime::Text>& ids, std::int32_t row);
 
  private:
-  struct Slot {
-    std::uint32_t hash = 0;
-    std::int32_t row = -1;  // -1: empty
-  };
-  void grow();
-
-  std::vector<Slot> slots_;  // a power of two in size, at most half full
-  std::size_t used_ = 0;
+  runtime::SlotIndex rows_;
 };
 
 }  // namespace uihost
