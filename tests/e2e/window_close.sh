@@ -26,5 +26,7 @@ else
   fail "oreb-vet did not end after its window was closed"
 fi
 expect_eq "store untouched by closing" "$(store_sequence "$data/store.corvane")" 5
-expect_eq "files in the data directory" "$(ls -A "$data")" "store.corvane"
+# The snapshot and the commits' lock file, which stays (always empty); no write-ahead or next file.
+expect_eq "files in the data directory" "$(ls -A "$data" | tr '\n' ' ')" "store.corvane store.lock.corvane "
+expect_eq "lock file size" "$(stat -c %s "$data/store.lock.corvane" 2>/dev/null)" 0
 finish
