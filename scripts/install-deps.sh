@@ -37,7 +37,7 @@ commands=(
   cmake ctest ninja gcc g++ clang++
   x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres
   clang-format clang-tidy run-clang-tidy comm paste
-  wine wineboot wineserver Xvfb xdotool import convert python3
+  wine wineboot wineserver Xvfb xdotool xwininfo import convert python3
 )
 
 installed() {

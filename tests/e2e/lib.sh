@@ -13,11 +13,14 @@ failures=0
 PRIVATE_WINEPREFIX=""
 
 cleanup_work() {
-  # The program this test started ends before its data directory goes.
-  if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then
-    kill "$APP_PID" 2>/dev/null
-    wait "$APP_PID" 2>/dev/null
-  fi
+  # The programs this test started end before their data directory goes.
+  local pid
+  for pid in ${APP_PID:-} "${WINDOW_PIDS[@]}"; do
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+      kill "$pid" 2>/dev/null
+      wait "$pid" 2>/dev/null
+    fi
+  done
   # A test ended between press and release must not leave the shared display's button held.
   if [ -n "${BUTTON_HELD:-}" ]; then xdotool mouseup 1 >/dev/null 2>&1; fi
   if [ -n "$PRIVATE_WINEPREFIX" ]; then
@@ -109,21 +112,26 @@ store_sequence() {
 # ctest kills gets no cleanup and could leave its window on the shared display.
 E2E_TIME_LIMIT=240
 
-# Ends the test at once when the window program it started has ended on its own while it was
-# expected to run (every later wait would only time out), or when the test is out of time.
+# Ends the test at once when a window program it started has ended on its own while it was
+# expected to run (every later wait would only time out), or when the test is out of time. Every
+# window the test started counts, not only the current one: a test with two windows acts on one
+# while the other must keep running.
 require_running() {
   if [ "$SECONDS" -ge "$E2E_TIME_LIMIT" ]; then
     fail "out of time after $SECONDS s"
     finish
   fi
-  [ -n "${APP_PID:-}" ] || return 0
-  kill -0 "$APP_PID" 2>/dev/null && return 0
-  local status
-  wait "$APP_PID" 2>/dev/null
-  status=$?
-  APP_PID=""
-  fail "oreb-vet ended unexpectedly (status $status): $(tr -d '\r' <"$WORK/window.err" 2>/dev/null)"
-  finish
+  local i status
+  for i in "${!WINDOW_PIDS[@]}"; do
+    [ -n "${WINDOW_PIDS[i]}" ] || continue
+    kill -0 "${WINDOW_PIDS[i]}" 2>/dev/null && continue
+    wait "${WINDOW_PIDS[i]}" 2>/dev/null
+    status=$?
+    [ "${WINDOW_PIDS[i]}" = "${APP_PID:-}" ] && APP_PID=""
+    WINDOW_PIDS[i]=""
+    fail "oreb-vet ($(window_label "$i")) ended unexpectedly (status $status): $(tr -d '\r' <"${WINDOW_ERRS[i]}" 2>/dev/null)"
+    finish
+  done
 }
 
 # wait_for_sequence <file> <sequence> <seconds>: waits until the store file reaches the sequence.
@@ -149,7 +157,7 @@ require_display() {
     echo "SKIP: no DISPLAY" >&2
     exit 77
   fi
-  for tool in xdotool import convert; do
+  for tool in xdotool xwininfo import convert; do
     if ! command -v "$tool" >/dev/null; then
       echo "SKIP: $tool is missing" >&2
       exit 77
@@ -157,12 +165,31 @@ require_display() {
   done
 }
 
+# The windows this test started, in the order they were started: the program's process, its X
+# window and its error output (WORK/window.err for the first, WORK/window-<n>.err for the n-th).
+# An ended program's process is emptied. The helpers act on the current window (APP_PID, WIN,
+# WIN_X, WIN_Y): the last one started, or the one use_window chose.
+WINDOW_PIDS=()
+WINDOW_IDS=()
+WINDOW_ERRS=()
+
+# window_label <index>: how messages name the window of an index of WINDOW_PIDS.
+window_label() {
+  echo "window $(($1 + 1))"
+}
+
 # start_window <data directory> [NAME=value ...]: starts oreb-vet in window mode in the background,
 # with further environment assignments, and waits for its window; sets APP_PID, WIN, WIN_X and
-# WIN_Y (the client area's top-left on the screen).
+# WIN_Y (the client area's top-left on the screen), and makes it the current window.
 start_window() {
-  env MIVO_EXAMPLE_DATA="$@" $RUNNER "$OREB_VET" >"$WORK/window.out" 2>"$WORK/window.err" &
+  local n=$((${#WINDOW_PIDS[@]} + 1)) out err
+  out="$WORK/window.out" err="$WORK/window.err"
+  if [ "$n" -gt 1 ]; then out="$WORK/window-$n.out" err="$WORK/window-$n.err"; fi
+  env MIVO_EXAMPLE_DATA="$@" $RUNNER "$OREB_VET" >"$out" 2>"$err" &
   APP_PID=$!
+  WINDOW_PIDS+=("$APP_PID")
+  WINDOW_ERRS+=("$err")
+  WINDOW_IDS+=("")
   WIN=""
   local deadline=$((SECONDS + 90))
   while [ "$SECONDS" -lt "$deadline" ]; do
@@ -170,7 +197,7 @@ start_window() {
     WIN="$(xdotool search --all --pid "$APP_PID" --name "^${WINDOW_TITLE//./\\.}\$" 2>/dev/null | head -1)"
     [ -n "$WIN" ] && break
     if ! kill -0 "$APP_PID" 2>/dev/null; then
-      fail "oreb-vet ended before its window appeared: $(tr -d '\r' <"$WORK/window.err")"
+      fail "oreb-vet ended before its window appeared: $(tr -d '\r' <"$err")"
       finish
     fi
     sleep 0.2
@@ -180,19 +207,75 @@ start_window() {
     stop_window
     finish
   fi
+  WINDOW_IDS[n - 1]=$WIN
+  read_window_geometry
+  expect_eq "window size" "$WIN_SIZE" "1000x700"
+}
+
+# Sets WIN_X and WIN_Y (the client area's top-left on the screen) and WIN_SIZE ("<w>x<h>") from
+# where the X server has the current window now.
+read_window_geometry() {
   local X Y WIDTH HEIGHT SCREEN WINDOW
   eval "$(xdotool getwindowgeometry --shell "$WIN")"
   WIN_X=$X
   WIN_Y=$Y
-  expect_eq "window size" "${WIDTH}x${HEIGHT}" "1000x700"
+  WIN_SIZE="${WIDTH}x${HEIGHT}"
 }
 
-# Ends a program that is still running (only the one this test started).
+# use_window <n>: makes the n-th window this test started (1 for the first) the current one, the
+# one the helpers act on, and reads where it is on the screen now.
+use_window() {
+  APP_PID="${WINDOW_PIDS[$1 - 1]}"
+  WIN="${WINDOW_IDS[$1 - 1]}"
+  read_window_geometry
+}
+
+# raise_window: puts the current window above every other window of the screen and waits until
+# the X server has it there. The windows of a test overlap (there is no window manager to place
+# them), and a click, a key or a screenshot reaches only the window on top at its spot.
+raise_window() {
+  local deadline=$((SECONDS + 10)) top
+  xdotool windowraise "$WIN"
+  while :; do
+    top="$(top_window)"
+    [ "$top" = "$WIN" ] && return 0
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      fail "window $WIN is not on top after raising it (the top one is ${top:-none})"
+      return 1
+    fi
+    require_running
+    sleep 0.1
+  done
+}
+
+# top_window: the topmost of the windows this test started (decimal X id), by the X server's
+# stacking order of the screen's top-level windows (xwininfo lists them topmost first).
+top_window() {
+  local listed id mine
+  listed="$(xwininfo -root -children 2>/dev/null | awk '$1 ~ /^0x/ { print $1 }')"
+  while read -r id; do
+    for mine in "${WINDOW_IDS[@]}"; do
+      [ -n "$mine" ] && [ "$((id))" = "$mine" ] && { echo "$mine"; return 0; }
+    done
+  done <<<"$listed"
+}
+
+# Marks the current program as ended, so that require_running no longer expects it.
+forget_window() {
+  local i
+  for i in "${!WINDOW_PIDS[@]}"; do
+    [ "${WINDOW_PIDS[i]}" = "${APP_PID:-}" ] && WINDOW_PIDS[i]=""
+  done
+  return 0
+}
+
+# Ends the current program when it is still running (only one this test started).
 stop_window() {
   if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then
     kill "$APP_PID" 2>/dev/null
     wait "$APP_PID" 2>/dev/null
   fi
+  forget_window
 }
 
 # wait_for_exit <seconds>: waits for the program to end; sets APP_STATUS (empty on timeout).
@@ -203,6 +286,7 @@ wait_for_exit() {
     if ! kill -0 "$APP_PID" 2>/dev/null; then
       wait "$APP_PID"
       APP_STATUS=$?
+      forget_window
       return 0
     fi
     sleep 0.1
