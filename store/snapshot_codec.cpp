@@ -70,31 +70,31 @@ bool checksumMatches(std::uint32_t stored, std::uint32_t chain) {
 // How far the reading of the entries got: `at` is the offset of the first entry not read, whose
 // lengths are kept when it holds a zero byte; `checksum` is the chain up to `at`.
 struct EntryScan {
-  std::uint64_t at = layout::kHeaderBytes;
-  std::uint32_t checksum = 0;
-  std::uint64_t keyLength = 0;
-  std::uint64_t valueLength = 0;
-  const char* problem = nullptr;  // the message for lengths out of their limits or the file
-  bool zeroByte = false;
+  std::uint64_t at;
+  std::uint32_t checksum;
+  std::uint64_t keyLength;
+  std::uint64_t valueLength;
+  const char* problem;  // the message for lengths out of their limits or the file, or nullptr
+  bool zeroByte;
 };
 
-// Reads the two lengths of the entry at `scan.at` into the scan; the message of the first that is
-// out of its limits or runs past `end`, or nullptr.
-const char* readEntryLengths(const Bytes& bytes, std::uint64_t end, EntryScan& scan) {
-  const std::uint64_t p = scan.at;
+// Reads the two lengths of the entry at `p`; the message of the first that is out of its limits
+// or runs past `end`, or nullptr.
+const char* readEntryLengths(const Bytes& bytes, std::uint64_t p, std::uint64_t end, std::uint64_t& keyLength,
+                             std::uint64_t& valueLength) {
   if (p + layout::kEntryFieldBytes > end) return "snapshot entry header is truncated";
   const std::int64_t k = readZigzagInt32(bytes, static_cast<std::uint32_t>(p));
   if (k < 1 || k > kMaxKeyBytes ||
       p + layout::kFieldBytes + static_cast<std::uint64_t>(k) + layout::kFieldBytes > end) {
     return "snapshot key is invalid";
   }
-  scan.keyLength = static_cast<std::uint64_t>(k);
-  const std::uint64_t valueField = p + layout::kFieldBytes + scan.keyLength;
+  keyLength = static_cast<std::uint64_t>(k);
+  const std::uint64_t valueField = p + layout::kFieldBytes + keyLength;
   const std::int64_t v = readZigzagInt32(bytes, static_cast<std::uint32_t>(valueField));
   if (v < 0 || v > kMaxValueBytes || valueField + layout::kFieldBytes + static_cast<std::uint64_t>(v) > end) {
     return "snapshot value is invalid";
   }
-  scan.valueLength = static_cast<std::uint64_t>(v);
+  valueLength = static_cast<std::uint64_t>(v);
   return nullptr;
 }
 
@@ -103,34 +103,38 @@ const char* readEntryLengths(const Bytes& bytes, std::uint64_t end, EntryScan& s
 // entry as the entries are read, so that the processor overlaps it with the reading. (The store
 // starts no thread of its own: the program runs on one.)
 EntryScan scanEntries(const Bytes& bytes, std::uint64_t end, std::int32_t count, StoreEntryList& entries) {
-  EntryScan scan;
-  scan.checksum = checksumUpdate(layout::kChecksumStart, bytes.data(), layout::kHeaderBytes);
+  std::uint64_t p = layout::kHeaderBytes;
+  std::uint32_t h = checksumUpdate(layout::kChecksumStart, bytes.data(), layout::kHeaderBytes);
+  std::uint64_t keyLength = 0;
+  std::uint64_t valueLength = 0;
+  const char* problem = nullptr;
+  bool zeroByte = false;
   // The entries are put a few at a time, so that the index can fetch their slots together.
   constexpr std::size_t kPendingEntries = 64;
   std::vector<std::pair<Text, Text>> pending;
   pending.reserve(kPendingEntries);
   for (std::int32_t i = 0; i < count; ++i) {
-    scan.problem = readEntryLengths(bytes, end, scan);
-    if (scan.problem != nullptr) break;
-    const auto* key = reinterpret_cast<const char*>(bytes.data() + scan.at + layout::kFieldBytes);
-    const auto* value = key + scan.keyLength + layout::kFieldBytes;
-    if (std::memchr(key, 0, scan.keyLength) != nullptr ||
-        (scan.valueLength > 0 && std::memchr(value, 0, scan.valueLength) != nullptr)) {
-      scan.zeroByte = true;
+    problem = readEntryLengths(bytes, p, end, keyLength, valueLength);
+    if (problem != nullptr) break;
+    const auto* key = reinterpret_cast<const char*>(bytes.data() + p + layout::kFieldBytes);
+    const auto* value = reinterpret_cast<const char*>(bytes.data() + p + layout::kEntryFieldBytes + keyLength);
+    if (std::memchr(key, 0, keyLength) != nullptr ||
+        (valueLength > 0 && std::memchr(value, 0, valueLength) != nullptr)) {
+      zeroByte = true;
       break;
     }
-    const std::uint64_t entryBytes = layout::kEntryFieldBytes + scan.keyLength + scan.valueLength;
-    scan.checksum = checksumUpdate(scan.checksum, bytes.data() + scan.at, entryBytes);
+    const std::uint64_t entryBytes = layout::kEntryFieldBytes + keyLength + valueLength;
+    h = checksumUpdate(h, bytes.data() + p, entryBytes);
     // Lengths within the limits and no zero byte: the entry is valid, as storePut would find.
-    pending.emplace_back(Text(key, scan.keyLength), Text(value, scan.valueLength));
+    pending.emplace_back(Text(key, keyLength), Text(value, valueLength));
     if (pending.size() == kPendingEntries) {
       entries.putEach(pending);
       pending.clear();
     }
-    scan.at += entryBytes;
+    p += entryBytes;
   }
   entries.putEach(pending);
-  return scan;
+  return {p, h, keyLength, valueLength, problem, zeroByte};
 }
 
 // Throws Text.FromUtf8's own refusal for the zero byte of the entry the scan stopped at, for the
