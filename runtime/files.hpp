@@ -35,7 +35,8 @@ Bytes readFileBytes(const std::string& path, std::int64_t maxBytes);
 bool writeFileBytes(const std::string& path, const Bytes& bytes);
 // writeFileBytes for bytes whose last `tailBytes` bytes `completeTail` fills in while the rest
 // is on its way to the disk (see FileSystem::writeFileCompletingTail). The same bytes and the
-// same outcome as completing the tail first; a refused path is refused before completeTail.
+// same outcome as completing the tail first; a refused path is refused before completeTail. An
+// exception from completeTail is the caller's own and passes through.
 bool writeFileBytesCompletingTail(const std::string& path, const Bytes& bytes, std::size_t tailBytes,
                                   const std::function<void()>& completeTail);
 

@@ -57,6 +57,7 @@ SnapshotHeader readHeader(const Bytes& bytes) {
           readZigzagInt32(bytes, layout::kCountOffset)};
 }
 
+// The version this decoder reads, a sequence that is not negative and a count within the limit.
 bool metadataValid(const SnapshotHeader& header) {
   return header.version == layout::kFormatVersion && header.sequence >= 0 && header.count >= 0 &&
          header.count <= kMaxEntries;
@@ -256,7 +257,7 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
   if (scan.at != end) return fail("snapshot has trailing bytes");
   // Written in key order, the file needs no sorting; a file out of order is sorted once here.
   result.entries.settleKeyOrder();
-  // Every entry passed the same checks as storePut's above.
+  // Every entry passed the same checks as storePut's while it was read.
   result.entries.markChecked();
   result.dirty = false;
   return result;
