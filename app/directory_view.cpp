@@ -30,13 +30,11 @@ std::int32_t updatedTime(std::int32_t sequence) {
 // True when the directory is definitely no longer there (removed, renamed, or replaced by a
 // file while the program ran). A status that cannot be read is not taken for absence.
 bool directoryWentMissing(const Text& directory) {
+  const std::optional<std::filesystem::path> native = runtime::nativePathOf(directory);
+  // A directory name that is not UTF-8 names nothing that could go missing.
+  if (!native.has_value()) return false;
   std::error_code error;
-  std::filesystem::file_status status;
-  try {
-    status = std::filesystem::status(runtime::toNativePath(directory), error);
-  } catch (const std::filesystem::filesystem_error&) {
-    return false;  // a directory name that is not UTF-8 names nothing that could go missing
-  }
+  const std::filesystem::file_status status = std::filesystem::status(*native, error);
   if (status.type() == std::filesystem::file_type::not_found) return true;
   return !error && !std::filesystem::is_directory(status);
 }

@@ -24,12 +24,15 @@
 #include "store/record_keys.hpp"
 #include "store/snapshot_codec.hpp"
 #include "store/store_state.hpp"
+#include "store/testing/record_builders.hpp"
 
 namespace {
 
 using store::Database;
 using store::Record;
 using store::RecordBatch;
+using store::testing::ownedByEdge;
+using store::testing::sizedRecord;
 
 std::filesystem::path gRoot;
 
@@ -38,42 +41,15 @@ std::string dirText(const std::string& name) {
   return std::string(u8.begin(), u8.end());
 }
 
-Record makeRecord(const std::string& id, const std::string& kind, std::size_t contentBytes) {
-  Record record;
-  record.id = id;
-  record.tenant = "oreb";
-  record.space = "veterinary";
-  record.container = "directory";
-  record.kind = kind;
-  record.content = std::string(contentBytes, 'n');
-  record.created = 1;
-  record.updated = 2;
-  record.classification = "internal";
-  record.lifecycle = "canonical";
-  record.properties = {{"detail", "Detail text of " + id}, {"phone", "555-0100"}};
-  return record;
-}
-
-store::Edge makeEdge(const std::string& id, const std::string& from, const std::string& to) {
-  store::Edge edge;
-  edge.id = id;
-  edge.tenant = "oreb";
-  edge.from = from;
-  edge.to = to;
-  edge.kind = "owned-by";
-  edge.created = 1;
-  return edge;
-}
-
 // The five demo records: two customers, three animals with their owner edges.
 void seedSmallStore(const std::string& directory) {
   Database database = store::openDatabase(directory);
   RecordBatch batch;
-  batch.records = {makeRecord("customer-1", "customer", 16), makeRecord("customer-2", "customer", 16),
-                   makeRecord("animal-1", "animal", 12), makeRecord("animal-2", "animal", 12),
-                   makeRecord("animal-3", "animal", 12)};
-  batch.edges = {makeEdge("edge-1", "animal-1", "customer-1"), makeEdge("edge-2", "animal-2", "customer-1"),
-                 makeEdge("edge-3", "animal-3", "customer-2")};
+  batch.records = {sizedRecord("customer-1", "customer", 16), sizedRecord("customer-2", "customer", 16),
+                   sizedRecord("animal-1", "animal", 12), sizedRecord("animal-2", "animal", 12),
+                   sizedRecord("animal-3", "animal", 12)};
+  batch.edges = {ownedByEdge("edge-1", "animal-1", "customer-1", 1), ownedByEdge("edge-2", "animal-2", "customer-1", 1),
+                 ownedByEdge("edge-3", "animal-3", "customer-2", 1)};
   if (!store::putBatch(database, batch)) std::abort();
 }
 
@@ -84,14 +60,14 @@ void seedStore(const std::string& directory, std::size_t entries) {
   const std::size_t perRecord = 23;  // 12 fields, 6 counts, 2 properties, 2 catalog keys... minus the shared count
   std::size_t records = 0;
   while (database.store.entries.size() + perRecord <= entries) {
-    if (!store::putRecord(database, makeRecord("r" + std::to_string(records), "animal", 0))) std::abort();
+    if (!store::putRecord(database, sizedRecord("r" + std::to_string(records), "animal", 0))) std::abort();
     ++records;
   }
   const std::size_t base = store::encodeSnapshot(database.store).size();
-  const std::size_t target = 4194304 / 65536 * entries - 64;
+  const std::size_t target = static_cast<std::size_t>(store::kMaxSnapshotFileBytes / store::kMaxEntries) * entries - 64;
   const std::size_t padding = (target - base) / records;
   for (std::size_t i = 0; i < records; ++i) {
-    if (!store::putRecord(database, makeRecord("r" + std::to_string(i), "animal", padding))) std::abort();
+    if (!store::putRecord(database, sizedRecord("r" + std::to_string(i), "animal", padding))) std::abort();
   }
   std::size_t filler = 0;
   while (database.store.entries.size() < entries) {
@@ -143,8 +119,9 @@ void openAndRelease(benchmark::State& state, const std::string& directory, std::
 void readAndChecksum(benchmark::State& state, const std::string& directory) {
   const std::string path = store::snapshotPath(directory);
   for (auto _ : state) {
-    const runtime::Bytes bytes = runtime::readFileBytes(path, 4194304);
-    benchmark::DoNotOptimize(store::snapshotChecksum(bytes, static_cast<std::int32_t>(bytes.size()) - 4));
+    const runtime::Bytes bytes = runtime::readFileBytes(path, store::kMaxSnapshotFileBytes);
+    benchmark::DoNotOptimize(
+        store::snapshotChecksum(bytes, static_cast<std::int32_t>(bytes.size() - store::layout::kChecksumBytes)));
   }
 }
 
@@ -164,7 +141,7 @@ void commitOneRecord(benchmark::State& state, const std::string& directory, cons
 // The file work a commit cannot avoid: two files written and flushed, one move, the flush of
 // the directory that makes it durable, one delete.
 void commitFloor(benchmark::State& state, const std::string& directory) {
-  const runtime::Bytes bytes = runtime::readFileBytes(store::snapshotPath(directory), 4194304);
+  const runtime::Bytes bytes = runtime::readFileBytes(store::snapshotPath(directory), store::kMaxSnapshotFileBytes);
   const std::string first = directory + "/floor.first";
   const std::string second = directory + "/floor.second";
   const std::string target = directory + "/floor.target";
@@ -191,7 +168,8 @@ void BM_EncodeFullStore(benchmark::State& state) {
 }
 
 void BM_DecodeFullStore(benchmark::State& state) {
-  const runtime::Bytes bytes = runtime::readFileBytes(store::snapshotPath(dirText("open-65536")), 4194304);
+  const runtime::Bytes bytes =
+      runtime::readFileBytes(store::snapshotPath(dirText("open-65536")), store::kMaxSnapshotFileBytes);
   for (auto _ : state) {
     store::StoreState decoded = store::decodeSnapshot(bytes, "bench");
     if (!decoded.ok) state.SkipWithError("decode failed");

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -18,6 +17,8 @@
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
+#include "store/testing/live_entries.hpp"
+#include "store/testing/record_builders.hpp"
 
 namespace {
 
@@ -31,31 +32,11 @@ std::size_t snapshotLength(const std::uint8_t* data, std::size_t size) {
   return length > size - 5 ? size - 5 : length;
 }
 
-// The live entries as a map: a write-ahead file with its keys out of order is promoted in key
-// order, so the order of the list may change from one open to the next; its contents may not.
-std::map<std::string, std::string> contentsOf(const store::StoreState& state) {
-  std::map<std::string, std::string> contents;
-  for (const store::StoreEntry& entry : state.entries) {
-    if (!entry.deleted) contents[entry.key] = entry.value;
-  }
-  return contents;
-}
-
+// A write-ahead file with its keys out of order is promoted in key order, so the order of the
+// entries may change from one open to the next; their contents may not.
 bool sameStore(const store::StoreState& a, const store::StoreState& b) {
-  return a.ok == b.ok && a.message == b.message && a.sequence == b.sequence && contentsOf(a) == contentsOf(b);
-}
-
-store::Record probeRecord() {
-  store::Record record;
-  record.id = "fuzz-probe";
-  record.tenant = "oreb";
-  record.space = "clinic";
-  record.container = "directory";
-  record.kind = "customer";
-  record.content = "Probe";
-  record.classification = "internal";
-  record.lifecycle = "canonical";
-  return record;
+  return a.ok == b.ok && a.message == b.message && a.sequence == b.sequence &&
+         store::testing::liveEntryMap(a) == store::testing::liveEntryMap(b);
 }
 
 }  // namespace
@@ -105,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // A change that commits is there at the next open.
   store::RecordBatch batch;
-  batch.records.push_back(probeRecord());
+  batch.records.push_back(store::testing::basicRecord("fuzz-probe", "customer", "Probe", "clinic", 0, 0));
   if (store::putBatch(database, batch)) {
     const store::Database reopened = store::openDatabase(dir);
     if (!reopened.store.ok || reopened.store.sequence != database.store.sequence ||

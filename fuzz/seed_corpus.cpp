@@ -10,39 +10,12 @@
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/snapshot_codec.hpp"
+#include "store/testing/record_builders.hpp"
 
 namespace {
 
-store::Record record(const std::string& id, const std::string& kind, const std::string& name) {
-  store::Record r;
-  r.id = id;
-  r.tenant = "oreb";
-  r.space = "veterinary";
-  r.container = "directory";
-  r.kind = kind;
-  r.content = name;
-  r.created = 1;
-  r.updated = 2;
-  r.classification = "internal";
-  r.lifecycle = "canonical";
-  r.permissions = {"staff"};
-  r.properties = {{"detail", "Detail of " + name}};
-  r.vector = {0.5f, -1.25f};
-  return r;
-}
-
-store::Edge ownedBy(const std::string& id, const std::string& animal, const std::string& owner) {
-  store::Edge e;
-  e.id = id;
-  e.tenant = "oreb";
-  e.from = animal;
-  e.to = owner;
-  e.kind = "owned-by";
-  e.created = 1;
-  // An edge with properties, so that the reading of an edge's property slots is reached too.
-  e.properties = {{"since", "2024-03"}, {"note", "Primary owner of " + animal}};
-  return e;
-}
+using store::testing::namedRecord;
+using store::testing::ownedByEdgeWithProperties;
 
 void write(const std::filesystem::path& path, const runtime::Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -76,15 +49,16 @@ int main(int argc, char** argv) {
   const runtime::Bytes empty = store::encodeSnapshot(database.store);
 
   store::RecordBatch seed;
-  seed.records = {record("customer-1", "customer", "Ada Brook"), record("customer-2", "customer", "Ben Clay"),
-                  record("animal-1", "animal", "Rex"), record("animal-2", "animal", "Mia"),
-                  record("animal-3", "animal", "Olli")};
-  seed.edges = {ownedBy("owned-1", "animal-1", "customer-1"), ownedBy("owned-2", "animal-2", "customer-1"),
-                ownedBy("owned-3", "animal-3", "customer-2")};
+  seed.records = {namedRecord("customer-1", "customer", "Ada Brook"), namedRecord("customer-2", "customer", "Ben Clay"),
+                  namedRecord("animal-1", "animal", "Rex"), namedRecord("animal-2", "animal", "Mia"),
+                  namedRecord("animal-3", "animal", "Olli")};
+  seed.edges = {ownedByEdgeWithProperties("owned-1", "animal-1", "customer-1"),
+                ownedByEdgeWithProperties("owned-2", "animal-2", "customer-1"),
+                ownedByEdgeWithProperties("owned-3", "animal-3", "customer-2")};
   if (!store::putBatch(database, seed)) return 1;
   const runtime::Bytes seeded = files.files.at(store::snapshotPath(dir));
 
-  store::Record changed = record("animal-2", "animal", "Mia");
+  store::Record changed = namedRecord("animal-2", "animal", "Mia");
   changed.lifecycle = "archival";
   changed.updated = 5;
   store::RecordBatch archive;

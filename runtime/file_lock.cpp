@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "runtime/files.hpp"
@@ -41,14 +42,10 @@ bool readAt(std::ifstream& in, std::int64_t offset, std::size_t count, Bytes& by
 FileSystem::Lock::~Lock() = default;
 
 FileSystem::LockAttempt FileSystem::tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock) {
-  std::filesystem::path native;
-  try {
-    native = toNativePath(path);
-  } catch (const std::filesystem::filesystem_error&) {
-    return LockAttempt::kUnavailable;  // not UTF-8: it names no file
-  }
+  const std::optional<std::filesystem::path> native = nativePathOf(path);
+  if (!native.has_value()) return LockAttempt::kUnavailable;  // not UTF-8: it names no file
   std::intptr_t handle = 0;
-  switch (platform::tryLockFile(native, handle)) {
+  switch (platform::tryLockFile(*native, handle)) {
     case platform::LockAttempt::kTaken:
       lock = std::make_unique<DiskLock>(handle);
       return LockAttempt::kTaken;
@@ -62,12 +59,9 @@ FileSystem::LockAttempt FileSystem::tryLockFile(const std::string& path, std::un
 
 FileSystem::FileEnds FileSystem::readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes) {
   FileEnds ends;
-  std::filesystem::path native;
-  try {
-    native = toNativePath(path);
-  } catch (const std::filesystem::filesystem_error&) {
-    return ends;  // not UTF-8: it names no file
-  }
+  const std::optional<std::filesystem::path> converted = nativePathOf(path);
+  if (!converted.has_value()) return ends;  // not UTF-8: it names no file
+  const std::filesystem::path& native = *converted;
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(native, error);
   if (error && (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)) return ends;

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <optional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "runtime/file_system.hpp"
@@ -73,78 +74,58 @@ class DiskFileSystem final : public FileSystem {
     throwRead("file.read", "unable to read complete file: " + path);
   }
 
+  // Text that is not UTF-8 names no file: reading or flushing one throws the conversion's error
+  // (toNativePath), every other operation answers as for a file that is not there.
+
   bool writeFile(const std::string& path, const Bytes& bytes) override {
-    try {
-      std::ofstream out(toNativePath(path), std::ios::binary | std::ios::trunc);
-      if (!out.is_open() || out.fail() || out.bad()) return false;
-      if (!bytes.empty())
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-      out.flush();
-      bool good = !out.fail() && !out.bad();
-      out.close();
-      good = good && !out.fail() && !out.bad();
-      return good;
-    } catch (const std::filesystem::filesystem_error&) {
-      return false;  // not UTF-8: it cannot name a file
-    }
+    const std::optional<std::filesystem::path> native = nativePathOf(path);
+    if (!native.has_value()) return false;
+    std::ofstream out(*native, std::ios::binary | std::ios::trunc);
+    if (!out.is_open() || out.fail() || out.bad()) return false;
+    if (!bytes.empty())
+      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    bool good = !out.fail() && !out.bad();
+    out.close();
+    good = good && !out.fail() && !out.bad();
+    return good;
   }
 
   bool writeFileCompletingTail(const std::string& path, const Bytes& bytes, std::size_t tailBytes,
                                const std::function<void()>& completeTail) override {
-    std::filesystem::path native;
-    try {
-      native = toNativePath(path);
-    } catch (const std::filesystem::filesystem_error&) {
-      return false;  // not UTF-8: it cannot name a file
-    }
-    return platform::writeFileInParts(native, bytes.data(), bytes.size(), tailBytes, completeTail);
+    const std::optional<std::filesystem::path> native = nativePathOf(path);
+    if (!native.has_value()) return false;
+    return platform::writeFileInParts(*native, bytes.data(), bytes.size(), tailBytes, completeTail);
   }
 
-  // Text that is not UTF-8 names no file: flushing one throws the conversion's error, moving
-  // or flushing a directory answers false.
   bool syncFile(const std::string& path) override { return platform::flushFile(toNativePath(path)); }
 
   bool replaceFile(const std::string& from, const std::string& to) override {
-    std::filesystem::path source;
-    std::filesystem::path target;
-    try {
-      source = toNativePath(from);
-      target = toNativePath(to);
-    } catch (const std::filesystem::filesystem_error&) {
-      return false;
-    }
-    return platform::moveReplacing(source, target);
+    const std::optional<std::filesystem::path> source = nativePathOf(from);
+    const std::optional<std::filesystem::path> target = nativePathOf(to);
+    if (!source.has_value() || !target.has_value()) return false;
+    return platform::moveReplacing(*source, *target);
   }
 
   void deleteFile(const std::string& path) override {
-    try {
-      platform::removePath(toNativePath(path));
-    } catch (const std::filesystem::filesystem_error&) {
-      // not UTF-8: there is no such file to remove
-    }
+    const std::optional<std::filesystem::path> native = nativePathOf(path);
+    if (native.has_value()) platform::removePath(*native);
   }
 
   DirectoryCreation createDirectory(const std::string& path) override {
-    try {
-      const std::filesystem::path native = toNativePath(path);
-      if (platform::makeDirectory(native)) return DirectoryCreation::kCreated;
-      std::error_code error;
-      return std::filesystem::is_directory(std::filesystem::status(native, error)) && !error
-                 ? DirectoryCreation::kPresent
-                 : DirectoryCreation::kUnavailable;
-    } catch (const std::filesystem::filesystem_error&) {
-      return DirectoryCreation::kUnavailable;  // not UTF-8
-    }
+    const std::optional<std::filesystem::path> native = nativePathOf(path);
+    if (!native.has_value()) return DirectoryCreation::kUnavailable;
+    if (platform::makeDirectory(*native)) return DirectoryCreation::kCreated;
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::status(*native, error)) && !error
+               ? DirectoryCreation::kPresent
+               : DirectoryCreation::kUnavailable;
   }
 
   DirectorySync syncDirectory(const std::string& path) override {
-    std::filesystem::path native;
-    try {
-      native = toNativePath(path);
-    } catch (const std::filesystem::filesystem_error&) {
-      return DirectorySync::kFailed;
-    }
-    switch (platform::flushDirectory(native)) {
+    const std::optional<std::filesystem::path> native = nativePathOf(path);
+    if (!native.has_value()) return DirectorySync::kFailed;
+    switch (platform::flushDirectory(*native)) {
       case platform::DirectoryFlush::kFlushed:
         return DirectorySync::kFlushed;
       case platform::DirectoryFlush::kUnsupported:
@@ -156,13 +137,10 @@ class DiskFileSystem final : public FileSystem {
   }
 
   bool fileExists(const std::string& path) override {
+    const std::optional<std::filesystem::path> native = nativePathOf(path);
+    if (!native.has_value()) return false;
     std::error_code error;
-    std::filesystem::file_status status;
-    try {
-      status = std::filesystem::status(toNativePath(path), error);
-    } catch (const std::filesystem::filesystem_error&) {
-      return false;  // not UTF-8: it cannot name a file
-    }
+    const std::filesystem::file_status status = std::filesystem::status(*native, error);
     if (error) {
       return error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory;
     }
@@ -213,17 +191,23 @@ ScopedFileSystem::ScopedFileSystem(FileSystem& fileSystem) : previous_(gCurrent)
 
 ScopedFileSystem::~ScopedFileSystem() { gCurrent = previous_; }
 
-std::filesystem::path toNativePath(std::string_view utf8Path) {
+std::optional<std::filesystem::path> nativePathOf(std::string_view utf8Path) {
   // Windows cannot convert such a text to its UTF-16 names, so no file there has it as its
   // name. POSIX would hand the bytes through and could find one; refusing the text here keeps
   // both platforms naming the same files.
-  if (!isStrictUtf8(utf8Path)) {
-    throw std::filesystem::filesystem_error("path is not valid UTF-8",
-                                            std::make_error_code(std::errc::illegal_byte_sequence));
-  }
+  if (!isStrictUtf8(utf8Path)) return std::nullopt;
   std::u8string u8(utf8Path.size(), u8'\0');
   for (std::size_t i = 0; i < utf8Path.size(); ++i) u8[i] = static_cast<char8_t>(utf8Path[i]);
   return std::filesystem::path(u8);
+}
+
+std::filesystem::path toNativePath(std::string_view utf8Path) {
+  std::optional<std::filesystem::path> native = nativePathOf(utf8Path);
+  if (!native.has_value()) {
+    throw std::filesystem::filesystem_error("path is not valid UTF-8",
+                                            std::make_error_code(std::errc::illegal_byte_sequence));
+  }
+  return std::move(*native);
 }
 
 Bytes readFileBytes(const std::string& path, std::int64_t maxBytes) {
@@ -272,49 +256,49 @@ void deleteFileQuietly(const std::string& path) {
 
 void ensureDirectory(const std::string& path) {
   if (path.empty() || isRefusedDirectoryPath(path)) return;
-  try {
-    const std::filesystem::path native = toNativePath(path);
-    std::error_code error;
-    const auto status = std::filesystem::status(native, error);
-    if (error) {
-      if (error != std::errc::no_such_file_or_directory) return;
-    } else if (std::filesystem::exists(status)) {
-      // A run killed between making the directory and flushing its parent left it behind with a
-      // name a power cut can still take: it is made durable now. A failure leaves the directory
-      // in place, as this run did not make it.
-      if (std::filesystem::is_directory(status)) currentFileSystem().syncDirectory(utf8Of(parentOf(native)));
+  // Text that is not UTF-8 is among the refused paths above; the conversion is checked all the same.
+  const std::optional<std::filesystem::path> converted = nativePathOf(path);
+  if (!converted.has_value()) return;
+  const std::filesystem::path& native = *converted;
+  std::error_code error;
+  const auto status = std::filesystem::status(native, error);
+  if (error) {
+    if (error != std::errc::no_such_file_or_directory) return;
+  } else if (std::filesystem::exists(status)) {
+    // A run killed between making the directory and flushing its parent left it behind with a
+    // name a power cut can still take: it is made durable now. A failure leaves the directory
+    // in place, as this run did not make it.
+    if (std::filesystem::is_directory(status)) currentFileSystem().syncDirectory(utf8Of(parentOf(native)));
+    return;
+  }
+  // The missing levels, innermost first; the walk stops at the first one that exists.
+  std::vector<std::filesystem::path> missing;
+  std::optional<std::filesystem::path> found;
+  for (std::filesystem::path level = native; level.has_relative_path(); level = level.parent_path()) {
+    if (!level.has_filename()) continue;  // a trailing separator
+    std::error_code levelError;
+    if (std::filesystem::exists(std::filesystem::status(level, levelError)) && !levelError) {
+      found = level;
+      break;
+    }
+    missing.push_back(level);
+  }
+  // A new directory's name lives in its parent, and is durable once the parent is flushed. A
+  // level whose name could not be made durable is taken away again: a store opened in it
+  // could otherwise answer true for a commit that a power cut then loses with the directory.
+  // The levels are made and flushed outermost first, so of those a killed run made only the
+  // innermost can be without a durable name: the level found is flushed into its parent too.
+  FileSystem& fileSystem = currentFileSystem();
+  if (found.has_value()) fileSystem.syncDirectory(utf8Of(parentOf(*found)));
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+    const std::string text = utf8Of(*level);
+    const FileSystem::DirectoryCreation created = fileSystem.createDirectory(text);
+    if (created == FileSystem::DirectoryCreation::kUnavailable) return;
+    if (created == FileSystem::DirectoryCreation::kCreated &&
+        fileSystem.syncDirectory(utf8Of(parentOf(*level))) == FileSystem::DirectorySync::kFailed) {
+      fileSystem.deleteFile(text);
       return;
     }
-    // The missing levels, innermost first; the walk stops at the first one that exists.
-    std::vector<std::filesystem::path> missing;
-    std::optional<std::filesystem::path> found;
-    for (std::filesystem::path level = native; level.has_relative_path(); level = level.parent_path()) {
-      if (!level.has_filename()) continue;  // a trailing separator
-      std::error_code levelError;
-      if (std::filesystem::exists(std::filesystem::status(level, levelError)) && !levelError) {
-        found = level;
-        break;
-      }
-      missing.push_back(level);
-    }
-    // A new directory's name lives in its parent, and is durable once the parent is flushed. A
-    // level whose name could not be made durable is taken away again: a store opened in it
-    // could otherwise answer true for a commit that a power cut then loses with the directory.
-    // The levels are made and flushed outermost first, so of those a killed run made only the
-    // innermost can be without a durable name: the level found is flushed into its parent too.
-    FileSystem& fileSystem = currentFileSystem();
-    if (found.has_value()) fileSystem.syncDirectory(utf8Of(parentOf(*found)));
-    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-      const std::string text = utf8Of(*level);
-      const FileSystem::DirectoryCreation created = fileSystem.createDirectory(text);
-      if (created == FileSystem::DirectoryCreation::kUnavailable) return;
-      if (created == FileSystem::DirectoryCreation::kCreated &&
-          fileSystem.syncDirectory(utf8Of(parentOf(*level))) == FileSystem::DirectorySync::kFailed) {
-        fileSystem.deleteFile(text);
-        return;
-      }
-    }
-  } catch (const std::filesystem::filesystem_error&) {
   }
 }
 

@@ -1,12 +1,15 @@
 // Whole files, directories, the process environment and console lines. Paths are UTF-8.
-// Only readFileBytes throws; every other function reports failure as false or empty. A path
-// holding a zero byte names no file: it is never cut short and handed to the system.
+// Four functions throw: toNativePath, readFileBytes, syncFile and parentDirectory, each as its
+// comment says; every other function reports failure as false or empty. A path holding a zero
+// byte names no file: it is never cut short and handed to the system. Text that is not valid
+// UTF-8 names no file either, on any platform.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -15,12 +18,16 @@
 
 namespace runtime {
 
-// The UTF-8 path in the platform's own form (UTF-16 on Windows). Text that is not valid UTF-8
-// names no file on any platform: it throws std::filesystem::filesystem_error.
+// The UTF-8 path in the platform's own form (UTF-16 on Windows); nothing for text that is not
+// valid UTF-8.
+std::optional<std::filesystem::path> nativePathOf(std::string_view utf8Path);
+// nativePathOf for a path the caller expects to be UTF-8: throws std::filesystem::filesystem_error
+// for text that is not.
 std::filesystem::path toNativePath(std::string_view utf8Path);
 
 // Throws vusk_runtime_exception: "file.read.limit" for a negative limit or a larger file,
-// "file.read" when the file cannot be opened, sized or read in full.
+// "file.read" when the file cannot be opened, sized or read in full. A path that is not UTF-8
+// throws std::filesystem::filesystem_error (toNativePath's).
 Bytes readFileBytes(const std::string& path, std::int64_t maxBytes);
 
 // Creates or truncates the file and writes the bytes. The path must be 1..131068 bytes of
@@ -28,10 +35,14 @@ Bytes readFileBytes(const std::string& path, std::int64_t maxBytes);
 bool writeFileBytes(const std::string& path, const Bytes& bytes);
 // writeFileBytes for bytes whose last `tailBytes` bytes `completeTail` fills in while the rest
 // is on its way to the disk (see FileSystem::writeFileCompletingTail). The same bytes and the
-// same outcome as completing the tail first; a refused path is refused before completeTail.
+// same outcome as completing the tail first; a refused path is refused before completeTail. An
+// exception from completeTail is the caller's own and passes through.
 bool writeFileBytesCompletingTail(const std::string& path, const Bytes& bytes, std::size_t tailBytes,
                                   const std::function<void()>& completeTail);
 
+// Flushes the file's buffers to the disk; false for an empty path or one holding a zero byte, or
+// when the file cannot be opened or flushed. A path that is not UTF-8 throws
+// std::filesystem::filesystem_error (toNativePath's).
 bool syncFile(const std::string& path);
 
 // Moves `from` over `to` in one step; false when either path is empty or they are the same
@@ -43,7 +54,8 @@ bool replaceFile(const std::string& from, const std::string& to);
 // flush directories (FileSystem::DirectorySync::kUnsupported) gives true: it writes moves through.
 bool syncDirectory(const std::string& path);
 
-// The directory that holds the path's last component ("." for a bare name), as a UTF-8 text.
+// The directory that holds the path's last component ("." for a bare name), as a UTF-8 text. A
+// path that is not UTF-8 throws std::filesystem::filesystem_error (toNativePath's).
 std::string parentDirectory(const std::string& path);
 
 // True when a regular file exists at the path. A definite absence, a directory, another file

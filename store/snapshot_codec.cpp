@@ -6,11 +6,11 @@
 #include <cstring>
 #include <utility>
 
+#include "store/snapshot_layout.hpp"
+
 namespace store {
 
 namespace {
-
-const std::uint8_t kMagic[4] = {'C', 'R', 'V', '1'};
 
 std::uint32_t readU32(const Bytes& bytes, std::uint64_t offset) {
   return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
@@ -19,13 +19,11 @@ std::uint32_t readU32(const Bytes& bytes, std::uint64_t offset) {
 
 std::int32_t zigzagDecode(std::uint32_t u) { return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u))); }
 
-constexpr std::uint32_t kChecksumStart = 216613626u;
-
 // The checksum step over more bytes, before its final mask: the low 30 bits of a product and
 // of an XOR depend only on the low 30 bits of their operands, so masking once at the end gives
 // the same value with a shorter chain per byte.
 std::uint32_t checksumUpdate(std::uint32_t h, const std::uint8_t* p, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) h = (h * 16777619u) ^ p[i];
+  for (std::size_t i = 0; i < n; ++i) h = (h * layout::kChecksumMultiplier) ^ p[i];
   return h;
 }
 
@@ -37,6 +35,115 @@ Text textAt(const Bytes& bytes, std::uint64_t start, std::uint64_t count) {
     return runtime::textFromUtf8(bytes, static_cast<std::int32_t>(start), static_cast<std::int32_t>(count));
   }
   return Text(first, count);
+}
+
+// True when the file is long enough for a header and a checksum, within the size open reads, and
+// starts with the magic.
+bool headerFits(const Bytes& bytes) {
+  const std::uint64_t size = bytes.size();
+  return size >= layout::kEmptyFileBytes && size <= static_cast<std::uint64_t>(kMaxSnapshotFileBytes) &&
+         std::memcmp(bytes.data(), layout::kMagic, layout::kMagicBytes) == 0;
+}
+
+struct SnapshotHeader {
+  std::int32_t version = 0;
+  std::int32_t sequence = 0;
+  std::int32_t count = 0;
+};
+
+// The header's fields of a file that headerFits.
+SnapshotHeader readHeader(const Bytes& bytes) {
+  return {readZigzagInt32(bytes, layout::kVersionOffset), readZigzagInt32(bytes, layout::kSequenceOffset),
+          readZigzagInt32(bytes, layout::kCountOffset)};
+}
+
+// The version this decoder reads, a sequence that is not negative and a count within the limit.
+bool metadataValid(const SnapshotHeader& header) {
+  return header.version == layout::kFormatVersion && header.sequence >= 0 && header.count >= 0 &&
+         header.count <= kMaxEntries;
+}
+
+// True when the checksum chain, masked, is the value of the stored checksum field.
+bool checksumMatches(std::uint32_t stored, std::uint32_t chain) {
+  return static_cast<std::int32_t>(chain & layout::kChecksumMask) == zigzagDecode(stored);
+}
+
+// How far the reading of the entries got: `at` is the offset of the first entry not read, whose
+// lengths are kept when it holds a zero byte; `checksum` is the chain up to `at`.
+struct EntryScan {
+  std::uint64_t at;
+  std::uint32_t checksum;
+  std::uint64_t keyLength;
+  std::uint64_t valueLength;
+  const char* problem;  // the message for lengths out of their limits or the file, or nullptr
+  bool zeroByte;
+};
+
+// Reads the two lengths of the entry at `p`; the message of the first that is out of its limits
+// or runs past `end`, or nullptr.
+const char* readEntryLengths(const Bytes& bytes, std::uint64_t p, std::uint64_t end, std::uint64_t& keyLength,
+                             std::uint64_t& valueLength) {
+  if (p + layout::kEntryFieldBytes > end) return "snapshot entry header is truncated";
+  const std::int64_t k = readZigzagInt32(bytes, static_cast<std::uint32_t>(p));
+  if (k < 1 || k > kMaxKeyBytes ||
+      p + layout::kFieldBytes + static_cast<std::uint64_t>(k) + layout::kFieldBytes > end) {
+    return "snapshot key is invalid";
+  }
+  keyLength = static_cast<std::uint64_t>(k);
+  const std::uint64_t valueField = p + layout::kFieldBytes + keyLength;
+  const std::int64_t v = readZigzagInt32(bytes, static_cast<std::uint32_t>(valueField));
+  if (v < 0 || v > kMaxValueBytes || valueField + layout::kFieldBytes + static_cast<std::uint64_t>(v) > end) {
+    return "snapshot value is invalid";
+  }
+  valueLength = static_cast<std::uint64_t>(v);
+  return nullptr;
+}
+
+// Reads up to `count` entries into the list, stopping at the first whose lengths are invalid or
+// that holds a zero byte. The checksum is a serial chain over every byte; it is computed entry by
+// entry as the entries are read, so that the processor overlaps it with the reading. (The store
+// starts no thread of its own: the program runs on one.)
+EntryScan scanEntries(const Bytes& bytes, std::uint64_t end, std::int32_t count, StoreEntryList& entries) {
+  std::uint64_t p = layout::kHeaderBytes;
+  std::uint32_t h = checksumUpdate(layout::kChecksumStart, bytes.data(), layout::kHeaderBytes);
+  std::uint64_t keyLength = 0;
+  std::uint64_t valueLength = 0;
+  const char* problem = nullptr;
+  bool zeroByte = false;
+  // The entries are put a few at a time, so that the index can fetch their slots together.
+  constexpr std::size_t kPendingEntries = 64;
+  std::vector<std::pair<Text, Text>> pending;
+  pending.reserve(kPendingEntries);
+  for (std::int32_t i = 0; i < count; ++i) {
+    problem = readEntryLengths(bytes, p, end, keyLength, valueLength);
+    if (problem != nullptr) break;
+    const auto* key = reinterpret_cast<const char*>(bytes.data() + p + layout::kFieldBytes);
+    const auto* value = reinterpret_cast<const char*>(bytes.data() + p + layout::kEntryFieldBytes + keyLength);
+    if (std::memchr(key, 0, keyLength) != nullptr ||
+        (valueLength > 0 && std::memchr(value, 0, valueLength) != nullptr)) {
+      zeroByte = true;
+      break;
+    }
+    const std::uint64_t entryBytes = layout::kEntryFieldBytes + keyLength + valueLength;
+    h = checksumUpdate(h, bytes.data() + p, entryBytes);
+    // Lengths within the limits and no zero byte: the entry is valid, as storePut would find.
+    pending.emplace_back(Text(key, keyLength), Text(value, valueLength));
+    if (pending.size() == kPendingEntries) {
+      entries.putEach(pending);
+      pending.clear();
+    }
+    p += entryBytes;
+  }
+  entries.putEach(pending);
+  return {p, h, keyLength, valueLength, problem, zeroByte};
+}
+
+// Throws Text.FromUtf8's own refusal for the zero byte of the entry the scan stopped at, for the
+// key first and then the value.
+void refuseZeroByte(const Bytes& bytes, const EntryScan& scan) {
+  const std::uint64_t key = scan.at + layout::kFieldBytes;
+  textAt(bytes, key, scan.keyLength);
+  textAt(bytes, key + scan.keyLength + layout::kFieldBytes, scan.valueLength);
 }
 
 }  // namespace
@@ -58,9 +165,9 @@ void writeLengthPrefixedText(Bytes& bytes, const Text& text) {
 }
 
 std::int32_t snapshotChecksum(const Bytes& bytes, std::int32_t length) {
-  if (length <= 0) return static_cast<std::int32_t>(kChecksumStart);
+  if (length <= 0) return static_cast<std::int32_t>(layout::kChecksumStart);
   const std::size_t n = std::min(static_cast<std::size_t>(length), bytes.size());
-  return static_cast<std::int32_t>(checksumUpdate(kChecksumStart, bytes.data(), n) & 0x3FFFFFFFu);
+  return static_cast<std::int32_t>(checksumUpdate(layout::kChecksumStart, bytes.data(), n) & layout::kChecksumMask);
 }
 
 Bytes encodeSnapshot(const StoreState& state) {
@@ -75,10 +182,10 @@ Bytes encodeValidSnapshot(const StoreState& state) {
 }
 
 void sealSnapshot(Bytes& bytes) {
-  const std::size_t end = bytes.size() - 4;
-  const std::uint32_t h = checksumUpdate(kChecksumStart, bytes.data(), end) & 0x3FFFFFFFu;
+  const std::size_t end = bytes.size() - layout::kChecksumBytes;
+  const std::uint32_t h = checksumUpdate(layout::kChecksumStart, bytes.data(), end) & layout::kChecksumMask;
   const std::uint32_t u = h << 1;  // the zigzag form of a value that is never negative
-  for (std::size_t i = 0; i < 4; ++i) bytes[end + i] = static_cast<std::uint8_t>(u >> (8 * i));
+  for (std::size_t i = 0; i < layout::kChecksumBytes; ++i) bytes[end + i] = static_cast<std::uint8_t>(u >> (8 * i));
 }
 
 Bytes encodeUnsealedSnapshot(const StoreState& state) {
@@ -87,12 +194,12 @@ Bytes encodeUnsealedSnapshot(const StoreState& state) {
   const std::vector<std::int32_t>& order = state.entries.keyOrder(scratch);
   std::vector<const StoreEntry*> live;
   live.reserve(order.size());
-  std::size_t total = 20;
+  std::size_t total = layout::kEmptyFileBytes;
   for (std::int32_t i : order) {
     const StoreEntry& entry = state.entries[static_cast<std::size_t>(i)];
     if (entry.deleted) continue;
     live.push_back(&entry);
-    total += 8 + entry.key.size() + entry.value.size();
+    total += layout::kEntryFieldBytes + entry.key.size() + entry.value.size();
   }
   Bytes bytes(total);
   std::uint8_t* out = bytes.data();
@@ -103,7 +210,7 @@ Bytes encodeUnsealedSnapshot(const StoreState& state) {
     out[1] = static_cast<std::uint8_t>(u >> 8);
     out[2] = static_cast<std::uint8_t>(u >> 16);
     out[3] = static_cast<std::uint8_t>(u >> 24);
-    out += 4;
+    out += layout::kFieldBytes;
   };
   auto putText = [&](const Text& text) {
     putField(static_cast<std::int32_t>(text.size()));
@@ -112,8 +219,8 @@ Bytes encodeUnsealedSnapshot(const StoreState& state) {
     if (!text.empty()) std::memcpy(out, text.data(), text.size());
     out += text.size();
   };
-  std::memcpy(out, kMagic, 4);
-  out += 4;
+  std::memcpy(out, layout::kMagic, layout::kMagicBytes);
+  out += layout::kMagicBytes;
   putField(state.formatVersion);
   putField(state.sequence);
   putField(static_cast<std::int32_t>(live.size()));
@@ -125,88 +232,32 @@ Bytes encodeUnsealedSnapshot(const StoreState& state) {
 }
 
 StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
-  const std::uint64_t size = bytes.size();
   auto fail = [&directory](const char* message) { return makeFailedStoreState(directory, message); };
-  if (size < 20 || size > static_cast<std::uint64_t>(kMaxSnapshotFileBytes) ||
-      std::memcmp(bytes.data(), kMagic, 4) != 0) {
-    return fail("snapshot header is invalid");
-  }
-  const std::uint64_t end = size - 4;
+  if (!headerFits(bytes)) return fail("snapshot header is invalid");
+  const std::uint64_t end = bytes.size() - layout::kChecksumBytes;
   const std::uint32_t stored = readU32(bytes, end);
-  auto checksumMatches = [stored](std::uint32_t h) {
-    return static_cast<std::int32_t>(h & 0x3FFFFFFFu) == zigzagDecode(stored);
-  };
-  const std::int32_t version = readZigzagInt32(bytes, 4);
-  const std::int32_t sequence = readZigzagInt32(bytes, 8);
-  const std::int32_t count = readZigzagInt32(bytes, 12);
-  if (version != 1 || sequence < 0 || count < 0 || count > kMaxEntries) {
-    if (!checksumMatches(checksumUpdate(kChecksumStart, bytes.data(), end)))
+  const SnapshotHeader header = readHeader(bytes);
+  if (!metadataValid(header)) {
+    if (!checksumMatches(stored, checksumUpdate(layout::kChecksumStart, bytes.data(), end))) {
       return fail("snapshot checksum is invalid");
+    }
     return fail("snapshot metadata is invalid");
   }
 
-  // The checksum is a serial chain over every byte; it is computed entry by entry as the entries
-  // are read, so that the processor overlaps it with the reading. Its verdict still comes first:
-  // whatever the entries hold, a file whose checksum is wrong reports only that. (The store starts
-  // no thread of its own: the program runs on one.)
   StoreState result = makeStoreState(directory);
-  result.sequence = sequence;
-  result.entries.reserve(static_cast<std::size_t>(count));
-  std::uint32_t h = checksumUpdate(kChecksumStart, bytes.data(), 16);
-  const char* problem = nullptr;
-  bool zeroByte = false;
-  std::uint64_t p = 16;
-  std::uint64_t keyLength = 0;
-  std::uint64_t valueLength = 0;
-  // The entries are put a few at a time, so that the index can fetch their slots together.
-  constexpr std::size_t kPendingEntries = 64;
-  std::vector<std::pair<Text, Text>> pending;
-  pending.reserve(kPendingEntries);
-  for (std::int32_t i = 0; i < count; ++i) {
-    if (p + 8 > end) {
-      problem = "snapshot entry header is truncated";
-      break;
-    }
-    const std::int64_t k = readZigzagInt32(bytes, static_cast<std::uint32_t>(p));
-    if (k < 1 || k > kMaxKeyBytes || p + 4 + static_cast<std::uint64_t>(k) + 4 > end) {
-      problem = "snapshot key is invalid";
-      break;
-    }
-    keyLength = static_cast<std::uint64_t>(k);
-    const std::int64_t v = readZigzagInt32(bytes, static_cast<std::uint32_t>(p + 4 + keyLength));
-    if (v < 0 || v > kMaxValueBytes || p + 8 + keyLength + static_cast<std::uint64_t>(v) > end) {
-      problem = "snapshot value is invalid";
-      break;
-    }
-    valueLength = static_cast<std::uint64_t>(v);
-    const auto* key = reinterpret_cast<const char*>(bytes.data() + p + 4);
-    const auto* value = reinterpret_cast<const char*>(bytes.data() + p + 8 + keyLength);
-    if (std::memchr(key, 0, keyLength) != nullptr ||
-        (valueLength > 0 && std::memchr(value, 0, valueLength) != nullptr)) {
-      zeroByte = true;
-      break;
-    }
-    h = checksumUpdate(h, bytes.data() + p, 8 + keyLength + valueLength);
-    // Lengths within the limits and no zero byte: the entry is valid, as storePut would find.
-    pending.emplace_back(Text(key, keyLength), Text(value, valueLength));
-    if (pending.size() == kPendingEntries) {
-      result.entries.putEach(pending);
-      pending.clear();
-    }
-    p += 8 + keyLength + valueLength;
+  result.sequence = header.sequence;
+  result.entries.reserve(static_cast<std::size_t>(header.count));
+  const EntryScan scan = scanEntries(bytes, end, header.count, result.entries);
+  // Whatever the entries hold, a file whose checksum is wrong reports only that.
+  if (!checksumMatches(stored, checksumUpdate(scan.checksum, bytes.data() + scan.at, end - scan.at))) {
+    return fail("snapshot checksum is invalid");
   }
-  result.entries.putEach(pending);
-  if (!checksumMatches(checksumUpdate(h, bytes.data() + p, end - p))) return fail("snapshot checksum is invalid");
-  if (zeroByte) {
-    // Text.FromUtf8's own refusal, for the key first and then the value.
-    textAt(bytes, p + 4, keyLength);
-    textAt(bytes, p + 8 + keyLength, valueLength);
-  }
-  if (problem != nullptr) return fail(problem);
-  if (p != end) return fail("snapshot has trailing bytes");
+  if (scan.zeroByte) refuseZeroByte(bytes, scan);
+  if (scan.problem != nullptr) return fail(scan.problem);
+  if (scan.at != end) return fail("snapshot has trailing bytes");
   // Written in key order, the file needs no sorting; a file out of order is sorted once here.
   result.entries.settleKeyOrder();
-  // Every entry passed the same checks as storePut's above.
+  // Every entry passed the same checks as storePut's while it was read.
   result.entries.markChecked();
   result.dirty = false;
   return result;

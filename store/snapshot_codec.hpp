@@ -1,6 +1,6 @@
 // The one byte layout of the snapshot, write-ahead and next files: "CRV1", version, sequence,
-// entry count, length-prefixed keys and values in ascending key order, and a 30-bit checksum.
-// Pure functions of values; no file is touched here.
+// entry count, length-prefixed keys and values in ascending key order, and a 30-bit checksum
+// (snapshot_layout.hpp places each part). Pure functions of values; no file is touched here.
 #pragma once
 
 #include <cstdint>

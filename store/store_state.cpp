@@ -25,14 +25,6 @@ StoreState makeFailedStoreState(const Text& directory, const Text& message) {
   return state;
 }
 
-Text snapshotPath(const Text& directory) { return runtime::formatText("{0}/store.corvane", {directory}); }
-
-Text walPath(const Text& directory) { return runtime::formatText("{0}/store.wal.corvane", {directory}); }
-
-Text nextPath(const Text& directory) { return runtime::formatText("{0}/store.next.corvane", {directory}); }
-
-Text lockPath(const Text& directory) { return runtime::formatText("{0}/store.lock.corvane", {directory}); }
-
 SnapshotIdentity snapshotIdentityOf(const Bytes& bytes) {
   SnapshotIdentity identity;
   identity.present = true;
@@ -60,7 +52,7 @@ namespace {
 // validateStoreState without the entries.
 bool validateStoreFields(const StoreState& state) {
   if (state.schema != "corvane.store.v1") return false;
-  if (state.formatVersion != 1) return false;
+  if (state.formatVersion != layout::kFormatVersion) return false;
   if (!textWithinBytes(state.directory, kMaxDirectoryBytes)) return false;
   if (state.sequence < 0) return false;
   if (state.maxSnapshotBytes < kSmallestMaxSnapshotBytes || state.maxSnapshotBytes > kLargestMaxSnapshotBytes) {
@@ -182,7 +174,7 @@ bool commitStore(StoreState& state) {
     sealSnapshot(bytes);
     sealed = true;
   };
-  if (!runtime::writeFileBytesCompletingTail(wal, bytes, 4, seal) || !sealed) return fail();
+  if (!runtime::writeFileBytesCompletingTail(wal, bytes, layout::kChecksumBytes, seal) || !sealed) return fail();
   // The next file holds the same bytes. It is written while the write-ahead file is still on its
   // way to the disk, so that the two write-backs overlap; both are flushed before the move. Until
   // the move nothing reads the next file, so a power cut before the write-ahead file is flushed

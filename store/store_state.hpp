@@ -1,5 +1,5 @@
-// The durable key/value map: its entries, their validation, the store's file names, and the
-// commit that makes the whole map durable through the write-ahead, next and snapshot files.
+// The durable key/value map: its entries, their validation, and the commit that makes the whole
+// map durable through the write-ahead, next and snapshot files (store_files.hpp names them).
 // Nothing here throws of its own; failures are false results or a state whose ok flag is false.
 #pragma once
 
@@ -8,7 +8,9 @@
 #include <string>
 
 #include "runtime/text.hpp"
+#include "store/snapshot_layout.hpp"
 #include "store/store_entry_list.hpp"
+#include "store/store_files.hpp"
 
 namespace store {
 
@@ -25,8 +27,8 @@ inline constexpr std::int32_t kLargestMaxSnapshotBytes = 268435456;
 inline constexpr std::int32_t kMaxDirectoryBytes = 4096;
 
 // The snapshot file as a state last saw it, read at open or written by its last commit: absent,
-// or its size with its first 16 bytes (magic, version, sequence, entry count) and its last 4 (the
-// checksum). A commit replaces only a snapshot file that still matches.
+// or its size with its header (magic, version, sequence, entry count) and its checksum, the
+// file's two ends. A commit replaces only a snapshot file that still matches.
 struct SnapshotIdentity {
   bool present = false;
   std::int64_t size = 0;
@@ -34,8 +36,8 @@ struct SnapshotIdentity {
   Bytes tail;
   bool operator==(const SnapshotIdentity&) const = default;
 };
-inline constexpr std::size_t kSnapshotHeadBytes = 16;
-inline constexpr std::size_t kSnapshotTailBytes = 4;
+inline constexpr std::size_t kSnapshotHeadBytes = layout::kHeaderBytes;
+inline constexpr std::size_t kSnapshotTailBytes = layout::kChecksumBytes;
 
 // How long a commit, or the recovery at open, waits for another program's commit on the same
 // directory to end before it gives up.
@@ -44,7 +46,7 @@ inline constexpr std::int64_t kStoreLockWaitMilliseconds = 3000;
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {
   Text schema = "corvane.store.v1";
-  std::int32_t formatVersion = 1;
+  std::int32_t formatVersion = layout::kFormatVersion;
   Text directory;
   std::int32_t sequence = 0;
   // A commit also stays within the 4194304 bytes that open reads.
@@ -66,16 +68,6 @@ struct StoreLookup {
 StoreState makeStoreState(const Text& directory);
 // makeStoreState with ok false and the message as given.
 StoreState makeFailedStoreState(const Text& directory, const Text& message);
-
-// "{0}/store.corvane": the snapshot file.
-Text snapshotPath(const Text& directory);
-// "{0}/store.wal.corvane": the write-ahead file.
-Text walPath(const Text& directory);
-// "{0}/store.next.corvane": the next file, written only while a snapshot is promoted.
-Text nextPath(const Text& directory);
-// "{0}/store.lock.corvane": the lock file, held by a commit from its check of the snapshot file
-// to its move, and by the recovery at open. Always empty; not part of the stored data.
-Text lockPath(const Text& directory);
 
 // The identity of a snapshot file holding these bytes.
 SnapshotIdentity snapshotIdentityOf(const Bytes& bytes);

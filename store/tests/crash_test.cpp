@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <limits>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,31 +24,10 @@ namespace {
 using testing::FaultFileSystem;
 using testing::sampleEdge;
 using testing::sampleRecord;
+using testing::seedFiveRecords;
+using testing::Snapshot;
+using testing::snapshotOf;
 using testing::TempDir;
-
-using EntryMap = std::map<std::string, std::string>;
-
-struct Snapshot {
-  std::int32_t sequence = 0;
-  EntryMap entries;
-  bool operator==(const Snapshot&) const = default;
-};
-
-Snapshot snapshotOf(const StoreState& state) {
-  Snapshot snapshot{state.sequence, {}};
-  for (const StoreEntry& entry : state.entries) {
-    if (!entry.deleted) snapshot.entries[entry.key] = entry.value;
-  }
-  return snapshot;
-}
-
-void seedOldState(const std::string& directory) {
-  Database database = openDatabase(directory);
-  RecordBatch seed;
-  for (const char* id : {"c1", "c2", "a1", "a2", "a3"}) seed.records.push_back(sampleRecord(id));
-  seed.edges.push_back(sampleEdge("e1", "a1", "c1"));
-  ASSERT_TRUE(putBatch(database, seed));
-}
 
 RecordBatch changeBatch() {
   RecordBatch batch;
@@ -125,7 +103,7 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
   int promotion = 0;
   {
     TempDir dir;
-    seedOldState(dir.text());
+    seedFiveRecords(dir.text());
     Database database = openDatabase(dir.text());
     clean = cleanRun([&] { ASSERT_TRUE(putBatch(database, changeBatch())); });
     // Once the write-ahead file's flush is done, it is complete and durable: a commit stopped
@@ -136,7 +114,7 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
   for (const Scenario& scenario : scenariosFor(static_cast<int>(clean.size()))) {
     SCOPED_TRACE(scenario.describe());
     TempDir dir;
-    seedOldState(dir.text());
+    seedFiveRecords(dir.text());
     Database database = openDatabase(dir.text());
     ASSERT_TRUE(database.store.ok);
     const Snapshot before = snapshotOf(database.store);
@@ -185,14 +163,14 @@ TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
   std::vector<std::string> commit;
   {
     TempDir dir;
-    seedOldState(dir.text());
+    seedFiveRecords(dir.text());
     Database database = openDatabase(dir.text());
     commit = cleanRun([&] { ASSERT_TRUE(putBatch(database, changeBatch())); });
   }
   const int move = firstOperation(commit, "replace ");
   // A commit whose move failed leaves its complete, flushed write-ahead file behind.
   auto prepare = [move](const std::string& directory) -> Snapshot {
-    seedOldState(directory);
+    seedFiveRecords(directory);
     Database database = openDatabase(directory);
     FaultFileSystem faults;
     faults.injectAt(move, FaultFileSystem::Mode::kFailOne);
@@ -355,7 +333,7 @@ TEST(CrashSafety, RecoveryThatDiscardsTheWriteAheadFileStoppedAtAnyFileOperation
   for (const bool torn : {false, true}) {
     Snapshot committed;
     auto prepare = [torn, &committed](const std::string& directory) {
-      seedOldState(directory);
+      seedFiveRecords(directory);
       const runtime::Bytes older = testing::readAll(snapshotPath(directory));
       Database database = openDatabase(directory);
       ASSERT_TRUE(putBatch(database, changeBatch()));
@@ -411,7 +389,7 @@ TEST(CrashSafety, SeriesOfCommitsStoppedAtAnyFileOperation) {
   std::vector<std::string> clean;
   {
     TempDir dir;
-    seedOldState(dir.text());
+    seedFiveRecords(dir.text());
     Database database = openDatabase(dir.text());
     clean = cleanRun([&] {
       for (int n = 0; n < kCommits; ++n) ASSERT_TRUE(putBatch(database, batchNumber(n)));
@@ -420,7 +398,7 @@ TEST(CrashSafety, SeriesOfCommitsStoppedAtAnyFileOperation) {
   for (const Scenario& scenario : scenariosFor(static_cast<int>(clean.size()))) {
     SCOPED_TRACE(scenario.describe());
     TempDir dir;
-    seedOldState(dir.text());
+    seedFiveRecords(dir.text());
     Database database = openDatabase(dir.text());
     std::vector<Snapshot> states = {snapshotOf(database.store)};
     int answeredTrue = 0;
@@ -457,7 +435,7 @@ TEST(CrashSafety, CommitThatAnsweredTrueSurvivesAPowerCut) {
   for (const int namesKept : {0, std::numeric_limits<int>::max()}) {
     SCOPED_TRACE(namesKept == 0 ? "flushed names" : "every name");
     TempDir dir;
-    seedOldState(dir.text());
+    seedFiveRecords(dir.text());
     Database database = openDatabase(dir.text());
     FaultFileSystem faults;
     {

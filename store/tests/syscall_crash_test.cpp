@@ -54,6 +54,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::sampleRecord;
+using testing::Snapshot;
+using testing::snapshotOf;
 using testing::TempDir;
 
 // One successful call under the recorded directory. Paths are relative to that directory.
@@ -405,22 +407,6 @@ class PowerCutModel {
   std::vector<Node> nodes_;
   std::map<int, Open> open_;
 };
-
-using EntryMap = std::map<std::string, std::string>;
-
-struct Snapshot {
-  std::int32_t sequence = 0;
-  EntryMap entries;
-  bool operator==(const Snapshot&) const = default;
-};
-
-Snapshot snapshotOf(const StoreState& state) {
-  Snapshot snapshot{state.sequence, {}};
-  for (const StoreEntry& entry : state.entries) {
-    if (!entry.deleted) snapshot.entries[entry.key] = entry.value;
-  }
-  return snapshot;
-}
 
 // A state of the store the run produced: the calls before `begun` came before the action that
 // made it, and from `acknowledged` on it had been reported done (a commit's true, an open's ok).

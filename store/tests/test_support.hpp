@@ -1,19 +1,27 @@
-// Helpers shared by the store tests: a scratch directory per test, sample records, and the
-// live contents of a state in a comparable form.
+// Helpers shared by the store tests: a scratch directory per test, sample records
+// (store/testing/record_builders.hpp), a seeded store, and the live contents of a state in a
+// comparable form.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "runtime/files.hpp"
 #include "runtime/testing/temp_directory.hpp"
+#include "store/batch.hpp"
+#include "store/database.hpp"
 #include "store/record.hpp"
 #include "store/store_state.hpp"
+#include "store/testing/live_entries.hpp"
+#include "store/testing/record_builders.hpp"
 
 namespace store::testing {
 
@@ -22,38 +30,6 @@ using TempDir = runtime::testing::TempDirectory;
 inline bool exists(const std::string& path) { return std::filesystem::exists(runtime::toNativePath(path)); }
 
 inline runtime::Bytes readAll(const std::string& path) { return runtime::readFileBytes(path, INT64_MAX); }
-
-// A record that passes validation.
-inline Record sampleRecord(const std::string& id, const std::string& kind = "customer") {
-  Record record;
-  record.id = id;
-  record.tenant = "oreb";
-  record.space = "clinic";
-  record.container = "directory";
-  record.kind = kind;
-  record.content = "Name of " + id;
-  record.created = 10;
-  record.updated = 20;
-  record.classification = "internal";
-  record.lifecycle = "canonical";
-  record.purpose = "test";
-  record.permissions = {"read", "write"};
-  record.properties = {{"detail", "detail of " + id}};
-  record.vector = {0.25f, -1.5f};
-  record.provenance = {"seed"};
-  return record;
-}
-
-inline Edge sampleEdge(const std::string& id, const std::string& from, const std::string& to) {
-  Edge edge;
-  edge.id = id;
-  edge.tenant = "oreb";
-  edge.from = from;
-  edge.to = to;
-  edge.kind = "owned-by";
-  edge.created = 5;
-  return edge;
-}
 
 // Changes the state's entry list directly, as a file read or a caller could leave it (repeated
 // keys, marks, invalid entries): the list is assigned whole, so its index follows.
@@ -74,5 +50,24 @@ inline EntryList liveEntries(const StoreState& state) {
   }
   return list;
 }
+
+// The store of five sample records ("c1", "c2", "a1", "a2", "a3") and the edge "e1" from a1 to
+// c1, committed in one batch into the directory.
+inline void seedFiveRecords(const std::string& directory) {
+  Database database = openDatabase(directory);
+  RecordBatch batch;
+  for (const char* id : {"c1", "c2", "a1", "a2", "a3"}) batch.records.push_back(sampleRecord(id));
+  batch.edges.push_back(sampleEdge("e1", "a1", "c1"));
+  ASSERT_TRUE(putBatch(database, batch));
+}
+
+// A state's sequence and live entries, compared whatever the order of the entries.
+struct Snapshot {
+  std::int32_t sequence = 0;
+  std::map<std::string, std::string> entries;
+  bool operator==(const Snapshot&) const = default;
+};
+
+inline Snapshot snapshotOf(const StoreState& state) { return {state.sequence, liveEntryMap(state)}; }
 
 }  // namespace store::testing

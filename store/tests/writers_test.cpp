@@ -26,8 +26,8 @@ namespace {
 
 using testing::exists;
 using testing::readAll;
-using testing::sampleEdge;
 using testing::sampleRecord;
+using testing::seedFiveRecords;
 using testing::TempDir;
 
 namespace fs = std::filesystem;
@@ -36,14 +36,6 @@ RecordBatch batchOf(const std::string& id) {
   RecordBatch batch;
   batch.records.push_back(sampleRecord(id));
   return batch;
-}
-
-void seed(const std::string& directory) {
-  Database database = openDatabase(directory);
-  RecordBatch batch;
-  for (const char* id : {"c1", "c2", "a1", "a2", "a3"}) batch.records.push_back(sampleRecord(id));
-  batch.edges.push_back(sampleEdge("e1", "a1", "c1"));
-  ASSERT_TRUE(putBatch(database, batch));
 }
 
 // Every file of the directory with its bytes, to show that a refused commit changed nothing.
@@ -65,7 +57,7 @@ TEST(TwoWriters, TheLaterCommitOfAStaleStateIsRefusedAndTheReopenedStoreTakesIt)
     for (const bool aFirst : {true, false}) {
       SCOPED_TRACE(std::string(seeded ? "seeded store" : "new directory") + (aFirst ? ", a first" : ", b first"));
       TempDir dir;
-      if (seeded) seed(dir.text());
+      if (seeded) seedFiveRecords(dir.text());
       Database a = openDatabase(dir.text());
       Database b = openDatabase(dir.text());
       ASSERT_TRUE(a.store.ok && b.store.ok);
@@ -122,7 +114,7 @@ TEST(TwoWriters, ADirectoryRemovedAndPutBackIsNotReplacedByTheEmptyStoreOpenedMe
     TempDir root;
     const std::string data = root.text("data");
     const std::string away = root.text("away");
-    seed(data);
+    seedFiveRecords(data);
     Database database = openDatabase(data);
     ASSERT_TRUE(putBatch(database, batchOf("customer-6")));
     ASSERT_EQ(openDatabase(data).records.size(), 6u);
@@ -157,7 +149,7 @@ TEST(TwoWriters, ADirectoryRemovedAndPutBackIsNotReplacedByTheEmptyStoreOpenedMe
 
 TEST(TwoWriters, ACommitWaitsForTheLockAndGivesUpOnAHolderThatKeepsIt) {
   TempDir dir;
-  seed(dir.text());
+  seedFiveRecords(dir.text());
   Database database = openDatabase(dir.text());
   {
     // Held for longer than a commit waits: refused, nothing touched.
@@ -188,12 +180,12 @@ TEST(TwoWriters, RecoveryAtOpenPromotesOnlyUnderTheLock) {
   // after its flush) leaves it: while another holder keeps the lock, open reads it but neither
   // promotes nor deletes it; once the lock is free, open settles it.
   TempDir dir;
-  seed(dir.text());
+  seedFiveRecords(dir.text());
   Database database = openDatabase(dir.text());
   ASSERT_TRUE(putBatch(database, batchOf("pending")));
   const runtime::Bytes pending = readAll(snapshotPath(dir.text()));
   fs::remove(runtime::toNativePath(snapshotPath(dir.text())));
-  seed(dir.text());
+  seedFiveRecords(dir.text());
   const runtime::Bytes older = readAll(snapshotPath(dir.text()));
   ASSERT_TRUE(runtime::writeFileBytes(walPath(dir.text()), pending));
   {
