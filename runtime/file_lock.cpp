@@ -1,10 +1,8 @@
 // The disk's file lock and partial read (the FileSystem defaults), and the bounded wait.
 #include "runtime/file_lock.hpp"
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
@@ -28,14 +26,6 @@ class DiskLock final : public FileSystem::Lock {
  private:
   std::intptr_t handle_;
 };
-
-bool readAt(std::ifstream& in, std::int64_t offset, std::size_t count, Bytes& bytes) {
-  bytes.resize(count);
-  if (count == 0) return true;
-  in.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-  return in && in.gcount() == static_cast<std::streamsize>(count);
-}
 
 }  // namespace
 
@@ -68,15 +58,8 @@ FileSystem::FileEnds FileSystem::readFileEnds(const std::string& path, std::size
   if (!error && !std::filesystem::exists(status)) return ends;
   ends.status = FileEnds::Status::kUnreadable;
   if (error || !std::filesystem::is_regular_file(status)) return ends;
-  std::ifstream in(native, std::ios::binary | std::ios::ate);
-  if (!in.is_open()) return ends;
-  const std::streamoff size = in.tellg();
-  if (size < 0) return ends;
-  const auto head = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), headBytes);
-  const auto tail = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), tailBytes);
-  if (!readAt(in, 0, static_cast<std::size_t>(head), ends.head) ||
-      !readAt(in, static_cast<std::int64_t>(size) - static_cast<std::int64_t>(tail), static_cast<std::size_t>(tail),
-              ends.tail)) {
+  std::int64_t size = 0;
+  if (platform::readFileEnds(native, headBytes, tailBytes, size, ends.head, ends.tail) != platform::FileRead::kRead) {
     return ends;
   }
   ends.size = size;

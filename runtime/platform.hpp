@@ -48,6 +48,11 @@ bool makeDirectory(const std::filesystem::path& path);
 enum class FileRead { kRead, kUnopenable, kSizeUnknown, kTooLarge, kIncomplete };
 FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes, std::vector<std::uint8_t>& bytes);
 
+// Reads the file's size and its first `headBytes` and last `tailBytes` bytes (all of it when it is
+// shorter) without the rest, opened as readWholeFile opens it. A directory is unopenable.
+FileRead readFileEnds(const std::filesystem::path& path, std::size_t headBytes, std::size_t tailBytes,
+                      std::int64_t& size, std::vector<std::uint8_t>& head, std::vector<std::uint8_t>& tail);
+
 // The value of an environment variable, or empty when it is unset, empty, not valid UTF-8
 // (an unpaired surrogate on Windows) or longer than 32767 UTF-16 units. The name has already
 // been checked for length, zero bytes and UTF-8.
