@@ -46,8 +46,6 @@ std::int32_t hitTestNonClient(std::int32_t w, std::int32_t h, bool captionButton
 
 bool isCaptionButton(std::int32_t hit) { return hit == kHitMinButton || hit == kHitMaxButton || hit == kHitClose; }
 
-bool isResizeEdge(std::int32_t hit) { return hit >= kHitLeft && hit <= kHitBottomRight; }
-
 ScreenRect dragResizeRect(std::int32_t hit, const ScreenRect& start, std::int32_t dx, std::int32_t dy) {
   ScreenRect r = start;
   const bool movesLeft = hit == kHitLeft || hit == kHitTopLeft || hit == kHitBottomLeft;

@@ -34,7 +34,6 @@ std::int32_t hitTestNonClient(std::int32_t width, std::int32_t height, bool capt
                               std::int32_t y);
 
 bool isCaptionButton(std::int32_t hit);
-bool isResizeEdge(std::int32_t hit);
 
 // The window rectangle after dragging edge `hit` by (dx, dy) from `start`, kept at least 320 x 240.
 ScreenRect dragResizeRect(std::int32_t hit, const ScreenRect& start, std::int32_t dx, std::int32_t dy);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace render {
 
@@ -86,7 +87,7 @@ Text validateOwnerFragment(const OwnerFragment& fragment) {
                       {fragment.id, "retained fragment dependency signature requires five nonempty keys and a source"});
   }
   if (fragment.commands.empty() || fragment.commands.size() > kMaxFragmentCommands) {
-    return formatText("fragment {0} requires 1..4096 commands", {fragment.id});
+    return formatText("fragment {0} requires 1..{1} commands", {fragment.id, std::to_string(kMaxFragmentCommands)});
   }
   return validateCommands(fragment);
 }

@@ -3,12 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 
 namespace render {
 
 namespace {
 
 using runtime::formatText;
+using runtime::intToText;
 
 constexpr std::size_t kMaxImageIdBytes = 64;
 
@@ -25,12 +27,13 @@ bool boundedText(const Text& text, std::size_t maxBytes) { return !text.empty() 
 Text validateReadyPixels(const ImageRecord& image) {
   if (!image.resident) return formatText("render image {0} ready state requires resident pixels", {image.id});
   if (image.width < 1 || image.width > kMaxImageSide || image.height < 1 || image.height > kMaxImageSide) {
-    return formatText("render image {0} dimensions must be within 1..512", {image.id});
+    return formatText("render image {0} dimensions must be within 1..{1}", {image.id, intToText(kMaxImageSide)});
   }
   // Both sides are within 1..512 now, so the product stays within 1048576.
   const std::int32_t pixelBytes = image.width * image.height * 4;
   if (image.sizeBytes != pixelBytes) {
-    return formatText("render image {0} byte size must equal width*height*4 within 1048576 bytes", {image.id});
+    return formatText("render image {0} byte size must equal width*height*4 within {1} bytes",
+                      {image.id, intToText(kMaxImageBytes)});
   }
   // The payload's length is compared in full: a text longer than 4 GiB must not pass by wrapping.
   if (static_cast<std::uint64_t>(image.payloadHex.size()) != 2 * static_cast<std::uint64_t>(pixelBytes)) {
@@ -47,7 +50,8 @@ Text validateReadyPixels(const ImageRecord& image) {
 Text validateRenderImage(const ImageRecord& image) {
   if (!boundedText(image.id, kMaxImageIdBytes) || !boundedText(image.contentIdentity, kMaxImageIdBytes) ||
       image.source.empty()) {
-    return "render image requires id/content identity of at most 64 bytes and a source";
+    return formatText("render image requires id/content identity of at most {0} bytes and a source",
+                      {std::to_string(kMaxImageIdBytes)});
   }
   if (image.kind != "image")
     return formatText("render image {0} requires kind=image, received {1}", {image.id, image.kind});

@@ -4,7 +4,9 @@
 // Every type is a plain value: it owns its texts and lists, copies deeply, moves cheaply and
 // enforces nothing on construction; admissibility is decided by the validators and the retained
 // store. Fields are declared in the order the canonical signatures write them: reordering a field
-// changes every signature line.
+// changes every signature line. The five resource kinds compare equal when every field does, in
+// declaration order, payloads included in their place: the retained store's admission takes a
+// record it already holds as the same record only then.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,8 @@ struct PaintRecord {
   std::int32_t radius = 0;
   std::int32_t borderWidth = 0;
   std::int32_t opacity = 0;  // percent, 0..100
+
+  bool operator==(const PaintRecord&) const = default;
 };
 
 // One generation of a BGRA8 image, or a placeholder ("loading", "empty", "error") for one.
@@ -44,6 +48,8 @@ struct ImageRecord {
   Text contentIdentity;
   Text payloadHex;  // each pixel byte as two hexadecimal digits
   Text source;
+
+  bool operator==(const ImageRecord&) const = default;
 };
 
 // An 8-bit coverage mask of a glyph, named by its content hash.
@@ -56,6 +62,8 @@ struct GlyphAlphaRecord {
   Text format;                 // "a8-unorm-hex"
   Text payloadHex;             // 2 * sizeBytes hexadecimal digits
   Text source;
+
+  bool operator==(const GlyphAlphaRecord&) const = default;
 };
 
 // A rounded clipping rectangle.
@@ -66,6 +74,8 @@ struct ClipRecord {
   std::int32_t width = 0;
   std::int32_t height = 0;
   std::int32_t radius = 0;
+
+  bool operator==(const ClipRecord&) const = default;
 };
 
 // A 2-D transform in integer units. The id "identity" names the built-in identity transform and
@@ -77,6 +87,8 @@ struct TransformRecord {
   std::int32_t scalePercentX = 0;
   std::int32_t scalePercentY = 0;
   std::int32_t rotationMillidegrees = 0;
+
+  bool operator==(const TransformRecord&) const = default;
 };
 
 // Four renderer attribute texts of a command, kept as one nested part.

@@ -4,6 +4,7 @@
 // only counts the probes of its lookups.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -23,8 +24,11 @@ using runtime::intToText;
 constexpr std::int64_t kMaxDeltaEntries = 65536;
 constexpr std::int64_t kMaxEntries = 65536;
 constexpr std::int64_t kMaxCommands = 65536;
-constexpr std::int64_t kMaxPayloadBytes = 67108864;
-constexpr std::int32_t kMaxBoundOwnersBeforeBinding = 4095;
+// One number in the store budget's message names both.
+static_assert(kMaxEntries == kMaxCommands);
+constexpr std::int64_t kMaxPayloadMebibytes = 64;
+constexpr std::int64_t kMaxPayloadBytes = kMaxPayloadMebibytes * 1024 * 1024;
+constexpr std::int32_t kMaxOwners = 4096;
 constexpr std::int64_t kMaxIndexNodes = 200704;
 
 // Counters of the store are compared as signed 32-bit values.
@@ -159,7 +163,7 @@ bool RetainedResourceStore::rangeIsFree(AdmissionResult& result, const render::O
 
 bool RetainedResourceStore::deltaSizeFits(AdmissionResult& result, const render::ResourceDelta& delta) {
   return countDeltaResources(delta) <= kMaxDeltaEntries ||
-         refuse(result, "retained resource delta exceeds 65536 entries");
+         refuse(result, formatText("retained resource delta exceeds {0} entries", {std::to_string(kMaxDeltaEntries)}));
 }
 
 bool RetainedResourceStore::resourcesAdmitted(AdmissionResult& result, CandidateOverlay& overlay,
@@ -202,14 +206,16 @@ bool RetainedResourceStore::storeBudgetsHold(AdmissionResult& result, const Cand
     payload += glyph.sizeBytes;
   }
   if (entries > kMaxEntries || commandTotal > kMaxCommands || payload > kMaxPayloadBytes) {
-    return refuse(result, "retained resource store exceeds 65536 entries/commands or 64 MiB");
+    return refuse(result, formatText("retained resource store exceeds {0} entries/commands or {1} MiB",
+                                     {std::to_string(kMaxEntries), std::to_string(kMaxPayloadMebibytes)}));
   }
   return true;
 }
 
 bool RetainedResourceStore::ownerBudgetHolds(AdmissionResult& result, std::uint8_t kind) const {
-  if (isBinding(kind) && static_cast<std::int32_t>(ownerCount()) > kMaxBoundOwnersBeforeBinding) {
-    return refuse(result, "retained resource store exceeds 4096 owners");
+  // A binding adds an owner: refused once kMaxOwners are bound.
+  if (isBinding(kind) && static_cast<std::int32_t>(ownerCount()) >= kMaxOwners) {
+    return refuse(result, formatText("retained resource store exceeds {0} owners", {intToText(kMaxOwners)}));
   }
   return true;
 }
@@ -224,7 +230,8 @@ bool RetainedResourceStore::indexBudgetHolds(AdmissionResult& result, const Cand
   }
   nodes += signedCount(indexKeyCount()) + static_cast<std::int64_t>(overlay.stagedIndexNodes);
   if (nodes > kMaxIndexNodes) {
-    return refuse(result, "retained resource store exceeds 200704 index nodes");
+    return refuse(result,
+                  formatText("retained resource store exceeds {0} index nodes", {std::to_string(kMaxIndexNodes)}));
   }
   return true;
 }

@@ -4,6 +4,7 @@
 // changes only in a commit whose every check passed.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "retained/admission_kind.hpp"
@@ -52,7 +53,8 @@ std::shared_ptr<PreparedCandidateBatch> RetainedResourceStore::prepareCandidateB
   }
   const std::size_t n = fragments.size();
   if (n == 0 || n > kMaxBatchItems || deltas.size() != n) {
-    return refuse("retained resource candidate batch requires 1..4096 parallel fragment/delta items");
+    return refuse(formatText("retained resource candidate batch requires 1..{0} parallel fragment/delta items",
+                             {std::to_string(kMaxBatchItems)}));
   }
   std::int64_t commands = 0;
   std::int64_t entries = 0;
@@ -60,7 +62,8 @@ std::shared_ptr<PreparedCandidateBatch> RetainedResourceStore::prepareCandidateB
     commands += static_cast<std::int64_t>(fragments[i].commands.size());
     entries += countDeltaResources(deltas[i]);
     if (commands > kMaxBatchCommandsOrEntries || entries > kMaxBatchCommandsOrEntries) {
-      return refuse("retained resource candidate batch exceeds 65536 commands or delta entries");
+      return refuse(formatText("retained resource candidate batch exceeds {0} commands or delta entries",
+                               {std::to_string(kMaxBatchCommandsOrEntries)}));
     }
   }
   overlay = makeCandidateOverlay(candidateOverlayBucketCount(static_cast<std::int64_t>(n), commands, entries));

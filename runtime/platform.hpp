@@ -53,6 +53,15 @@ FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes,
 FileRead readFileEnds(const std::filesystem::path& path, std::size_t headBytes, std::size_t tailBytes,
                       std::int64_t& size, std::vector<std::uint8_t>& head, std::vector<std::uint8_t>& tail);
 
+// What each side gives the two reads above, which platform_common.cpp writes once over them.
+// Opens the file for reading and finds its size: kRead sets `handle`, which closeReadHandle gives
+// back, and `size`; kUnopenable (the file is missing, cannot be opened or is a directory) and
+// kSizeUnknown leave nothing open.
+FileRead openForReading(const std::filesystem::path& path, std::intptr_t& handle, std::int64_t& size);
+// Reads exactly bytes.size() bytes from the offset of a handle from openForReading.
+bool readExactAt(std::intptr_t handle, std::int64_t offset, std::vector<std::uint8_t>& bytes);
+void closeReadHandle(std::intptr_t handle);
+
 // The value of an environment variable, or empty when it is unset, empty, not valid UTF-8
 // (an unpaired surrogate on Windows) or longer than 32767 UTF-16 units. The name has already
 // been checked for length, zero bytes and UTF-8.

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -81,10 +80,23 @@ bool removePath(const std::filesystem::path& path) {
 
 bool makeDirectory(const std::filesystem::path& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
-namespace {
+FileRead openForReading(const std::filesystem::path& path, std::intptr_t& handle, std::int64_t& size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FileRead::kUnopenable;
+  struct stat status {};
+  const bool known = ::fstat(fd, &status) == 0;
+  if (known && !S_ISDIR(status.st_mode) && status.st_size >= 0) {
+    handle = fd;
+    size = status.st_size;
+    return FileRead::kRead;
+  }
+  ::close(fd);
+  // A directory opens for reading here; Windows refuses it, and both report it alike.
+  return known && S_ISDIR(status.st_mode) ? FileRead::kUnopenable : FileRead::kSizeUnknown;
+}
 
-// Reads exactly bytes.size() bytes from the offset.
-bool readExactAt(int fd, std::int64_t offset, std::vector<std::uint8_t>& bytes) {
+bool readExactAt(std::intptr_t handle, std::int64_t offset, std::vector<std::uint8_t>& bytes) {
+  const auto fd = static_cast<int>(handle);
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t read = ::pread(fd, bytes.data() + done, bytes.size() - done,
@@ -96,59 +108,7 @@ bool readExactAt(int fd, std::int64_t offset, std::vector<std::uint8_t>& bytes) 
   return true;
 }
 
-}  // namespace
-
-FileRead readFileEnds(const std::filesystem::path& path, std::size_t headBytes, std::size_t tailBytes,
-                      std::int64_t& size, std::vector<std::uint8_t>& head, std::vector<std::uint8_t>& tail) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return FileRead::kUnopenable;
-  FileRead result = FileRead::kRead;
-  struct stat status {};
-  const bool known = ::fstat(fd, &status) == 0;
-  if (known && S_ISDIR(status.st_mode)) {
-    result = FileRead::kUnopenable;
-  } else if (!known || status.st_size < 0) {
-    result = FileRead::kSizeUnknown;
-  } else {
-    size = status.st_size;
-    const auto length = static_cast<std::uint64_t>(size);
-    head.assign(static_cast<std::size_t>(std::min<std::uint64_t>(length, headBytes)), 0);
-    tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(length, tailBytes)), 0);
-    if (!readExactAt(fd, 0, head) || !readExactAt(fd, size - static_cast<std::int64_t>(tail.size()), tail)) {
-      result = FileRead::kIncomplete;
-    }
-  }
-  ::close(fd);
-  return result;
-}
-
-FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes, std::vector<std::uint8_t>& bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return FileRead::kUnopenable;
-  FileRead result = FileRead::kRead;
-  struct stat status {};
-  const bool known = ::fstat(fd, &status) == 0;
-  if (known && S_ISDIR(status.st_mode)) {
-    // A directory opens for reading here; Windows refuses it, and both report it alike.
-    result = FileRead::kUnopenable;
-  } else if (!known || status.st_size < 0) {
-    result = FileRead::kSizeUnknown;
-  } else if (status.st_size > maxBytes) {
-    result = FileRead::kTooLarge;
-  } else {
-    bytes.assign(static_cast<std::size_t>(status.st_size), 0);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t read = ::read(fd, bytes.data() + done, bytes.size() - done);
-      if (read < 0 && errno == EINTR) continue;
-      if (read <= 0) break;
-      done += static_cast<std::size_t>(read);
-    }
-    if (done != bytes.size()) result = FileRead::kIncomplete;
-  }
-  ::close(fd);
-  return result;
-}
+void closeReadHandle(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
 
 std::string environmentValue(const std::string& name) {
   // The Windows side reads at most 32767 UTF-16 units plus the terminator; the same limit here

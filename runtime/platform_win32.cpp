@@ -1,7 +1,6 @@
 // Win32 side of the platform seam.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -103,10 +102,23 @@ bool removePath(const std::filesystem::path& path) {
 
 bool makeDirectory(const std::filesystem::path& path) { return ::CreateDirectoryW(path.c_str(), nullptr) != 0; }
 
-namespace {
+FileRead openForReading(const std::filesystem::path& path, std::intptr_t& handle, std::int64_t& size) {
+  if (isDirectory(path)) return FileRead::kUnopenable;
+  // The writer of the file holds it without write sharing only while it writes it.
+  HANDLE file = openRetryingWhileShared(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE) return FileRead::kUnopenable;
+  LARGE_INTEGER length{};
+  if (::GetFileSizeEx(file, &length) == 0 || length.QuadPart < 0) {
+    ::CloseHandle(file);
+    return FileRead::kSizeUnknown;
+  }
+  handle = reinterpret_cast<std::intptr_t>(file);
+  size = length.QuadPart;
+  return FileRead::kRead;
+}
 
-// Reads exactly bytes.size() bytes from the offset.
-bool readExactAt(HANDLE file, std::int64_t offset, std::vector<std::uint8_t>& bytes) {
+bool readExactAt(std::intptr_t handle, std::int64_t offset, std::vector<std::uint8_t>& bytes) {
+  HANDLE file = reinterpret_cast<HANDLE>(handle);
   LARGE_INTEGER at{};
   at.QuadPart = offset;
   if (::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) == 0) return false;
@@ -121,56 +133,7 @@ bool readExactAt(HANDLE file, std::int64_t offset, std::vector<std::uint8_t>& by
   return true;
 }
 
-}  // namespace
-
-FileRead readFileEnds(const std::filesystem::path& path, std::size_t headBytes, std::size_t tailBytes,
-                      std::int64_t& size, std::vector<std::uint8_t>& head, std::vector<std::uint8_t>& tail) {
-  if (isDirectory(path)) return FileRead::kUnopenable;
-  HANDLE file = openRetryingWhileShared(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-  if (file == INVALID_HANDLE_VALUE) return FileRead::kUnopenable;
-  FileRead result = FileRead::kRead;
-  LARGE_INTEGER length{};
-  if (::GetFileSizeEx(file, &length) == 0 || length.QuadPart < 0) {
-    result = FileRead::kSizeUnknown;
-  } else {
-    size = length.QuadPart;
-    const auto bytes = static_cast<std::uint64_t>(size);
-    head.assign(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, headBytes)), 0);
-    tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, tailBytes)), 0);
-    if (!readExactAt(file, 0, head) || !readExactAt(file, size - static_cast<std::int64_t>(tail.size()), tail)) {
-      result = FileRead::kIncomplete;
-    }
-  }
-  ::CloseHandle(file);
-  return result;
-}
-
-FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes, std::vector<std::uint8_t>& bytes) {
-  if (isDirectory(path)) return FileRead::kUnopenable;
-  // The writer of the file holds it without write sharing only while it writes it.
-  HANDLE file = openRetryingWhileShared(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-  if (file == INVALID_HANDLE_VALUE) return FileRead::kUnopenable;
-  FileRead result = FileRead::kRead;
-  LARGE_INTEGER size{};
-  if (::GetFileSizeEx(file, &size) == 0 || size.QuadPart < 0) {
-    result = FileRead::kSizeUnknown;
-  } else if (size.QuadPart > maxBytes) {
-    result = FileRead::kTooLarge;
-  } else {
-    bytes.assign(static_cast<std::size_t>(size.QuadPart), 0);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const std::size_t left = bytes.size() - done;
-      const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
-      DWORD read = 0;
-      if (::ReadFile(file, bytes.data() + done, chunk, &read, nullptr) == 0 || read == 0) break;
-      done += read;
-    }
-    if (done != bytes.size()) result = FileRead::kIncomplete;
-  }
-  ::CloseHandle(file);
-  return result;
-}
+void closeReadHandle(std::intptr_t handle) { ::CloseHandle(reinterpret_cast<HANDLE>(handle)); }
 
 std::string environmentValue(const std::string& name) {
   constexpr DWORD kMaxUnits = 32768;

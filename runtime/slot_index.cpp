@@ -14,8 +14,9 @@ constexpr std::size_t kMinimumCapacity = 16;
 }  // namespace
 
 void SlotIndex::reserve(std::size_t count) {
-  if (count * 2 <= slots_.size()) return;
+  // Checked before the doubling below, which would wrap for a count above half the range.
   if (count > std::numeric_limits<std::size_t>::max() / 4) throw std::length_error("slot index too large");
+  if (count * 2 <= slots_.size()) return;
   std::size_t capacity = kMinimumCapacity;
   while (capacity < count * 2) capacity *= 2;
   if (used_ == 0 && capacity <= slots_.capacity()) {

@@ -26,8 +26,6 @@ class AccessibilityNodeTable {
 
   const std::vector<Text>& nodeIds() const { return nodeIds_; }
   const std::vector<std::int32_t>& nodeGenerations() const { return nodeGenerations_; }
-  const std::vector<Text>& nodeRoles() const { return nodeRoles_; }
-  const std::vector<Text>& nodeNames() const { return nodeNames_; }
 
   // Tables are equal when their rows are; the index follows from the rows.
   bool operator==(const AccessibilityNodeTable& other) const;

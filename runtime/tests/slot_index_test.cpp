@@ -162,20 +162,30 @@ TEST(SlotIndexTest, ReservedRoomIsFilledWithoutMovingASlot) {
   }
 }
 
-TEST(SlotIndexTest, AReserveThatCannotBeMetLeavesTheIndexAsItWas) {
-  SlotIndex index;
-  Keys keys{{"one", "two", "three"}};
-  for (std::int32_t i = 0; i < 3; ++i) {
-    const std::string_view key = keys.at[static_cast<std::size_t>(i)];
-    index.insert(key, SlotIndex::hashOf(key), i, keys.keyAt());
-  }
-  const std::size_t capacity = index.capacity();
-  for (const std::size_t count : {std::numeric_limits<std::size_t>::max(), std::numeric_limits<std::size_t>::max() / 4,
-                                  std::numeric_limits<std::size_t>::max() / 16}) {
-    EXPECT_ANY_THROW(index.reserve(count)) << count;
-    EXPECT_EQ(index.capacity(), capacity);
-    EXPECT_EQ(index.size(), 3U);
-    for (std::int32_t i = 0; i < 3; ++i) EXPECT_EQ(index.find(keys.at[static_cast<std::size_t>(i)], keys.keyAt()), i);
+TEST(SlotIndexTest, AReserveThatCannotBeMetThrowsAndLeavesTheIndexAsItWas) {
+  constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
+  constexpr std::size_t kHalf = kMax / 2 + 1;  // the first count whose double wraps
+  // Every count here is beyond any table: those above kMax / 4 are refused before the doubling
+  // (kHalf and above would wrap it to 0, 2 or 16, the three-key index's capacity), the rest ask for
+  // more slots than a vector can hold.
+  const std::size_t counts[] = {kMax,      kMax - 1,     kHalf + 8, kHalf + 1, kHalf,
+                                kHalf - 1, kMax / 4 + 1, kMax / 4,  kMax / 16};
+  for (const bool filled : {false, true}) {
+    SlotIndex index;
+    Keys keys;
+    if (filled) keys.at = {"one", "two", "three"};
+    for (std::size_t i = 0; i < keys.at.size(); ++i) {
+      const std::string_view key = keys.at[i];
+      index.insert(key, SlotIndex::hashOf(key), static_cast<std::int32_t>(i), keys.keyAt());
+    }
+    const std::size_t capacity = index.capacity();
+    for (const std::size_t count : counts) {
+      EXPECT_THROW(index.reserve(count), std::length_error) << count << (filled ? " filled" : " empty");
+      EXPECT_EQ(index.capacity(), capacity) << count;
+      EXPECT_EQ(index.size(), keys.at.size()) << count;
+      for (std::size_t i = 0; i < keys.at.size(); ++i)
+        EXPECT_EQ(index.find(keys.at[i], keys.keyAt()), static_cast<std::int32_t>(i)) << count;
+    }
   }
 }
 
