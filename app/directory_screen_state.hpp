@@ -31,6 +31,9 @@ struct DirectoryScreenState {
   // as the form last took it from the store since: a field whose text still equals it is one the
   // user left alone. Meaningful only while selectedId is not empty.
   RecordFields loaded;
+  // The view read the store again since `loaded` was last taken whole: the record as stored may
+  // differ from it in a field the user changed, and the next save compares them.
+  bool storeReadSinceLoaded = false;
   bool windowFocused = false;  // the window had the keyboard focus in the previous frame
 };
 

@@ -159,9 +159,11 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
 }
 
 bool DirectoryView::reloadIfChanged() {
-  if (directoryWentMissing(dataDirectory)) return false;
-  if (database.store.ok && store::checkSnapshotFile(database.store) != store::SnapshotFileCheck::kChanged) {
-    return false;
+  if (database.store.ok) {
+    // An open database is not traded for the empty directory that opening would make in place
+    // of one that went missing; the next save says it went missing.
+    if (directoryWentMissing(dataDirectory)) return false;
+    if (store::checkSnapshotFile(database.store) != store::SnapshotFileCheck::kChanged) return false;
   }
   database = store::openDatabase(dataDirectory);
   if (!database.store.ok) status = database.store.message;
@@ -198,11 +200,11 @@ bool DirectoryView::commitBatch(const store::RecordBatch& batch, bool newRecord)
   if (!ok) {
     status = directoryMissing ? kStatusDirectoryMissing : kStatusCommitFailed;
     // Its write-ahead file may still be promoted by a later open.
-    unconfirmedId_ = newRecord ? record.id : Text();
+    if (newRecord) unconfirmedId_ = record.id;
     return false;
   }
   lastSavedId = record.id;
-  unconfirmedId_.clear();
+  if (record.id == unconfirmedId_) unconfirmedId_.clear();
   return true;
 }
 

@@ -39,11 +39,11 @@ class DirectoryView {
   // Saves the five demo records, through saveRecord, when the database is open and holds no record.
   virtual void seedDemoData();
 
-  // Reads the database again when its snapshot file is no longer the one it read or last wrote
-  // (another program saved, or the file came or went), or when the database is not open. Returns
-  // whether it reopened. A data directory that went missing is left alone (opening would make an
-  // empty one); a snapshot file that cannot be read is left to the next save. A reopen that fails
-  // puts its message in `status`.
+  // Reads the database again when it is not open, or when its snapshot file is no longer the one
+  // it read or last wrote (another program saved, or the file came or went). Returns whether it
+  // reopened. An open database whose data directory went missing is kept (opening would make an
+  // empty directory), and a snapshot file that cannot be read is left to the next save. A reopen
+  // that fails puts its message in `status`.
   bool reloadIfChanged();
 
   Text dataDirectory;
@@ -53,8 +53,9 @@ class DirectoryView {
 
  private:
   Text makeNewId(const Text& kind) const;
-  // The id of the new record of the last commit reported failed, when the database holds it with
-  // these fields: that commit reached the disk after all (an open promoted its write-ahead file).
+  // The id of the new record of the last commit of a new record reported failed, when the
+  // database holds it with these fields: that commit reached the disk after all (a later open
+  // promoted its write-ahead file).
   std::optional<Text> unconfirmedNewId(const Text& kind, const Text& name, const Text& detail, const Text& owner,
                                        bool archived) const;
   // The status that refuses a save before anything is built: no name, a database that did not
@@ -63,7 +64,7 @@ class DirectoryView {
   // Commits the validated batch, reopens the database and sets the status and saved id.
   bool commitBatch(const store::RecordBatch& batch, bool newRecord);
 
-  Text unconfirmedId_;  // the new record of the last commit reported failed; empty when none
+  Text unconfirmedId_;  // the new record of the last such commit, until saved; empty when none
 };
 
 // The status texts of the view.

@@ -16,6 +16,7 @@ void selectRecord(DirectoryScreenState& state, const store::Record& record) {
   state.ownerText = store::recordProperty(record, "owner");
   state.selectedArchived = record.lifecycle == "archival";
   state.loaded = storedFieldsOf(record);
+  state.storeReadSinceLoaded = false;
 }
 
 // The form's record as the view's database holds it, or null (also for a new record).
@@ -39,27 +40,33 @@ bool takeStoredRecord(DirectoryScreenState& state, DirectoryView& view, RecordFi
   followStoredFields(state, stored);
   if (!conflict) return true;
   state.loaded = stored;
+  state.storeReadSinceLoaded = false;
   view.status = kStatusChangedElsewhere;
   return false;
 }
 
 // Saves the form, archived as `archived` (the flag the user asks for). The view first reads
-// again what another program saved since; the form's record is then merged with it, and not
-// saved on a conflict. A commit refused all the same (another save came in between) merges what
-// the view reopened into the form in the same way.
+// again what another program saved since; when it did, now or since the form's record was loaded
+// (the window's focus), the record as stored is merged into the form, and nothing is saved on a
+// conflict. With one program nothing is read again, and the form is saved as it is. A commit
+// refused all the same (another save came in between) merges what the view reopened into the
+// form in the same way.
 void saveForm(DirectoryScreenState& state, DirectoryView& view, bool archived) {
   RecordFields asked = formFieldsOf(state);
   asked.archived = archived;
-  if (view.reloadIfChanged() && !takeStoredRecord(state, view, asked)) return;
+  if (view.reloadIfChanged()) state.storeReadSinceLoaded = true;
+  if (state.storeReadSinceLoaded && !takeStoredRecord(state, view, asked)) return;
   if (view.saveRecord(state.selectedId, state.kind, asked.name, asked.detail, asked.owner, asked.archived)) {
     state.selectedId = view.lastSavedId;
     if (const store::Record* record = storedRecord(view, state.selectedId)) {
       state.loaded = storedFieldsOf(*record);
       state.selectedArchived = state.loaded.archived;
+      state.storeReadSinceLoaded = false;
     }
     return;
   }
   if (view.status != kStatusCommitFailed) return;
+  state.storeReadSinceLoaded = true;
   asked = formFieldsOf(state);
   asked.archived = archived;
   takeStoredRecord(state, view, asked);
@@ -84,6 +91,7 @@ void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool foc
   const bool gained = focused && !state.windowFocused;
   state.windowFocused = focused;
   if (!gained || !view.reloadIfChanged()) return;
+  state.storeReadSinceLoaded = true;
   if (const store::Record* record = storedRecord(view, state.selectedId)) {
     followStoredFields(state, storedFieldsOf(*record));
   }

@@ -120,9 +120,9 @@ SnapshotFileCheck compareSnapshotFile(const Text& directory, const SnapshotIdent
   const runtime::FileSystem::FileEnds ends =
       runtime::readFileEnds(snapshotPath(directory), kSnapshotHeadBytes, kSnapshotTailBytes);
   if (ends.status == Status::kUnreadable) return SnapshotFileCheck::kUnreadable;
-  const bool same = ends.status == Status::kAbsent
-                        ? !known.present
-                        : known.present && known.size == ends.size && known.head == ends.head && known.tail == ends.tail;
+  const bool same = ends.status == Status::kAbsent ? !known.present
+                                                   : known.present && known.size == ends.size &&
+                                                         known.head == ends.head && known.tail == ends.tail;
   return same ? SnapshotFileCheck::kSame : SnapshotFileCheck::kChanged;
 }
 
