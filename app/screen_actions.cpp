@@ -11,12 +11,12 @@ namespace {
 
 void selectRecord(DirectoryScreenState& state, const store::Record& record) {
   state.selectedId = record.id;
-  state.nameText = record.content;
-  state.detailText = store::recordProperty(record, "detail");
-  state.ownerText = store::recordProperty(record, "owner");
-  state.selectedArchived = record.lifecycle == "archival";
   state.loaded = storedFieldsOf(record);
   state.storeReadSinceLoaded = false;
+  state.nameText = state.loaded.name;
+  state.detailText = state.loaded.detail;
+  state.ownerText = state.loaded.owner;
+  state.selectedArchived = state.loaded.archived;
 }
 
 // The form's record as the view's database holds it, or null (also for a new record).
