@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "directory_files.hpp"
 #include "refusing_file_system.hpp"
 #include "runtime/files.hpp"
 #include "runtime/testing/temp_directory.hpp"
@@ -464,8 +465,7 @@ TEST(DirectoryView, ARefreshReadsTheFilesPutBackIntoTheDirectoryASaveMadeAgain) 
   EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
   EXPECT_EQ(view.status, kStatusUnknownOwner);
 
-  std::filesystem::copy(root.text("away"), data,
-                        std::filesystem::copy_options::overwrite_existing | std::filesystem::copy_options::recursive);
+  testing::copyFilesInto(root.path() / "away", root.path() / "data");
   EXPECT_TRUE(view.reloadIfChanged());
   EXPECT_EQ(view.database.records.size(), 5u);
   ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false)) << view.status;

@@ -19,6 +19,7 @@
 #include "app/screen_actions.hpp"
 #include "app/screen_input.hpp"
 #include "app/screen_layout.hpp"
+#include "directory_files.hpp"
 #include "refusing_file_system.hpp"
 #include "runtime/testing/temp_directory.hpp"
 #include "store/record_keys.hpp"
@@ -335,10 +336,12 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
       EXPECT_EQ(w.view.status, c.secondStatus);
 
       fixed.refusing = false;
-      if (c.loss == Loss::kDirectoryReplacedByAFile) fs::remove(data);
-      if (c.loss != Loss::kSnapshotUnchangeable) {
-        fs::copy(away, data, fs::copy_options::overwrite_existing | fs::copy_options::recursive);
+      if (c.loss == Loss::kDirectoryReplacedByAFile) {
+        fs::remove(data);
+        fs::rename(away, data);
       }
+      // The failed save's reopen made an empty directory: the files are put back into it.
+      if (c.loss == Loss::kDirectoryRemoved) testing::copyFilesInto(root.path() / "away", root.path() / "data");
       if (byFocus) {
         applyWindowFocus(w.state, w.view, false);
         applyWindowFocus(w.state, w.view, true);
