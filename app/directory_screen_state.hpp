@@ -7,6 +7,16 @@
 
 namespace app {
 
+// The fields of a record that the form edits: its name (content), the properties "detail" and
+// "owner", and whether it is archived.
+struct RecordFields {
+  runtime::Text name;
+  runtime::Text detail;
+  runtime::Text owner;
+  bool archived = false;
+  bool operator==(const RecordFields&) const = default;
+};
+
 struct DirectoryScreenState {
   runtime::Text kind = "animal";           // kind listed and edited: "animal" or "customer"
   runtime::Text selectedId;                // record shown in the form; empty for a new record
@@ -17,6 +27,14 @@ struct DirectoryScreenState {
   std::int32_t focus = 0;                  // 0 name, 1 detail, 2 owner, 3 search
   std::int32_t scroll = 0;                 // matching records skipped at the top of the list; never negative
   bool selectedArchived = false;           // the form's record is archived
+  // The form's record as stored when it came into the form (a list click, a save), field by field
+  // as the form last took it from the store since: a field whose text still equals it is one the
+  // user left alone. Meaningful only while selectedId is not empty.
+  RecordFields loaded;
+  // The view read the store again since `loaded` was last taken whole: the record as stored may
+  // differ from it in a field the user changed, and the next save compares them.
+  bool storeReadSinceLoaded = false;
+  bool windowFocused = false;  // the window had the keyboard focus in the previous frame
 };
 
 // Focus values.

@@ -117,13 +117,29 @@ Text DirectoryView::makeNewId(const Text& kind) const {
   }
 }
 
+std::optional<Text> DirectoryView::unconfirmedNewId(const Text& kind, const Text& name, const Text& detail,
+                                                    const Text& owner, bool archived) const {
+  if (unconfirmedId_.empty()) return std::nullopt;
+  const store::Record record = makeRecord(unconfirmedId_, kind, name, detail, owner, archived, 0);
+  const store::Edge edge = makeOwnerEdge(unconfirmedId_, owner);
+  if (!storedAsSubmitted(database, record, kind == "animal" ? &edge : nullptr)) return std::nullopt;
+  return unconfirmedId_;
+}
+
 bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) {
+  // A database that is not open (its open failed, or the reopen after an earlier commit did) is
+  // opened again: what kept it shut may be gone.
+  if (!name.empty() && !database.store.ok) database = store::openDatabase(dataDirectory);
   if (std::optional<Text> refused = refusalBeforeSave(kind, name, owner); refused.has_value()) {
     status = std::move(*refused);
     return false;
   }
   const bool isAnimal = kind == "animal";  // the only kind with an owner
-  if (id.empty()) id = makeNewId(kind);
+  const bool isNew = id.empty();
+  if (isNew) {
+    std::optional<Text> stored = unconfirmedNewId(kind, name, detail, owner, archived);
+    id = stored.has_value() ? std::move(*stored) : makeNewId(kind);
+  }
 
   store::RecordBatch batch;
   batch.records.push_back(
@@ -139,7 +155,19 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
       return false;
     }
   }
-  return commitBatch(batch);
+  return commitBatch(batch, isNew);
+}
+
+bool DirectoryView::reloadIfChanged() {
+  if (database.store.ok) {
+    // An open database is not traded for the empty directory that opening would make in place
+    // of one that went missing; the next save says it went missing.
+    if (directoryWentMissing(dataDirectory)) return false;
+    if (store::checkSnapshotFile(database.store) != store::SnapshotFileCheck::kChanged) return false;
+  }
+  database = store::openDatabase(dataDirectory);
+  if (!database.store.ok) status = database.store.message;
+  return true;
 }
 
 std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Text& name, const Text& owner) const {
@@ -153,7 +181,7 @@ std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Tex
   return std::nullopt;
 }
 
-bool DirectoryView::commitBatch(const store::RecordBatch& batch) {
+bool DirectoryView::commitBatch(const store::RecordBatch& batch, bool newRecord) {
   const store::Record& record = batch.records.front();
   const std::int32_t sequenceBefore = database.store.sequence;
   bool ok = store::putBatch(database, batch);
@@ -171,9 +199,12 @@ bool DirectoryView::commitBatch(const store::RecordBatch& batch) {
   }
   if (!ok) {
     status = directoryMissing ? kStatusDirectoryMissing : kStatusCommitFailed;
+    // Its write-ahead file may still be promoted by a later open.
+    if (newRecord) unconfirmedId_ = record.id;
     return false;
   }
   lastSavedId = record.id;
+  if (record.id == unconfirmedId_) unconfirmedId_.clear();
   return true;
 }
 

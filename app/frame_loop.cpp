@@ -12,9 +12,16 @@ namespace app {
 
 namespace {
 
+const canvas::WindowState* mainWindow() { return canvas::findWindow(canvas::windowRegistry().mainId); }
+
 bool mainWindowOpen() {
-  const canvas::WindowState* main = canvas::findWindow(canvas::windowRegistry().mainId);
+  const canvas::WindowState* main = mainWindow();
   return main != nullptr && main->open && main->window != nullptr;
+}
+
+bool mainWindowFocused() {
+  const canvas::WindowState* main = mainWindow();
+  return main != nullptr && main->focused;
 }
 
 void draw(const DrawList& list) {
@@ -45,11 +52,13 @@ void draw(const DrawList& list) {
 
 // One frame up to and including its presentation. Clicks and keys are the ones the window kept
 // since the previous frame, so a press released before this frame began still counts, at the point
-// where it was made, and text and BACKSPACE keep the order they were typed in.
+// where it was made, and text and BACKSPACE keep the order they were typed in. A window that has
+// just got the keyboard focus first shows what another program saved meanwhile.
 void runFrame(DirectoryView& view, DirectoryScreenState& state) {
   const PointerProbe hover = [](const Rect& r) { return canvas::isMouseOver(r.x, r.y, r.width, r.height); };
   const std::optional<canvas::ClientPoint> press = canvas::takeLeftPress();
   canvas::pumpMessages();
+  applyWindowFocus(state, view, mainWindowFocused());
   const bool click = applyFrameInput(state, view, press, canvas::takeTextInput({"TAB", "BACKSPACE"}));
   const bool scrollDown = canvas::keyPressed("DOWN");
   const bool scrollUp = canvas::keyPressed("UP");

@@ -1,6 +1,6 @@
 // The directory screen's decisions that need the directory view: the buttons (Save, New record,
-// and Archive or Restore, which save through the view) and the list rows. A refused save leaves
-// the screen state as it was; the view's status says why.
+// and Archive or Restore, which save through the view), the list rows, and the window's focus. A
+// refused save leaves the form's record and the text the user typed; the view's status says why.
 #pragma once
 
 #include <optional>
@@ -13,7 +13,15 @@
 
 namespace app {
 
+// Save and Archive or Restore first have the view read again what another program saved since;
+// the form's record is merged with it (see form_merge.hpp) and, when the user and the other
+// program changed one field to two values, not saved: the status says "Changed in another
+// window; check and save again".
 void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& pointer);
+
+// The window's keyboard focus in this frame. When it has just been gained, the view reads again
+// what another program saved since, and the form's fields the user left alone follow its record.
+void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused);
 
 // The list after the frame's other input and scrolling: a click (hit-tested with `at`) on a list
 // row loads that record into the form (the focus stays), and a scroll past the last matching

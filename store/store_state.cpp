@@ -113,18 +113,29 @@ bool moveNextFile(const Text& directory, const Text& next) {
   return runtime::syncDirectory(directory);
 }
 
-// True when the directory's snapshot file is the one identified. Only its size and its two ends
-// are read: the sequence and the checksum over every byte tell two files apart.
-bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
+// The directory's snapshot file against the one identified. Only its size and its two ends are
+// read: the sequence and the checksum over every byte tell two files apart.
+SnapshotFileCheck compareSnapshotFile(const Text& directory, const SnapshotIdentity& known) {
   using Status = runtime::FileSystem::FileEnds::Status;
   const runtime::FileSystem::FileEnds ends =
       runtime::readFileEnds(snapshotPath(directory), kSnapshotHeadBytes, kSnapshotTailBytes);
-  if (ends.status == Status::kUnreadable) return false;
-  if (ends.status == Status::kAbsent) return !known.present;
-  return known.present && known.size == ends.size && known.head == ends.head && known.tail == ends.tail;
+  if (ends.status == Status::kUnreadable) return SnapshotFileCheck::kUnreadable;
+  const bool same = ends.status == Status::kAbsent ? !known.present
+                                                   : known.present && known.size == ends.size &&
+                                                         known.head == ends.head && known.tail == ends.tail;
+  return same ? SnapshotFileCheck::kSame : SnapshotFileCheck::kChanged;
+}
+
+// True when the directory's snapshot file is the one identified; false also when it cannot be read.
+bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
+  return compareSnapshotFile(directory, known) == SnapshotFileCheck::kSame;
 }
 
 }  // namespace
+
+SnapshotFileCheck checkSnapshotFile(const StoreState& state) {
+  return compareSnapshotFile(state.directory, state.snapshotOnDisk);
+}
 
 std::int32_t findEntryIndex(const StoreState& state, const Text& key) { return state.entries.find(key); }
 

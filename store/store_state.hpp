@@ -86,6 +86,12 @@ StoreLookup storeGet(const StoreState& state, const Text& key);
 // Adds or overwrites an entry in place and marks the state dirty; false for an invalid entry.
 bool storePut(StoreState& state, Text key, Text value);
 
+// The state's snapshot file as it is on disk now, measured against the one the state read or
+// last wrote: the same file, another one (also one that came or went), or one that cannot be
+// read. Only the file's size and its two ends are read, as the check of a commit reads them.
+enum class SnapshotFileCheck { kSame, kChanged, kUnreadable };
+SnapshotFileCheck checkSnapshotFile(const StoreState& state);
+
 // Makes a dirty state durable under sequence + 1; on failure the state is left as it was. A
 // commit holds the directory's lock and refuses, touching no file, when the lock cannot be had
 // within kStoreLockWaitMilliseconds or the snapshot file is not the one the state read or last

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "directory_files.hpp"
 #include "refusing_file_system.hpp"
 #include "runtime/files.hpp"
 #include "runtime/testing/temp_directory.hpp"
@@ -369,6 +370,135 @@ TEST(DirectoryView, ADataDirectoryPutBackIsNotReplacedByTheNextSave) {
   ASSERT_TRUE(view.saveRecord("", "customer", "After restore", "", "", false)) << view.status;
   EXPECT_EQ(view.status, "Saved customer-7");
   EXPECT_EQ(DirectoryView(data).database.records.size(), 7u);
+}
+
+TEST(DirectoryView, AViewWhoseReopenCouldNotPromoteItsWriteAheadFileOpensAgainOnTheNextSave) {
+  // The snapshot file cannot be replaced: the commit fails with its write-ahead file complete, and
+  // the reopen cannot promote it either, so the database is not open. Once the file can be
+  // replaced again, the next save opens the database (promoting the write-ahead file) and saves.
+  struct Case {
+    const char* name;
+    bool otherSaveFirst;  // another record is saved before the new one is saved again
+  };
+  for (const Case c : {Case{"the same form saved again", false}, Case{"another record saved first", true}}) {
+    SCOPED_TRACE(c.name);
+    TempDirectory dir;
+    DirectoryView view(dir.text());
+    view.seedDemoData();
+    testing::FixedSnapshotFileSystem fixed;
+    runtime::ScopedFileSystem scoped(fixed);
+    EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+    EXPECT_EQ(view.status, "Commit failed; reopened saved records");
+    EXPECT_FALSE(view.database.store.ok);
+    EXPECT_TRUE(std::filesystem::exists(dir.text("store.wal.corvane")));
+    EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+    EXPECT_EQ(view.status, "write-ahead recovery could not promote the durable snapshot");
+    EXPECT_FALSE(view.saveRecord("customer-1", "customer", "", "", "", false));
+    EXPECT_EQ(view.status, "A name is required");
+
+    fixed.refusing = false;
+    if (c.otherSaveFirst) {
+      ASSERT_TRUE(view.saveRecord("customer-2", "customer", "Tobias Wrenhollow", "new mail", "", false)) << view.status;
+      EXPECT_EQ(recordOf(view, "animal-6").content, "Pepper");  // promoted by the save's open
+    }
+    // The failed save reached the disk after all: saved again, it is the same record, not a second.
+    ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false)) << view.status;
+    EXPECT_EQ(view.status, "Saved animal-6");
+    EXPECT_FALSE(std::filesystem::exists(dir.text("store.wal.corvane")));
+    const DirectoryView check(dir.text());
+    EXPECT_EQ(check.database.records.size(), 6u);
+    EXPECT_EQ(check.database.edges.size(), 4u);
+    // A new record with other fields is a new record.
+    ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog / second", "customer-1", false));
+    EXPECT_EQ(view.status, "Saved animal-7");
+  }
+}
+
+TEST(DirectoryView, ADataDirectoryReplacedByAFileAndPutBackIsOpenedAgain) {
+  // Each way the view comes back: the next save, or a refresh.
+  for (const bool bySave : {true, false}) {
+    SCOPED_TRACE(bySave ? "by a save" : "by a refresh");
+    TempDirectory root;
+    const std::string data = root.text("data");
+    DirectoryView view(data);
+    view.seedDemoData();
+    std::filesystem::rename(data, root.text("away"));
+    std::ofstream(data) << "x";
+    EXPECT_FALSE(view.reloadIfChanged());  // a directory gone is not read as an empty one
+    EXPECT_EQ(view.database.records.size(), 5u);
+    EXPECT_FALSE(view.saveRecord("", "customer", "Ada", "", "", false));
+    EXPECT_EQ(view.status, kStatusDirectoryMissing);
+    EXPECT_FALSE(view.database.store.ok);
+    EXPECT_FALSE(view.saveRecord("", "customer", "Ada", "", "", false));
+    EXPECT_EQ(view.status, "database directory is unavailable");
+    EXPECT_TRUE(view.reloadIfChanged());  // not open: tried again, in vain
+    EXPECT_FALSE(view.database.store.ok);
+    EXPECT_TRUE(std::filesystem::is_regular_file(data));
+
+    std::filesystem::remove(data);
+    std::filesystem::rename(root.text("away"), data);
+    if (!bySave) {
+      EXPECT_TRUE(view.reloadIfChanged());
+      EXPECT_EQ(view.database.records.size(), 5u);
+      EXPECT_FALSE(view.reloadIfChanged());
+    }
+    ASSERT_TRUE(view.saveRecord("", "customer", "Ada", "", "", false)) << view.status;
+    EXPECT_EQ(view.status, "Saved customer-6");
+    EXPECT_EQ(DirectoryView(data).database.records.size(), 6u);
+  }
+}
+
+TEST(DirectoryView, ARefreshReadsTheFilesPutBackIntoTheDirectoryASaveMadeAgain) {
+  // The data directory removed: a save is refused and its reopen makes an empty directory, which
+  // the view then shows. The files are put back: a refresh reads them, and an animal owned by a
+  // customer in them is saved.
+  TempDirectory root;
+  const std::string data = root.text("data");
+  DirectoryView view(data);
+  view.seedDemoData();
+  std::filesystem::rename(data, root.text("away"));
+  EXPECT_FALSE(view.saveRecord("", "customer", "Ada", "", "", false));
+  EXPECT_EQ(view.status, kStatusDirectoryMissing);
+  ASSERT_TRUE(view.database.store.ok);
+  EXPECT_TRUE(view.database.records.empty());
+  EXPECT_FALSE(view.reloadIfChanged());  // the empty directory is what the view read
+  EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+  EXPECT_EQ(view.status, kStatusUnknownOwner);
+
+  testing::copyFilesInto(root.path() / "away", root.path() / "data");
+  EXPECT_TRUE(view.reloadIfChanged());
+  EXPECT_EQ(view.database.records.size(), 5u);
+  ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false)) << view.status;
+  EXPECT_EQ(view.status, "Saved animal-6");
+  EXPECT_EQ(DirectoryView(data).database.records.size(), 6u);
+}
+
+TEST(DirectoryView, ARefreshReadsOnlyAChangedSnapshotOrADatabaseThatIsNotOpen) {
+  TempDirectory dir;
+  DirectoryView view(dir.text());
+  view.seedDemoData();
+  DirectoryView other(dir.text());
+  EXPECT_FALSE(view.reloadIfChanged());
+  EXPECT_FALSE(other.reloadIfChanged());
+  ASSERT_TRUE(view.saveRecord("", "customer", "Ada", "", "", false));
+  EXPECT_FALSE(view.reloadIfChanged());  // its own save
+  EXPECT_EQ(other.database.records.size(), 5u);
+  EXPECT_TRUE(other.reloadIfChanged());
+  EXPECT_EQ(other.database.records.size(), 6u);
+  EXPECT_FALSE(other.reloadIfChanged());
+  EXPECT_EQ(other.status, "Ready");
+
+  // A database that did not open is opened again each time, until it opens.
+  std::ofstream(dir.text("plain")) << "x";
+  DirectoryView unopened(dir.text("plain/data"));
+  EXPECT_FALSE(unopened.database.store.ok);
+  EXPECT_TRUE(unopened.reloadIfChanged());
+  EXPECT_EQ(unopened.status, "database directory is unavailable");
+  std::filesystem::remove(dir.text("plain"));
+  std::filesystem::create_directory(dir.text("plain"));
+  EXPECT_TRUE(unopened.reloadIfChanged());
+  EXPECT_TRUE(unopened.database.store.ok);
+  EXPECT_FALSE(unopened.reloadIfChanged());
 }
 
 TEST(DirectoryView, TheUpdateTimeDoesNotOverflowAtTheTopSequence) {

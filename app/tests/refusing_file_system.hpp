@@ -1,15 +1,17 @@
-// A file system for tests that passes everything to the disk but refuses to write one file, so
-// a commit can be made to fail without touching what is already stored. With a count it refuses
-// only that many writes of the file and lets the later ones through.
+// File systems for tests that pass everything to the disk but refuse one kind of operation, so a
+// commit can be made to fail without touching what is already stored.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "runtime/testing/forwarding_file_system.hpp"
 
 namespace app::testing {
 
+// Refuses to write one file; with a count, only that many writes of it, letting the later ones
+// through.
 class RefusingFileSystem final : public runtime::testing::ForwardingFileSystem {
  public:
   explicit RefusingFileSystem(std::string refusedSuffix, int refusals = -1)
@@ -31,6 +33,19 @@ class RefusingFileSystem final : public runtime::testing::ForwardingFileSystem {
 
   std::string refusedSuffix_;
   int refusalsLeft_;  // -1: every write
+};
+
+// Passes everything to the disk but refuses, while `refusing` is set, to move a file over the
+// snapshot file, as a snapshot file made unchangeable while the program runs refuses it: the
+// commit's move and the promotion of a write-ahead file at open both fail.
+class FixedSnapshotFileSystem final : public runtime::testing::ForwardingFileSystem {
+ public:
+  bool replaceFile(const std::string& from, const std::string& to) override {
+    static constexpr std::string_view kSnapshot = "/store.corvane";
+    if (refusing && std::string_view(to).ends_with(kSnapshot)) return false;
+    return ForwardingFileSystem::replaceFile(from, to);
+  }
+  bool refusing = true;
 };
 
 }  // namespace app::testing

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -15,6 +16,7 @@
 
 #include "runtime/file_lock.hpp"
 #include "runtime/files.hpp"
+#include "runtime/testing/forwarding_file_system.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
@@ -205,6 +207,83 @@ TEST(TwoWriters, RecoveryAtOpenPromotesOnlyUnderTheLock) {
   // The recovered state is at the promoted snapshot: it commits.
   Database next = recovered;
   EXPECT_TRUE(putBatch(next, batchOf("after")));
+}
+
+// Counts whole-file reads, and answers every read of a file's ends as unreadable when asked to.
+class WatchingFileSystem final : public runtime::testing::ForwardingFileSystem {
+ public:
+  runtime::Bytes readFile(const std::string& path, std::int64_t maxBytes) override {
+    ++wholeReads;
+    return ForwardingFileSystem::readFile(path, maxBytes);
+  }
+  FileEnds readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes) override {
+    if (endsUnreadable) return FileEnds{FileEnds::Status::kUnreadable, 0, {}, {}};
+    return ForwardingFileSystem::readFileEnds(path, headBytes, tailBytes);
+  }
+
+  int wholeReads = 0;
+  bool endsUnreadable = false;
+};
+
+TEST(TwoWriters, TheSnapshotCheckTellsWhetherTheFileIsStillTheOneAStateReadOrWrote) {
+  TempDir root;
+  const std::string data = root.text("data");
+  const std::string other = root.text("other");
+  seedFiveRecords(data);
+  seedFiveRecords(other);
+  Database a = openDatabase(data);
+  Database b = openDatabase(data);
+  Database o = openDatabase(other);
+  Database absent;  // opened while the snapshot file is away
+  WatchingFileSystem watching;
+  const auto check = [&watching](const Database& database) {
+    const runtime::ScopedFileSystem scoped(watching);
+    return checkSnapshotFile(database.store);
+  };
+  using Check = SnapshotFileCheck;
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    Check a;
+    Check b;
+  };
+  const Step steps[] = {
+      {"both opened on one file", [] {}, Check::kSame, Check::kSame},
+      {"a commits", [&] { ASSERT_TRUE(putBatch(a, batchOf("customer-a"))); }, Check::kSame, Check::kChanged},
+      {"b reopens", [&] { b = openDatabase(data); }, Check::kSame, Check::kSame},
+      // Same size and sequence as a's file: only the checksum at its end differs.
+      {"a file of the same size and sequence put in its place",
+       [&] {
+         ASSERT_TRUE(putBatch(o, batchOf("customer-b")));
+         ASSERT_TRUE(runtime::writeFileBytes(snapshotPath(data), readAll(snapshotPath(other))));
+         ASSERT_EQ(readAll(snapshotPath(data)).size(), readAll(snapshotPath(other)).size());
+       },
+       Check::kChanged, Check::kChanged},
+      {"both reopen", [&] { a = b = openDatabase(data); }, Check::kSame, Check::kSame},
+      {"the file removed",
+       [&] {
+         fs::rename(runtime::toNativePath(snapshotPath(data)), runtime::toNativePath(snapshotPath(other)));
+         absent = openDatabase(data);
+         ASSERT_FALSE(absent.store.snapshotOnDisk.present);
+         EXPECT_EQ(check(absent), Check::kSame);
+       },
+       Check::kChanged, Check::kChanged},
+      {"the file put back",
+       [&] {
+         fs::rename(runtime::toNativePath(snapshotPath(other)), runtime::toNativePath(snapshotPath(data)));
+         EXPECT_EQ(check(absent), Check::kChanged);
+       },
+       Check::kSame, Check::kSame},
+      {"the file's ends cannot be read", [&] { watching.endsUnreadable = true; }, Check::kUnreadable,
+       Check::kUnreadable},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    step.act();
+    EXPECT_EQ(check(a), step.a);
+    EXPECT_EQ(check(b), step.b);
+  }
+  EXPECT_EQ(watching.wholeReads, 0) << "the check read a whole file";
 }
 
 }  // namespace

@@ -1,0 +1,372 @@
+// Two windows of the program on one data directory, as two screens with their own views: what
+// one saves while the other shows the same record. A save writes what its user changed onto what
+// is stored; a field both changed to two values is not saved over without the user seeing it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+
+#include "app/directory_screen_state.hpp"
+#include "app/directory_view.hpp"
+#include "app/form_merge.hpp"
+#include "app/record_list.hpp"
+#include "app/screen_actions.hpp"
+#include "app/screen_input.hpp"
+#include "app/screen_layout.hpp"
+#include "directory_files.hpp"
+#include "refusing_file_system.hpp"
+#include "runtime/testing/temp_directory.hpp"
+#include "store/record_keys.hpp"
+
+namespace app {
+
+void PrintTo(const RecordFields& fields, std::ostream* out) {
+  *out << "{\"" << fields.name << "\", \"" << fields.detail << "\", \"" << fields.owner << "\", "
+       << (fields.archived ? "archived" : "active") << "}";
+}
+
+namespace {
+
+using runtime::testing::TempDirectory;
+
+PointerProbe over(const Rect& rect) { return pointerAt(rect.x + 5, rect.y + 5); }
+
+// A view whose next save first runs `beforeCommit`: another window's save that lands between the
+// screen's refresh and this view's commit.
+class InterruptedView : public DirectoryView {
+ public:
+  using DirectoryView::DirectoryView;
+  bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) override {
+    ++saves;
+    if (beforeCommit) std::exchange(beforeCommit, nullptr)();
+    return DirectoryView::saveRecord(std::move(id), std::move(kind), std::move(name), std::move(detail),
+                                     std::move(owner), archived);
+  }
+  std::function<void()> beforeCommit;
+  int saves = 0;
+};
+
+// One program's window: its view and its screen state.
+struct Window {
+  explicit Window(const std::string& directory) : view(directory) {}
+
+  // A click on the record's row in the list.
+  void select(const std::string& id) {
+    std::optional<Rect> row;
+    forEachListedRecord(state, view, [&](const store::Record& record, const Rect& at) {
+      if (record.id == id) row = at;
+    });
+    ASSERT_TRUE(row.has_value()) << id << " is not listed";
+    applyListInput(state, view, true, over(*row));
+    ASSERT_EQ(state.selectedId, id);
+  }
+  void click(const Rect& button) { applyButtons(state, view, true, over(button)); }
+  RecordFields stored(const std::string& id) const {
+    const std::int32_t index = store::findRecordIndex(view.database, id);
+    EXPECT_GE(index, 0) << id;
+    return index < 0 ? RecordFields{} : storedFieldsOf(view.database.records[static_cast<std::size_t>(index)]);
+  }
+
+  InterruptedView view;
+  DirectoryScreenState state;
+};
+
+// What a fresh view reads from the directory.
+RecordFields storedIn(const std::string& directory, const std::string& id) { return Window(directory).stored(id); }
+
+const RecordFields kMochi{"Mochi", "Cat / annual wellness", "customer-1", false};
+const RecordFields kJuniper{"Juniper", "Dog / vaccination review", "customer-2", false};
+
+RecordFields with(RecordFields fields, const std::function<void(RecordFields&)>& change) {
+  change(fields);
+  return fields;
+}
+
+TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
+  using Edit = std::function<void(DirectoryScreenState&)>;
+  const auto detail = [](const char* text) { return [text](DirectoryScreenState& s) { s.detailText = text; }; };
+  const auto name = [](const char* text) { return [text](DirectoryScreenState& s) { s.nameText = text; }; };
+  const auto owner = [](const char* text) { return [text](DirectoryScreenState& s) { s.ownerText = text; }; };
+  const Edit nothing = [](DirectoryScreenState&) {};
+  const auto archived = [](RecordFields& f) { f.archived = true; };
+  struct Row {
+    const char* name;
+    const char* id;
+    Edit aEdit;          // A's edit of the same record; empty when A archives it instead
+    bool aInBetween;     // A's save lands between B's refresh and B's commit
+    Edit bEdit;          // B's edit of the form
+    bool bArchives;      // B clicks Archive rather than Save
+    const char* status;  // B's status after the click ("Saved <id>" when it saved)
+    RecordFields form;   // B's form after the click
+    RecordFields first;  // stored after B's click
+    RecordFields again;  // stored after B clicks Save once more
+  };
+  const char* const saved3 = "Saved animal-3";
+  const char* const commitFailed = kStatusCommitFailed;
+  const char* const changed = kStatusChangedElsewhere;
+  const RecordFields mochiArchived = with(kMochi, archived);
+  const RecordFields mochiDental = with(kMochi, [](RecordFields& f) { f.detail = "Cat / dental"; });
+  const RecordFields mochiA = with(kMochi, [](RecordFields& f) { f.detail = "Cat / A's note"; });
+  const RecordFields mochiB = with(kMochi, [](RecordFields& f) { f.detail = "Cat / B's note"; });
+  const RecordFields juniperBoth = {"Juniper Ash", "Dog / booster due", "customer-2", false};
+  const RecordFields mochiRenamedA = with(kMochi, [](RecordFields& f) { f.name = "Mochi A"; });
+  const RecordFields mochiRenamedB = with(kMochi, [](RecordFields& f) { f.name = "Mochi B"; });
+  const Row rows[] = {
+      {"A archives, B edits the detail: both kept", "animal-3", nullptr, false, detail("Cat / dental"), false, saved3,
+       with(mochiDental, archived), with(mochiDental, archived), with(mochiDental, archived)},
+      {"A edits the detail, B renames: both kept", "animal-4", detail("Dog / booster due"), false, name("Juniper Ash"),
+       false, "Saved animal-4", juniperBoth, juniperBoth, juniperBoth},
+      {"both edit the detail, to two texts: nothing saved, then B's", "animal-3", detail("Cat / A's note"), false,
+       detail("Cat / B's note"), false, changed, mochiB, mochiA, mochiB},
+      {"both edit the detail to one text: saved", "animal-3", detail("Cat / dental"), false, detail("Cat / dental"),
+       false, saved3, mochiDental, mochiDental, mochiDental},
+      {"both archive: archived once", "animal-3", nullptr, false, nothing, true, saved3, mochiArchived, mochiArchived,
+       mochiArchived},
+      {"A changes the owner, B archives: both kept",
+       "animal-3",
+       owner("customer-2"),
+       false,
+       nothing,
+       true,
+       saved3,
+       {"Mochi", "Cat / annual wellness", "customer-2", true},
+       {"Mochi", "Cat / annual wellness", "customer-2", true},
+       {"Mochi", "Cat / annual wellness", "customer-2", true}},
+      {"both rename, to two names, B archives: nothing saved", "animal-3", name("Mochi A"), false, name("Mochi B"),
+       true, changed, mochiRenamedB, mochiRenamedA, mochiRenamedB},
+      {"A's detail between B's refresh and commit, B renames: refused, the detail follows", "animal-3",
+       detail("Cat / A's note"), true, name("Mochi B"), false, commitFailed,
+       with(mochiA, [](RecordFields& f) { f.name = "Mochi B"; }), mochiA,
+       with(mochiA, [](RecordFields& f) { f.name = "Mochi B"; })},
+      {"A's detail between B's refresh and commit, B's detail differs: refused as changed", "animal-3",
+       detail("Cat / A's note"), true, detail("Cat / B's note"), false, changed, mochiB, mochiA, mochiB},
+      {"A archives between B's refresh and commit, B edits the detail: refused, then both kept", "animal-3", nullptr,
+       true, detail("Cat / dental"), false, commitFailed, with(mochiDental, archived), mochiArchived,
+       with(mochiDental, archived)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDirectory dir;
+    Window a(dir.text());
+    a.view.seedDemoData();
+    Window b(dir.text());  // opened before A's save
+    a.select(row.id);
+    b.select(row.id);
+    const auto aSaves = [&a, &row] {
+      if (row.aEdit) {
+        row.aEdit(a.state);
+        a.click(kSaveButton);
+      } else {
+        a.click(kArchiveButton);
+      }
+      ASSERT_EQ(a.view.status, std::string("Saved ") + row.id);
+    };
+    if (row.aInBetween) {
+      b.view.beforeCommit = aSaves;
+    } else {
+      aSaves();
+    }
+    const std::int32_t sequence = 6;  // five seeded records and A's save
+
+    row.bEdit(b.state);
+    b.click(row.bArchives ? kArchiveButton : kSaveButton);
+    EXPECT_EQ(b.view.status, row.status);
+    EXPECT_EQ(formFieldsOf(b.state), row.form);
+    EXPECT_EQ(b.state.selectedId, row.id);
+    EXPECT_EQ(storedIn(dir.text(), row.id), row.first);
+    const bool savedFirst = b.view.status == std::string("Saved ") + row.id;
+    EXPECT_EQ(b.view.database.store.sequence, sequence + (savedFirst ? 1 : 0));
+    if (savedFirst) {
+      EXPECT_EQ(b.state.loaded, row.first);
+    }
+
+    b.click(kSaveButton);
+    EXPECT_EQ(b.view.status, std::string("Saved ") + row.id);
+    EXPECT_EQ(storedIn(dir.text(), row.id), row.again);
+    EXPECT_EQ(formFieldsOf(b.state), row.again);
+    EXPECT_EQ(b.view.database.records.size(), 5u);
+  }
+}
+
+TEST(TwoWindows, ANewRecordIsSavedOnWhatTheOtherWindowAdded) {
+  TempDirectory dir;
+  Window a(dir.text());
+  a.view.seedDemoData();
+  Window b(dir.text());
+  applyPress(a.state, true, over(kCustomersTab));
+  a.click(kNewRecordButton);
+  a.state.nameText = "Ada Quint";
+  a.click(kSaveButton);
+  ASSERT_EQ(a.view.status, "Saved customer-6");
+
+  b.click(kNewRecordButton);
+  b.state.nameText = "Pepper";
+  b.state.detailText = "Dog / first visit";
+  b.state.ownerText = "customer-6";
+  b.click(kSaveButton);
+  EXPECT_EQ(b.view.status, "Saved animal-7");
+  EXPECT_EQ(b.state.selectedId, "animal-7");
+  EXPECT_EQ(b.state.loaded, (RecordFields{"Pepper", "Dog / first visit", "customer-6", false}));
+  const Window check(dir.text());
+  EXPECT_EQ(check.stored("customer-6").name, "Ada Quint");
+  EXPECT_EQ(check.stored("animal-7").owner, "customer-6");
+}
+
+TEST(TwoWindows, GainingTheFocusShowsTheOtherWindowsSavesAndTheUntouchedFieldsFollow) {
+  TempDirectory dir;
+  Window a(dir.text());
+  a.view.seedDemoData();
+  Window b(dir.text());
+  a.select("animal-3");
+  b.select("animal-3");
+  applyWindowFocus(b.state, b.view, true);
+  b.state.nameText = "Mochi B";  // B's own change, not saved yet
+
+  struct Step {
+    const char* name;
+    const char* aDetail;  // A saves this detail for Mochi first, when given
+    bool bFocused;
+    const char* bDetail;  // the detail B's view holds, and B's form shows, after the step
+  };
+  const Step steps[] = {
+      {"B keeps the focus while A saves: not read", "Cat / first", true, "Cat / annual wellness"},
+      {"B loses the focus", nullptr, false, "Cat / annual wellness"},
+      {"B gains it: read", nullptr, true, "Cat / first"},
+      {"B keeps it while A saves again", "Cat / second", true, "Cat / first"},
+      {"B loses it and A saves once more", "Cat / third", false, "Cat / first"},
+      {"B gains it again", nullptr, true, "Cat / third"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    if (step.aDetail != nullptr) {
+      a.state.detailText = step.aDetail;
+      a.click(kSaveButton);
+      ASSERT_EQ(a.view.status, "Saved animal-3");
+    }
+    applyWindowFocus(b.state, b.view, step.bFocused);
+    EXPECT_EQ(b.stored("animal-3").detail, step.bDetail);
+    EXPECT_EQ(b.state.detailText, step.bDetail);
+    EXPECT_EQ(b.state.loaded.detail, step.bDetail);
+    EXPECT_EQ(b.state.nameText, "Mochi B");   // typed by B: kept
+    EXPECT_EQ(b.state.loaded.name, "Mochi");  // and still measured against what B loaded
+    EXPECT_EQ(b.view.status, "Ready");        // a refresh says nothing
+  }
+
+  // A renames Mochi too: the focus brings it in, B's name stays as typed, and B's save sees both.
+  a.state.nameText = "Mochi A";
+  a.click(kSaveButton);
+  applyWindowFocus(b.state, b.view, false);
+  applyWindowFocus(b.state, b.view, true);
+  EXPECT_EQ(b.stored("animal-3").name, "Mochi A");
+  EXPECT_EQ(b.state.nameText, "Mochi B");
+  b.click(kSaveButton);
+  EXPECT_EQ(b.view.status, kStatusChangedElsewhere);
+  EXPECT_EQ(b.state.loaded.name, "Mochi A");
+  b.click(kSaveButton);
+  EXPECT_EQ(b.view.status, "Saved animal-3");
+  EXPECT_EQ(storedIn(dir.text(), "animal-3"), (RecordFields{"Mochi B", "Cat / third", "customer-1", false}));
+}
+
+TEST(TwoWindows, OneWindowAloneSavesTheFormAsItIs) {
+  // Nothing else saves: the loaded record is the stored one, and the form is written as it is,
+  // even a field typed back to what was loaded.
+  TempDirectory dir;
+  Window a(dir.text());
+  a.view.seedDemoData();
+  a.select("animal-4");
+  applyWindowFocus(a.state, a.view, true);
+  a.state.detailText = "Dog / x";
+  a.state.nameText = "Juniper";
+  a.click(kArchiveButton);
+  EXPECT_EQ(a.view.status, "Saved animal-4");
+  EXPECT_EQ(a.stored("animal-4"), (RecordFields{"Juniper", "Dog / x", "customer-2", true}));
+  EXPECT_TRUE(a.state.selectedArchived);
+  a.click(kArchiveButton);
+  EXPECT_EQ(a.stored("animal-4"), (RecordFields{"Juniper", "Dog / x", "customer-2", false}));
+  EXPECT_EQ(a.view.database.store.sequence, 7);
+}
+
+TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
+  // The store taken away while the window runs, and given back: the window's next save, or its
+  // next gain of the focus, reads it again. Saving the new animal then stores it once, also where
+  // the first save's write-ahead file was promoted after all.
+  namespace fs = std::filesystem;
+  enum class Loss { kSnapshotUnchangeable, kDirectoryReplacedByAFile, kDirectoryRemoved };
+  struct Case {
+    const char* name;
+    Loss loss;
+    const char* firstStatus;   // the save while the store is away
+    const char* secondStatus;  // the save after it, still away
+  };
+  const Case cases[] = {
+      {"snapshot file unchangeable", Loss::kSnapshotUnchangeable, kStatusCommitFailed,
+       "write-ahead recovery could not promote the durable snapshot"},
+      {"directory replaced by a file", Loss::kDirectoryReplacedByAFile, kStatusDirectoryMissing,
+       "database directory is unavailable"},
+      {"directory removed", Loss::kDirectoryRemoved, kStatusDirectoryMissing, kStatusUnknownOwner},
+  };
+  for (const Case& c : cases) {
+    for (const bool byFocus : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (byFocus ? ", read again on focus" : ", read again by the save"));
+      TempDirectory root;
+      const std::string data = root.text("data");
+      const std::string away = root.text("away");
+      Window w(data);
+      w.view.seedDemoData();
+      applyWindowFocus(w.state, w.view, true);
+      testing::FixedSnapshotFileSystem fixed;
+      fixed.refusing = c.loss == Loss::kSnapshotUnchangeable;
+      const runtime::ScopedFileSystem scoped(fixed);
+      if (c.loss != Loss::kSnapshotUnchangeable) fs::rename(data, away);
+      if (c.loss == Loss::kDirectoryReplacedByAFile) std::ofstream(data) << "x";
+
+      w.click(kNewRecordButton);
+      w.state.nameText = "Pepper";
+      w.state.detailText = "Dog";
+      w.click(kSaveButton);
+      EXPECT_EQ(w.view.status, c.firstStatus);
+      EXPECT_EQ(w.state.selectedId, "");
+      w.click(kSaveButton);
+      EXPECT_EQ(w.view.status, c.secondStatus);
+
+      fixed.refusing = false;
+      if (c.loss == Loss::kDirectoryReplacedByAFile) {
+        fs::remove(data);
+        fs::rename(away, data);
+      }
+      // The failed save's reopen made an empty directory: the files are put back into it.
+      if (c.loss == Loss::kDirectoryRemoved) testing::copyFilesInto(root.path() / "away", root.path() / "data");
+      if (byFocus) {
+        applyWindowFocus(w.state, w.view, false);
+        applyWindowFocus(w.state, w.view, true);
+        EXPECT_GE(w.view.database.records.size(), 5u);
+      }
+      w.click(kSaveButton);
+      EXPECT_EQ(w.view.status, "Saved animal-6");
+      EXPECT_EQ(w.state.selectedId, "animal-6");
+      const Window check(data);
+      EXPECT_EQ(check.view.database.records.size(), 6u);
+      EXPECT_EQ(check.stored("animal-6"), (RecordFields{"Pepper", "Dog", "customer-1", false}));
+    }
+  }
+}
+
+TEST(TwoWindows, SeedingSavesThroughTheDerivedViewsSave) {
+  TempDirectory dir;
+  InterruptedView view(dir.text());
+  DirectoryView& base = view;
+  base.seedDemoData();
+  EXPECT_EQ(view.saves, 5);
+  EXPECT_EQ(view.database.records.size(), 5u);
+  base.seedDemoData();  // records stored: no save
+  EXPECT_EQ(view.saves, 5);
+}
+
+}  // namespace
+}  // namespace app
