@@ -539,6 +539,26 @@ start_window_pair() {
   expect_eq "B moved" "$WIN_X,$WIN_Y" "280,100"
 }
 
+# end_windows_with_escape: each window this test started and that still runs, the last one first,
+# is raised, clicked on its background (the keyboard then goes to it) and sent ESCAPE; each must
+# end normally: status 0, nothing on its error output.
+end_windows_with_escape() {
+  local n
+  for ((n = ${#WINDOW_PIDS[@]}; n >= 1; n--)); do
+    [ -n "${WINDOW_PIDS[n - 1]}" ] || continue
+    use_window "$n"
+    raise_window
+    click_at 985 690
+    press_key Escape
+    if wait_for_exit 60; then
+      expect_eq "window $n: exit status after ESCAPE" "$APP_STATUS" 0
+      expect_eq "window $n: error output" "$(tr -d '\r' <"${WINDOW_ERRS[n - 1]}")" ""
+    else
+      fail "window $n: oreb-vet did not end after ESCAPE"
+    fi
+  done
+}
+
 # type_into <x> <y> <w> <h> <text>: types the text and waits until the rectangle where it shows
 # has taken it, so a click or key that follows cannot overtake it.
 type_into() {

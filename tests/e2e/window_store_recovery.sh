@@ -83,13 +83,7 @@ expect_pixels "four animals, the new one selected" \
   300 ${ROW_Y[3]} $PRIMARY 300 ${ROW_Y[2]} $BUTTON 300 ${ROW_Y[4]} $BACKGROUND
 save_shot "saved after the flag was removed"
 
-press_key Escape
-if wait_for_exit 60; then
-  expect_eq "exit status after ESCAPE" "$APP_STATUS" 0
-  expect_eq "error output" "$(tr -d '\r' <"$WORK/window.err")" ""
-else
-  fail "oreb-vet did not end after ESCAPE"
-fi
+end_windows_with_escape
 assert_store "after exit" sequence=7 catalog/records/count=6
 
 finish

@@ -72,18 +72,7 @@ click_at 985 690
 wait_area_equal "A: Clover's detail as B saved it" "$b_detail" $(field_area 1)
 save_shot "A got the focus after B's save"
 
-for n in 2 1; do
-  use_window "$n"
-  raise_window
-  click_at 985 690
-  press_key Escape
-  if wait_for_exit 60; then
-    expect_eq "window $n: exit status after ESCAPE" "$APP_STATUS" 0
-    expect_eq "window $n: error output" "$(tr -d '\r' <"${WINDOW_ERRS[n - 1]}")" ""
-  else
-    fail "window $n: oreb-vet did not end after ESCAPE"
-  fi
-done
+end_windows_with_escape
 assert_store "final store" sequence=7 catalog/records/count=5 record/animal-5/properties/0/value="$B_DETAIL"
 
 finish

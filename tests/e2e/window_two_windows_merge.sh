@@ -114,18 +114,7 @@ expect_eq "A: its detail" "$(snapshot_area $(field_area 1))" "$a_detail"
 save_shot "A got the focus after B's save"
 
 # --- Both programs end normally; the store holds every change once ------------------------------
-for n in 2 1; do
-  use_window "$n"
-  raise_window
-  click_at 985 690
-  press_key Escape
-  if wait_for_exit 60; then
-    expect_eq "window $n: exit status after ESCAPE" "$APP_STATUS" 0
-    expect_eq "window $n: error output" "$(tr -d '\r' <"${WINDOW_ERRS[n - 1]}")" ""
-  else
-    fail "window $n: oreb-vet did not end after ESCAPE"
-  fi
-done
+end_windows_with_escape
 assert_store "final store" sequence=9 catalog/records/count=5 catalog/edges/count=3 \
   record/animal-3/lifecycle=archival record/animal-3/properties/0/value="Cat / annual wellness / B: teeth / gums" \
   record/animal-4/content="Juniper Ash" record/animal-4/properties/0/value="Dog / vaccination review / booster due" \
