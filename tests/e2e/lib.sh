@@ -492,6 +492,73 @@ wait_area_plain() {
   return 1
 }
 
+# wait_area_equal <what> <digest> <x> <y> <w> <h>: waits, for up to 15 s, until the rectangle's
+# digest is the given one: what the same spot showed earlier, or what another window of the test
+# shows at the same client spot (the windows draw alike).
+wait_area_equal() {
+  local what="$1" want="$2" deadline=$((SECONDS + 15))
+  shift 2
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    if [ "$(snapshot_area "$@")" = "$want" ]; then
+      echo "ok: $what"
+      return 0
+    fi
+    require_running
+    sleep 0.2
+  done
+  fail "$what: the area at $* does not show what was expected"
+  return 1
+}
+
+# save_shot <what>: a screenshot of the whole display for a person to look at, kept as
+# <n>-<what>.png in E2E_SHOT_DIR (WORK/shots, removed with WORK, when that is not set).
+save_shot() {
+  local dir="${E2E_SHOT_DIR:-$WORK/shots}"
+  SHOT_COUNT=$((SHOT_COUNT + 1))
+  mkdir -p "$dir"
+  import -window root "$dir/$(printf '%02d' "$SHOT_COUNT")-${1//[^A-Za-z0-9]/-}.png" 2>/dev/null
+}
+
+# start_window_pair <data directory>: the program started twice on the directory, as a user does
+# by mistake. Window 1 (A) seeds the demo records; window 2 (B) opens on them, and is moved right
+# and down (there is no window manager: it opens over A) so that A's tabs and list show to its
+# left. B is the current window afterwards. Each window is to be raised before it is used.
+start_window_pair() {
+  start_window "$1"
+  wait_for_sequence "$1/store.corvane" 5 60
+  park_pointer
+  expect_pixels "A: first frame" 985 690 $BACKGROUND 150 $TAB_Y $PRIMARY 320 $TAB_Y $BUTTON
+  start_window "$1"
+  park_pointer
+  expect_pixels "B: first frame" 985 690 $BACKGROUND 150 $TAB_Y $PRIMARY 320 $TAB_Y $BUTTON
+  xdotool windowmove "$WIN" 280 100
+  local deadline=$((SECONDS + 10))
+  while read_window_geometry && [ "$WIN_X,$WIN_Y" != "280,100" ] && [ "$SECONDS" -lt "$deadline" ]; do
+    sleep 0.1
+  done
+  expect_eq "B moved" "$WIN_X,$WIN_Y" "280,100"
+}
+
+# end_windows_with_escape: each window this test started and that still runs, the last one first,
+# is raised, clicked on its background (the keyboard then goes to it) and sent ESCAPE; each must
+# end normally: status 0, nothing on its error output.
+end_windows_with_escape() {
+  local n
+  for ((n = ${#WINDOW_PIDS[@]}; n >= 1; n--)); do
+    [ -n "${WINDOW_PIDS[n - 1]}" ] || continue
+    use_window "$n"
+    raise_window
+    click_at 985 690
+    press_key Escape
+    if wait_for_exit 60; then
+      expect_eq "window $n: exit status after ESCAPE" "$APP_STATUS" 0
+      expect_eq "window $n: error output" "$(tr -d '\r' <"${WINDOW_ERRS[n - 1]}")" ""
+    else
+      fail "window $n: oreb-vet did not end after ESCAPE"
+    fi
+  done
+}
+
 # type_into <x> <y> <w> <h> <text>: types the text and waits until the rectangle where it shows
 # has taken it, so a click or key that follows cannot overtake it.
 type_into() {
