@@ -99,16 +99,16 @@ StoreState recoverStore(const Text& directory) {
 // slot, and a store file of a few megabytes could ask for that many copies of a record of a
 // megabyte and exhaust memory. The store itself never names an id twice.
 template <typename Load>
-void walkCatalog(const StoreState& state, const Text& catalog, Load load) {
-  const StoreLookup count = storeGet(state, catalog + "/count");
+void walkCatalog(const StoreState& state, std::string_view catalog, Load load) {
+  const StoreLookup count = storeGet(state, fieldKey(catalog, kCountWord));
   const std::int32_t n = count.found ? runtime::parseInt(count.value) : 0;
   if (n <= 0) return;
   // The slots are looked up among the catalog's own keys when the key order allows it, and
   // through one reused key text; the ids seen point into the state, which the walk only reads.
   const StoreEntryList& entries = state.entries;
   std::optional<StoreEntryList::KeyRange> slots;
-  if (const auto all = entries.orderedKeys(); all.has_value()) slots = entries.keysWithPrefix(catalog + "/", *all);
-  Text key = catalog + "/";
+  Text key = fieldKey(catalog, "");
+  if (const auto all = entries.orderedKeys(); all.has_value()) slots = entries.keysWithPrefix(key, *all);
   const std::size_t stem = key.size();
   std::unordered_set<std::string_view> seen;
   seen.reserve(static_cast<std::size_t>(std::min(n, kMaxCatalogSlots)));
@@ -131,11 +131,11 @@ Database openDatabase(const Text& directory) {
   } else {
     database.store = makeFailedStoreState(directory, "database directory is unavailable");
   }
-  walkCatalog(database.store, "catalog/records", [&database](const Text& id) {
+  walkCatalog(database.store, kRecordLayout.catalog, [&database](const Text& id) {
     Record record = readRecord(database, id);
     if (validateRecord(record)) database.records.push_back(std::move(record));
   });
-  walkCatalog(database.store, "catalog/edges", [&database](const Text& id) {
+  walkCatalog(database.store, kEdgeLayout.catalog, [&database](const Text& id) {
     Edge edge = readEdge(database, id);
     if (validateEdge(edge)) database.edges.push_back(std::move(edge));
   });

@@ -12,12 +12,23 @@ namespace store {
 
 namespace {
 
-std::uint32_t readU32(const Bytes& bytes, std::uint64_t offset) {
-  return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
-         (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) | (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
+// The one writer and the one reader of an integer field: the zigzag form of an int32 in four
+// bytes, least significant first.
+void storeZigzag(std::uint8_t* out, std::int32_t value) {
+  const auto v = static_cast<std::uint32_t>(value);
+  const std::uint32_t u = (v << 1) ^ (value < 0 ? 0xFFFFFFFFu : 0u);
+  out[0] = static_cast<std::uint8_t>(u);
+  out[1] = static_cast<std::uint8_t>(u >> 8);
+  out[2] = static_cast<std::uint8_t>(u >> 16);
+  out[3] = static_cast<std::uint8_t>(u >> 24);
 }
 
-std::int32_t zigzagDecode(std::uint32_t u) { return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u))); }
+std::int32_t loadZigzag(const std::uint8_t* in) {
+  const std::uint32_t u = static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8) |
+                          (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
+  return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u)));
+}
+static_assert(layout::kFieldBytes == 4);
 
 // The checksum step over more bytes, before its final mask: the low 30 bits of a product and
 // of an XOR depend only on the low 30 bits of their operands, so masking once at the end gives
@@ -53,8 +64,8 @@ struct SnapshotHeader {
 
 // The header's fields of a file that headerFits.
 SnapshotHeader readHeader(const Bytes& bytes) {
-  return {readZigzagInt32(bytes, layout::kVersionOffset), readZigzagInt32(bytes, layout::kSequenceOffset),
-          readZigzagInt32(bytes, layout::kCountOffset)};
+  return {loadZigzag(bytes.data() + layout::kVersionOffset), loadZigzag(bytes.data() + layout::kSequenceOffset),
+          loadZigzag(bytes.data() + layout::kCountOffset)};
 }
 
 // The version this decoder reads, a sequence that is not negative and a count within the limit.
@@ -64,8 +75,8 @@ bool metadataValid(const SnapshotHeader& header) {
 }
 
 // True when the checksum chain, masked, is the value of the stored checksum field.
-bool checksumMatches(std::uint32_t stored, std::uint32_t chain) {
-  return static_cast<std::int32_t>(chain & layout::kChecksumMask) == zigzagDecode(stored);
+bool checksumMatches(std::int32_t stored, std::uint32_t chain) {
+  return static_cast<std::int32_t>(chain & layout::kChecksumMask) == stored;
 }
 
 // How far the reading of the entries got: `at` is the offset of the first entry not read, whose
@@ -84,14 +95,14 @@ struct EntryScan {
 const char* readEntryLengths(const Bytes& bytes, std::uint64_t p, std::uint64_t end, std::uint64_t& keyLength,
                              std::uint64_t& valueLength) {
   if (p + layout::kEntryFieldBytes > end) return "snapshot entry header is truncated";
-  const std::int64_t k = readZigzagInt32(bytes, static_cast<std::uint32_t>(p));
+  const std::int64_t k = loadZigzag(bytes.data() + p);
   if (k < 1 || k > kMaxKeyBytes ||
       p + layout::kFieldBytes + static_cast<std::uint64_t>(k) + layout::kFieldBytes > end) {
     return "snapshot key is invalid";
   }
   keyLength = static_cast<std::uint64_t>(k);
   const std::uint64_t valueField = p + layout::kFieldBytes + keyLength;
-  const std::int64_t v = readZigzagInt32(bytes, static_cast<std::uint32_t>(valueField));
+  const std::int64_t v = loadZigzag(bytes.data() + valueField);
   if (v < 0 || v > kMaxValueBytes || valueField + layout::kFieldBytes + static_cast<std::uint64_t>(v) > end) {
     return "snapshot value is invalid";
   }
@@ -149,15 +160,12 @@ void refuseZeroByte(const Bytes& bytes, const EntryScan& scan) {
 }  // namespace
 
 void writeZigzagInt32(Bytes& bytes, std::int32_t value) {
-  const auto v = static_cast<std::uint32_t>(value);
-  const std::uint32_t u = (v << 1) ^ (value < 0 ? 0xFFFFFFFFu : 0u);
-  bytes.push_back(static_cast<std::uint8_t>(u & 0xFFu));
-  bytes.push_back(static_cast<std::uint8_t>((u >> 8) & 0xFFu));
-  bytes.push_back(static_cast<std::uint8_t>((u >> 16) & 0xFFu));
-  bytes.push_back(static_cast<std::uint8_t>((u >> 24) & 0xFFu));
+  const std::size_t at = bytes.size();
+  bytes.resize(at + layout::kFieldBytes);
+  storeZigzag(bytes.data() + at, value);
 }
 
-std::int32_t readZigzagInt32(const Bytes& bytes, std::uint32_t offset) { return zigzagDecode(readU32(bytes, offset)); }
+std::int32_t readZigzagInt32(const Bytes& bytes, std::uint32_t offset) { return loadZigzag(bytes.data() + offset); }
 
 void writeLengthPrefixedText(Bytes& bytes, const Text& text) {
   writeZigzagInt32(bytes, static_cast<std::int32_t>(text.size()));
@@ -184,8 +192,7 @@ Bytes encodeValidSnapshot(const StoreState& state) {
 void sealSnapshot(Bytes& bytes) {
   const std::size_t end = bytes.size() - layout::kChecksumBytes;
   const std::uint32_t h = checksumUpdate(layout::kChecksumStart, bytes.data(), end) & layout::kChecksumMask;
-  const std::uint32_t u = h << 1;  // the zigzag form of a value that is never negative
-  for (std::size_t i = 0; i < layout::kChecksumBytes; ++i) bytes[end + i] = static_cast<std::uint8_t>(u >> (8 * i));
+  storeZigzag(bytes.data() + end, static_cast<std::int32_t>(h));
 }
 
 Bytes encodeUnsealedSnapshot(const StoreState& state) {
@@ -204,12 +211,7 @@ Bytes encodeUnsealedSnapshot(const StoreState& state) {
   Bytes bytes(total);
   std::uint8_t* out = bytes.data();
   auto putField = [&out](std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    const std::uint32_t u = (v << 1) ^ (value < 0 ? 0xFFFFFFFFu : 0u);
-    out[0] = static_cast<std::uint8_t>(u);
-    out[1] = static_cast<std::uint8_t>(u >> 8);
-    out[2] = static_cast<std::uint8_t>(u >> 16);
-    out[3] = static_cast<std::uint8_t>(u >> 24);
+    storeZigzag(out, value);
     out += layout::kFieldBytes;
   };
   auto putText = [&](const Text& text) {
@@ -235,7 +237,7 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
   auto fail = [&directory](const char* message) { return makeFailedStoreState(directory, message); };
   if (!headerFits(bytes)) return fail("snapshot header is invalid");
   const std::uint64_t end = bytes.size() - layout::kChecksumBytes;
-  const std::uint32_t stored = readU32(bytes, end);
+  const std::int32_t stored = loadZigzag(bytes.data() + end);
   const SnapshotHeader header = readHeader(bytes);
   if (!metadataValid(header)) {
     if (!checksumMatches(stored, checksumUpdate(layout::kChecksumStart, bytes.data(), end))) {
