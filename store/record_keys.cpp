@@ -36,6 +36,16 @@ std::int32_t scaleVectorValue(float value) {
   return static_cast<std::int32_t>(rounded);
 }
 
+std::int32_t slotNumber(std::string_view text, std::int32_t limit) {
+  if (text.empty() || text.size() > 5 || (text.size() > 1 && text[0] == '0')) return -1;
+  std::int32_t n = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n < limit ? n : -1;
+}
+
 std::int32_t nextCatalogSlot(const StoreState& state, const Text& countKey, std::size_t listLength) {
   const StoreLookup stored = storeGet(state, countKey);
   const std::int64_t storedCount = stored.found ? runtime::parseInt(stored.value) : 0;

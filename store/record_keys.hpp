@@ -30,6 +30,11 @@ Text edgeKey(const Text& id, const Text& field);
 // away from zero, saturated to 32 bits (a NaN stores 0).
 std::int32_t scaleVectorValue(float value);
 
+// A slot number of a list, the properties, a vector or a catalog as the writers spell it
+// (decimal digits, no leading zero, at most five) and below the limit; -1 for anything else, which
+// no slot lookup would ask for.
+std::int32_t slotNumber(std::string_view text, std::int32_t limit);
+
 // The catalog slot for an item appended at list position listLength - 1: past both the stored
 // count and the list, so a slot skipped at open is never reused. -1 when no slot is left.
 std::int32_t nextCatalogSlot(const StoreState& state, const Text& countKey, std::size_t listLength);

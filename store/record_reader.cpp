@@ -180,17 +180,26 @@ Owner lookUpOwner(const StoreState& state, const Text& owner, std::span<const Fi
   return item;
 }
 
-// A slot number as the writers spell it (decimal digits, no leading zero) and below the limit
-// of slots read; -1 for anything else, which no slot lookup would ask for.
-std::int32_t slotNumber(std::string_view text, std::int32_t limit) {
-  if (text.empty() || text.size() > 5 || (text.size() > 1 && text[0] == '0')) return -1;
-  std::int32_t n = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return -1;
-    n = n * 10 + (c - '0');
+// What the reading of one owner's run of keys keeps per field, reused from one owner to the next:
+// the entry of a text or a number, or the count's of the other kinds, and the slots found.
+struct RunSlots {
+  struct Slot {
+    std::int32_t number;
+    const StoreEntry* entry;
+  };
+
+  void clear() {
+    std::fill(std::begin(first), std::end(first), nullptr);
+    for (std::vector<Slot>& slots : items) slots.clear();
+    for (std::vector<Slot>& slots : values) slots.clear();
   }
-  return n < limit ? n : -1;
-}
+
+  const StoreEntry* first[kMaxOwnerFields] = {};
+  // The slots of a list's items, a vector's values or the properties' keys.
+  std::vector<Slot> items[kMaxOwnerFields];
+  // The slots of the properties' values.
+  std::vector<Slot> values[kMaxOwnerFields];
+};
 
 // One owner read in a single pass over the run of its keys in the key order, as a file read in
 // key order leaves them: each key is matched to the field it holds instead of every field being
@@ -201,7 +210,12 @@ std::int32_t slotNumber(std::string_view text, std::int32_t limit) {
 template <class Owner>
 class FieldRun {
  public:
-  explicit FieldRun(const OwnerLayout<Owner>& layout) : fields_(layout.fields), keyOrder_(layout.keyOrder) {}
+  using Slot = RunSlots::Slot;
+
+  FieldRun(const OwnerLayout<Owner>& layout, RunSlots& slots)
+      : fields_(layout.fields), keyOrder_(layout.keyOrder), slots_(slots) {
+    slots_.clear();
+  }
 
   // Files the entry under the field that its key's name (the part after "<owner>/") belongs to.
   // The names come in key order.
@@ -213,7 +227,7 @@ class FieldRun {
         case NamePlace::kBefore:
           return;  // the key of no field
         case NamePlace::kWithin:
-          if (!hasSlots(field)) return first(first_[f], entry);
+          if (!hasSlots(field)) return first(slots_.first[f], entry);
           return sortSlot(f, name.substr(field.name.size() + 1), entry);
         case NamePlace::kAfter:
           break;
@@ -222,17 +236,17 @@ class FieldRun {
   }
 
   Owner build() {
-    const Text* id = live(first_[0]);
+    const Text* id = live(slots_.first[0]);
     if (id == nullptr) return {};
     Owner item;
     for (std::size_t f = 0; f < fields_.size(); ++f) {
       const Field<Owner>& field = fields_[f];
       switch (field.kind) {
         case FieldKind::kText:
-          if (const Text* value = live(first_[f])) item.*field.text = *value;
+          if (const Text* value = live(slots_.first[f])) item.*field.text = *value;
           break;
         case FieldKind::kNumber:
-          item.*field.number = number(first_[f]);
+          item.*field.number = number(slots_.first[f]);
           break;
         case FieldKind::kTextList:
           item.*field.list = textList(f);
@@ -249,11 +263,6 @@ class FieldRun {
   }
 
  private:
-  struct Slot {
-    std::int32_t number;
-    const StoreEntry* entry;
-  };
-
   static const Text* live(const StoreEntry* entry) {
     return entry != nullptr && !entry->deleted ? &entry->value : nullptr;
   }
@@ -272,21 +281,21 @@ class FieldRun {
 
   // A key "<name>/<rest>" of the field: its count, or one of its slots.
   void sortSlot(std::size_t f, std::string_view rest, const StoreEntry& entry) {
-    if (rest == kCountWord) return first(first_[f], entry);
-    if (fields_[f].kind != FieldKind::kProperties) return add(items_[f], slotNumber(rest, kMaxListSlots), entry);
+    if (rest == kCountWord) return first(slots_.first[f], entry);
+    if (fields_[f].kind != FieldKind::kProperties) return add(slots_.items[f], slotNumber(rest, kMaxListSlots), entry);
     const std::size_t slash = rest.find('/');
     if (slash == std::string_view::npos) return;
     const std::int32_t slot = slotNumber(rest.substr(0, slash), kMaxPropertySlots);
-    if (rest.substr(slash + 1) == "key") add(items_[f], slot, entry);
-    if (rest.substr(slash + 1) == "value") add(values_[f], slot, entry);
+    if (rest.substr(slash + 1) == "key") add(slots_.items[f], slot, entry);
+    if (rest.substr(slash + 1) == "value") add(slots_.values[f], slot, entry);
   }
 
   // A text list closes up over missing items, in slot order.
   std::vector<Text> textList(std::size_t f) {
     std::vector<Text> items;
-    const std::int32_t n = number(first_[f]);
-    if (live(first_[f]) == nullptr || n <= 0) return items;
-    std::vector<Slot>& slots = items_[f];
+    const std::int32_t n = number(slots_.first[f]);
+    if (live(slots_.first[f]) == nullptr || n <= 0) return items;
+    std::vector<Slot>& slots = slots_.items[f];
     std::sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) { return a.number < b.number; });
     for (const Slot& slot : slots) {
       if (slot.number >= n) break;
@@ -298,15 +307,15 @@ class FieldRun {
   // Properties keep every slot up to the count; a missing key or value reads as "".
   std::vector<Property> properties(std::size_t f) const {
     std::vector<Property> properties;
-    const std::int32_t n = std::min(number(first_[f]), kMaxPropertySlots);
+    const std::int32_t n = std::min(number(slots_.first[f]), kMaxPropertySlots);
     if (n <= 0) return properties;
     properties.resize(static_cast<std::size_t>(n));
-    for (const Slot& slot : items_[f]) {
+    for (const Slot& slot : slots_.items[f]) {
       if (slot.number < n && live(slot.entry) != nullptr) {
         properties[static_cast<std::size_t>(slot.number)].key = *live(slot.entry);
       }
     }
-    for (const Slot& slot : values_[f]) {
+    for (const Slot& slot : slots_.values[f]) {
       if (slot.number < n && live(slot.entry) != nullptr) {
         properties[static_cast<std::size_t>(slot.number)].value = *live(slot.entry);
       }
@@ -317,10 +326,10 @@ class FieldRun {
   // A vector keeps every slot up to the count; a missing value reads as 0.
   std::vector<float> vectorValues(std::size_t f) const {
     std::vector<float> values;
-    const std::int32_t n = std::min(number(first_[f]), kMaxListSlots);
+    const std::int32_t n = std::min(number(slots_.first[f]), kMaxListSlots);
     if (n <= 0) return values;
     values.assign(static_cast<std::size_t>(n), 0.0f);
-    for (const Slot& slot : items_[f]) {
+    for (const Slot& slot : slots_.items[f]) {
       if (slot.number < n) values[static_cast<std::size_t>(slot.number)] = scaled(slot.entry);
     }
     return values;
@@ -329,45 +338,85 @@ class FieldRun {
   std::span<const Field<Owner>> fields_;
   std::span<const std::uint8_t> keyOrder_;
   std::size_t next_ = 0;  // in keyOrder_: the fields before it lie before the keys to come
-  // A text's or a number's entry, or the count's of the other kinds.
-  const StoreEntry* first_[kMaxOwnerFields] = {};
-  // The slots of a list's items, a vector's values or the properties' keys.
-  std::vector<Slot> items_[kMaxOwnerFields];
-  // The slots of the properties' values.
-  std::vector<Slot> values_[kMaxOwnerFields];
+  RunSlots& slots_;
 };
 
-// The record or edge stored under the id, read in one pass over its keys when the key order is
-// settled and through the lookups otherwise.
-template <class Owner>
-Owner readOwner(const StoreState& state, const OwnerLayout<Owner>& layout, const Text& id) {
-  const Text owner = ownerKey(layout.stem, id);
-  const StoreEntryList& entries = state.entries;
-  const auto all = entries.orderedKeys();
-  if (!all.has_value()) return lookUpOwner(state, owner, layout.fields);
-  const std::int32_t idEntry = entries.find(fieldKey(owner, layout.fields.front().name));
-  if (idEntry < 0) return {};
-  const Text under = owner + "/";
-  std::vector<std::int32_t> unused;
-  const std::vector<std::int32_t>& order = entries.keyOrder(unused);
-  const StoreEntryList::KeyRange run = entries.keysWithPrefixAround(under, static_cast<std::size_t>(idEntry), *all);
-  FieldRun<Owner> fields(layout);
-  for (std::size_t position = run.first; position < run.last; ++position) {
-    const StoreEntry& entry = entries[static_cast<std::size_t>(order[position])];
-    fields.sort(std::string_view(entry.key).substr(under.size()), entry);
+bool startsWith(std::string_view key, std::string_view prefix) { return key.substr(0, prefix.size()) == prefix; }
+
+// The position in the key order of the first key that begins with `under`, found from the entry
+// at `index`, which holds one of them. Where the entry stands at its own position in the order (a
+// state read from a file in key order), the search steps back key by key: the keys of one owner
+// stand together, and its reader goes through each of them anyway.
+std::size_t runStart(const StoreEntryList& entries, const std::vector<std::int32_t>& order, std::size_t index,
+                     std::string_view under) {
+  if (index >= order.size() || static_cast<std::size_t>(order[index]) != index) {
+    return entries.keysWithPrefixAround(under, index, *entries.orderedKeys()).first;
   }
-  return fields.build();
+  std::size_t first = index;
+  while (first > 0 && startsWith(entries[static_cast<std::size_t>(order[first - 1])].key, under)) --first;
+  return first;
 }
 
 }  // namespace
+
+// The memory the reading of one owner needs, kept for the next.
+struct OwnerReader::Scratch {
+  Text key;
+  RunSlots slots;
+  std::vector<std::int32_t> order;  // unused while the state's key order is settled
+};
+
+OwnerReader::OwnerReader(const StoreState& state) : state_(state), scratch_(std::make_unique<Scratch>()) {}
+
+OwnerReader::~OwnerReader() = default;
+
+template <class Owner>
+std::int32_t OwnerReader::idEntry(const OwnerLayout<Owner>& layout, const Text& id) {
+  Text& key = scratch_->key;
+  key.assign(layout.stem).append(id).append("/").append(layout.fields.front().name);
+  return state_.entries.find(key);
+}
+
+// Read in one pass over the owner's keys when the key order is settled, through the lookups
+// otherwise.
+template <class Owner>
+Owner OwnerReader::read(const OwnerLayout<Owner>& layout, const Text& id, std::int32_t idEntry) {
+  if (idEntry < 0) return {};
+  const StoreEntryList& entries = state_.entries;
+  Text& key = scratch_->key;
+  key.assign(layout.stem).append(id);
+  if (!entries.orderedKeys().has_value()) return lookUpOwner(state_, key, layout.fields);
+  key.append("/");
+  const std::size_t under = key.size();
+  const std::vector<std::int32_t>& order = entries.keyOrder(scratch_->order);
+  FieldRun<Owner> run(layout, scratch_->slots);
+  for (std::size_t position = runStart(entries, order, static_cast<std::size_t>(idEntry), key); position < order.size();
+       ++position) {
+    const StoreEntry& entry = entries[static_cast<std::size_t>(order[position])];
+    if (!startsWith(entry.key, key)) break;
+    run.sort(std::string_view(entry.key).substr(under), entry);
+  }
+  return run.build();
+}
+
+template std::int32_t OwnerReader::idEntry(const OwnerLayout<Record>&, const Text&);
+template std::int32_t OwnerReader::idEntry(const OwnerLayout<Edge>&, const Text&);
+template Record OwnerReader::read(const OwnerLayout<Record>&, const Text&, std::int32_t);
+template Edge OwnerReader::read(const OwnerLayout<Edge>&, const Text&, std::int32_t);
 
 std::vector<Text> readTextList(const StoreState& state, const Text& prefix) {
   KeyReader reader(state, prefix);
   return lookUpList(reader, prefix);
 }
 
-Record readRecord(const Database& database, const Text& id) { return readOwner(database.store, kRecordLayout, id); }
+Record readRecord(const Database& database, const Text& id) {
+  OwnerReader reader(database.store);
+  return reader.read(kRecordLayout, id, reader.idEntry(kRecordLayout, id));
+}
 
-Edge readEdge(const Database& database, const Text& id) { return readOwner(database.store, kEdgeLayout, id); }
+Edge readEdge(const Database& database, const Text& id) {
+  OwnerReader reader(database.store);
+  return reader.read(kEdgeLayout, id, reader.idEntry(kEdgeLayout, id));
+}
 
 }  // namespace store

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
+#include "runtime/slot_index.hpp"
 #include "store/snapshot_layout.hpp"
 
 namespace store {
@@ -33,8 +35,22 @@ static_assert(layout::kFieldBytes == 4);
 // The checksum step over more bytes, before its final mask: the low 30 bits of a product and
 // of an XOR depend only on the low 30 bits of their operands, so masking once at the end gives
 // the same value with a shorter chain per byte.
+// Eight bytes a step: the chain takes as long either way, but with fewer instructions per byte the
+// processor has room to do the decoder's other work while the chain runs.
 std::uint32_t checksumUpdate(std::uint32_t h, const std::uint8_t* p, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) h = (h * layout::kChecksumMultiplier) ^ p[i];
+  constexpr std::uint32_t m = layout::kChecksumMultiplier;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    h = (h * m) ^ p[i];
+    h = (h * m) ^ p[i + 1];
+    h = (h * m) ^ p[i + 2];
+    h = (h * m) ^ p[i + 3];
+    h = (h * m) ^ p[i + 4];
+    h = (h * m) ^ p[i + 5];
+    h = (h * m) ^ p[i + 6];
+    h = (h * m) ^ p[i + 7];
+  }
+  for (; i < n; ++i) h = (h * m) ^ p[i];
   return h;
 }
 
@@ -80,10 +96,9 @@ bool checksumMatches(std::int32_t stored, std::uint32_t chain) {
 }
 
 // How far the reading of the entries got: `at` is the offset of the first entry not read, whose
-// lengths are kept when it holds a zero byte; `checksum` is the chain up to `at`.
+// lengths are kept when it holds a zero byte.
 struct EntryScan {
   std::uint64_t at;
-  std::uint32_t checksum;
   std::uint64_t keyLength;
   std::uint64_t valueLength;
   const char* problem;  // the message for lengths out of their limits or the file, or nullptr
@@ -110,22 +125,94 @@ const char* readEntryLengths(const Bytes& bytes, std::uint64_t p, std::uint64_t 
   return nullptr;
 }
 
+// Gathers the entries read as puts would leave them. While the keys ascend, as the store's own
+// writer leaves them, no key can repeat: the entries are kept as they are, each key hashed while
+// its bytes are at hand, and handed to the list whole at the end. From the first key that does
+// not ascend on, each entry is put, so that a repeated key overwrites the earlier one's value as
+// a put does.
+class EntryGatherer {
+ public:
+  EntryGatherer(StoreEntryList& entries, std::size_t count) : entries_(entries) {
+    ascending_.reserve(count);
+    hashes_.reserve(count);
+  }
+
+  // `key` lies in the file's bytes, which outlive the gatherer.
+  void add(std::string_view key, std::string_view value) {
+    if (!putting_) {
+      if (ascending_.empty() || previous_ < key) {
+        ascending_.push_back({Text(key), Text(value), false});
+        hashes_.push_back(runtime::SlotIndex::hashOf(key));
+        previous_ = key;
+        return;
+      }
+      finish();
+      putting_ = true;
+    }
+    entries_.put(Text(key), Text(value));
+  }
+  // Hands the ascending entries over; the entries put after them are in the list already.
+  void finish() {
+    if (!putting_) entries_.assignAscending(std::move(ascending_), hashes_);
+  }
+
+ private:
+  StoreEntryList& entries_;
+  std::vector<StoreEntry> ascending_;
+  std::vector<std::uint32_t> hashes_;
+  std::string_view previous_;
+  bool putting_ = false;
+};
+
+// The checksum chain over the bytes before `end`, computed a few bytes at a time. The chain is
+// serial, and the processor runs only a few hundred instructions ahead of the oldest one not yet
+// done: a whole entry's chain at once holds the reading of the entries up, while steps of it
+// between the parts of that reading let the two go on together. `perEntry` bytes a read entry
+// keep the steps in pace with the reading; what is left is done at the end.
+class ChecksumCursor {
+ public:
+  static constexpr std::uint64_t kStepsPerEntry = 3;
+
+  ChecksumCursor(const Bytes& bytes, std::uint64_t end, std::int32_t count)
+      : at_(bytes.data()), end_(bytes.data() + end), step_(stepFor(end, count)) {}
+
+  void step() {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(step_, static_cast<std::uint64_t>(end_ - at_)));
+    h_ = checksumUpdate(h_, at_, n);
+    at_ += n;
+  }
+  // The chain over every byte before `end`.
+  std::uint32_t finish() {
+    h_ = checksumUpdate(h_, at_, static_cast<std::size_t>(end_ - at_));
+    at_ = end_;
+    return h_;
+  }
+
+ private:
+  static std::uint64_t stepFor(std::uint64_t end, std::int32_t count) {
+    const std::uint64_t steps = static_cast<std::uint64_t>(std::max(count, 1)) * kStepsPerEntry;
+    return (end + steps - 1) / steps;
+  }
+
+  const std::uint8_t* at_;
+  const std::uint8_t* end_;
+  std::uint64_t step_;
+  std::uint32_t h_ = layout::kChecksumStart;
+};
+
 // Reads up to `count` entries into the list, stopping at the first whose lengths are invalid or
-// that holds a zero byte. The checksum is a serial chain over every byte; it is computed entry by
-// entry as the entries are read, so that the processor overlaps it with the reading. (The store
-// starts no thread of its own: the program runs on one.)
-EntryScan scanEntries(const Bytes& bytes, std::uint64_t end, std::int32_t count, StoreEntryList& entries) {
+// that holds a zero byte, and steps the checksum between the parts of each entry's reading. (The
+// store starts no thread of its own: the program runs on one.)
+EntryScan scanEntries(const Bytes& bytes, std::uint64_t end, std::int32_t count, StoreEntryList& entries,
+                      ChecksumCursor& checksum) {
   std::uint64_t p = layout::kHeaderBytes;
-  std::uint32_t h = checksumUpdate(layout::kChecksumStart, bytes.data(), layout::kHeaderBytes);
   std::uint64_t keyLength = 0;
   std::uint64_t valueLength = 0;
   const char* problem = nullptr;
   bool zeroByte = false;
-  // The entries are put a few at a time, so that the index can fetch their slots together.
-  constexpr std::size_t kPendingEntries = 64;
-  std::vector<std::pair<Text, Text>> pending;
-  pending.reserve(kPendingEntries);
+  EntryGatherer gathered(entries, static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
+    checksum.step();
     problem = readEntryLengths(bytes, p, end, keyLength, valueLength);
     if (problem != nullptr) break;
     const auto* key = reinterpret_cast<const char*>(bytes.data() + p + layout::kFieldBytes);
@@ -135,18 +222,14 @@ EntryScan scanEntries(const Bytes& bytes, std::uint64_t end, std::int32_t count,
       zeroByte = true;
       break;
     }
-    const std::uint64_t entryBytes = layout::kEntryFieldBytes + keyLength + valueLength;
-    h = checksumUpdate(h, bytes.data() + p, entryBytes);
+    checksum.step();
     // Lengths within the limits and no zero byte: the entry is valid, as storePut would find.
-    pending.emplace_back(Text(key, keyLength), Text(value, valueLength));
-    if (pending.size() == kPendingEntries) {
-      entries.putEach(pending);
-      pending.clear();
-    }
-    p += entryBytes;
+    gathered.add({key, keyLength}, {value, valueLength});
+    checksum.step();
+    p += layout::kEntryFieldBytes + keyLength + valueLength;
   }
-  entries.putEach(pending);
-  return {p, h, keyLength, valueLength, problem, zeroByte};
+  gathered.finish();
+  return {p, keyLength, valueLength, problem, zeroByte};
 }
 
 // Throws Text.FromUtf8's own refusal for the zero byte of the entry the scan stopped at, for the
@@ -248,10 +331,10 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
 
   StoreState result = makeStoreState(directory);
   result.sequence = header.sequence;
-  result.entries.reserve(static_cast<std::size_t>(header.count));
-  const EntryScan scan = scanEntries(bytes, end, header.count, result.entries);
+  ChecksumCursor checksum(bytes, end, header.count);
+  const EntryScan scan = scanEntries(bytes, end, header.count, result.entries, checksum);
   // Whatever the entries hold, a file whose checksum is wrong reports only that.
-  if (!checksumMatches(stored, checksumUpdate(scan.checksum, bytes.data() + scan.at, end - scan.at))) {
+  if (!checksumMatches(stored, checksum.finish())) {
     return fail("snapshot checksum is invalid");
   }
   if (scan.zeroByte) refuseZeroByte(bytes, scan);
