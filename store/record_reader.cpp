@@ -390,8 +390,13 @@ Owner OwnerReader::read(const OwnerLayout<Owner>& layout, const Text& id, std::i
   const std::size_t under = key.size();
   const std::vector<std::int32_t>& order = entries.keyOrder(scratch_->order);
   FieldRun<Owner> run(layout, scratch_->slots);
+  // The keys' bytes lie apart from the entries: each is asked for a few keys ahead of its reading.
+  constexpr std::size_t kAhead = 4;
   for (std::size_t position = runStart(entries, order, static_cast<std::size_t>(idEntry), key); position < order.size();
        ++position) {
+    if (position + kAhead < order.size()) {
+      __builtin_prefetch(entries[static_cast<std::size_t>(order[position + kAhead])].key.data());
+    }
     const StoreEntry& entry = entries[static_cast<std::size_t>(order[position])];
     if (!startsWith(entry.key, key)) break;
     run.sort(std::string_view(entry.key).substr(under), entry);

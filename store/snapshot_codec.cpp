@@ -166,9 +166,10 @@ class EntryGatherer {
 
 // The checksum chain over the bytes before `end`, computed a few bytes at a time. The chain is
 // serial, and the processor runs only a few hundred instructions ahead of the oldest one not yet
-// done: a whole entry's chain at once holds the reading of the entries up, while steps of it
-// between the parts of that reading let the two go on together. `perEntry` bytes a read entry
-// keep the steps in pace with the reading; what is left is done at the end.
+// done: a whole entry's chain at once holds the reading of the entries up, while short steps of
+// it between the parts of that reading let the two go on together. The steps split the file's
+// bytes evenly over the entries its header counts, so that they keep pace with the reading; what
+// is left when the reading stops is done at the end.
 class ChecksumCursor {
  public:
   static constexpr std::uint64_t kStepsPerEntry = 3;
@@ -189,9 +190,10 @@ class ChecksumCursor {
   }
 
  private:
+  // A whole number of the chain's eight-byte steps.
   static std::uint64_t stepFor(std::uint64_t end, std::int32_t count) {
     const std::uint64_t steps = static_cast<std::uint64_t>(std::max(count, 1)) * kStepsPerEntry;
-    return (end + steps - 1) / steps;
+    return ((end + steps - 1) / steps + 7) / 8 * 8;
   }
 
   const std::uint8_t* at_;
