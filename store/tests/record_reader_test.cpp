@@ -14,6 +14,7 @@
 namespace store {
 namespace {
 
+using testing::describe;
 using testing::sampleRecord;
 
 class Reader : public ::testing::Test {
@@ -174,22 +175,6 @@ std::pair<Database, Database> scrambledAndOrdered(const Keys& keys, const std::v
   return {std::move(scrambled), std::move(ordered)};
 }
 
-// Every field of a record, to compare two reads of it.
-std::string describe(const Record& r) {
-  std::string text = r.id + "|" + r.tenant + "|" + r.space + "|" + r.container + "|" + r.kind + "|" + r.content + "|" +
-                     std::to_string(r.created) + "|" + std::to_string(r.updated) + "|" + std::to_string(r.expires) +
-                     "|" + r.classification + "|" + r.lifecycle + "|" + r.purpose;
-  for (const auto* list : {&r.permissions, &r.compartments, &r.provenance, &r.contentRefs}) {
-    text += "|" + std::to_string(list->size());
-    for (const Text& item : *list) text += "," + item;
-  }
-  text += "|" + std::to_string(r.properties.size());
-  for (const Property& p : r.properties) text += "," + p.key + "=" + p.value;
-  text += "|" + std::to_string(r.vector.size());
-  for (float v : r.vector) text += "," + std::to_string(v);
-  return text;
-}
-
 TEST_F(Reader, ReadsTheSameThroughTheKeyOrderAsThroughTheIndex) {
   // A state read right after a file keeps its keys in order and the reader searches a record's
   // neighbours only, stopping a list once no stored key can answer; a state with keys appended
@@ -252,14 +237,6 @@ TEST_F(Reader, ReadsTheSameThroughTheKeyOrderAsThroughTheIndex) {
   EXPECT_EQ(read.vector[4095], 7.0f / 1000000.0f);
   ASSERT_EQ(read.properties.size(), 256u);
   EXPECT_EQ(read.properties[255].value, "v");
-}
-
-// Every field of an edge, to compare two reads of it.
-std::string describe(const Edge& e) {
-  std::string text = e.id + "|" + e.tenant + "|" + e.from + "|" + e.to + "|" + e.kind + "|" + std::to_string(e.created);
-  text += "|" + std::to_string(e.properties.size());
-  for (const Property& p : e.properties) text += "," + p.key + "=" + p.value;
-  return text;
 }
 
 TEST_F(Reader, EdgesReadTheSameThroughTheKeyOrderAsThroughTheIndex) {
