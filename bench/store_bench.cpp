@@ -82,19 +82,22 @@ void seedStore(const std::string& directory, std::size_t entries) {
 // A file within every limit that asks the most of the catalog walk: 8191 records, each with
 // only its id and the largest count of every list, so that each slot is looked up in vain.
 void seedHostileStore(const std::string& directory) {
+  using store::fieldKey;
   runtime::ensureDirectory(directory);
   store::StoreState state = store::makeStoreState(directory);
   constexpr int kRecords = 8191;
-  bool stored = store::storePut(state, "catalog/records/count", std::to_string(kRecords));
+  const std::string_view catalog = store::kRecordLayout.catalog;
+  bool stored = store::storePut(state, fieldKey(catalog, store::kCountWord), std::to_string(kRecords));
   for (int i = 0; i < kRecords; ++i) {
     const std::string id = "h" + std::to_string(i);
-    const std::string prefix = "record/" + id;
-    stored = stored && store::storePut(state, "catalog/records/" + std::to_string(i), id) &&
-             store::storePut(state, prefix + "/id", id);
-    for (const char* list : {"/permissions", "/compartments", "/provenance", "/content-refs", "/vector"}) {
-      stored = stored && store::storePut(state, prefix + list + "/count", "4096");
+    const std::string owner = store::ownerKey(store::kRecordLayout.stem, id);
+    stored = stored && store::storePut(state, fieldKey(catalog, std::to_string(i)), id) &&
+             store::storePut(state, fieldKey(owner, "id"), id);
+    for (const store::Field<Record>& field : store::kRecordLayout.fields) {
+      if (!store::hasSlots(field)) continue;
+      const char* most = field.kind == store::FieldKind::kProperties ? "256" : "4096";
+      stored = stored && store::storePut(state, fieldKey(fieldKey(owner, field.name), store::kCountWord), most);
     }
-    stored = stored && store::storePut(state, prefix + "/properties/count", "256");
   }
   if (!stored || !store::commitStore(state)) std::abort();
 }
