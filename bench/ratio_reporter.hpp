@@ -1,5 +1,6 @@
 // The console table of a benchmark run, followed by ratios of one benchmark's mean time per
-// iteration to another's (a measured operation against its floor in the same run).
+// iteration to another's (a measured operation against its floor in the same run), or ratios
+// that a benchmark measured itself in alternating rounds (alternating_rounds.hpp).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -18,6 +19,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (!run.error_occurred && run.iterations > 0) {
         seconds_[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        counters_[run.benchmark_name()] = run.counters;
       }
     }
     ConsoleReporter::ReportRuns(runs);
@@ -30,6 +32,20 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s\n", what, m->second * 1e3, f->second * 1e3,
                 ratio, target, ratio <= target ? "met" : "NOT met");
   }
+  // The ratio a benchmark reported in its counters: "ratio" (the median of its rounds' ratios),
+  // "ms" and "floor_ms" (the median times per call) and "rounds".
+  void printRoundRatio(const char* what, const std::string& name, double target) const {
+    const auto run = counters_.find(name);
+    if (run == counters_.end()) return;
+    auto counter = [&run](const char* key) {
+      const auto c = run->second.find(key);
+      return c == run->second.end() ? 0.0 : c->second.value;
+    };
+    const double ratio = counter("ratio");
+    std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s, median of %.0f rounds\n", what,
+                counter("ms"), counter("floor_ms"), ratio, target, ratio <= target ? "met" : "NOT met",
+                counter("rounds"));
+  }
   // A measured operation against a fixed limit in seconds.
   void printLimit(const char* what, const std::string& measured, double limitSeconds) const {
     const auto m = seconds_.find(measured);
@@ -40,6 +56,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, double> seconds_;
+  std::map<std::string, benchmark::UserCounters> counters_;
 };
 
 }  // namespace bench

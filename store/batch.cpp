@@ -7,8 +7,6 @@ namespace store {
 
 namespace {
 
-using runtime::intToText;
-
 bool putEdge(Database& database, const Edge& edge) {
   if (!validateEdge(edge)) return false;
   if (findRecordIndex(database, edge.from) < 0 || findRecordIndex(database, edge.to) < 0) return false;
@@ -22,26 +20,9 @@ bool putEdge(Database& database, const Edge& edge) {
   }
   if (!replaced) database.edges.push_back(edge);
 
-  StoreState& state = database.store;
-  const Text& id = edge.id;
-  bool stored = storePut(state, edgeKey(id, "id"), edge.id) && storePut(state, edgeKey(id, "tenant"), edge.tenant) &&
-                storePut(state, edgeKey(id, "from"), edge.from) && storePut(state, edgeKey(id, "to"), edge.to) &&
-                storePut(state, edgeKey(id, "kind"), edge.kind) &&
-                storePut(state, edgeKey(id, "created"), intToText(edge.created));
-  stored = storePut(state, "edge/" + id + "/properties/count",
-                    intToText(static_cast<std::int32_t>(edge.properties.size()))) &&
-           stored;
-  for (std::size_t n = 0; stored && n < edge.properties.size(); ++n) {
-    const Text property = "edge/" + id + "/properties/" + std::to_string(n);
-    stored = storePut(state, property + "/key", edge.properties[n].key) &&
-             storePut(state, property + "/value", edge.properties[n].value);
-  }
+  const bool stored = putEdgeKeys(database.store, edge);
   if (replaced || !stored) return stored;
-
-  const std::int32_t slot = nextCatalogSlot(state, "catalog/edges/count", database.edges.size());
-  if (slot < 0) return false;
-  return storePut(state, "catalog/edges/count", intToText(slot + 1)) &&
-         storePut(state, "catalog/edges/" + intToText(slot), edge.id);
+  return putInCatalog(database.store, kEdgeLayout.catalog, database.edges.size(), edge.id);
 }
 
 }  // namespace

@@ -7,11 +7,13 @@
 #include <optional>
 #include <string_view>
 #include <system_error>
-#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "runtime/file_lock.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/files.hpp"
+#include "runtime/slot_index.hpp"
 #include "store/record_keys.hpp"
 #include "store/record_reader.hpp"
 #include "store/snapshot_codec.hpp"
@@ -94,32 +96,93 @@ StoreState recoverStore(const Text& directory) {
   return ahead;
 }
 
-// Walks "<catalog>/count" slots (at most 65536) and hands each id found to `load`, once: a
-// catalog that names one id in many slots would otherwise load a copy of the same item per
-// slot, and a store file of a few megabytes could ask for that many copies of a record of a
-// megabyte and exhaust memory. The store itself never names an id twice.
-template <typename Load>
-void walkCatalog(const StoreState& state, const Text& catalog, Load load) {
-  const StoreLookup count = storeGet(state, catalog + "/count");
-  const std::int32_t n = count.found ? runtime::parseInt(count.value) : 0;
-  if (n <= 0) return;
-  // The slots are looked up among the catalog's own keys when the key order allows it, and
-  // through one reused key text; the ids seen point into the state, which the walk only reads.
-  const StoreEntryList& entries = state.entries;
-  std::optional<StoreEntryList::KeyRange> slots;
-  if (const auto all = entries.orderedKeys(); all.has_value()) slots = entries.keysWithPrefix(catalog + "/", *all);
-  Text key = catalog + "/";
+// The entries of the catalog's slots below the limit, in slot order, each the first entry of its
+// key as a lookup finds it (a marked one included). With the key order settled the catalog's own
+// keys are read in one pass, each slot's spelling parsed, instead of one search per slot.
+std::vector<const StoreEntry*> catalogSlots(const StoreEntryList& entries, std::string_view catalog,
+                                            std::int32_t limit) {
+  std::vector<std::pair<std::int32_t, const StoreEntry*>> slots;
+  Text key = fieldKey(catalog, "");
   const std::size_t stem = key.size();
-  std::unordered_set<std::string_view> seen;
-  seen.reserve(static_cast<std::size_t>(std::min(n, kMaxCatalogSlots)));
-  for (std::int32_t i = 0; i < n && i < kMaxCatalogSlots; ++i) {
-    key.resize(stem);
-    key += intToText(i);
-    const std::int32_t at = slots.has_value() ? entries.findInRange(key, *slots) : entries.find(key);
-    if (at < 0 || entries[static_cast<std::size_t>(at)].deleted) continue;
-    const Text& id = entries[static_cast<std::size_t>(at)].value;
-    if (seen.insert(id).second) load(id);
+  if (const auto all = entries.orderedKeys(); all.has_value()) {
+    std::vector<std::int32_t> unused;
+    const std::vector<std::int32_t>& order = entries.keyOrder(unused);
+    const StoreEntryList::KeyRange range = entries.keysWithPrefix(key, *all);
+    const StoreEntry* previous = nullptr;
+    for (std::size_t position = range.first; position < range.last; ++position) {
+      const StoreEntry& entry = entries[static_cast<std::size_t>(order[position])];
+      // Repeated keys stand together, the first of them first.
+      if (previous != nullptr && previous->key == entry.key) continue;
+      previous = &entry;
+      const std::int32_t slot = slotNumber(std::string_view(entry.key).substr(stem), limit);
+      if (slot >= 0) slots.emplace_back(slot, &entry);
+    }
+    std::sort(slots.begin(), slots.end());
+  } else {
+    for (std::int32_t i = 0; i < limit; ++i) {
+      key.resize(stem);
+      key += intToText(i);
+      const std::int32_t at = entries.find(key);
+      if (at >= 0) slots.emplace_back(i, &entries[static_cast<std::size_t>(at)]);
+    }
   }
+  std::vector<const StoreEntry*> found;
+  found.reserve(slots.size());
+  for (const auto& slot : slots) found.push_back(slot.second);
+  return found;
+}
+
+// The ids named by the catalog's "<catalog>/count" slots (at most 65536), in slot order, each
+// once: a catalog that names one id in many slots would otherwise load a copy of the same item
+// per slot, and a store file of a few megabytes could ask for that many copies of a record of a
+// megabyte and exhaust memory. The store itself never names an id twice. The ids point into the
+// state.
+std::vector<const Text*> catalogIds(const StoreState& state, std::string_view catalog) {
+  const StoreLookup count = storeGet(state, fieldKey(catalog, kCountWord));
+  const std::int32_t n = count.found ? runtime::parseInt(count.value) : 0;
+  std::vector<const Text*> ids;
+  if (n <= 0) return ids;
+  runtime::SlotIndex seen;
+  auto idAt = [&ids](std::int32_t i) -> std::string_view { return *ids[static_cast<std::size_t>(i)]; };
+  for (const StoreEntry* slot : catalogSlots(state.entries, catalog, std::min(n, kMaxCatalogSlots))) {
+    if (slot->deleted) continue;
+    const auto last = static_cast<std::int32_t>(ids.size());
+    ids.push_back(&slot->value);
+    if (seen.insert(slot->value, runtime::SlotIndex::hashOf(slot->value), last, idAt) != last) ids.pop_back();
+  }
+  return ids;
+}
+
+// The valid records or edges that the catalog names, in its order. They are read in the order of
+// their keys' entries (see OwnerReader::idEntry), which in a state read from a file goes through
+// its memory in one sweep instead of jumping from one owner's keys to the next; each is checked
+// as soon as it is read, and only the valid ones are kept.
+template <class Owner>
+std::vector<Owner> readCatalogued(const StoreState& state, const OwnerLayout<Owner>& layout,
+                                  bool (*valid)(const Owner&)) {
+  const std::vector<const Text*> ids = catalogIds(state, layout.catalog);
+  OwnerReader reader(state);
+  std::vector<std::pair<std::int32_t, std::size_t>> reads;  // the id entry, the catalog position
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    const std::int32_t entry = reader.idEntry(layout, *ids[i]);
+    if (entry >= 0) reads.emplace_back(entry, i);
+  }
+  std::sort(reads.begin(), reads.end());
+  // Reserved, not filled: memory that no read uses is never touched.
+  std::vector<Owner> kept;
+  kept.reserve(reads.size());
+  std::vector<std::pair<std::size_t, std::size_t>> places;  // the catalog position, the position in kept
+  for (const auto& [entry, i] : reads) {
+    Owner item = reader.read(layout, *ids[i], entry);
+    if (!valid(item)) continue;
+    places.emplace_back(i, kept.size());
+    kept.push_back(std::move(item));
+  }
+  std::sort(places.begin(), places.end());
+  std::vector<Owner> items;
+  items.reserve(kept.size());
+  for (const auto& place : places) items.push_back(std::move(kept[place.second]));
+  return items;
 }
 
 }  // namespace
@@ -131,14 +194,8 @@ Database openDatabase(const Text& directory) {
   } else {
     database.store = makeFailedStoreState(directory, "database directory is unavailable");
   }
-  walkCatalog(database.store, "catalog/records", [&database](const Text& id) {
-    Record record = readRecord(database, id);
-    if (validateRecord(record)) database.records.push_back(std::move(record));
-  });
-  walkCatalog(database.store, "catalog/edges", [&database](const Text& id) {
-    Edge edge = readEdge(database, id);
-    if (validateEdge(edge)) database.edges.push_back(std::move(edge));
-  });
+  database.records = readCatalogued(database.store, kRecordLayout, validateRecord);
+  database.edges = readCatalogued(database.store, kEdgeLayout, validateEdge);
   return database;
 }
 

@@ -1,8 +1,9 @@
-// Writing a record under its keys, and the key builders shared with the readers and the batch.
+// Writing records and edges under their keys, and the key builders shared with the readers.
 #include "store/record_keys.hpp"
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace store {
 
@@ -10,9 +11,21 @@ using runtime::intToText;
 
 // Keys are built by concatenation: the same bytes as filling their templates, without the
 // template scan, which matters when open rebuilds tens of thousands of keys.
-Text recordKey(const Text& id, const Text& field) { return "record/" + id + "/" + field; }
+Text ownerKey(std::string_view stem, std::string_view id) {
+  Text key;
+  key.reserve(stem.size() + id.size());
+  return key.append(stem).append(id);
+}
 
-Text edgeKey(const Text& id, const Text& field) { return "edge/" + id + "/" + field; }
+Text fieldKey(std::string_view owner, std::string_view name) {
+  Text key;
+  key.reserve(owner.size() + 1 + name.size());
+  return key.append(owner).append("/").append(name);
+}
+
+Text recordKey(const Text& id, const Text& field) { return fieldKey(ownerKey(kRecordLayout.stem, id), field); }
+
+Text edgeKey(const Text& id, const Text& field) { return fieldKey(ownerKey(kEdgeLayout.stem, id), field); }
 
 std::int32_t scaleVectorValue(float value) {
   const float product = value * kVectorScale;
@@ -21,6 +34,16 @@ std::int32_t scaleVectorValue(float value) {
   if (rounded >= 2147483648.0f) return std::numeric_limits<std::int32_t>::max();
   if (rounded < -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
   return static_cast<std::int32_t>(rounded);
+}
+
+std::int32_t slotNumber(std::string_view text, std::int32_t limit) {
+  if (text.empty() || text.size() > 5 || (text.size() > 1 && text[0] == '0')) return -1;
+  std::int32_t n = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n < limit ? n : -1;
 }
 
 std::int32_t nextCatalogSlot(const StoreState& state, const Text& countKey, std::size_t listLength) {
@@ -34,11 +57,11 @@ std::int32_t nextCatalogSlot(const StoreState& state, const Text& countKey, std:
 }
 
 bool putTextList(StoreState& state, const Text& prefix, const std::vector<Text>& items) {
-  if (!storePut(state, prefix + "/count", intToText(static_cast<std::int32_t>(items.size())))) {
+  if (!storePut(state, fieldKey(prefix, kCountWord), intToText(static_cast<std::int32_t>(items.size())))) {
     return false;
   }
   for (std::size_t n = 0; n < items.size(); ++n) {
-    if (!storePut(state, prefix + "/" + std::to_string(n), items[n])) return false;
+    if (!storePut(state, fieldKey(prefix, std::to_string(n)), items[n])) return false;
   }
   return true;
 }
@@ -50,6 +73,73 @@ std::int32_t findRecordIndex(const Database& database, const Text& id) {
   return -1;
 }
 
+namespace {
+
+// The count "<prefix>/count", even after a refused write; then the properties
+// "<prefix>/<n>/key" and "<prefix>/<n>/value" while all is well.
+bool putProperties(StoreState& state, const Text& prefix, const std::vector<Property>& properties, bool stored) {
+  stored =
+      storePut(state, fieldKey(prefix, kCountWord), intToText(static_cast<std::int32_t>(properties.size()))) && stored;
+  for (std::size_t n = 0; stored && n < properties.size(); ++n) {
+    const Text property = fieldKey(prefix, std::to_string(n));
+    stored = storePut(state, fieldKey(property, "key"), properties[n].key) &&
+             storePut(state, fieldKey(property, "value"), properties[n].value);
+  }
+  return stored;
+}
+
+// The count "<prefix>/count", even after a refused write; then each value "<prefix>/<n>",
+// scaled, while all is well.
+bool putVector(StoreState& state, const Text& prefix, const std::vector<float>& values, bool stored) {
+  stored = storePut(state, fieldKey(prefix, kCountWord), intToText(static_cast<std::int32_t>(values.size()))) && stored;
+  for (std::size_t n = 0; stored && n < values.size(); ++n) {
+    stored = storePut(state, fieldKey(prefix, std::to_string(n)), intToText(scaleVectorValue(values[n])));
+  }
+  return stored;
+}
+
+// Writes one field of the item under the owner. `stored` tells whether every write before it
+// went through: a text, a number or a list is written only then. Returns the same for the writes
+// after it.
+template <class Owner>
+bool putField(StoreState& state, const Text& owner, const Owner& item, const Field<Owner>& field, bool stored) {
+  const bool counted = field.kind == FieldKind::kProperties || field.kind == FieldKind::kVector;
+  if (!stored && !counted) return false;
+  Text key = fieldKey(owner, field.name);
+  switch (field.kind) {
+    case FieldKind::kText:
+      return storePut(state, std::move(key), item.*field.text);
+    case FieldKind::kNumber:
+      return storePut(state, std::move(key), intToText(item.*field.number));
+    case FieldKind::kTextList:
+      return putTextList(state, key, item.*field.list);
+    case FieldKind::kProperties:
+      return putProperties(state, key, item.*field.properties, stored);
+    case FieldKind::kVector:
+      return putVector(state, key, item.*field.values, stored);
+  }
+  return false;
+}
+
+template <class Owner>
+bool putFields(StoreState& state, const OwnerLayout<Owner>& layout, const Owner& item) {
+  const Text owner = ownerKey(layout.stem, item.id);
+  bool stored = true;
+  for (const Field<Owner>& field : layout.fields) stored = putField(state, owner, item, field, stored);
+  return stored;
+}
+
+}  // namespace
+
+bool putEdgeKeys(StoreState& state, const Edge& edge) { return putFields(state, kEdgeLayout, edge); }
+
+bool putInCatalog(StoreState& state, std::string_view catalog, std::size_t listLength, const Text& id) {
+  const Text count = fieldKey(catalog, kCountWord);
+  const std::int32_t slot = nextCatalogSlot(state, count, listLength);
+  if (slot < 0) return false;
+  return storePut(state, count, intToText(slot + 1)) && storePut(state, fieldKey(catalog, intToText(slot)), id);
+}
+
 bool putRecord(Database& database, const Record& record) {
   if (!validateRecord(record)) return false;
   const std::int32_t existing = findRecordIndex(database, record.id);
@@ -58,47 +148,9 @@ bool putRecord(Database& database, const Record& record) {
   } else {
     database.records.push_back(record);
   }
-  StoreState& state = database.store;
-  const Text& id = record.id;
-  const Text prefix = "record/" + id;
-
-  bool stored = storePut(state, recordKey(id, "id"), record.id) &&
-                storePut(state, recordKey(id, "tenant"), record.tenant) &&
-                storePut(state, recordKey(id, "space"), record.space) &&
-                storePut(state, recordKey(id, "container"), record.container) &&
-                storePut(state, recordKey(id, "kind"), record.kind) &&
-                storePut(state, recordKey(id, "content"), record.content) &&
-                storePut(state, recordKey(id, "created"), intToText(record.created)) &&
-                storePut(state, recordKey(id, "updated"), intToText(record.updated)) &&
-                storePut(state, recordKey(id, "expires"), intToText(record.expires)) &&
-                storePut(state, recordKey(id, "classification"), record.classification) &&
-                storePut(state, recordKey(id, "lifecycle"), record.lifecycle) &&
-                storePut(state, recordKey(id, "purpose"), record.purpose) &&
-                putTextList(state, prefix + "/permissions", record.permissions) &&
-                putTextList(state, prefix + "/compartments", record.compartments) &&
-                putTextList(state, prefix + "/provenance", record.provenance) &&
-                putTextList(state, prefix + "/content-refs", record.contentRefs);
-
-  // The two count keys are written even after a refusal; their items only while all is well.
-  stored =
-      storePut(state, prefix + "/properties/count", intToText(static_cast<std::int32_t>(record.properties.size()))) &&
-      stored;
-  for (std::size_t n = 0; stored && n < record.properties.size(); ++n) {
-    const Text property = prefix + "/properties/" + std::to_string(n);
-    stored = storePut(state, property + "/key", record.properties[n].key) &&
-             storePut(state, property + "/value", record.properties[n].value);
-  }
-  stored =
-      storePut(state, prefix + "/vector/count", intToText(static_cast<std::int32_t>(record.vector.size()))) && stored;
-  for (std::size_t n = 0; stored && n < record.vector.size(); ++n) {
-    stored = storePut(state, prefix + "/vector/" + std::to_string(n), intToText(scaleVectorValue(record.vector[n])));
-  }
+  const bool stored = putFields(database.store, kRecordLayout, record);
   if (existing >= 0 || !stored) return stored;
-
-  const std::int32_t slot = nextCatalogSlot(state, "catalog/records/count", database.records.size());
-  if (slot < 0) return false;
-  return storePut(state, "catalog/records/count", intToText(slot + 1)) &&
-         storePut(state, "catalog/records/" + intToText(slot), record.id);
+  return putInCatalog(database.store, kRecordLayout.catalog, database.records.size(), record.id);
 }
 
 }  // namespace store

@@ -1,4 +1,6 @@
-// Rebuilding records and edges from their keys; every absence reads as empty or zero.
+// Rebuilding records and edges from their keys; every absence reads as empty or zero. Both ways
+// of reading, looking each key up or walking the run of an owner's keys in key order, go through
+// the fields of record_layout.hpp.
 #include "store/record_reader.hpp"
 
 #include <algorithm>
@@ -16,7 +18,7 @@ namespace {
 
 using runtime::parseInt;
 
-constexpr std::int32_t kMaxListSlots = 4096;
+constexpr std::int32_t kMaxListSlots = 4096;  // text list items and vector values
 constexpr std::int32_t kMaxPropertySlots = 256;
 
 // Looks keys up through one reused buffer: open reads tens of thousands of keys, and building
@@ -40,26 +42,30 @@ class KeyReader {
                          : entries_.keysWithPrefix(key_, *all);
   }
 
-  // The live value under the concatenated key, or null.
-  const Text* find(std::string_view a, std::string_view b = {}, std::string_view c = {}, std::string_view d = {}) {
-    key_.assign(a).append(b).append(c).append(d);
+  // The live value under the key made of the parts, or null.
+  template <class... Parts>
+  const Text* find(const Parts&... parts) {
+    key_.clear();
+    (key_.append(std::string_view(parts)), ...);
     const std::int32_t i = inScope() ? entries_.findInRange(key_, *range_) : entries_.find(key_);
     if (i < 0) return nullptr;
     const StoreEntry& entry = entries_[static_cast<std::size_t>(i)];
     return entry.deleted ? nullptr : &entry.value;
   }
-  Text text(std::string_view a, std::string_view b = {}, std::string_view c = {}, std::string_view d = {}) {
-    const Text* value = find(a, b, c, d);
+  template <class... Parts>
+  Text text(const Parts&... parts) {
+    const Text* value = find(parts...);
     return value != nullptr ? *value : Text();
   }
-  std::int32_t number(std::string_view a, std::string_view b = {}, std::string_view c = {}, std::string_view d = {}) {
-    const Text* value = find(a, b, c, d);
+  template <class... Parts>
+  std::int32_t number(const Parts&... parts) {
+    const Text* value = find(parts...);
     return parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
   }
-  // At least the number of keys that begin with the concatenated prefix (marked ones included);
-  // the largest size when the reader cannot tell.
-  std::size_t keysUnder(std::string_view a, std::string_view b, std::string_view c) {
-    key_.assign(a).append(b).append(c);
+  // At least the number of keys that begin with "<prefix>/" (marked ones included); the largest
+  // size when the reader cannot tell.
+  std::size_t keysUnder(std::string_view prefix) {
+    key_.assign(prefix).append("/");
     if (!inScope()) return std::numeric_limits<std::size_t>::max();
     return entries_.keysWithPrefix(key_, *range_).size();
   }
@@ -76,12 +82,11 @@ class KeyReader {
   Text key_;
 };
 
-// The slot keys "<owner>/<list>/<n>..." that can still be found: every key under the list's
-// prefix except its count, less those already found.
+// The slot keys "<prefix>/<n>..." that can still be found: every key under the prefix except its
+// count, less those already found.
 class SlotBudget {
  public:
-  SlotBudget(KeyReader& reader, std::string_view owner, std::string_view list, std::string_view separator)
-      : left_(reader.keysUnder(owner, list, separator)) {
+  SlotBudget(KeyReader& reader, std::string_view prefix) : left_(reader.keysUnder(prefix)) {
     if (left_ > 0) --left_;  // the count, which the caller found
   }
   bool exhausted() const { return left_ == 0; }
@@ -95,116 +100,169 @@ class SlotBudget {
   std::size_t left_;
 };
 
-// Properties under "<owner>/properties/...": a missing key or value reads as "", a slot is
-// always appended.
-std::vector<Property> readProperties(KeyReader& reader, const Text& owner) {
+// Properties "<prefix>/<n>/key" and "<prefix>/<n>/value": a missing key or value reads as "", a
+// slot is always appended.
+std::vector<Property> lookUpProperties(KeyReader& reader, std::string_view prefix) {
   std::vector<Property> properties;
-  const std::int32_t n = reader.number(owner, "/properties/count");
+  const std::int32_t n = reader.number(prefix, "/", kCountWord);
   if (n <= 0) return properties;
-  SlotBudget budget(reader, owner, "/properties/", "");
+  SlotBudget budget(reader, prefix);
   for (std::int32_t i = 0; i < n && i < kMaxPropertySlots; ++i) {
     Property property;
     if (!budget.exhausted()) {
       const Text slot = std::to_string(i);
-      if (const Text* key = budget.take(reader.find(owner, "/properties/", slot, "/key"))) property.key = *key;
-      if (const Text* value = budget.take(reader.find(owner, "/properties/", slot, "/value"))) property.value = *value;
+      if (const Text* key = budget.take(reader.find(prefix, "/", slot, "/key"))) property.key = *key;
+      if (const Text* value = budget.take(reader.find(prefix, "/", slot, "/value"))) property.value = *value;
     }
     properties.push_back(std::move(property));
   }
   return properties;
 }
 
-// The text list "<owner><list>": its count and the items "<owner><list>/<n>".
-std::vector<Text> readList(KeyReader& reader, std::string_view owner, std::string_view list) {
+// The text list "<prefix>": its count and the items "<prefix>/<n>".
+std::vector<Text> lookUpList(KeyReader& reader, std::string_view prefix) {
   std::vector<Text> items;
-  const Text* count = reader.find(owner, list, "/count");
+  const Text* count = reader.find(prefix, "/", kCountWord);
   if (count == nullptr) return items;
   const std::int32_t n = parseInt(*count);
   if (n <= 0) return items;
-  SlotBudget budget(reader, owner, list, "/");
+  SlotBudget budget(reader, prefix);
   for (std::int32_t i = 0; i < n && i < kMaxListSlots && !budget.exhausted(); ++i) {
-    if (const Text* item = budget.take(reader.find(owner, list, "/", std::to_string(i))); item != nullptr) {
+    if (const Text* item = budget.take(reader.find(prefix, "/", std::to_string(i))); item != nullptr) {
       items.push_back(*item);
     }
   }
   return items;
 }
 
-// A slot number as the writers spell it (decimal digits, no leading zero) and below the limit
-// of slots read; -1 for anything else, which no slot lookup would ask for.
-std::int32_t slotNumber(std::string_view text, std::int32_t limit) {
-  if (text.empty() || text.size() > 5 || (text.size() > 1 && text[0] == '0')) return -1;
-  std::int32_t n = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return -1;
-    n = n * 10 + (c - '0');
+// The vector "<prefix>": its count and the scaled values "<prefix>/<n>"; a missing value reads
+// as 0.
+std::vector<float> lookUpVector(KeyReader& reader, std::string_view prefix) {
+  std::vector<float> values;
+  const std::int32_t n = reader.number(prefix, "/", kCountWord);
+  if (n <= 0) return values;
+  SlotBudget budget(reader, prefix);
+  values.reserve(static_cast<std::size_t>(std::min(n, kMaxListSlots)));
+  for (std::int32_t i = 0; i < n && i < kMaxListSlots; ++i) {
+    const Text* stored = budget.exhausted() ? nullptr : budget.take(reader.find(prefix, "/", std::to_string(i)));
+    const std::int32_t scaled = parseInt(stored != nullptr ? std::string_view(*stored) : std::string_view());
+    values.push_back(static_cast<float>(scaled) / kVectorScale);
   }
-  return n < limit ? n : -1;
+  return values;
 }
 
-// One record read in a single pass over the run of its keys in the key order, as a file read in
-// key order leaves them: each key is matched to the field it holds instead of every field being
-// searched for. It gives the same record as the lookups: the first entry of a key decides, a
-// marked one reads as missing, and only the slots the lookups would ask for are taken.
-class RecordRun {
- public:
-  RecordRun(const StoreEntryList& entries, const std::vector<std::int32_t>& order, StoreEntryList::KeyRange run,
-            std::size_t ownerLength) {
-    for (std::size_t position = run.first; position < run.last; ++position) {
-      const StoreEntry& entry = entries[static_cast<std::size_t>(order[position])];
-      sort(std::string_view(entry.key).substr(ownerLength + 1), entry);
+// The owner's fields, each key looked up.
+template <class Owner>
+Owner lookUpOwner(const StoreState& state, const Text& owner, std::span<const Field<Owner>> fields) {
+  KeyReader reader(state, owner);
+  if (reader.find(owner, "/", fields.front().name) == nullptr) return {};
+  Owner item;
+  for (const Field<Owner>& field : fields) {
+    const Text prefix = fieldKey(owner, field.name);
+    switch (field.kind) {
+      case FieldKind::kText:
+        item.*field.text = reader.text(prefix);
+        break;
+      case FieldKind::kNumber:
+        item.*field.number = reader.number(prefix);
+        break;
+      case FieldKind::kTextList:
+        item.*field.list = lookUpList(reader, prefix);
+        break;
+      case FieldKind::kProperties:
+        item.*field.properties = lookUpProperties(reader, prefix);
+        break;
+      case FieldKind::kVector:
+        item.*field.values = lookUpVector(reader, prefix);
+        break;
     }
   }
+  return item;
+}
 
-  Record record() {
-    const Text* id = live(fields_[0]);
-    if (id == nullptr) return {};
-    Record record;
-    record.id = *id;
-    Text* texts[] = {&record.tenant,  &record.space,          &record.container, &record.kind,
-                     &record.content, &record.classification, &record.lifecycle, &record.purpose};
-    for (std::size_t i = 0; i < std::size(texts); ++i) {
-      if (const Text* value = live(fields_[1 + i])) *texts[i] = *value;
-    }
-    record.created = number(fields_[9]);
-    record.updated = number(fields_[10]);
-    record.expires = number(fields_[11]);
-    std::vector<Text>* lists[] = {&record.permissions, &record.compartments, &record.provenance, &record.contentRefs};
-    for (std::size_t l = 0; l < std::size(lists); ++l) *lists[l] = textList(l);
-    const std::int32_t properties = std::min(number(propertyCount_), kMaxPropertySlots);
-    if (properties > 0) {
-      record.properties.resize(static_cast<std::size_t>(properties));
-      for (const Slot& slot : propertyKeys_) {
-        if (slot.number < properties && live(slot.entry) != nullptr) {
-          record.properties[static_cast<std::size_t>(slot.number)].key = *live(slot.entry);
-        }
-      }
-      for (const Slot& slot : propertyValues_) {
-        if (slot.number < properties && live(slot.entry) != nullptr) {
-          record.properties[static_cast<std::size_t>(slot.number)].value = *live(slot.entry);
-        }
-      }
-    }
-    const std::int32_t values = std::min(number(vectorCount_), kMaxListSlots);
-    if (values > 0) {
-      record.vector.assign(static_cast<std::size_t>(values), 0.0f);
-      for (const Slot& slot : vectorItems_) {
-        if (slot.number < values) record.vector[static_cast<std::size_t>(slot.number)] = scaled(slot.entry);
-      }
-    }
-    return record;
-  }
-
- private:
+// What the reading of one owner's run of keys keeps per field, reused from one owner to the next:
+// the entry of a text or a number, or the count's of the other kinds, and the slots found.
+struct RunSlots {
   struct Slot {
     std::int32_t number;
     const StoreEntry* entry;
   };
-  static constexpr std::string_view kFields[] = {"id",      "tenant",  "space",          "container",
-                                                 "kind",    "content", "classification", "lifecycle",
-                                                 "purpose", "created", "updated",        "expires"};
-  static constexpr std::string_view kLists[] = {"permissions/", "compartments/", "provenance/", "content-refs/"};
 
+  void clear() {
+    std::fill(std::begin(first), std::end(first), nullptr);
+    for (std::vector<Slot>& slots : items) slots.clear();
+    for (std::vector<Slot>& slots : values) slots.clear();
+  }
+
+  const StoreEntry* first[kMaxOwnerFields] = {};
+  // The slots of a list's items, a vector's values or the properties' keys.
+  std::vector<Slot> items[kMaxOwnerFields];
+  // The slots of the properties' values.
+  std::vector<Slot> values[kMaxOwnerFields];
+};
+
+// One owner read in a single pass over the run of its keys in the key order, as a file read in
+// key order leaves them: each key is matched to the field it holds instead of every field being
+// searched for, and as the keys come in key order, the fields are met in theirs (see
+// fieldsInKeyOrder), each passed once. It gives the same owner as the lookups: the first entry of
+// a key decides, a marked one reads as missing, and only the slots the lookups would ask for are
+// taken.
+template <class Owner>
+class FieldRun {
+ public:
+  using Slot = RunSlots::Slot;
+
+  FieldRun(const OwnerLayout<Owner>& layout, RunSlots& slots)
+      : fields_(layout.fields), keyOrder_(layout.keyOrder), slots_(slots) {
+    slots_.clear();
+  }
+
+  // Files the entry under the field that its key's name (the part after "<owner>/") belongs to.
+  // The names come in key order.
+  void sort(std::string_view name, const StoreEntry& entry) {
+    for (; next_ < keyOrder_.size(); ++next_) {
+      const std::size_t f = keyOrder_[next_];
+      const Field<Owner>& field = fields_[f];
+      switch (placeName(name, field)) {
+        case NamePlace::kBefore:
+          return;  // the key of no field
+        case NamePlace::kWithin:
+          if (!hasSlots(field)) return first(slots_.first[f], entry);
+          return sortSlot(f, name.substr(field.name.size() + 1), entry);
+        case NamePlace::kAfter:
+          break;
+      }
+    }
+  }
+
+  Owner build() {
+    const Text* id = live(slots_.first[0]);
+    if (id == nullptr) return {};
+    Owner item;
+    for (std::size_t f = 0; f < fields_.size(); ++f) {
+      const Field<Owner>& field = fields_[f];
+      switch (field.kind) {
+        case FieldKind::kText:
+          if (const Text* value = live(slots_.first[f])) item.*field.text = *value;
+          break;
+        case FieldKind::kNumber:
+          item.*field.number = number(slots_.first[f]);
+          break;
+        case FieldKind::kTextList:
+          item.*field.list = textList(f);
+          break;
+        case FieldKind::kProperties:
+          item.*field.properties = properties(f);
+          break;
+        case FieldKind::kVector:
+          item.*field.values = vectorValues(f);
+          break;
+      }
+    }
+    return item;
+  }
+
+ private:
   static const Text* live(const StoreEntry* entry) {
     return entry != nullptr && !entry->deleted ? &entry->value : nullptr;
   }
@@ -221,40 +279,23 @@ class RecordRun {
     if (number >= 0 && (slots.empty() || slots.back().number != number)) slots.push_back({number, &entry});
   }
 
-  void sort(std::string_view name, const StoreEntry& entry) {
-    for (std::size_t f = 0; f < std::size(kFields); ++f) {
-      if (name == kFields[f]) return first(fields_[f], entry);
-    }
-    for (std::size_t l = 0; l < std::size(kLists); ++l) {
-      if (name.substr(0, kLists[l].size()) == kLists[l]) {
-        const std::string_view rest = name.substr(kLists[l].size());
-        if (rest == "count") return first(listCounts_[l], entry);
-        return add(listItems_[l], slotNumber(rest, kMaxListSlots), entry);
-      }
-    }
-    if (name.substr(0, 11) == "properties/") {
-      const std::string_view rest = name.substr(11);
-      if (rest == "count") return first(propertyCount_, entry);
-      const std::size_t slash = rest.find('/');
-      if (slash == std::string_view::npos) return;
-      const std::int32_t slot = slotNumber(rest.substr(0, slash), kMaxPropertySlots);
-      if (rest.substr(slash + 1) == "key") add(propertyKeys_, slot, entry);
-      if (rest.substr(slash + 1) == "value") add(propertyValues_, slot, entry);
-      return;
-    }
-    if (name.substr(0, 7) == "vector/") {
-      const std::string_view rest = name.substr(7);
-      if (rest == "count") return first(vectorCount_, entry);
-      add(vectorItems_, slotNumber(rest, kMaxListSlots), entry);
-    }
+  // A key "<name>/<rest>" of the field: its count, or one of its slots.
+  void sortSlot(std::size_t f, std::string_view rest, const StoreEntry& entry) {
+    if (rest == kCountWord) return first(slots_.first[f], entry);
+    if (fields_[f].kind != FieldKind::kProperties) return add(slots_.items[f], slotNumber(rest, kMaxListSlots), entry);
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string_view::npos) return;
+    const std::int32_t slot = slotNumber(rest.substr(0, slash), kMaxPropertySlots);
+    if (rest.substr(slash + 1) == "key") add(slots_.items[f], slot, entry);
+    if (rest.substr(slash + 1) == "value") add(slots_.values[f], slot, entry);
   }
 
   // A text list closes up over missing items, in slot order.
-  std::vector<Text> textList(std::size_t l) {
+  std::vector<Text> textList(std::size_t f) {
     std::vector<Text> items;
-    const std::int32_t n = number(listCounts_[l]);
-    if (live(listCounts_[l]) == nullptr || n <= 0) return items;
-    std::vector<Slot>& slots = listItems_[l];
+    const std::int32_t n = number(slots_.first[f]);
+    if (live(slots_.first[f]) == nullptr || n <= 0) return items;
+    std::vector<Slot>& slots = slots_.items[f];
     std::sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) { return a.number < b.number; });
     for (const Slot& slot : slots) {
       if (slot.number >= n) break;
@@ -263,85 +304,124 @@ class RecordRun {
     return items;
   }
 
-  const StoreEntry* fields_[std::size(kFields)] = {};
-  const StoreEntry* listCounts_[std::size(kLists)] = {};
-  std::vector<Slot> listItems_[std::size(kLists)];
-  const StoreEntry* propertyCount_ = nullptr;
-  std::vector<Slot> propertyKeys_;
-  std::vector<Slot> propertyValues_;
-  const StoreEntry* vectorCount_ = nullptr;
-  std::vector<Slot> vectorItems_;
+  // Properties keep every slot up to the count; a missing key or value reads as "".
+  std::vector<Property> properties(std::size_t f) const {
+    std::vector<Property> properties;
+    const std::int32_t n = std::min(number(slots_.first[f]), kMaxPropertySlots);
+    if (n <= 0) return properties;
+    properties.resize(static_cast<std::size_t>(n));
+    for (const Slot& slot : slots_.items[f]) {
+      if (slot.number < n && live(slot.entry) != nullptr) {
+        properties[static_cast<std::size_t>(slot.number)].key = *live(slot.entry);
+      }
+    }
+    for (const Slot& slot : slots_.values[f]) {
+      if (slot.number < n && live(slot.entry) != nullptr) {
+        properties[static_cast<std::size_t>(slot.number)].value = *live(slot.entry);
+      }
+    }
+    return properties;
+  }
+
+  // A vector keeps every slot up to the count; a missing value reads as 0.
+  std::vector<float> vectorValues(std::size_t f) const {
+    std::vector<float> values;
+    const std::int32_t n = std::min(number(slots_.first[f]), kMaxListSlots);
+    if (n <= 0) return values;
+    values.assign(static_cast<std::size_t>(n), 0.0f);
+    for (const Slot& slot : slots_.items[f]) {
+      if (slot.number < n) values[static_cast<std::size_t>(slot.number)] = scaled(slot.entry);
+    }
+    return values;
+  }
+
+  std::span<const Field<Owner>> fields_;
+  std::span<const std::uint8_t> keyOrder_;
+  std::size_t next_ = 0;  // in keyOrder_: the fields before it lie before the keys to come
+  RunSlots& slots_;
 };
+
+bool startsWith(std::string_view key, std::string_view prefix) { return key.substr(0, prefix.size()) == prefix; }
+
+// The position in the key order of the first key that begins with `under`, found from the entry
+// at `index`, which holds one of them. Where the entry stands at its own position in the order (a
+// state read from a file in key order), the search steps back key by key: the keys of one owner
+// stand together, and its reader goes through each of them anyway.
+std::size_t runStart(const StoreEntryList& entries, const std::vector<std::int32_t>& order, std::size_t index,
+                     std::string_view under) {
+  if (index >= order.size() || static_cast<std::size_t>(order[index]) != index) {
+    return entries.keysWithPrefixAround(under, index, *entries.orderedKeys()).first;
+  }
+  std::size_t first = index;
+  while (first > 0 && startsWith(entries[static_cast<std::size_t>(order[first - 1])].key, under)) --first;
+  return first;
+}
 
 }  // namespace
 
+// The memory the reading of one owner needs, kept for the next.
+struct OwnerReader::Scratch {
+  Text key;
+  RunSlots slots;
+  std::vector<std::int32_t> order;  // unused while the state's key order is settled
+};
+
+OwnerReader::OwnerReader(const StoreState& state) : state_(state), scratch_(std::make_unique<Scratch>()) {}
+
+OwnerReader::~OwnerReader() = default;
+
+template <class Owner>
+std::int32_t OwnerReader::idEntry(const OwnerLayout<Owner>& layout, const Text& id) {
+  Text& key = scratch_->key;
+  key.assign(layout.stem).append(id).append("/").append(layout.fields.front().name);
+  return state_.entries.find(key);
+}
+
+// Read in one pass over the owner's keys when the key order is settled, through the lookups
+// otherwise.
+template <class Owner>
+Owner OwnerReader::read(const OwnerLayout<Owner>& layout, const Text& id, std::int32_t idEntry) {
+  if (idEntry < 0) return {};
+  const StoreEntryList& entries = state_.entries;
+  Text& key = scratch_->key;
+  key.assign(layout.stem).append(id);
+  if (!entries.orderedKeys().has_value()) return lookUpOwner(state_, key, layout.fields);
+  key.append("/");
+  const std::size_t under = key.size();
+  const std::vector<std::int32_t>& order = entries.keyOrder(scratch_->order);
+  FieldRun<Owner> run(layout, scratch_->slots);
+  // The keys' bytes lie apart from the entries: each is asked for a few keys ahead of its reading.
+  constexpr std::size_t kAhead = 4;
+  for (std::size_t position = runStart(entries, order, static_cast<std::size_t>(idEntry), key); position < order.size();
+       ++position) {
+    if (position + kAhead < order.size()) {
+      __builtin_prefetch(entries[static_cast<std::size_t>(order[position + kAhead])].key.data());
+    }
+    const StoreEntry& entry = entries[static_cast<std::size_t>(order[position])];
+    if (!startsWith(entry.key, key)) break;
+    run.sort(std::string_view(entry.key).substr(under), entry);
+  }
+  return run.build();
+}
+
+template std::int32_t OwnerReader::idEntry(const OwnerLayout<Record>&, const Text&);
+template std::int32_t OwnerReader::idEntry(const OwnerLayout<Edge>&, const Text&);
+template Record OwnerReader::read(const OwnerLayout<Record>&, const Text&, std::int32_t);
+template Edge OwnerReader::read(const OwnerLayout<Edge>&, const Text&, std::int32_t);
+
 std::vector<Text> readTextList(const StoreState& state, const Text& prefix) {
   KeyReader reader(state, prefix);
-  return readList(reader, prefix, "");
+  return lookUpList(reader, prefix);
 }
 
 Record readRecord(const Database& database, const Text& id) {
-  const Text prefix = "record/" + id;
-  const StoreEntryList& entries = database.store.entries;
-  if (const auto all = entries.orderedKeys(); all.has_value()) {
-    const std::int32_t idEntry = entries.find(prefix + "/id");
-    if (idEntry < 0) return {};
-    const Text owner = prefix + "/";
-    std::vector<std::int32_t> unused;
-    return RecordRun(entries, entries.keyOrder(unused),
-                     entries.keysWithPrefixAround(owner, static_cast<std::size_t>(idEntry), *all), prefix.size())
-        .record();
-  }
-  KeyReader reader(database.store, prefix);
-  const Text* storedId = reader.find(prefix, "/id");
-  if (storedId == nullptr) return {};
-  Record record;
-  record.id = *storedId;
-  record.tenant = reader.text(prefix, "/tenant");
-  record.space = reader.text(prefix, "/space");
-  record.container = reader.text(prefix, "/container");
-  record.kind = reader.text(prefix, "/kind");
-  record.content = reader.text(prefix, "/content");
-  record.classification = reader.text(prefix, "/classification");
-  record.lifecycle = reader.text(prefix, "/lifecycle");
-  record.purpose = reader.text(prefix, "/purpose");
-  record.created = reader.number(prefix, "/created");
-  record.updated = reader.number(prefix, "/updated");
-  record.expires = reader.number(prefix, "/expires");
-  record.permissions = readList(reader, prefix, "/permissions");
-  record.compartments = readList(reader, prefix, "/compartments");
-  record.provenance = readList(reader, prefix, "/provenance");
-  record.contentRefs = readList(reader, prefix, "/content-refs");
-  record.properties = readProperties(reader, prefix);
-
-  const std::int32_t n = reader.number(prefix, "/vector/count");
-  if (n > 0) {
-    SlotBudget budget(reader, prefix, "/vector/", "");
-    record.vector.reserve(static_cast<std::size_t>(std::min(n, kMaxListSlots)));
-    for (std::int32_t i = 0; i < n && i < kMaxListSlots; ++i) {
-      const Text* stored =
-          budget.exhausted() ? nullptr : budget.take(reader.find(prefix, "/vector/", std::to_string(i)));
-      const std::int32_t scaled = parseInt(stored != nullptr ? std::string_view(*stored) : std::string_view());
-      record.vector.push_back(static_cast<float>(scaled) / kVectorScale);
-    }
-  }
-  return record;
+  OwnerReader reader(database.store);
+  return reader.read(kRecordLayout, id, reader.idEntry(kRecordLayout, id));
 }
 
 Edge readEdge(const Database& database, const Text& id) {
-  const Text prefix = "edge/" + id;
-  KeyReader reader(database.store, prefix);
-  const Text* storedId = reader.find(prefix, "/id");
-  if (storedId == nullptr) return {};
-  Edge edge;
-  edge.id = *storedId;
-  edge.tenant = reader.text(prefix, "/tenant");
-  edge.from = reader.text(prefix, "/from");
-  edge.to = reader.text(prefix, "/to");
-  edge.kind = reader.text(prefix, "/kind");
-  edge.created = reader.number(prefix, "/created");
-  edge.properties = readProperties(reader, prefix);
-  return edge;
+  OwnerReader reader(database.store);
+  return reader.read(kEdgeLayout, id, reader.idEntry(kEdgeLayout, id));
 }
 
 }  // namespace store

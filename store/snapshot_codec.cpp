@@ -4,26 +4,53 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
+#include "runtime/slot_index.hpp"
 #include "store/snapshot_layout.hpp"
 
 namespace store {
 
 namespace {
 
-std::uint32_t readU32(const Bytes& bytes, std::uint64_t offset) {
-  return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
-         (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) | (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
+// The one writer and the one reader of an integer field: the zigzag form of an int32 in four
+// bytes, least significant first.
+void storeZigzag(std::uint8_t* out, std::int32_t value) {
+  const auto v = static_cast<std::uint32_t>(value);
+  const std::uint32_t u = (v << 1) ^ (value < 0 ? 0xFFFFFFFFu : 0u);
+  out[0] = static_cast<std::uint8_t>(u);
+  out[1] = static_cast<std::uint8_t>(u >> 8);
+  out[2] = static_cast<std::uint8_t>(u >> 16);
+  out[3] = static_cast<std::uint8_t>(u >> 24);
 }
 
-std::int32_t zigzagDecode(std::uint32_t u) { return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u))); }
+std::int32_t loadZigzag(const std::uint8_t* in) {
+  const std::uint32_t u = static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8) |
+                          (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
+  return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u)));
+}
+static_assert(layout::kFieldBytes == 4);
 
 // The checksum step over more bytes, before its final mask: the low 30 bits of a product and
 // of an XOR depend only on the low 30 bits of their operands, so masking once at the end gives
 // the same value with a shorter chain per byte.
+// Eight bytes a step: the chain takes as long either way, but with fewer instructions per byte the
+// processor has room to do the decoder's other work while the chain runs.
 std::uint32_t checksumUpdate(std::uint32_t h, const std::uint8_t* p, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) h = (h * layout::kChecksumMultiplier) ^ p[i];
+  constexpr std::uint32_t m = layout::kChecksumMultiplier;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    h = (h * m) ^ p[i];
+    h = (h * m) ^ p[i + 1];
+    h = (h * m) ^ p[i + 2];
+    h = (h * m) ^ p[i + 3];
+    h = (h * m) ^ p[i + 4];
+    h = (h * m) ^ p[i + 5];
+    h = (h * m) ^ p[i + 6];
+    h = (h * m) ^ p[i + 7];
+  }
+  for (; i < n; ++i) h = (h * m) ^ p[i];
   return h;
 }
 
@@ -53,8 +80,8 @@ struct SnapshotHeader {
 
 // The header's fields of a file that headerFits.
 SnapshotHeader readHeader(const Bytes& bytes) {
-  return {readZigzagInt32(bytes, layout::kVersionOffset), readZigzagInt32(bytes, layout::kSequenceOffset),
-          readZigzagInt32(bytes, layout::kCountOffset)};
+  return {loadZigzag(bytes.data() + layout::kVersionOffset), loadZigzag(bytes.data() + layout::kSequenceOffset),
+          loadZigzag(bytes.data() + layout::kCountOffset)};
 }
 
 // The version this decoder reads, a sequence that is not negative and a count within the limit.
@@ -64,15 +91,14 @@ bool metadataValid(const SnapshotHeader& header) {
 }
 
 // True when the checksum chain, masked, is the value of the stored checksum field.
-bool checksumMatches(std::uint32_t stored, std::uint32_t chain) {
-  return static_cast<std::int32_t>(chain & layout::kChecksumMask) == zigzagDecode(stored);
+bool checksumMatches(std::int32_t stored, std::uint32_t chain) {
+  return static_cast<std::int32_t>(chain & layout::kChecksumMask) == stored;
 }
 
 // How far the reading of the entries got: `at` is the offset of the first entry not read, whose
-// lengths are kept when it holds a zero byte; `checksum` is the chain up to `at`.
+// lengths are kept when it holds a zero byte.
 struct EntryScan {
   std::uint64_t at;
-  std::uint32_t checksum;
   std::uint64_t keyLength;
   std::uint64_t valueLength;
   const char* problem;  // the message for lengths out of their limits or the file, or nullptr
@@ -84,14 +110,14 @@ struct EntryScan {
 const char* readEntryLengths(const Bytes& bytes, std::uint64_t p, std::uint64_t end, std::uint64_t& keyLength,
                              std::uint64_t& valueLength) {
   if (p + layout::kEntryFieldBytes > end) return "snapshot entry header is truncated";
-  const std::int64_t k = readZigzagInt32(bytes, static_cast<std::uint32_t>(p));
+  const std::int64_t k = loadZigzag(bytes.data() + p);
   if (k < 1 || k > kMaxKeyBytes ||
       p + layout::kFieldBytes + static_cast<std::uint64_t>(k) + layout::kFieldBytes > end) {
     return "snapshot key is invalid";
   }
   keyLength = static_cast<std::uint64_t>(k);
   const std::uint64_t valueField = p + layout::kFieldBytes + keyLength;
-  const std::int64_t v = readZigzagInt32(bytes, static_cast<std::uint32_t>(valueField));
+  const std::int64_t v = loadZigzag(bytes.data() + valueField);
   if (v < 0 || v > kMaxValueBytes || valueField + layout::kFieldBytes + static_cast<std::uint64_t>(v) > end) {
     return "snapshot value is invalid";
   }
@@ -99,22 +125,96 @@ const char* readEntryLengths(const Bytes& bytes, std::uint64_t p, std::uint64_t 
   return nullptr;
 }
 
+// Gathers the entries read as puts would leave them. While the keys ascend, as the store's own
+// writer leaves them, no key can repeat: the entries are kept as they are, each key hashed while
+// its bytes are at hand, and handed to the list whole at the end. From the first key that does
+// not ascend on, each entry is put, so that a repeated key overwrites the earlier one's value as
+// a put does.
+class EntryGatherer {
+ public:
+  EntryGatherer(StoreEntryList& entries, std::size_t count) : entries_(entries) {
+    ascending_.reserve(count);
+    hashes_.reserve(count);
+  }
+
+  // `key` lies in the file's bytes, which outlive the gatherer.
+  void add(std::string_view key, std::string_view value) {
+    if (!putting_) {
+      if (ascending_.empty() || previous_ < key) {
+        ascending_.push_back({Text(key), Text(value), false});
+        hashes_.push_back(runtime::SlotIndex::hashOf(key));
+        previous_ = key;
+        return;
+      }
+      finish();
+      putting_ = true;
+    }
+    entries_.put(Text(key), Text(value));
+  }
+  // Hands the ascending entries over; the entries put after them are in the list already.
+  void finish() {
+    if (!putting_) entries_.assignAscending(std::move(ascending_), hashes_);
+  }
+
+ private:
+  StoreEntryList& entries_;
+  std::vector<StoreEntry> ascending_;
+  std::vector<std::uint32_t> hashes_;
+  std::string_view previous_;
+  bool putting_ = false;
+};
+
+// The checksum chain over the bytes before `end`, computed a few bytes at a time. The chain is
+// serial, and the processor runs only a few hundred instructions ahead of the oldest one not yet
+// done: a whole entry's chain at once holds the reading of the entries up, while short steps of
+// it between the parts of that reading let the two go on together. The steps split the file's
+// bytes evenly over the entries its header counts, so that they keep pace with the reading; what
+// is left when the reading stops is done at the end.
+class ChecksumCursor {
+ public:
+  static constexpr std::uint64_t kStepsPerEntry = 3;
+
+  ChecksumCursor(const Bytes& bytes, std::uint64_t end, std::int32_t count)
+      : at_(bytes.data()), end_(bytes.data() + end), step_(stepFor(end, count)) {}
+
+  void step() {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(step_, static_cast<std::uint64_t>(end_ - at_)));
+    h_ = checksumUpdate(h_, at_, n);
+    at_ += n;
+  }
+  // The chain over every byte before `end`.
+  std::uint32_t finish() {
+    h_ = checksumUpdate(h_, at_, static_cast<std::size_t>(end_ - at_));
+    at_ = end_;
+    return h_;
+  }
+
+ private:
+  // A whole number of the chain's eight-byte steps.
+  static std::uint64_t stepFor(std::uint64_t end, std::int32_t count) {
+    const std::uint64_t steps = static_cast<std::uint64_t>(std::max(count, 1)) * kStepsPerEntry;
+    return ((end + steps - 1) / steps + 7) / 8 * 8;
+  }
+
+  const std::uint8_t* at_;
+  const std::uint8_t* end_;
+  std::uint64_t step_;
+  std::uint32_t h_ = layout::kChecksumStart;
+};
+
 // Reads up to `count` entries into the list, stopping at the first whose lengths are invalid or
-// that holds a zero byte. The checksum is a serial chain over every byte; it is computed entry by
-// entry as the entries are read, so that the processor overlaps it with the reading. (The store
-// starts no thread of its own: the program runs on one.)
-EntryScan scanEntries(const Bytes& bytes, std::uint64_t end, std::int32_t count, StoreEntryList& entries) {
+// that holds a zero byte, and steps the checksum between the parts of each entry's reading. (The
+// store starts no thread of its own: the program runs on one.)
+EntryScan scanEntries(const Bytes& bytes, std::uint64_t end, std::int32_t count, StoreEntryList& entries,
+                      ChecksumCursor& checksum) {
   std::uint64_t p = layout::kHeaderBytes;
-  std::uint32_t h = checksumUpdate(layout::kChecksumStart, bytes.data(), layout::kHeaderBytes);
   std::uint64_t keyLength = 0;
   std::uint64_t valueLength = 0;
   const char* problem = nullptr;
   bool zeroByte = false;
-  // The entries are put a few at a time, so that the index can fetch their slots together.
-  constexpr std::size_t kPendingEntries = 64;
-  std::vector<std::pair<Text, Text>> pending;
-  pending.reserve(kPendingEntries);
+  EntryGatherer gathered(entries, static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
+    checksum.step();
     problem = readEntryLengths(bytes, p, end, keyLength, valueLength);
     if (problem != nullptr) break;
     const auto* key = reinterpret_cast<const char*>(bytes.data() + p + layout::kFieldBytes);
@@ -124,18 +224,14 @@ EntryScan scanEntries(const Bytes& bytes, std::uint64_t end, std::int32_t count,
       zeroByte = true;
       break;
     }
-    const std::uint64_t entryBytes = layout::kEntryFieldBytes + keyLength + valueLength;
-    h = checksumUpdate(h, bytes.data() + p, entryBytes);
+    checksum.step();
     // Lengths within the limits and no zero byte: the entry is valid, as storePut would find.
-    pending.emplace_back(Text(key, keyLength), Text(value, valueLength));
-    if (pending.size() == kPendingEntries) {
-      entries.putEach(pending);
-      pending.clear();
-    }
-    p += entryBytes;
+    gathered.add({key, keyLength}, {value, valueLength});
+    checksum.step();
+    p += layout::kEntryFieldBytes + keyLength + valueLength;
   }
-  entries.putEach(pending);
-  return {p, h, keyLength, valueLength, problem, zeroByte};
+  gathered.finish();
+  return {p, keyLength, valueLength, problem, zeroByte};
 }
 
 // Throws Text.FromUtf8's own refusal for the zero byte of the entry the scan stopped at, for the
@@ -149,15 +245,12 @@ void refuseZeroByte(const Bytes& bytes, const EntryScan& scan) {
 }  // namespace
 
 void writeZigzagInt32(Bytes& bytes, std::int32_t value) {
-  const auto v = static_cast<std::uint32_t>(value);
-  const std::uint32_t u = (v << 1) ^ (value < 0 ? 0xFFFFFFFFu : 0u);
-  bytes.push_back(static_cast<std::uint8_t>(u & 0xFFu));
-  bytes.push_back(static_cast<std::uint8_t>((u >> 8) & 0xFFu));
-  bytes.push_back(static_cast<std::uint8_t>((u >> 16) & 0xFFu));
-  bytes.push_back(static_cast<std::uint8_t>((u >> 24) & 0xFFu));
+  const std::size_t at = bytes.size();
+  bytes.resize(at + layout::kFieldBytes);
+  storeZigzag(bytes.data() + at, value);
 }
 
-std::int32_t readZigzagInt32(const Bytes& bytes, std::uint32_t offset) { return zigzagDecode(readU32(bytes, offset)); }
+std::int32_t readZigzagInt32(const Bytes& bytes, std::uint32_t offset) { return loadZigzag(bytes.data() + offset); }
 
 void writeLengthPrefixedText(Bytes& bytes, const Text& text) {
   writeZigzagInt32(bytes, static_cast<std::int32_t>(text.size()));
@@ -184,8 +277,7 @@ Bytes encodeValidSnapshot(const StoreState& state) {
 void sealSnapshot(Bytes& bytes) {
   const std::size_t end = bytes.size() - layout::kChecksumBytes;
   const std::uint32_t h = checksumUpdate(layout::kChecksumStart, bytes.data(), end) & layout::kChecksumMask;
-  const std::uint32_t u = h << 1;  // the zigzag form of a value that is never negative
-  for (std::size_t i = 0; i < layout::kChecksumBytes; ++i) bytes[end + i] = static_cast<std::uint8_t>(u >> (8 * i));
+  storeZigzag(bytes.data() + end, static_cast<std::int32_t>(h));
 }
 
 Bytes encodeUnsealedSnapshot(const StoreState& state) {
@@ -204,12 +296,7 @@ Bytes encodeUnsealedSnapshot(const StoreState& state) {
   Bytes bytes(total);
   std::uint8_t* out = bytes.data();
   auto putField = [&out](std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    const std::uint32_t u = (v << 1) ^ (value < 0 ? 0xFFFFFFFFu : 0u);
-    out[0] = static_cast<std::uint8_t>(u);
-    out[1] = static_cast<std::uint8_t>(u >> 8);
-    out[2] = static_cast<std::uint8_t>(u >> 16);
-    out[3] = static_cast<std::uint8_t>(u >> 24);
+    storeZigzag(out, value);
     out += layout::kFieldBytes;
   };
   auto putText = [&](const Text& text) {
@@ -235,7 +322,7 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
   auto fail = [&directory](const char* message) { return makeFailedStoreState(directory, message); };
   if (!headerFits(bytes)) return fail("snapshot header is invalid");
   const std::uint64_t end = bytes.size() - layout::kChecksumBytes;
-  const std::uint32_t stored = readU32(bytes, end);
+  const std::int32_t stored = loadZigzag(bytes.data() + end);
   const SnapshotHeader header = readHeader(bytes);
   if (!metadataValid(header)) {
     if (!checksumMatches(stored, checksumUpdate(layout::kChecksumStart, bytes.data(), end))) {
@@ -246,10 +333,10 @@ StoreState decodeSnapshot(const Bytes& bytes, const Text& directory) {
 
   StoreState result = makeStoreState(directory);
   result.sequence = header.sequence;
-  result.entries.reserve(static_cast<std::size_t>(header.count));
-  const EntryScan scan = scanEntries(bytes, end, header.count, result.entries);
+  ChecksumCursor checksum(bytes, end, header.count);
+  const EntryScan scan = scanEntries(bytes, end, header.count, result.entries, checksum);
   // Whatever the entries hold, a file whose checksum is wrong reports only that.
-  if (!checksumMatches(stored, checksumUpdate(scan.checksum, bytes.data() + scan.at, end - scan.at))) {
+  if (!checksumMatches(stored, checksum.finish())) {
     return fail("snapshot checksum is invalid");
   }
   if (scan.zeroByte) refuseZeroByte(bytes, scan);

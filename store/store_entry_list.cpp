@@ -2,6 +2,7 @@
 #include "store/store_entry_list.hpp"
 
 #include <algorithm>
+#include <numeric>
 #include <utility>
 
 namespace store {
@@ -68,11 +69,26 @@ std::int32_t StoreEntryList::findInRange(std::string_view key, KeyRange range) c
   return *at;
 }
 
-void StoreEntryList::indexAll() {
+void StoreEntryList::replaceAll(std::vector<StoreEntry> entries, const std::uint32_t* hashes) {
+  entries_ = std::move(entries);
+  keys_.clear();
+  order_.clear();
+  changed_.clear();
+  allChanged_ = true;
   keys_.reserve(entries_.size());
+  // At tens of thousands of keys each key's slot is a wait on memory: it is asked for a few keys
+  // ahead of the key's filing.
+  constexpr std::size_t kAhead = 16;
+  std::uint32_t ahead[kAhead];
+  auto request = [this, hashes, &ahead](std::size_t i) {
+    ahead[i % kAhead] = hashes != nullptr ? hashes[i] : runtime::SlotIndex::hashOf(entries_[i].key);
+    keys_.prefetch(ahead[i % kAhead]);
+  };
+  for (std::size_t i = 0; i < kAhead && i < entries_.size(); ++i) request(i);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const std::string_view key = entries_[i].key;
-    keys_.insert(key, runtime::SlotIndex::hashOf(key), static_cast<std::int32_t>(i), keyAt());
+    const std::uint32_t hash = ahead[i % kAhead];
+    if (i + kAhead < entries_.size()) request(i + kAhead);
+    keys_.insert(entries_[i].key, hash, static_cast<std::int32_t>(i), keyAt());
   }
 }
 
@@ -128,17 +144,17 @@ std::size_t StoreEntryList::putHashed(Text&& key, Text&& value, std::uint32_t ha
 }
 
 void StoreEntryList::assign(std::vector<StoreEntry> entries) {
-  entries_ = std::move(entries);
-  keys_.clear();
-  order_.clear();
-  changed_.clear();
-  allChanged_ = true;
-  if (entries_.empty()) return;
-  indexAll();
+  replaceAll(std::move(entries), nullptr);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     if (i > 0 && !keyBefore(entries_[i - 1].key, entries_[i].key)) break;
     order_.push_back(static_cast<std::int32_t>(i));
   }
+}
+
+void StoreEntryList::assignAscending(std::vector<StoreEntry> entries, const std::vector<std::uint32_t>& hashes) {
+  replaceAll(std::move(entries), hashes.data());
+  order_.resize(entries_.size());
+  std::iota(order_.begin(), order_.end(), 0);
 }
 
 void StoreEntryList::sortTail(std::vector<std::int32_t>& order) const {

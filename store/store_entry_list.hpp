@@ -74,6 +74,10 @@ class StoreEntryList {
   void putEach(std::vector<std::pair<Text, Text>>& pairs);
   // Replaces the whole list, repeated keys and marks included (a lookup finds the first).
   void assign(std::vector<StoreEntry> entries);
+  // assign for entries whose keys strictly ascend, as a file written in key order holds them,
+  // with the hash of each key (runtime::SlotIndex::hashOf) as the caller computed it while it had
+  // the key at hand: neither the index nor the key order reads the keys again.
+  void assignAscending(std::vector<StoreEntry> entries, const std::vector<std::uint32_t>& hashes);
   void reserve(std::size_t count);
   // The entries changed since markChecked (an index may repeat), or null when every entry
   // must be checked: after assign, or before the first markChecked. A commit checks only these.
@@ -89,8 +93,9 @@ class StoreEntryList {
   auto keyAt() const {
     return [this](std::int32_t i) -> std::string_view { return entries_[static_cast<std::size_t>(i)].key; };
   }
-  // Files every entry's key, the first index of a repeated key staying.
-  void indexAll();
+  // Replaces the entries and files every key, the first index of a repeated key staying; the
+  // keys' hashes are computed unless given.
+  void replaceAll(std::vector<StoreEntry> entries, const std::uint32_t* hashes);
   // put for a key of this hash, the index already large enough for one more key.
   std::size_t putHashed(Text&& key, Text&& value, std::uint32_t hash);
   void noteChanged(std::size_t index);

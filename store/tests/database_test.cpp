@@ -264,6 +264,35 @@ TEST_F(Open, CatalogCountsAndSlotsThatDoNotNameValidItemsAreSkipped) {
   EXPECT_EQ(edgeWithoutEnds.edges.size(), 1u);
 }
 
+TEST_F(Open, RecordsComeInTheCatalogsOrderWhateverTheOrderOfTheirKeys) {
+  // Slot 0 names "l", slot 11 names "a": the records' keys stand in the reverse order, and the
+  // slots' own keys in yet another ("0", "1", "10", "11", "2", ...).
+  Database database = openDatabase(dir_.text());
+  RecordBatch batch;
+  for (char id = 'l'; id >= 'a'; --id) batch.records.push_back(sampleRecord(std::string(1, id)));
+  batch.records.push_back(sampleRecord("m"));
+  batch.edges = {sampleEdge("e2", "b", "a"), sampleEdge("e1", "a", "b")};
+  ASSERT_TRUE(putBatch(database, batch));
+  // Slot 12 lies past the count; keys that are no slot's spelling name nothing.
+  for (const auto& [k, v] : testing::EntryList{{"catalog/records/count", "12"},
+                                               {"catalog/records/01", "k"},
+                                               {"catalog/records/3x", "m"},
+                                               {"catalog/records/+4", "m"}}) {
+    ASSERT_TRUE(storePut(database.store, k, v));
+  }
+  ASSERT_TRUE(commitStore(database.store));
+  const Database opened = openDatabase(dir_.text());
+  std::string ids;
+  for (const Record& record : opened.records) ids += record.id;
+  EXPECT_EQ(ids, "lkjihgfedcba");
+  ASSERT_EQ(opened.edges.size(), 2u);
+  EXPECT_EQ(opened.edges[0].id, "e2");
+  EXPECT_EQ(opened.edges[1].id, "e1");
+  for (std::size_t i = 0; i < opened.records.size(); ++i) {
+    EXPECT_EQ(testing::describe(opened.records[i]), testing::describe(database.records[i])) << i;
+  }
+}
+
 TEST_F(Open, CatalogWalkStopsAtTheSlotLimit) {
   StoreState state = makeStoreState(dir_.text());
   Database holder{"corvane.database.v1", state, {}, {}};

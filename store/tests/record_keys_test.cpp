@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "store/tests/test_support.hpp"
 
@@ -197,6 +201,101 @@ TEST(FindRecordIndex, ExactIdsOnly) {
   ASSERT_TRUE(putRecord(database, sampleRecord("b")));
   EXPECT_EQ(findRecordIndex(database, "b"), 1);
   EXPECT_EQ(findRecordIndex(database, "B"), -1);
+}
+
+TEST(PutEdgeKeys, WritesEveryKeyInTheOrderOfTheFields) {
+  StoreState state = makeStoreState("d");
+  Edge edge = testing::ownedByEdgeWithProperties("e", "a", "b");
+  ASSERT_TRUE(putEdgeKeys(state, edge));
+  EXPECT_EQ(liveEntries(state), (testing::EntryList{{"edge/e/id", "e"},
+                                                    {"edge/e/tenant", "oreb"},
+                                                    {"edge/e/from", "a"},
+                                                    {"edge/e/to", "b"},
+                                                    {"edge/e/kind", "owned-by"},
+                                                    {"edge/e/created", "1"},
+                                                    {"edge/e/properties/count", "2"},
+                                                    {"edge/e/properties/0/key", "since"},
+                                                    {"edge/e/properties/0/value", "2024-03"},
+                                                    {"edge/e/properties/1/key", "note"},
+                                                    {"edge/e/properties/1/value", "Primary owner of a"}}));
+  // After a refused write the count of the properties is still written, and nothing else.
+  StoreState refused = makeStoreState("d");
+  edge.kind = std::string(1048577, 'k');
+  EXPECT_FALSE(putEdgeKeys(refused, edge));
+  EXPECT_EQ(liveEntries(refused), (testing::EntryList{{"edge/e/id", "e"},
+                                                      {"edge/e/tenant", "oreb"},
+                                                      {"edge/e/from", "a"},
+                                                      {"edge/e/to", "b"},
+                                                      {"edge/e/properties/count", "2"}}));
+}
+
+// The fields of an owner in the order their keys take in the key order, found by sorting the
+// keys that a writer wrote: the readers that walk an owner's keys meet the fields in this order.
+template <class Owner>
+std::vector<std::size_t> fieldsOfSortedKeys(const StoreState& state, std::string_view owner,
+                                            std::span<const Field<Owner>> fields) {
+  std::vector<std::string> names;
+  for (const StoreEntry& entry : state.entries) {
+    if (entry.key.starts_with(owner)) names.push_back(entry.key.substr(owner.size()));
+  }
+  std::sort(names.begin(), names.end());
+  std::vector<std::size_t> met;
+  for (const std::string& name : names) {
+    std::size_t within = 0;
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+      if (placeName(name, fields[f]) != NamePlace::kWithin) continue;
+      ++within;
+      if (met.empty() || met.back() != f) met.push_back(f);
+      // The fields before it in the key order lie before the name, the ones after it after.
+      for (std::size_t g = 0; g < fields.size(); ++g) {
+        const auto at = std::find(met.begin(), met.end(), g);
+        if (g == f) continue;
+        EXPECT_EQ(placeName(name, fields[g]), at != met.end() ? NamePlace::kAfter : NamePlace::kBefore) << name;
+      }
+    }
+    EXPECT_EQ(within, 1u) << name;
+  }
+  return met;
+}
+
+TEST(RecordLayout, FieldsInKeyOrderAreTheOrderOfTheWrittenKeys) {
+  Database database = emptyDatabase();
+  Record record = sampleRecord("r");
+  record.compartments = {"c"};
+  record.contentRefs = {"x"};
+  ASSERT_TRUE(putRecord(database, record));
+  EXPECT_EQ(fieldsOfSortedKeys<Record>(database.store, "record/r/", kRecordFields),
+            std::vector<std::size_t>(kRecordFieldsInKeyOrder.begin(), kRecordFieldsInKeyOrder.end()));
+  StoreState edges = makeStoreState("d");
+  ASSERT_TRUE(putEdgeKeys(edges, testing::ownedByEdgeWithProperties("e", "a", "b")));
+  EXPECT_EQ(fieldsOfSortedKeys<Edge>(edges, "edge/e/", kEdgeFields),
+            std::vector<std::size_t>(kEdgeFieldsInKeyOrder.begin(), kEdgeFieldsInKeyOrder.end()));
+}
+
+TEST(RecordLayout, NamesArePlacedAgainstAFieldsKeysInKeyOrder) {
+  const Field<Record>& content = kRecordFields[5];
+  const Field<Record>& contentRefs = kRecordFields[15];
+  ASSERT_EQ(content.name, "content");
+  ASSERT_EQ(contentRefs.name, "content-refs");
+  const struct {
+    const char* name;
+    NamePlace content;
+    NamePlace contentRefs;
+  } cases[] = {
+      {"con", NamePlace::kBefore, NamePlace::kBefore},
+      {"content", NamePlace::kWithin, NamePlace::kBefore},
+      {"content-refs", NamePlace::kAfter, NamePlace::kBefore},
+      {"content-refs.", NamePlace::kAfter, NamePlace::kBefore},
+      {"content-refs/", NamePlace::kAfter, NamePlace::kWithin},
+      {"content-refs/count", NamePlace::kAfter, NamePlace::kWithin},
+      {"content-refs0", NamePlace::kAfter, NamePlace::kAfter},
+      {"contents", NamePlace::kAfter, NamePlace::kAfter},
+      {"content/x", NamePlace::kAfter, NamePlace::kAfter},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(placeName(c.name, content), c.content) << c.name;
+    EXPECT_EQ(placeName(c.name, contentRefs), c.contentRefs) << c.name;
+  }
 }
 
 TEST(PutTextList, WritesCountThenItems) {

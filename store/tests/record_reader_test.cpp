@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 namespace store {
 namespace {
 
+using testing::describe;
 using testing::sampleRecord;
 
 class Reader : public ::testing::Test {
@@ -151,27 +153,32 @@ TEST_F(Reader, CountsAreBoundedAndNegativeOrMalformedCountsReadNothing) {
   EXPECT_TRUE(readTextList(database_.store, "record/r/compartments").empty());
 }
 
-// Every field of a record, to compare two reads of it.
-std::string describe(const Record& r) {
-  std::string text = r.id + "|" + r.tenant + "|" + r.space + "|" + r.container + "|" + r.kind + "|" + r.content + "|" +
-                     std::to_string(r.created) + "|" + std::to_string(r.updated) + "|" + std::to_string(r.expires) +
-                     "|" + r.classification + "|" + r.lifecycle + "|" + r.purpose;
-  for (const auto* list : {&r.permissions, &r.compartments, &r.provenance, &r.contentRefs}) {
-    text += "|" + std::to_string(list->size());
-    for (const Text& item : *list) text += "," + item;
-  }
-  text += "|" + std::to_string(r.properties.size());
-  for (const Property& p : r.properties) text += "," + p.key + "=" + p.value;
-  text += "|" + std::to_string(r.vector.size());
-  for (float v : r.vector) text += "," + std::to_string(v);
-  return text;
+using Keys = std::vector<std::pair<std::string, std::string>>;
+
+// The keys put in reverse, so that they are out of order and the hash index answers, with the
+// entries of the marked keys marked and a later entry of the first marked key appended (the first
+// entry of a key decides, so it is not found); and the same state with its key order settled, so
+// that a reader walks the run of an owner's keys.
+std::pair<Database, Database> scrambledAndOrdered(const Keys& keys, const std::vector<std::string>& marked) {
+  Database scrambled{"corvane.database.v1", makeStoreState("d"), {}, {}};
+  for (auto it = keys.rbegin(); it != keys.rend(); ++it) EXPECT_TRUE(storePut(scrambled.store, it->first, it->second));
+  testing::editEntries(scrambled.store, [&marked](std::vector<StoreEntry>& entries) {
+    for (StoreEntry& entry : entries) {
+      if (std::find(marked.begin(), marked.end(), entry.key) != marked.end()) entry.deleted = true;
+    }
+    entries.push_back({marked.front(), "a later entry of a marked key", false});
+  });
+  Database ordered = scrambled;
+  ordered.store.entries.settleKeyOrder();
+  EXPECT_FALSE(scrambled.store.entries.orderedKeys().has_value());
+  EXPECT_TRUE(ordered.store.entries.orderedKeys().has_value());
+  return {std::move(scrambled), std::move(ordered)};
 }
 
 TEST_F(Reader, ReadsTheSameThroughTheKeyOrderAsThroughTheIndex) {
   // A state read right after a file keeps its keys in order and the reader searches a record's
   // neighbours only, stopping a list once no stored key can answer; a state with keys appended
   // out of order is read through the hash index. Both must give the same record.
-  using Keys = std::vector<std::pair<std::string, std::string>>;
   const Keys common = {{"record/r/id", "r"},
                        {"record/r/tenant", "t"},
                        {"record/r1/id", "r1"},
@@ -209,23 +216,10 @@ TEST_F(Reader, ReadsTheSameThroughTheKeyOrderAsThroughTheIndex) {
   };
   for (const auto& [name, keys] : cases) {
     SCOPED_TRACE(name);
-    Database scrambled{"corvane.database.v1", makeStoreState("d"), {}, {}};
-    // Appended in reverse, so that the keys are out of order and the index answers.
     Keys all = common;
     all.insert(all.end(), keys.begin(), keys.end());
-    for (auto it = all.rbegin(); it != all.rend(); ++it) ASSERT_TRUE(storePut(scrambled.store, it->first, it->second));
-    // Marked entries read as missing: the first entry of a key decides, a later one is not found.
-    testing::editEntries(scrambled.store, [](std::vector<StoreEntry>& entries) {
-      for (StoreEntry& entry : entries) {
-        if (entry.key == "record/r/tenant" || entry.key == "record/r/permissions/4095" ||
-            entry.key == "record/r/properties/0/key") {
-          entry.deleted = true;
-        }
-      }
-      entries.push_back({"record/r/tenant", "a later entry of a marked key", false});
-    });
-    Database ordered = scrambled;
-    ordered.store.entries.settleKeyOrder();
+    const auto [scrambled, ordered] =
+        scrambledAndOrdered(all, {"record/r/tenant", "record/r/permissions/4095", "record/r/properties/0/key"});
     const std::string expected = describe(readRecord(scrambled, "r"));
     EXPECT_EQ(describe(readRecord(ordered, "r")), expected);
     EXPECT_EQ(readRecord(ordered, "r").tenant, "");
@@ -243,6 +237,47 @@ TEST_F(Reader, ReadsTheSameThroughTheKeyOrderAsThroughTheIndex) {
   EXPECT_EQ(read.vector[4095], 7.0f / 1000000.0f);
   ASSERT_EQ(read.properties.size(), 256u);
   EXPECT_EQ(read.properties[255].value, "v");
+}
+
+TEST_F(Reader, EdgesReadTheSameThroughTheKeyOrderAsThroughTheIndex) {
+  const Keys common = {{"edge/e/id", "e"},
+                       {"edge/e/from", "a"},
+                       {"edge/e/to", "b"},
+                       {"edge/e1/id", "e1"},
+                       {"edge/e1/kind", "other"},
+                       {"edge/e./kind", "x"},
+                       {"edge/d/properties/0/key", "before"}};
+  const std::vector<std::pair<const char*, Keys>> cases = {
+      {"every field",
+       {{"edge/e/tenant", "t"},
+        {"edge/e/kind", "owned-by"},
+        {"edge/e/created", "7"},
+        {"edge/e/properties/count", "2"},
+        {"edge/e/properties/0/key", "k"},
+        {"edge/e/properties/0/value", "v"},
+        {"edge/e/properties/1/key", "k2"}}},
+      {"slots with a key or a value only, beyond the count, or misspelt",
+       {{"edge/e/properties/count", "3"},
+        {"edge/e/properties/0/value", "v"},
+        {"edge/e/properties/2/key", "k"},
+        {"edge/e/properties/01/key", "no"},
+        {"edge/e/properties/1/keys", "no"},
+        {"edge/e/properties/3/key", "beyond"}}},
+      {"counts far above the slots, and numbers that do not parse",
+       {{"edge/e/properties/count", "300"}, {"edge/e/properties/255/key", "last"}, {"edge/e/created", "7x"}}},
+      {"fields below other words", {{"edge/e/kind/x", "no"}, {"edge/e/createdx", "5"}, {"edge/e/properties", "no"}}},
+  };
+  for (const auto& [name, keys] : cases) {
+    SCOPED_TRACE(name);
+    Keys all = common;
+    all.insert(all.end(), keys.begin(), keys.end());
+    const auto [scrambled, ordered] = scrambledAndOrdered(all, {"edge/e/from", "edge/e/properties/0/key"});
+    const Edge read = readEdge(ordered, "e");
+    EXPECT_EQ(describe(read), describe(readEdge(scrambled, "e")));
+    EXPECT_EQ(read.id, "e");
+    EXPECT_EQ(read.from, "");
+    EXPECT_EQ(read.to, "b");
+  }
 }
 
 TEST_F(Reader, Edges) {

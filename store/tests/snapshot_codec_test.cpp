@@ -294,6 +294,38 @@ TEST(DecodeSnapshot, KeepsFileOrderAndTheLaterValueOfARepeatedKey) {
             }()));
 }
 
+TEST(DecodeSnapshot, ReadsAsPutsWouldWhereverTheKeysStopAscending) {
+  // Keys that ascend are taken whole, the rest put one by one: the state must be the one that
+  // the same puts make, in entries, lookups and key order.
+  const std::vector<testing::EntryList> files = {
+      {{"a", "1"}, {"b", "2"}, {"c", "3"}},
+      {{"a", "1"}, {"b", "2"}, {"b", "3"}},
+      {{"a", "1"}, {"b", "2"}, {"b", "3"}, {"c", "4"}},
+      {{"a", "1"}, {"c", "2"}, {"b", "3"}, {"d", "4"}},
+      {{"c", "1"}, {"b", "2"}, {"a", "3"}},
+      {{"a", "1"}, {"b", "2"}, {"c", "3"}, {"a", "4"}, {"ab", "5"}},
+      {{"b", "1"}, {"ba", "2"}, {"a", "3"}, {"b", "4"}},
+  };
+  for (const testing::EntryList& file : files) {
+    Bytes body;
+    StoreState put = makeStoreState("dir");
+    for (const auto& [k, v] : file) {
+      const Bytes entry = entryBody(k, v);
+      body.insert(body.end(), entry.begin(), entry.end());
+      ASSERT_TRUE(storePut(put, k, v));
+    }
+    put.entries.settleKeyOrder();
+    const StoreState read = decodeSnapshot(rawFile(1, 1, static_cast<std::int32_t>(file.size()), body), "dir");
+    ASSERT_TRUE(read.ok);
+    EXPECT_EQ(liveEntries(read), liveEntries(put));
+    for (const auto& entry : file) EXPECT_EQ(findEntryIndex(read, entry.first), findEntryIndex(put, entry.first));
+    ASSERT_TRUE(read.entries.orderedKeys().has_value());
+    std::vector<std::int32_t> unusedRead;
+    std::vector<std::int32_t> unusedPut;
+    EXPECT_EQ(read.entries.keyOrder(unusedRead), put.entries.keyOrder(unusedPut));
+  }
+}
+
 TEST(DecodeSnapshot, AWrongChecksumIsReportedWhateverElseIsWrong) {
   // The entries are read while the checksum is computed; its verdict still comes first, for a
   // small and for a large file.

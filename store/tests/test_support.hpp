@@ -70,4 +70,28 @@ struct Snapshot {
 
 inline Snapshot snapshotOf(const StoreState& state) { return {state.sequence, liveEntryMap(state)}; }
 
+// Every field of a record, to compare two reads of it.
+inline std::string describe(const Record& r) {
+  std::string text = r.id + "|" + r.tenant + "|" + r.space + "|" + r.container + "|" + r.kind + "|" + r.content + "|" +
+                     std::to_string(r.created) + "|" + std::to_string(r.updated) + "|" + std::to_string(r.expires) +
+                     "|" + r.classification + "|" + r.lifecycle + "|" + r.purpose;
+  for (const auto* list : {&r.permissions, &r.compartments, &r.provenance, &r.contentRefs}) {
+    text += "|" + std::to_string(list->size());
+    for (const Text& item : *list) text += "," + item;
+  }
+  text += "|" + std::to_string(r.properties.size());
+  for (const Property& p : r.properties) text += "," + p.key + "=" + p.value;
+  text += "|" + std::to_string(r.vector.size());
+  for (float v : r.vector) text += "," + std::to_string(v);
+  return text;
+}
+
+// Every field of an edge, to compare two reads of it.
+inline std::string describe(const Edge& e) {
+  std::string text = e.id + "|" + e.tenant + "|" + e.from + "|" + e.to + "|" + e.kind + "|" + std::to_string(e.created);
+  text += "|" + std::to_string(e.properties.size());
+  for (const Property& p : e.properties) text += "," + p.key + "=" + p.value;
+  return text;
+}
+
 }  // namespace store::testing
