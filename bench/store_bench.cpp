@@ -5,6 +5,7 @@
 //   one commit of one changed record against writing and flushing two files of that size, one
 //     replacing move, the flush of the directory and one delete (also on the five-record store);
 //   the open of a hostile file within every limit, which must stay under a second;
+//   puts in memory, without a commit: one changed record, and 1024 new keys into a new map;
 //   encode and decode throughput.
 // Ratios are printed after the table. The data lives in a scratch directory under the system's
 // temporary directory (OREB_BENCH_DIR overrides it) and is removed at the end.
@@ -138,6 +139,31 @@ void commitOneRecord(benchmark::State& state, const std::string& directory, cons
   state.counters["file_bytes"] = static_cast<double>(snapshotSize(directory));
 }
 
+// One changed record put in memory: its keys overwritten, no commit.
+void putOneRecord(benchmark::State& state, const std::string& directory, const std::string& id) {
+  Database database = store::openDatabase(directory);
+  Record record = database.records.at(static_cast<std::size_t>(store::findRecordIndex(database, id)));
+  std::int32_t counter = 0;
+  for (auto _ : state) {
+    record.updated = 100 + counter++;
+    if (!store::putRecord(database, record)) state.SkipWithError("put failed");
+  }
+}
+
+// 1024 new keys put into a new map, which grows as they come.
+void putNewKeys(benchmark::State& state) {
+  std::vector<std::string> keys;
+  for (int i = 0; i < 1024; ++i) keys.push_back("record/r" + std::to_string(i) + "/content");
+  for (auto _ : state) {
+    store::StoreState map = store::makeStoreState("bench");
+    for (const std::string& key : keys) {
+      if (!store::storePut(map, key, "value")) state.SkipWithError("put failed");
+    }
+    benchmark::DoNotOptimize(map);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * keys.size()));
+}
+
 // The file work a commit cannot avoid: two files written and flushed, one move, the flush of
 // the directory that makes it durable, one delete.
 void commitFloor(benchmark::State& state, const std::string& directory) {
@@ -205,7 +231,9 @@ void registerBenchmarks() {
     benchmark::RegisterBenchmark(("commit_floor/" + n).c_str(), commitFloor, commit)
         ->Unit(benchmark::kMillisecond)
         ->MinTime(2.0);
+    benchmark::RegisterBenchmark(("put/" + n).c_str(), putOneRecord, open, id)->Unit(benchmark::kMicrosecond);
   }
+  benchmark::RegisterBenchmark("put/1024-new-keys", putNewKeys)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("commit/five-records", commitOneRecord, dirText("small"), "animal-2")
       ->Unit(benchmark::kMillisecond)
       ->MinTime(1.0);
