@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "store/database_rollback.hpp"
+
 namespace store {
 
 using runtime::intToText;
@@ -53,11 +55,8 @@ std::int32_t findRecordIndex(const Database& database, const Text& id) {
 bool putRecord(Database& database, const Record& record) {
   if (!validateRecord(record)) return false;
   const std::int32_t existing = findRecordIndex(database, record.id);
-  if (existing >= 0) {
-    database.records[static_cast<std::size_t>(existing)] = record;
-  } else {
-    database.records.push_back(record);
-  }
+  DatabaseRollback rollback(database);  // running out of memory part way changes nothing
+  rollback.placeRecord(existing, record);
   StoreState& state = database.store;
   const Text& id = record.id;
   const Text prefix = "record/" + id;
