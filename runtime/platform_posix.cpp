@@ -112,8 +112,13 @@ FileRead readFileEnds(const std::filesystem::path& path, std::size_t headBytes, 
   } else {
     size = status.st_size;
     const auto length = static_cast<std::uint64_t>(size);
-    head.assign(static_cast<std::size_t>(std::min<std::uint64_t>(length, headBytes)), 0);
-    tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(length, tailBytes)), 0);
+    try {
+      head.assign(static_cast<std::size_t>(std::min<std::uint64_t>(length, headBytes)), 0);
+      tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(length, tailBytes)), 0);
+    } catch (...) {
+      ::close(fd);  // out of memory: the descriptor is not left open
+      throw;
+    }
     if (!readExactAt(fd, 0, head) || !readExactAt(fd, size - static_cast<std::int64_t>(tail.size()), tail)) {
       result = FileRead::kIncomplete;
     }
@@ -136,7 +141,12 @@ FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes,
   } else if (status.st_size > maxBytes) {
     result = FileRead::kTooLarge;
   } else {
-    bytes.assign(static_cast<std::size_t>(status.st_size), 0);
+    try {
+      bytes.assign(static_cast<std::size_t>(status.st_size), 0);
+    } catch (...) {
+      ::close(fd);  // as in readFileEnds
+      throw;
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
       const ssize_t read = ::read(fd, bytes.data() + done, bytes.size() - done);

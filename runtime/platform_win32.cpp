@@ -135,8 +135,14 @@ FileRead readFileEnds(const std::filesystem::path& path, std::size_t headBytes, 
   } else {
     size = length.QuadPart;
     const auto bytes = static_cast<std::uint64_t>(size);
-    head.assign(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, headBytes)), 0);
-    tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, tailBytes)), 0);
+    try {
+      head.assign(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, headBytes)), 0);
+      tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, tailBytes)), 0);
+    } catch (...) {
+      // Out of memory: a handle left open would hold the file against every later move over it.
+      ::CloseHandle(file);
+      throw;
+    }
     if (!readExactAt(file, 0, head) || !readExactAt(file, size - static_cast<std::int64_t>(tail.size()), tail)) {
       result = FileRead::kIncomplete;
     }
@@ -157,7 +163,12 @@ FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes,
   } else if (size.QuadPart > maxBytes) {
     result = FileRead::kTooLarge;
   } else {
-    bytes.assign(static_cast<std::size_t>(size.QuadPart), 0);
+    try {
+      bytes.assign(static_cast<std::size_t>(size.QuadPart), 0);
+    } catch (...) {
+      ::CloseHandle(file);  // as in readFileEnds
+      throw;
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
       const std::size_t left = bytes.size() - done;

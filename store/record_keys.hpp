@@ -30,6 +30,7 @@ std::int32_t nextCatalogSlot(const StoreState& state, const Text& countKey, std:
 // Stores "{0}/count" and "{0}/{1}" for each item; false at the first refused write.
 bool putTextList(StoreState& state, const Text& prefix, const std::vector<Text>& items);
 // Validates, places a copy in database.records (replace by id or append) and writes its keys.
+// Memory running out throws std::bad_alloc with the database as it was.
 bool putRecord(Database& database, const Record& record);
 // Position of the first record with the id in database.records, or -1.
 std::int32_t findRecordIndex(const Database& database, const Text& id);

@@ -39,14 +39,27 @@ void* allocate(std::size_t size) {
   throw std::bad_alloc();
 }
 
+// The forms that answer null instead of throwing (a merge asks for its buffer so) fail alike.
+void* allocateOrNull(std::size_t size) noexcept {
+  try {
+    return allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 }  // namespace
 
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocateOrNull(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocateOrNull(size); }
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
 
 namespace store {
 namespace {

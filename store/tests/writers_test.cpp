@@ -17,6 +17,7 @@
 
 #include "runtime/file_lock.hpp"
 #include "runtime/files.hpp"
+#include "runtime/testing/read_only_file.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
@@ -273,6 +274,21 @@ TEST(TwoWriters, ACommitWaitsForTheLockAndGivesUpOnAHolderThatKeepsIt) {
     releaser.join();
   }
   EXPECT_GE(findRecordIndex(openDatabase(dir.text()), "late"), 0);
+}
+
+TEST(TwoWriters, ALockFileThatCannotBeWrittenStillLetsCommitsThrough) {
+  // The lock file is only locked, never written: one that is read-only (copied from a read-only
+  // medium, or made so by a user) must not fail every commit.
+  TempDir dir;
+  seedFiveRecords(dir.text());
+  Database database = openDatabase(dir.text());
+  const runtime::testing::ReadOnlyFile readOnly(runtime::toNativePath(lockPath(dir.text())));
+  if (!readOnly.refusesWrites()) GTEST_SKIP() << runtime::testing::kWritesNotRefused;
+  ASSERT_TRUE(putBatch(database, batchOf("customer-6")));
+  const Database reopened = openDatabase(dir.text());
+  ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+  EXPECT_GE(findRecordIndex(reopened, "customer-6"), 0);
+  EXPECT_EQ(reopened.records.size(), 6u);
 }
 
 TEST(TwoWriters, RecoveryAtOpenPromotesOnlyUnderTheLock) {
