@@ -126,34 +126,35 @@ void readAndChecksum(benchmark::State& state, const std::string& directory) {
   }
 }
 
-void commitOneRecord(benchmark::State& state, const std::string& directory, const std::string& id) {
+// One record changed again and again: committed in a batch each time, or only put in memory
+// (its keys overwritten).
+void changeOneRecord(benchmark::State& state, const std::string& directory, const std::string& id, bool commit) {
   Database database = store::openDatabase(directory);
   Record record = database.records.at(static_cast<std::size_t>(store::findRecordIndex(database, id)));
   std::int32_t counter = 0;
   for (auto _ : state) {
     record.updated = 100 + counter++;
     RecordBatch batch;
-    batch.records.push_back(record);
-    if (!store::putBatch(database, batch)) state.SkipWithError("commit failed");
+    if (commit) batch.records.push_back(record);
+    if (!(commit ? store::putBatch(database, batch) : store::putRecord(database, record))) {
+      state.SkipWithError("put failed");
+    }
   }
-  state.counters["file_bytes"] = static_cast<double>(snapshotSize(directory));
+  if (commit) state.counters["file_bytes"] = static_cast<double>(snapshotSize(directory));
 }
 
-// One changed record put in memory: its keys overwritten, no commit.
+void commitOneRecord(benchmark::State& state, const std::string& directory, const std::string& id) {
+  changeOneRecord(state, directory, id, true);
+}
+
 void putOneRecord(benchmark::State& state, const std::string& directory, const std::string& id) {
-  Database database = store::openDatabase(directory);
-  Record record = database.records.at(static_cast<std::size_t>(store::findRecordIndex(database, id)));
-  std::int32_t counter = 0;
-  for (auto _ : state) {
-    record.updated = 100 + counter++;
-    if (!store::putRecord(database, record)) state.SkipWithError("put failed");
-  }
+  changeOneRecord(state, directory, id, false);
 }
 
 // 1024 new keys put into a new map, which grows as they come.
 void putNewKeys(benchmark::State& state) {
-  std::vector<std::string> keys;
-  for (int i = 0; i < 1024; ++i) keys.push_back("record/r" + std::to_string(i) + "/content");
+  std::vector<std::string> keys(1024);
+  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = "record/r" + std::to_string(i) + "/content";
   for (auto _ : state) {
     store::StoreState map = store::makeStoreState("bench");
     for (const std::string& key : keys) {

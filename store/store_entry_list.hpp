@@ -111,6 +111,8 @@ class StoreEntryList {
   }
   // A value a put replaced while a savepoint was open, with the entry's mark.
   struct Overwritten {
+    Overwritten(std::int32_t at, bool marked, Text&& old) noexcept
+        : index(at), deleted(marked), value(std::move(old)) {}
     std::int32_t index;
     bool deleted;
     Text value;

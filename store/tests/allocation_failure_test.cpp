@@ -380,9 +380,11 @@ TEST(AllocationFailure, PutEachPutsEveryPairOrNone) {
     std::vector<std::string> keysPut;
     auto setup = [&] {
       Subject s;
-      std::vector<StoreEntry> entries;
-      for (int i = 0; i < 8; ++i)
-        entries.push_back({StoreFixture::keyNumber(i), std::string(20, static_cast<char>('a' + i)), false});
+      std::vector<StoreEntry> entries(8);
+      for (int i = 0; i < 8; ++i) {
+        entries[static_cast<std::size_t>(i)] = {StoreFixture::keyNumber(i),
+                                                std::string(20, static_cast<char>('a' + i))};
+      }
       s.list.assign(std::move(entries));
       s.list.markChecked();
       s.pairs = {{"key/99", std::string(30, 'n')},
