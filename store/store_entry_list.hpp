@@ -122,9 +122,13 @@ class StoreEntryList {
   void indexAll();
   // True when one put (of a new entry when `appending`) needs no memory; otherwise makeRoom.
   bool roomForOne(bool appending) const {
-    if (appending && (entries_.size() == entries_.capacity() || order_.size() == order_.capacity())) return false;
-    if (!allChanged_ && changed_.size() == changed_.capacity()) return false;
-    return savepoints_ == 0 || overwritten_.size() < overwritten_.capacity();
+    const std::size_t count = entries_.size();
+    // noteChanged adds an index only while there are fewer than entries.
+    const bool changeFits = allChanged_ || changed_.size() >= count || changed_.size() < changed_.capacity();
+    if (appending) {
+      return changeFits && count < entries_.capacity() && (order_.size() != count || count < order_.capacity());
+    }
+    return changeFits && (savepoints_ == 0 || overwritten_.size() < overwritten_.capacity());
   }
   // Reserves what up to `puts` puts need (new entries when `appending`), so that making them
   // allocates nothing.
