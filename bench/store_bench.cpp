@@ -7,6 +7,7 @@
 //   one commit of one changed record against writing and flushing two files of that size, one
 //     replacing move, the flush of the directory and one delete (also on the five-record store);
 //   the open of a hostile file within every limit, which must stay under a second;
+//   puts in memory, without a commit: one changed record, and 1024 new keys into a new map;
 //   encode and decode throughput.
 // Ratios are printed after the table. The data lives in a scratch directory under the system's
 // temporary directory (OREB_BENCH_DIR overrides it) and is removed at the end.
@@ -156,17 +157,43 @@ void openAgainstFloor(benchmark::State& state, const std::string& directory, std
   state.counters["file_bytes"] = static_cast<double>(snapshotSize(directory));
 }
 
-void commitOneRecord(benchmark::State& state, const std::string& directory, const std::string& id) {
+// One record changed again and again: committed in a batch each time, or only put in memory
+// (its keys overwritten).
+void changeOneRecord(benchmark::State& state, const std::string& directory, const std::string& id, bool commit) {
   Database database = store::openDatabase(directory);
   Record record = database.records.at(static_cast<std::size_t>(store::findRecordIndex(database, id)));
   std::int32_t counter = 0;
   for (auto _ : state) {
     record.updated = 100 + counter++;
     RecordBatch batch;
-    batch.records.push_back(record);
-    if (!store::putBatch(database, batch)) state.SkipWithError("commit failed");
+    if (commit) batch.records.push_back(record);
+    if (!(commit ? store::putBatch(database, batch) : store::putRecord(database, record))) {
+      state.SkipWithError("put failed");
+    }
   }
-  state.counters["file_bytes"] = static_cast<double>(snapshotSize(directory));
+  if (commit) state.counters["file_bytes"] = static_cast<double>(snapshotSize(directory));
+}
+
+void commitOneRecord(benchmark::State& state, const std::string& directory, const std::string& id) {
+  changeOneRecord(state, directory, id, true);
+}
+
+void putOneRecord(benchmark::State& state, const std::string& directory, const std::string& id) {
+  changeOneRecord(state, directory, id, false);
+}
+
+// 1024 new keys put into a new map, which grows as they come.
+void putNewKeys(benchmark::State& state) {
+  std::vector<std::string> keys(1024);
+  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = "record/r" + std::to_string(i) + "/content";
+  for (auto _ : state) {
+    store::StoreState map = store::makeStoreState("bench");
+    for (const std::string& key : keys) {
+      if (!store::storePut(map, key, "value")) state.SkipWithError("put failed");
+    }
+    benchmark::DoNotOptimize(map);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * keys.size()));
 }
 
 // The file work a commit cannot avoid: two files written and flushed, one move, the flush of
@@ -234,7 +261,9 @@ void registerBenchmarks() {
     benchmark::RegisterBenchmark(("commit_floor/" + n).c_str(), commitFloor, commit)
         ->Unit(benchmark::kMillisecond)
         ->MinTime(2.0);
+    benchmark::RegisterBenchmark(("put/" + n).c_str(), putOneRecord, open, id)->Unit(benchmark::kMicrosecond);
   }
+  benchmark::RegisterBenchmark("put/1024-new-keys", putNewKeys)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("commit/five-records", commitOneRecord, dirText("small"), "animal-2")
       ->Unit(benchmark::kMillisecond)
       ->MinTime(1.0);

@@ -37,7 +37,13 @@ FileSystem::LockAttempt FileSystem::tryLockFile(const std::string& path, std::un
   std::intptr_t handle = 0;
   switch (platform::tryLockFile(*native, handle)) {
     case platform::LockAttempt::kTaken:
-      lock = std::make_unique<DiskLock>(handle);
+      try {
+        lock = std::make_unique<DiskLock>(handle);
+      } catch (...) {
+        // Out of memory for its holder: a lock kept would keep every later commit out.
+        platform::releaseFileLock(handle);
+        throw;
+      }
       return LockAttempt::kTaken;
     case platform::LockAttempt::kBusy:
       return LockAttempt::kBusy;

@@ -7,19 +7,33 @@
 
 namespace runtime::platform {
 
+namespace {
+
+// Closes a file opened for reading when it leaves scope, also when a buffer cannot be had: a
+// handle left open would, on Windows, hold the file against every later move over it.
+class ReadHandle {
+ public:
+  explicit ReadHandle(std::intptr_t handle) : handle_(handle) {}
+  ~ReadHandle() { closeReadHandle(handle_); }
+  ReadHandle(const ReadHandle&) = delete;
+  ReadHandle& operator=(const ReadHandle&) = delete;
+  std::intptr_t get() const { return handle_; }
+
+ private:
+  std::intptr_t handle_;
+};
+
+}  // namespace
+
 FileRead readWholeFile(const std::filesystem::path& path, std::int64_t maxBytes, std::vector<std::uint8_t>& bytes) {
   std::intptr_t handle = 0;
   std::int64_t size = 0;
   FileRead result = openForReading(path, handle, size);
   if (result != FileRead::kRead) return result;
-  if (size > maxBytes) {
-    result = FileRead::kTooLarge;
-  } else {
-    bytes.assign(static_cast<std::size_t>(size), 0);
-    if (!readExactAt(handle, 0, bytes)) result = FileRead::kIncomplete;
-  }
-  closeReadHandle(handle);
-  return result;
+  const ReadHandle file(handle);
+  if (size > maxBytes) return FileRead::kTooLarge;
+  bytes.assign(static_cast<std::size_t>(size), 0);
+  return readExactAt(file.get(), 0, bytes) ? FileRead::kRead : FileRead::kIncomplete;
 }
 
 FileRead readFileEnds(const std::filesystem::path& path, std::size_t headBytes, std::size_t tailBytes,
@@ -27,14 +41,13 @@ FileRead readFileEnds(const std::filesystem::path& path, std::size_t headBytes, 
   std::intptr_t handle = 0;
   FileRead result = openForReading(path, handle, size);
   if (result != FileRead::kRead) return result;
+  const ReadHandle file(handle);
   const auto length = static_cast<std::uint64_t>(size);
   head.assign(static_cast<std::size_t>(std::min<std::uint64_t>(length, headBytes)), 0);
   tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(length, tailBytes)), 0);
-  if (!readExactAt(handle, 0, head) || !readExactAt(handle, size - static_cast<std::int64_t>(tail.size()), tail)) {
-    result = FileRead::kIncomplete;
-  }
-  closeReadHandle(handle);
-  return result;
+  const bool read =
+      readExactAt(file.get(), 0, head) && readExactAt(file.get(), size - static_cast<std::int64_t>(tail.size()), tail);
+  return read ? FileRead::kRead : FileRead::kIncomplete;
 }
 
 void sleepSlice(std::int64_t milliseconds) {

@@ -11,10 +11,25 @@
 
 namespace runtime::platform {
 
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE openLockFile(const std::filesystem::path& path) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  // LockFileEx needs only one of the two rights: a lock file that is there already can still be
+  // locked where it cannot be written (a read-only file).
+  if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED) {
+    file = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  return file;
+}
+
+}  // namespace
+
 LockAttempt tryLockFile(const std::filesystem::path& path, std::intptr_t& handle) {
-  HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = openLockFile(path);
   if (file == INVALID_HANDLE_VALUE) {
     // Another program that opened the file without sharing it (a scanner, a backup) lets go soon.
     return ::GetLastError() == ERROR_SHARING_VIOLATION ? LockAttempt::kBusy : LockAttempt::kUnavailable;

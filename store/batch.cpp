@@ -1,6 +1,7 @@
 // The batch put: records, then edges with their keys and catalog, then one commit.
 #include "store/batch.hpp"
 
+#include "store/database_rollback.hpp"
 #include "store/record_keys.hpp"
 
 namespace store {
@@ -28,6 +29,7 @@ bool putEdge(Database& database, const Edge& edge) {
 }  // namespace
 
 bool putBatch(Database& database, const RecordBatch& batch) {
+  const DatabaseRollback rollback(database, batch.records, batch.edges);  // running out of memory changes nothing
   for (const Record& record : batch.records) {
     if (!putRecord(database, record)) return false;
   }

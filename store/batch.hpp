@@ -14,6 +14,7 @@ struct RecordBatch {
 };
 
 // Puts every record, then every edge whose ends exist, then commits; false at the first failure.
+// Memory running out throws std::bad_alloc with the database as it was, or fails the commit.
 bool putBatch(Database& database, const RecordBatch& batch);
 
 }  // namespace store

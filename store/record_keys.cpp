@@ -5,6 +5,8 @@
 #include <limits>
 #include <utility>
 
+#include "store/database_rollback.hpp"
+
 namespace store {
 
 using runtime::intToText;
@@ -143,11 +145,8 @@ bool putInCatalog(StoreState& state, std::string_view catalog, std::size_t listL
 bool putRecord(Database& database, const Record& record) {
   if (!validateRecord(record)) return false;
   const std::int32_t existing = findRecordIndex(database, record.id);
-  if (existing >= 0) {
-    database.records[static_cast<std::size_t>(existing)] = record;
-  } else {
-    database.records.push_back(record);
-  }
+  DatabaseRollback rollback(database);  // running out of memory part way changes nothing
+  rollback.placeRecord(existing, record);
   const bool stored = putFields(database.store, kRecordLayout, record);
   if (existing >= 0 || !stored) return stored;
   return putInCatalog(database.store, kRecordLayout.catalog, database.records.size(), record.id);

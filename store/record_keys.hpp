@@ -49,7 +49,8 @@ bool putEdgeKeys(StoreState& state, const Edge& edge);
 bool putInCatalog(StoreState& state, std::string_view catalog, std::size_t listLength, const Text& id);
 // Validates, places a copy in database.records (replace by id or append) and writes its keys in
 // the order of kRecordFields, then, for a new record, its catalog slot. As for an edge, the counts
-// of its properties and of its vector are written even after a refused write.
+// of its properties and of its vector are written even after a refused write. Memory running out
+// throws std::bad_alloc with the database as it was.
 bool putRecord(Database& database, const Record& record);
 // Position of the first record with the id in database.records, or -1.
 std::int32_t findRecordIndex(const Database& database, const Text& id);

@@ -14,6 +14,13 @@ bool keyBefore(std::string_view a, std::string_view b) { return a.compare(b) < 0
 
 bool startsWith(std::string_view key, std::string_view prefix) { return key.substr(0, prefix.size()) == prefix; }
 
+// Makes room for `more` elements past the vector's size, growing it as its own appends would.
+template <typename T>
+void reserveMore(std::vector<T>& items, std::size_t more) {
+  const std::size_t needed = items.size() + more;
+  if (needed > items.capacity()) items.reserve(std::max(needed, 2 * items.capacity()));
+}
+
 }  // namespace
 
 std::int32_t StoreEntryList::find(std::string_view key) const { return keys_.find(key, keyAt()); }
@@ -75,6 +82,12 @@ void StoreEntryList::replaceAll(std::vector<StoreEntry> entries, const std::uint
   order_.clear();
   changed_.clear();
   allChanged_ = true;
+  ++checks_;
+  if (entries_.empty()) return;
+  indexAll(hashes);
+}
+
+void StoreEntryList::indexAll(const std::uint32_t* hashes) {
   keys_.reserve(entries_.size());
   // At tens of thousands of keys each key's slot is a wait on memory: it is asked for a few keys
   // ahead of the key's filing.
@@ -98,6 +111,27 @@ void StoreEntryList::reserve(std::size_t count) {
   keys_.reserve(count);
 }
 
+inline std::size_t StoreEntryList::putProbed(const runtime::SlotIndex::Probe& at, Text&& key, Text&& value,
+                                             std::uint32_t hash) noexcept {
+  if (at.found != runtime::SlotIndex::kAbsent) {
+    const auto existing = static_cast<std::size_t>(at.found);
+    StoreEntry& entry = entries_[existing];
+    noteChanged(existing);
+    if (savepoints_ > 0) overwritten_.emplace_back(at.found, entry.deleted, std::move(entry.value));
+    entry.value = std::move(value);
+    entry.deleted = false;
+    return existing;
+  }
+  const std::size_t appended = entries_.size();
+  noteChanged(appended);
+  const bool inOrder = order_.size() == appended &&
+                       (appended == 0 || keyBefore(entries_[static_cast<std::size_t>(order_.back())].key, key));
+  entries_.push_back({std::move(key), std::move(value), false});
+  keys_.fill(at, hash, static_cast<std::int32_t>(appended));
+  if (inOrder) order_.push_back(static_cast<std::int32_t>(appended));
+  return appended;
+}
+
 std::size_t StoreEntryList::put(Text&& key, Text&& value) {
   keys_.reserve(keys_.size() + 1);
   const std::uint32_t hash = runtime::SlotIndex::hashOf(key);
@@ -106,6 +140,7 @@ std::size_t StoreEntryList::put(Text&& key, Text&& value) {
 
 void StoreEntryList::putEach(std::vector<std::pair<Text, Text>>& pairs) {
   keys_.reserve(keys_.size() + pairs.size());
+  makeRoom(pairs.size(), true);
   // At tens of thousands of entries each key's slot is a wait on memory: the slots of a group of
   // keys are requested together, and then the keys put in turn.
   constexpr std::size_t kGroup = 16;
@@ -117,30 +152,30 @@ void StoreEntryList::putEach(std::vector<std::pair<Text, Text>>& pairs) {
       keys_.prefetch(hashes[i]);
     }
     for (std::size_t i = 0; i < count; ++i) {
-      putHashed(std::move(pairs[first + i].first), std::move(pairs[first + i].second), hashes[i]);
+      Text& key = pairs[first + i].first;
+      const runtime::SlotIndex::Probe at = keys_.probe(key, hashes[i], keyAt());
+      putProbed(at, std::move(key), std::move(pairs[first + i].second), hashes[i]);
     }
   }
 }
 
+void StoreEntryList::makeRoom(std::size_t puts, bool appending) {
+  if (appending) {
+    // A file written in key order keeps its order settled as it is read, as far as it goes.
+    if (order_.size() == entries_.size()) reserveMore(order_, puts);
+    reserveMore(entries_, puts);
+  }
+  // noteChanged keeps no more indexes than the list has entries.
+  const std::size_t most = entries_.size() + (appending ? puts : 0);
+  if (!allChanged_ && changed_.size() < most) reserveMore(changed_, std::min(puts, most - changed_.size()));
+  if (savepoints_ > 0) reserveMore(overwritten_, puts);
+}
+
 std::size_t StoreEntryList::putHashed(Text&& key, Text&& value, std::uint32_t hash) {
   const runtime::SlotIndex::Probe at = keys_.probe(key, hash, keyAt());
-  if (at.found != runtime::SlotIndex::kAbsent) {
-    const auto existing = static_cast<std::size_t>(at.found);
-    noteChanged(existing);
-    entries_[existing].value = std::move(value);
-    entries_[existing].deleted = false;
-    return existing;
-  }
-  const std::size_t appended = entries_.size();
-  noteChanged(appended);
-  // A file written in key order keeps its order settled as it is read.
-  const bool inOrder = order_.size() == appended &&
-                       (appended == 0 || keyBefore(entries_[static_cast<std::size_t>(order_.back())].key, key));
-  entries_.push_back({std::move(key), std::move(value), false});
-  // Filed only once the entry is there, so that a failed append leaves no slot pointing past the list.
-  keys_.fill(at, hash, static_cast<std::int32_t>(appended));
-  if (inOrder) order_.push_back(static_cast<std::int32_t>(appended));
-  return appended;
+  const bool appending = at.found == runtime::SlotIndex::kAbsent;
+  if (!roomForOne(appending)) makeRoom(1, appending);
+  return putProbed(at, std::move(key), std::move(value), hash);
 }
 
 void StoreEntryList::assign(std::vector<StoreEntry> entries) {
@@ -180,11 +215,10 @@ const std::vector<std::int32_t>& StoreEntryList::keyOrder(std::vector<std::int32
   return scratch;
 }
 
-void StoreEntryList::noteChanged(std::size_t index) {
+void StoreEntryList::noteChanged(std::size_t index) noexcept {
   if (allChanged_) return;
   // Past the list's own size, checking every entry costs no more than checking the changes.
   if (changed_.size() >= entries_.size()) {
-    changed_.clear();
     allChanged_ = true;
     return;
   }
@@ -198,10 +232,51 @@ const std::vector<std::int32_t>* StoreEntryList::changedSinceChecked() const {
 void StoreEntryList::markChecked() {
   changed_.clear();
   allChanged_ = false;
+  ++checks_;
 }
 
 void StoreEntryList::settleKeyOrder() {
-  if (order_.size() != entries_.size()) sortTail(order_);
+  if (order_.size() == entries_.size()) return;
+  // Room first: an order left half extended would no longer be sorted.
+  order_.reserve(entries_.size());
+  sortTail(order_);
+}
+
+StoreEntryList::Savepoint StoreEntryList::openSavepoint() noexcept {
+  ++savepoints_;
+  return {entries_.size(), changed_.size(), overwritten_.size(), checks_, allChanged_};
+}
+
+void StoreEntryList::keepSavepoint(const Savepoint& /*point*/) noexcept {
+  if (--savepoints_ == 0) overwritten_.clear();
+}
+
+void StoreEntryList::rollBack(const Savepoint& point) noexcept {
+  // The latest overwrite first, so that the value at the savepoint is the one left.
+  while (overwritten_.size() > point.overwritten) {
+    Overwritten& last = overwritten_.back();
+    StoreEntry& entry = entries_[static_cast<std::size_t>(last.index)];
+    entry.value = std::move(last.value);
+    entry.deleted = last.deleted;
+    overwritten_.pop_back();
+  }
+  if (entries_.size() > point.entries) {
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(point.entries), entries_.end());
+    // The table is at least as large as it was and refiling allocates nothing; the keys appended
+    // since may have moved others when it grew, so every key is filed again.
+    keys_.clear();
+    indexAll(nullptr);
+  }
+  // Without a sort since, the order is what it was with the appended entries after it.
+  const auto appended = [&point](std::int32_t i) { return static_cast<std::size_t>(i) >= point.entries; };
+  order_.erase(std::remove_if(order_.begin(), order_.end(), appended), order_.end());
+  if (point.checks == checks_) {
+    changed_.resize(std::min(changed_.size(), point.changed));
+    allChanged_ = point.allChanged;
+  } else {
+    allChanged_ = true;  // checked since: the values put back were not
+  }
+  keepSavepoint(point);
 }
 
 }  // namespace store

@@ -1,7 +1,8 @@
 // The entry list of the key/value map together with its key index: the list can only be read,
 // or changed through the writers below, which keep the index up to date as they go. Lookups
 // write nothing, so any number of threads may look keys up in one list that nobody changes.
-// Nothing here fails except by running out of memory.
+// Nothing here fails except by running out of memory, and a writer that runs out of memory
+// leaves the list as it was: it makes room for everything it changes before it changes anything.
 #pragma once
 
 #include <cstddef>
@@ -70,7 +71,8 @@ class StoreEntryList {
   // Overwrites the value of the entry with this key and clears its mark, or appends the entry.
   // Returns the entry's index.
   std::size_t put(Text&& key, Text&& value);
-  // put for each pair in turn, with the same result; the pairs are left moved from.
+  // put for each pair in turn, with the same result; the pairs are left moved from. Room is made
+  // for every pair first (as many new entries as pairs), so that it puts all of them or none.
   void putEach(std::vector<std::pair<Text, Text>>& pairs);
   // Replaces the whole list, repeated keys and marks included (a lookup finds the first).
   void assign(std::vector<StoreEntry> entries);
@@ -88,6 +90,24 @@ class StoreEntryList {
   // so that the next encodings sort only what is added after.
   void settleKeyOrder();
 
+  // A point the list can be set back to when a series of puts runs out of memory part way. From
+  // openSavepoint until the outermost savepoint ends, each overwritten value is kept aside.
+  // Savepoints nest; only puts come between one and its end.
+  struct Savepoint {
+    std::size_t entries = 0;
+    std::size_t changed = 0;
+    std::size_t overwritten = 0;
+    std::uint64_t checks = 0;
+    bool allChanged = true;
+  };
+  Savepoint openSavepoint() noexcept;
+  // Ends the savepoint and keeps every change made since.
+  void keepSavepoint(const Savepoint& point) noexcept;
+  // Ends the savepoint and sets the list back to it: the entries appended since go, the values
+  // and marks overwritten come back, and the index, the key order and the changed entries
+  // follow. Allocates nothing.
+  void rollBack(const Savepoint& point) noexcept;
+
  private:
   // The key at an entry index, as the key index reads it.
   auto keyAt() const {
@@ -96,9 +116,37 @@ class StoreEntryList {
   // Replaces the entries and files every key, the first index of a repeated key staying; the
   // keys' hashes are computed unless given.
   void replaceAll(std::vector<StoreEntry> entries, const std::uint32_t* hashes);
+  // A value a put replaced while a savepoint was open, with the entry's mark.
+  struct Overwritten {
+    Overwritten(std::int32_t at, bool marked, Text&& old) noexcept
+        : index(at), deleted(marked), value(std::move(old)) {}
+    std::int32_t index;
+    bool deleted;
+    Text value;
+  };
+
+  // Files every entry's key, the first index of a repeated key staying; the keys' hashes are
+  // computed unless given. Allocates nothing when the index is already large enough.
+  void indexAll(const std::uint32_t* hashes);
+  // True when one put (of a new entry when `appending`) needs no memory; otherwise makeRoom.
+  bool roomForOne(bool appending) const {
+    const std::size_t count = entries_.size();
+    // noteChanged adds an index only while there are fewer than entries.
+    const bool changeFits = allChanged_ || changed_.size() >= count || changed_.size() < changed_.capacity();
+    if (appending) {
+      return changeFits && count < entries_.capacity() && (order_.size() != count || count < order_.capacity());
+    }
+    return changeFits && (savepoints_ == 0 || overwritten_.size() < overwritten_.capacity());
+  }
+  // Reserves what up to `puts` puts need (new entries when `appending`), so that making them
+  // allocates nothing.
+  void makeRoom(std::size_t puts, bool appending);
   // put for a key of this hash, the index already large enough for one more key.
   std::size_t putHashed(Text&& key, Text&& value, std::uint32_t hash);
-  void noteChanged(std::size_t index);
+  // The put itself, where the probe found the key or its empty slot; makeRoom came first.
+  [[gnu::always_inline]] std::size_t putProbed(const runtime::SlotIndex::Probe& at, Text&& key, Text&& value,
+                                               std::uint32_t hash) noexcept;
+  void noteChanged(std::size_t index) noexcept;
   void sortTail(std::vector<std::int32_t>& order) const;
 
   std::vector<StoreEntry> entries_;
@@ -106,9 +154,14 @@ class StoreEntryList {
   runtime::SlotIndex keys_;
   // Ascending key order of the first order_.size() entries.
   std::vector<std::int32_t> order_;
-  // Indexes written since markChecked; unused while allChanged_ (kept no longer than the list).
+  // Indexes written since markChecked; not added to while allChanged_ (kept no longer than the
+  // list), so that a savepoint can go back to them.
   std::vector<std::int32_t> changed_;
   bool allChanged_ = true;
+  // markChecked and assign, counted: a savepoint cannot go back to changes checked since.
+  std::uint64_t checks_ = 0;
+  int savepoints_ = 0;
+  std::vector<Overwritten> overwritten_;
 };
 
 }  // namespace store

@@ -84,6 +84,7 @@ std::int32_t findEntryIndex(const StoreState& state, const Text& key);
 // The live entry's value; a missing or marked entry is not found.
 StoreLookup storeGet(const StoreState& state, const Text& key);
 // Adds or overwrites an entry in place and marks the state dirty; false for an invalid entry.
+// Memory running out throws std::bad_alloc with the state as it was.
 bool storePut(StoreState& state, Text key, Text value);
 
 // The state's snapshot file as it is on disk now, measured against the one the state read or
@@ -92,10 +93,32 @@ bool storePut(StoreState& state, Text key, Text value);
 enum class SnapshotFileCheck { kSame, kChanged, kUnreadable };
 SnapshotFileCheck checkSnapshotFile(const StoreState& state);
 
-// Makes a dirty state durable under sequence + 1; on failure the state is left as it was. A
-// commit holds the directory's lock and refuses, touching no file, when the lock cannot be had
-// within kStoreLockWaitMilliseconds or the snapshot file is not the one the state read or last
-// wrote: another state or program committed since, and its records would be lost.
+// Sets the state's entries and dirty flag back to what they were at its construction when its
+// scope is left by an exception, as when memory runs out part way through a series of puts;
+// keeps them when the scope ends normally. Rollbacks nest. Only puts come between one's
+// construction and its end, and at most a commit last (a commit throws nothing).
+class StoreRollback {
+ public:
+  explicit StoreRollback(StoreState& state) noexcept;
+  ~StoreRollback();
+  StoreRollback(const StoreRollback&) = delete;
+  StoreRollback& operator=(const StoreRollback&) = delete;
+
+ private:
+  StoreState& state_;
+  StoreEntryList::Savepoint savepoint_;
+  bool dirty_;
+  int exceptions_;
+};
+
+// Makes a dirty state durable under sequence + 1. On failure, memory running out included, the
+// state is left as it was, except after a move that went through but whose directory flush
+// failed: the state then takes the snapshot file it wrote, and its sequence, as its own (the
+// file may or may not survive a power cut), and stays dirty, so that its next commit writes the
+// sequence after. A commit holds the directory's lock and refuses, touching no file, when the
+// lock cannot be had within kStoreLockWaitMilliseconds or the snapshot file is not the one the
+// state read or last wrote: another state or program committed since, and its records would be
+// lost.
 bool commitStore(StoreState& state);
 // Writes and flushes the next file and moves it over the snapshot file in one durable step. The
 // caller holds the directory's lock.

@@ -1,6 +1,7 @@
 // The file lock on the disk: exclusive between two holders in one process (and so between
 // programs), released with its object, never waited for longer than asked, refused at once
-// where no lock file can be made; and the read of a file's two ends.
+// where no lock file can be made, had through a read open where the lock file cannot be
+// written; and the read of a file's two ends.
 #include "runtime/file_lock.hpp"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "runtime/files.hpp"
+#include "runtime/testing/read_only_file.hpp"
 #include "runtime/testing/temp_directory.hpp"
 
 namespace runtime {
@@ -28,6 +30,20 @@ TEST(FileLock, IsExclusiveUntilReleasedAndWaitsOnlyAsLongAsAsked) {
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(300));
   EXPECT_LT(waited, std::chrono::seconds(3));
+  held.reset();
+  EXPECT_NE(lockFile(path, 0), nullptr);
+}
+
+TEST(FileLock, ALockFileThatCannotBeWrittenIsLockedThroughAReadOpen) {
+  // The lock needs only an open of the file, which a read-only one still allows.
+  TempDirectory dir;
+  const std::string path = dir.text("lock");
+  ASSERT_NE(lockFile(path, 0), nullptr);  // makes the file
+  const testing::ReadOnlyFile readOnly(dir.path() / "lock");
+  if (!readOnly.refusesWrites()) GTEST_SKIP() << testing::kWritesNotRefused;
+  auto held = lockFile(path, 0);
+  ASSERT_NE(held, nullptr) << "a lock file that cannot be written was not locked";
+  EXPECT_EQ(lockFile(path, 100), nullptr) << "the lock through a read open is not exclusive";
   held.reset();
   EXPECT_NE(lockFile(path, 0), nullptr);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -70,12 +71,14 @@ class CommitFailure : public ::testing::Test {
     EXPECT_EQ(storeGet(wal, "a").value, "new");
   }
 
-  void expectRetrySucceeds() {
+  void expectRetrySucceeds(std::int32_t sequence = 2) {
     ASSERT_TRUE(commitStore(state_));
-    EXPECT_EQ(state_.sequence, 2);
+    EXPECT_EQ(state_.sequence, sequence);
     EXPECT_FALSE(exists(walPath(dir_.text())));
     EXPECT_FALSE(exists(nextPath(dir_.text())));
-    EXPECT_EQ(decodeSnapshot(readAll(snapshotPath(dir_.text())), dir_.text()).sequence, 2);
+    const StoreState onDisk = decodeSnapshot(readAll(snapshotPath(dir_.text())), dir_.text());
+    EXPECT_EQ(onDisk.sequence, sequence);
+    EXPECT_EQ(liveEntries(onDisk), (testing::EntryList{{"a", "new"}, {"b", "added"}}));
   }
 
   TempDir dir_;
@@ -143,12 +146,15 @@ TEST_F(CommitFailure, FlushingTheDirectoryAfterTheMove) {
   // The snapshot file has been replaced but the move may not survive a power cut: the commit
   // answers false, and the write-ahead file beside it holds the same attempt.
   EXPECT_FALSE(commitFailingAt("sync directory " + dir_.text()));
-  EXPECT_EQ(state_.sequence, 1);
+  // The state takes the moved file and its sequence as its own, and stays dirty: the retry
+  // writes the sequence after, never a second file of the moved one's sequence.
+  EXPECT_EQ(state_.sequence, 2);
   EXPECT_TRUE(state_.dirty);
+  EXPECT_EQ(state_.snapshotOnDisk, snapshotIdentityOf(readAll(snapshotPath(dir_.text()))));
   expectWalHoldsTheAttempt();
   EXPECT_EQ(readAll(snapshotPath(dir_.text())), readAll(walPath(dir_.text())));
   EXPECT_FALSE(exists(nextPath(dir_.text())));
-  expectRetrySucceeds();
+  expectRetrySucceeds(3);
 }
 
 TEST_F(CommitFailure, DeletingTheWriteAheadFileStillCommits) {

@@ -7,26 +7,32 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "runtime/file_lock.hpp"
 #include "runtime/files.hpp"
 #include "runtime/testing/forwarding_file_system.hpp"
+#include "runtime/testing/read_only_file.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
+#include "store/snapshot_codec.hpp"
 #include "store/store_state.hpp"
+#include "store/tests/fault_file_system.hpp"
 #include "store/tests/test_support.hpp"
 
 namespace store {
 namespace {
 
 using testing::exists;
+using testing::FaultFileSystem;
 using testing::readAll;
 using testing::sampleRecord;
 using testing::seedFiveRecords;
@@ -93,6 +99,101 @@ TEST(TwoWriters, TheLaterCommitOfAStaleStateIsRefusedAndTheReopenedStoreTakesIt)
       EXPECT_EQ(last.store.sequence, (seeded ? 1 : 0) + 2);
     }
   }
+}
+
+// The snapshot file of the one entry key = value under the sequence.
+runtime::Bytes fileOf(std::int32_t sequence, const std::string& key, const std::string& value) {
+  StoreState state = makeStoreState("d");
+  state.sequence = sequence;
+  EXPECT_TRUE(storePut(state, key, value));
+  return encodeSnapshot(state);
+}
+
+// A value of the same length as `value` (six bytes or more) whose file of the one entry
+// key = value under the sequence has the same checksum as the file of `value`: the two files
+// then have the same size and the same two ends. Each checksum step h = (h * m) ^ b on the low
+// 30 bits is undone by h = (h ^ b) * m' (m' the inverse of the odd m), so the value's last four
+// bytes are found by meeting in the middle: the checksums reached from the bytes before them
+// through two bytes forwards, against those reached back from the wanted checksum through two.
+std::string valueOfTheSameChecksum(std::int32_t sequence, const std::string& key, const std::string& value) {
+  constexpr std::uint32_t m = layout::kChecksumMultiplier;
+  constexpr std::uint32_t mask = layout::kChecksumMask;
+  std::uint32_t inverse = m;
+  for (int i = 0; i < 5; ++i) inverse *= 2 - m * inverse;  // Newton's steps, exact mod 2^32
+  const runtime::Bytes wanted = fileOf(sequence, key, value);
+  const auto end = static_cast<std::int32_t>(wanted.size() - layout::kChecksumBytes);
+  const auto target = static_cast<std::uint32_t>(snapshotChecksum(wanted, end));
+  for (int lead = 1; lead < 256; ++lead) {
+    std::string other = value;
+    other[0] = static_cast<char>(lead);  // a new start for the middle whenever it does not meet
+    const auto start = static_cast<std::uint32_t>(snapshotChecksum(fileOf(sequence, key, other), end - 4));
+    std::unordered_map<std::uint32_t, std::pair<int, int>> forwards;
+    for (int b1 = 1; b1 < 256; ++b1) {
+      for (int b2 = 1; b2 < 256; ++b2) {
+        forwards.emplace(((((start * m) ^ static_cast<std::uint32_t>(b1)) * m) ^ static_cast<std::uint32_t>(b2)) & mask,
+                         std::pair(b1, b2));
+      }
+    }
+    for (int b4 = 1; b4 < 256; ++b4) {
+      for (int b3 = 1; b3 < 256; ++b3) {
+        const std::uint32_t before = ((target ^ static_cast<std::uint32_t>(b4)) * inverse) & mask;
+        const auto met = forwards.find(((before ^ static_cast<std::uint32_t>(b3)) * inverse) & mask);
+        if (met == forwards.end()) continue;
+        const std::size_t n = other.size();
+        other[n - 4] = static_cast<char>(met->second.first);
+        other[n - 3] = static_cast<char>(met->second.second);
+        other[n - 2] = static_cast<char>(b3);
+        other[n - 1] = static_cast<char>(b4);
+        if (other != value) return other;
+      }
+    }
+  }
+  ADD_FAILURE() << "no value of the same checksum";
+  return value;
+}
+
+TEST(TwoWriters, AStateWhoseMoveWasNotFlushedNeverWritesItsSequenceAgain) {
+  // State a's commit moves its file into place, but the directory flush fails: it answers false,
+  // takes the moved file as its own and commits again. State b read the moved file in between,
+  // and is stale once a's second commit answered true. Had a written the moved file's sequence
+  // again, with a value whose file has the same checksum, b could not tell the two files apart
+  // and its commit would replace the one that answered true.
+  const std::string key = "k";
+  const std::string moved = "moved value";
+  const std::string committed = valueOfTheSameChecksum(1, key, moved);
+  ASSERT_NE(moved, committed);
+  ASSERT_EQ(snapshotIdentityOf(fileOf(1, key, moved)), snapshotIdentityOf(fileOf(1, key, committed)));
+
+  TempDir dir;
+  const std::string snapshot = snapshotPath(dir.text());
+  Database a = openDatabase(dir.text());
+  ASSERT_TRUE(a.store.ok);
+  ASSERT_TRUE(storePut(a.store, key, moved));
+  {
+    FaultFileSystem faults;
+    faults.injectAt("sync directory ", FaultFileSystem::Mode::kFailOne);
+    runtime::ScopedFileSystem scope(faults);
+    EXPECT_FALSE(commitStore(a.store));
+  }
+  ASSERT_EQ(readAll(snapshot), fileOf(1, key, moved));
+  EXPECT_EQ(a.store.sequence, 1);
+
+  Database b = openDatabase(dir.text());
+  ASSERT_TRUE(b.store.ok) << b.store.message;
+  ASSERT_EQ(storeGet(b.store, key).value, moved);
+
+  ASSERT_TRUE(storePut(a.store, key, committed));
+  ASSERT_TRUE(commitStore(a.store));
+  EXPECT_EQ(a.store.sequence, 2);
+  EXPECT_EQ(readAll(snapshot), fileOf(2, key, committed));
+
+  ASSERT_TRUE(storePut(b.store, "b", "stale"));
+  const auto before = filesOf(dir.text());
+  EXPECT_FALSE(commitStore(b.store)) << "the stale state replaced a commit that answered true";
+  EXPECT_EQ(filesOf(dir.text()), before);
+  const Database last = openDatabase(dir.text());
+  EXPECT_EQ(storeGet(last.store, key).value, committed);
+  EXPECT_FALSE(storeGet(last.store, "b").found);
 }
 
 TEST(TwoWriters, AStateKeepsCommittingOverItsOwnSnapshot) {
@@ -175,6 +276,21 @@ TEST(TwoWriters, ACommitWaitsForTheLockAndGivesUpOnAHolderThatKeepsIt) {
     releaser.join();
   }
   EXPECT_GE(findRecordIndex(openDatabase(dir.text()), "late"), 0);
+}
+
+TEST(TwoWriters, ALockFileThatCannotBeWrittenStillLetsCommitsThrough) {
+  // The lock file is only locked, never written: one that is read-only (copied from a read-only
+  // medium, or made so by a user) must not fail every commit.
+  TempDir dir;
+  seedFiveRecords(dir.text());
+  Database database = openDatabase(dir.text());
+  const runtime::testing::ReadOnlyFile readOnly(runtime::toNativePath(lockPath(dir.text())));
+  if (!readOnly.refusesWrites()) GTEST_SKIP() << runtime::testing::kWritesNotRefused;
+  ASSERT_TRUE(putBatch(database, batchOf("customer-6")));
+  const Database reopened = openDatabase(dir.text());
+  ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+  EXPECT_GE(findRecordIndex(reopened, "customer-6"), 0);
+  EXPECT_EQ(reopened.records.size(), 6u);
 }
 
 TEST(TwoWriters, RecoveryAtOpenPromotesOnlyUnderTheLock) {
