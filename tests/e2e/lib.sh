@@ -60,10 +60,11 @@ note() {
   echo "note: $*" >&2
 }
 
-# A run under wine has been seen, rarely, to end within milliseconds with status 1 and nothing
-# printed, before the program it was to start ran at all. wine_start_failed <status> <out> <err>
-# tells such a run of a program that always prints something (a result or an error) by its
-# failure status and its empty output and error output.
+# A run under wine has been seen, once in thousands, to end within milliseconds with status 1 and
+# nothing printed, before the program it was to start ran at all: its heap lay over the address of
+# wine's shared data, which the build's wine-run prevents (see its note). Should such a start
+# happen all the same, wine_start_failed <status> <out> <err> tells it, for a program that always
+# prints something (a result or an error), by its failure status and its empty outputs.
 wine_start_failed() {
   [ -n "$RUNNER" ] && [ "$1" -ne 0 ] && [ ! -s "$2" ] && [ ! -s "$3" ]
 }
