@@ -33,7 +33,7 @@ packages=(
 # the CMake presets and toolchain file, and the lint step). Shell builtins are not listed.
 commands=(
   bash sh env dirname nproc seq sleep mkdir mktemp rm cp ls head tail cut sort tr stat id
-  timeout md5sum readlink sed grep awk cmp flock dpkg dpkg-query apt-get
+  timeout md5sum readlink sed grep awk cmp flock dpkg dpkg-query apt-get cat uname setarch
   cmake ctest ninja gcc g++ clang++
   x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres
   clang-format clang-tidy run-clang-tidy comm paste

@@ -13,7 +13,9 @@ oreb_started_pids=()
 # Starts Xvfb on the first free display number from 90 and exports DISPLAY. A number whose lock
 # file is absent can still be taken: by another run starting at the same moment, or by a server
 # whose files this system cannot see (its abstract socket is shared across chroots). Xvfb then
-# ends at once, and the next number is tried.
+# ends at once, and the next number is tried. The display is this run's only once the lock file
+# names its own server: the other run's socket appears at the same path while this one's Xvfb is
+# still finding out that it lost, and two runs would then share one display.
 oreb_start_display() {
   local n=90 pid
   for _ in $(seq 1 20); do
@@ -21,7 +23,8 @@ oreb_start_display() {
     Xvfb ":${n}" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
     pid=$!
     for _ in $(seq 1 100); do
-      if [ -e "/tmp/.X11-unix/X${n}" ]; then
+      if [ -e "/tmp/.X11-unix/X${n}" ] && [ "$(tr -d ' \n' <"/tmp/.X${n}-lock" 2>/dev/null)" = "$pid" ] &&
+        kill -0 "$pid" 2>/dev/null; then
         oreb_started_pids+=("$pid")
         export DISPLAY=":${n}"
         return 0
@@ -57,7 +60,7 @@ oreb_start_wine() {
     done
     sleep 0.1
   done
-  wineboot </dev/null >/dev/null 2>&1 || true
+  setarch "$(uname -m)" -R wineboot </dev/null >/dev/null 2>&1 || true  # as wine-run starts wine
 }
 
 oreb_stop_all() {

@@ -17,12 +17,18 @@ exec 9>"$WINEPREFIX.lock"
 flock 9
 [ -e "$ready" ] && exit 0
 
-wineboot -i >/dev/null 2>&1 || true
+# Wine runs without address randomization, as the build's wine-run starts it: randomized, about
+# one start in several thousand ends at once, its heap over the address of wine's shared data.
+unrandomized() {
+  setarch "$(uname -m)" -R "$@"
+}
+
+unrandomized wineboot -i >/dev/null 2>&1 || true
 # The program asks for "Segoe UI", which wine does not have: unpinned, wine draws it with whatever
 # face fontconfig offers first, so the width of every text depends on the fonts a machine happens
 # to have. The prefix maps it to Liberation Sans (fonts-liberation) so that text is drawn alike
 # everywhere.
-if ! wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+if ! unrandomized wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
     /v 'Segoe UI' /t REG_SZ /d 'Liberation Sans' /f >/dev/null 2>&1; then
   echo "wine-prefix: the font substitution could not be written to $WINEPREFIX" >&2
   exit 1
