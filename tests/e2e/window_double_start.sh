@@ -82,20 +82,7 @@ expect_pixels "B: four customers, its own selected" \
   300 ${ROW_Y[2]} $BUTTON 300 ${ROW_Y[3]} $PRIMARY 300 ${ROW_Y[4]} $BACKGROUND
 
 # --- Both programs end normally; the store holds everything ------------------------------------
-for n in 2 1; do
-  use_window "$n"
-  raise_window
-  # A click on the background makes the window the one the keyboard goes to (click_at sees
-  # a hovered button in it afterwards, which only the window in front shows).
-  click_at 985 690
-  press_key Escape
-  if wait_for_exit 60; then
-    expect_eq "window $n: exit status after ESCAPE" "$APP_STATUS" 0
-    expect_eq "window $n: error output" "$(tr -d '\r' <"${WINDOW_ERRS[n - 1]}")" ""
-  else
-    fail "window $n: oreb-vet did not end after ESCAPE"
-  fi
-done
+end_windows_with_escape
 
 dump="$(dump_store "$store")"
 expect_eq "store decodes" "$(dump_value "$dump" ok)" 1
