@@ -105,12 +105,6 @@ void StoreEntryList::indexAll(const std::uint32_t* hashes) {
   }
 }
 
-void StoreEntryList::reserve(std::size_t count) {
-  entries_.reserve(count);
-  order_.reserve(count);
-  keys_.reserve(count);
-}
-
 inline std::size_t StoreEntryList::putProbed(const runtime::SlotIndex::Probe& at, Text&& key, Text&& value,
                                              std::uint32_t hash) noexcept {
   if (at.found != runtime::SlotIndex::kAbsent) {
@@ -136,27 +130,6 @@ std::size_t StoreEntryList::put(Text&& key, Text&& value) {
   keys_.reserve(keys_.size() + 1);
   const std::uint32_t hash = runtime::SlotIndex::hashOf(key);
   return putHashed(std::move(key), std::move(value), hash);
-}
-
-void StoreEntryList::putEach(std::vector<std::pair<Text, Text>>& pairs) {
-  keys_.reserve(keys_.size() + pairs.size());
-  makeRoom(pairs.size(), true);
-  // At tens of thousands of entries each key's slot is a wait on memory: the slots of a group of
-  // keys are requested together, and then the keys put in turn.
-  constexpr std::size_t kGroup = 16;
-  std::uint32_t hashes[kGroup];
-  for (std::size_t first = 0; first < pairs.size(); first += kGroup) {
-    const std::size_t count = std::min(kGroup, pairs.size() - first);
-    for (std::size_t i = 0; i < count; ++i) {
-      hashes[i] = runtime::SlotIndex::hashOf(pairs[first + i].first);
-      keys_.prefetch(hashes[i]);
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-      Text& key = pairs[first + i].first;
-      const runtime::SlotIndex::Probe at = keys_.probe(key, hashes[i], keyAt());
-      putProbed(at, std::move(key), std::move(pairs[first + i].second), hashes[i]);
-    }
-  }
 }
 
 void StoreEntryList::makeRoom(std::size_t puts, bool appending) {

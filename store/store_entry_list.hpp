@@ -71,16 +71,12 @@ class StoreEntryList {
   // Overwrites the value of the entry with this key and clears its mark, or appends the entry.
   // Returns the entry's index.
   std::size_t put(Text&& key, Text&& value);
-  // put for each pair in turn, with the same result; the pairs are left moved from. Room is made
-  // for every pair first (as many new entries as pairs), so that it puts all of them or none.
-  void putEach(std::vector<std::pair<Text, Text>>& pairs);
   // Replaces the whole list, repeated keys and marks included (a lookup finds the first).
   void assign(std::vector<StoreEntry> entries);
   // assign for entries whose keys strictly ascend, as a file written in key order holds them,
   // with the hash of each key (runtime::SlotIndex::hashOf) as the caller computed it while it had
   // the key at hand: neither the index nor the key order reads the keys again.
   void assignAscending(std::vector<StoreEntry> entries, const std::vector<std::uint32_t>& hashes);
-  void reserve(std::size_t count);
   // The entries changed since markChecked (an index may repeat), or null when every entry
   // must be checked: after assign, or before the first markChecked. A commit checks only these.
   const std::vector<std::int32_t>* changedSinceChecked() const;
