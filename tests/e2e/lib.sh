@@ -123,13 +123,37 @@ dump_store() {
   tr -d '\r' <"$WORK/dump.err" >&2
 }
 
-# dump_value <dump text> <key>: the value of one line of a dump.
+# dump_value <dump text> <key>: the value of one line of a dump. A key <record id>:<field> reads
+# a field of the record by its name, as the form shows it: "name" is the record's content, any
+# other field is the property whose key is the field's name (detail, owner), whatever its slot.
 dump_value() {
-  printf '%s\n' "$1" | awk -v key="$2" 'index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }'
+  printf '%s\n' "$1" | awk -v key="$2" '
+    BEGIN {
+      want = key
+      if (split(key, part, ":") == 2) {
+        want = part[2] == "name" ? "record/" part[1] "/content" : ""
+        properties = "record/" part[1] "/properties/"
+      }
+    }
+    want != "" && index($0, want "=") == 1 { print substr($0, length(want) + 2); exit }
+    want == "" && index($0, properties) == 1 {
+      split(substr($0, length(properties) + 1), slot, "/")  # "<n>", "key=<name>" or "value=<text>"
+      entry = substr($0, length(properties) + length(slot[1]) + 2)
+      if (entry == "key=" part[2]) found = slot[1]
+      else if (index(entry, "value=") == 1) values[slot[1]] = substr(entry, 7)
+    }
+    END { if (want == "" && found != "") print values[found] }'
+}
+
+# record_field <record id> <field>: a field of a record in the test's store (the file that $store
+# names), read by its name (see dump_value).
+record_field() {
+  dump_value "$(dump_store "$store")" "$1:$2"
 }
 
 # assert_store <what> <key>=<value> ...: the decoded snapshot of the test's store (the file that
-# $store names) holds each pair.
+# $store names) holds each pair; a key may name a record's field (<record id>:<field>, see
+# dump_value).
 assert_store() {
   local what="$1" dump pair
   shift

@@ -33,11 +33,10 @@ check_store() {
     i=$((i + 1))
   done
   expect_eq "$run: animal-3 archived" "$(dump_value "$dump" record/animal-3/lifecycle)" archival
-  expect_eq "$run: animal-3 detail key" "$(dump_value "$dump" record/animal-3/properties/0/key)" detail
-  expect_eq "$run: animal-3 detail" "$(dump_value "$dump" record/animal-3/properties/0/value)" Cat
+  expect_eq "$run: animal-3 detail" "$(dump_value "$dump" animal-3:detail)" Cat
   expect_eq "$run: animal-3 name" "$(dump_value "$dump" record/animal-3/content)" Mochi
   expect_eq "$run: animal-3 updated" "$(dump_value "$dump" record/animal-3/updated)" "$((sequence + 1))"
-  expect_eq "$run: Juniper" "$(dump_value "$dump" record/animal-4/properties/0/value)" "Dog / vaccination review"
+  expect_eq "$run: Juniper" "$(dump_value "$dump" animal-4:detail)" "Dog / vaccination review"
   expect_eq "$run: customers are active" "$(dump_value "$dump" record/customer-1/lifecycle)" canonical
   [ -e "$data/store.wal.corvane" ] && fail "$run: a write-ahead file was left behind"
   [ -e "$data/store.next.corvane" ] && fail "$run: a next file was left behind"

@@ -38,7 +38,7 @@ type_into $(field_area 1) "ada.quint@example.test"
 click_at 460 548 wait_for_sequence "$store" 6 30  # Save
 assert_store "new customer" \
   record/customer-6/kind=customer record/customer-6/content="Ada Quint" \
-  record/customer-6/properties/0/value=ada.quint@example.test record/customer-6/lifecycle=canonical \
+  customer-6:detail=ada.quint@example.test record/customer-6/lifecycle=canonical \
   catalog/records/count=6 catalog/records/5=customer-6 catalog/edges/count=3
 park_pointer
 expect_pixels "new customer row, selected" 300 ${ROW_Y[2]} $PRIMARY 300 ${ROW_Y[1]} $BUTTON 300 ${ROW_Y[3]} $BACKGROUND
@@ -53,7 +53,7 @@ type_into $(field_area 1) "Dog / first visit"
 click_at 460 548 wait_for_sequence "$store" 7 30  # Save; the owner field still holds customer-1
 assert_store "new animal" \
   record/animal-7/kind=animal record/animal-7/content=Pepper \
-  record/animal-7/properties/0/value="Dog / first visit" record/animal-7/properties/1/value=customer-1 \
+  animal-7:detail="Dog / first visit" animal-7:owner=customer-1 \
   record/animal-7/lifecycle=canonical \
   edge/owner-animal-7/from=animal-7 edge/owner-animal-7/to=customer-1 edge/owner-animal-7/kind=owned-by \
   catalog/edges/count=4 catalog/edges/3=owner-animal-7
@@ -75,8 +75,8 @@ click_at 600 370 expect_pixels "detail field focused" 900 396 $FOCUS 100 297 $BA
 type_into $(field_area 1) " / recheck"
 click_at 460 548 wait_for_sequence "$store" 10 30  # Save
 assert_store "edited through the search" \
-  record/animal-4/content=Juniper record/animal-4/properties/0/value="Dog / vaccination review / recheck" \
-  record/animal-4/properties/1/value=customer-2 edge/owner-animal-4/to=customer-2 catalog/records/count=7
+  record/animal-4/content=Juniper animal-4:detail="Dog / vaccination review / recheck" \
+  animal-4:owner=customer-2 edge/owner-animal-4/to=customer-2 catalog/records/count=7
 
 # --- Scrolling -----------------------------------------------------------------------------------
 click_at 150 272 expect_pixels "search focused again" 100 297 $FOCUS
@@ -114,7 +114,7 @@ wait_area_plain "owner field emptied again" $(field_area 2)
 type_into $(field_area 2) "customer-2"
 click_at 460 548 wait_for_sequence "$store" 13 30  # Save
 assert_store "saved after a refusal" \
-  record/animal-8/content=Ghost record/animal-8/properties/1/value=customer-2 edge/owner-animal-8/to=customer-2 \
+  record/animal-8/content=Ghost animal-8:owner=customer-2 edge/owner-animal-8/to=customer-2 \
   record/animal-9/id= catalog/records/count=8 catalog/edges/count=5
 
 # --- ESCAPE ends the program normally ------------------------------------------------------------

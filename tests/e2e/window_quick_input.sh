@@ -44,8 +44,8 @@ xdotool key --delay 5 shift+d o x BackSpace g
 wait_area_change "detail typed with 5 ms gaps" "$before" $(field_area 1)
 tap 460 530  # Save
 wait_for_sequence "$store" 6 30
-assert_store "typed in order" record/animal-6/content=abd record/animal-6/properties/0/value=Dog \
-  record/animal-6/properties/1/value=customer-1 catalog/records/count=6
+assert_store "typed in order" record/animal-6/content=abd animal-6:detail=Dog \
+  animal-6:owner=customer-1 catalog/records/count=6
 park_pointer
 expect_pixels "the saved record selected" 300 ${ROW_Y[3]} $PRIMARY
 

@@ -75,8 +75,8 @@ dump="$(dump_store "$store")"
 expect_eq "saved: sequence" "$(dump_value "$dump" sequence)" 7
 expect_eq "Pepper stored once" "$(printf '%s\n' "$dump" | grep -c '^record/[^/]*/content=Pepper$')" 1
 assert_store "saved without a restart" \
-  record/animal-6/content=Pepper record/animal-6/properties/0/value="Dog / first visit" \
-  record/animal-6/properties/1/value=customer-1 record/animal-6/lifecycle=canonical \
+  record/animal-6/content=Pepper animal-6:detail="Dog / first visit" \
+  animal-6:owner=customer-1 record/animal-6/lifecycle=canonical \
   edge/owner-animal-6/to=customer-1 catalog/records/count=6 catalog/edges/count=4
 expect_eq "files in the data directory" "$(ls -A "$data" | tr '\n' ' ')" "store.corvane store.lock.corvane "
 expect_pixels "four animals, the new one selected" \

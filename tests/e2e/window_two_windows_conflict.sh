@@ -30,7 +30,7 @@ click_at 100 436 expect_pixels "A: Clover selected" 300 ${ROW_Y[2]} $PRIMARY_HOV
 click_at 600 370 expect_pixels "A: detail field focused" 900 396 $FOCUS 900 307 $BACKGROUND
 type_into $(field_area 1) " / A: claws trimmed"
 click_at 460 548 wait_for_sequence "$store" 6 30  # Save
-assert_store "A's detail of Clover" record/animal-5/properties/0/value="$A_DETAIL"
+assert_store "A's detail of Clover" animal-5:detail="$A_DETAIL"
 park_pointer
 a_saved="$(snapshot_area "${STATUS_AREA[@]}")"  # Saved animal-5
 [ "$a_saved" != "$b_ready" ] || fail "A's status did not change after its save"
@@ -52,14 +52,14 @@ expect_eq "B's stopped save: sequence" "$(store_sequence "$store")" 6
 expect_eq "B's stopped save: files in the data directory" "$(ls -A "$data" | tr '\n' ' ')" \
   "store.corvane store.lock.corvane "
 expect_eq "B: its typed detail kept" "$(snapshot_area $(field_area 1))" "$b_detail"
-assert_store "A's detail still stored" record/animal-5/properties/0/value="$A_DETAIL"
+assert_store "A's detail still stored" animal-5:detail="$A_DETAIL"
 save_shot "B's save stopped"
 
 # --- B saves again: its text is written over A's, knowingly --------------------------------------
 click_at 460 548 wait_for_sequence "$store" 7 30  # Save
 assert_store "B's detail of Clover" \
-  record/animal-5/properties/0/value="$B_DETAIL" record/animal-5/content=Clover \
-  record/animal-5/properties/1/value=customer-1 record/animal-5/lifecycle=canonical catalog/records/count=5
+  animal-5:detail="$B_DETAIL" record/animal-5/content=Clover \
+  animal-5:owner=customer-1 record/animal-5/lifecycle=canonical catalog/records/count=5
 park_pointer
 wait_area_equal "B: status reads as A's after its save (Saved animal-5)" "$a_saved" "${STATUS_AREA[@]}"
 expect_eq "B: its detail shown" "$(snapshot_area $(field_area 1))" "$b_detail"
@@ -73,6 +73,6 @@ wait_area_equal "A: Clover's detail as B saved it" "$b_detail" $(field_area 1)
 save_shot "A got the focus after B's save"
 
 end_windows_with_escape
-assert_store "final store" sequence=7 catalog/records/count=5 record/animal-5/properties/0/value="$B_DETAIL"
+assert_store "final store" sequence=7 catalog/records/count=5 animal-5:detail="$B_DETAIL"
 
 finish

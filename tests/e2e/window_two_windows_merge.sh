@@ -41,7 +41,7 @@ expect_eq "A's Mochi row reads as B's" "$(snapshot_area $(row_area 0))" "$b_moch
 click_at 840 548 wait_for_sequence "$store" 6 30  # Archive
 assert_store "A archived Mochi" \
   record/animal-3/lifecycle=archival record/animal-3/content=Mochi \
-  record/animal-3/properties/0/value="Cat / annual wellness" record/animal-3/properties/1/value=customer-1
+  animal-3:detail="Cat / annual wellness" animal-3:owner=customer-1
 park_pointer
 restore_label="$(snapshot_area "${ARCHIVE_LABEL_AREA[@]}")"
 archived_row="$(snapshot_area $(row_area 0))"
@@ -64,8 +64,8 @@ type_into $(field_area 1) " / gums"
 click_at 460 548 wait_for_sequence "$store" 7 30  # Save
 assert_store "Mochi archived by A, with B's detail" \
   record/animal-3/lifecycle=archival record/animal-3/content=Mochi \
-  record/animal-3/properties/0/value="Cat / annual wellness / B: teeth / gums" \
-  record/animal-3/properties/1/value=customer-1 edge/owner-animal-3/to=customer-1 catalog/records/count=5
+  animal-3:detail="Cat / annual wellness / B: teeth / gums" \
+  animal-3:owner=customer-1 edge/owner-animal-3/to=customer-1 catalog/records/count=5
 park_pointer
 wait_area_equal "B: the button still reads Restore" "$restore_label" "${ARCHIVE_LABEL_AREA[@]}"
 wait_area_equal "B: Mochi still listed archived" "$archived_row" $(row_area 0)
@@ -87,7 +87,7 @@ click_at 600 370 expect_pixels "A: detail field focused" 900 396 $FOCUS 900 307 
 type_into $(field_area 1) " / booster due"
 click_at 460 548 wait_for_sequence "$store" 8 30  # Save
 assert_store "A's detail of Juniper" \
-  record/animal-4/content=Juniper record/animal-4/properties/0/value="Dog / vaccination review / booster due"
+  record/animal-4/content=Juniper animal-4:detail="Dog / vaccination review / booster due"
 park_pointer
 a_detail="$(snapshot_area $(field_area 1))"
 save_shot "A saved Juniper's detail"
@@ -100,8 +100,8 @@ wait_area_equal "B: Juniper's detail as A saved it" "$a_detail" $(field_area 1)
 expect_eq "B: its typed name kept" "$(snapshot_area $(field_area 0))" "$b_name"
 click_at 460 548 wait_for_sequence "$store" 9 30  # Save
 assert_store "Juniper renamed by B, with A's detail" \
-  record/animal-4/content="Juniper Ash" record/animal-4/properties/0/value="Dog / vaccination review / booster due" \
-  record/animal-4/properties/1/value=customer-2 record/animal-4/lifecycle=canonical \
+  record/animal-4/content="Juniper Ash" animal-4:detail="Dog / vaccination review / booster due" \
+  animal-4:owner=customer-2 record/animal-4/lifecycle=canonical \
   record/animal-3/lifecycle=archival catalog/records/count=5
 save_shot "B saved Juniper's name"
 
@@ -116,8 +116,8 @@ save_shot "A got the focus after B's save"
 # --- Both programs end normally; the store holds every change once ------------------------------
 end_windows_with_escape
 assert_store "final store" sequence=9 catalog/records/count=5 catalog/edges/count=3 \
-  record/animal-3/lifecycle=archival record/animal-3/properties/0/value="Cat / annual wellness / B: teeth / gums" \
-  record/animal-4/content="Juniper Ash" record/animal-4/properties/0/value="Dog / vaccination review / booster due" \
+  record/animal-3/lifecycle=archival animal-3:detail="Cat / annual wellness / B: teeth / gums" \
+  record/animal-4/content="Juniper Ash" animal-4:detail="Dog / vaccination review / booster due" \
   record/animal-5/content=Clover record/animal-5/lifecycle=canonical
 expect_eq "files in the data directory" "$(ls -A "$data" | tr '\n' ' ')" "store.corvane store.lock.corvane "
 
