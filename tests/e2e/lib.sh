@@ -10,6 +10,11 @@ RUNNER="${3:-}"
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/oreb-e2e.XXXXXX")"
 failures=0
 
+# The data directory of the test's programs and its snapshot file, which assert_store and
+# record_field read; a test that uses another directory sets both.
+data="$WORK/data"
+store="$data/store.corvane"
+
 PRIVATE_WINEPREFIX=""
 
 cleanup_work() {
@@ -123,13 +128,37 @@ dump_store() {
   tr -d '\r' <"$WORK/dump.err" >&2
 }
 
-# dump_value <dump text> <key>: the value of one line of a dump.
+# dump_value <dump text> <key>: the value of one line of a dump. A key <record id>:<field> reads
+# a field of the record by its name, as the form shows it: "name" is the record's content, any
+# other field is the property whose key is the field's name (detail, owner), whatever its slot.
 dump_value() {
-  printf '%s\n' "$1" | awk -v key="$2" 'index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }'
+  printf '%s\n' "$1" | awk -v key="$2" '
+    BEGIN {
+      want = key
+      if (split(key, part, ":") == 2) {
+        want = part[2] == "name" ? "record/" part[1] "/content" : ""
+        properties = "record/" part[1] "/properties/"
+      }
+    }
+    want != "" && index($0, want "=") == 1 { print substr($0, length(want) + 2); exit }
+    want == "" && index($0, properties) == 1 {
+      split(substr($0, length(properties) + 1), slot, "/")  # "<n>", "key=<name>" or "value=<text>"
+      entry = substr($0, length(properties) + length(slot[1]) + 2)
+      if (entry == "key=" part[2]) found = slot[1]
+      else if (index(entry, "value=") == 1) values[slot[1]] = substr(entry, 7)
+    }
+    END { if (want == "" && found != "") print values[found] }'
+}
+
+# record_field <record id> <field>: a field of a record in the test's store (the file that $store
+# names), read by its name (see dump_value).
+record_field() {
+  dump_value "$(dump_store "$store")" "$1:$2"
 }
 
 # assert_store <what> <key>=<value> ...: the decoded snapshot of the test's store (the file that
-# $store names) holds each pair.
+# $store names) holds each pair; a key may name a record's field (<record id>:<field>, see
+# dump_value).
 assert_store() {
   local what="$1" dump pair
   shift
@@ -137,6 +166,18 @@ assert_store() {
   for pair in "$@"; do
     expect_eq "$what: ${pair%%=*}" "$(dump_value "$dump" "${pair%%=*}")" "${pair#*=}"
   done
+}
+
+# expect_stored_once <dump text> <name>: exactly one record of the dump has the name.
+expect_stored_once() {
+  expect_eq "$2 stored once" "$(printf '%s\n' "$1" | grep -c "^record/[^/]*/content=$2\$")" 1
+}
+
+# expect_store_files <what> <data directory>: the directory holds the snapshot and the empty lock
+# file the commits took, and nothing else (no write-ahead or next file is left).
+expect_store_files() {
+  expect_eq "$1: files in the data directory" "$(ls -A "$2" | tr '\n' ' ')" "store.corvane store.lock.corvane "
+  expect_eq "$1: the lock file is empty" "$(stat -c %s "$2/store.lock.corvane" 2>&1)" 0
 }
 
 # The sequence of a store file, or empty when it cannot be read.
@@ -371,6 +412,74 @@ wait_for_exit() {
   return 1
 }
 
+# --- Places of the window ------------------------------------------------------------------------
+# Everything a test clicks, probes or reads on the window, by name, with the rectangle the program
+# draws it in (client pixels; the program's own, app/screen_layout.hpp, whose names are given):
+#   animals, customers      the tabs (kAnimalsTab, kCustomersTab)
+#   search                  the search box (kSearchBox)
+#   name, detail, owner     form fields 0, 1 and 2 (fieldBox)
+#   <field>-focus           the focus line under a field or the search box (fieldFocusLine,
+#                           kSearchFocusLine): name-focus, detail-focus, owner-focus, search-focus
+#   save, new, archive      Save, New record and Archive (Restore for an archived record)
+#                           (kSaveButton, kNewRecordButton, kArchiveButton)
+#   row0 ... row5           the list rows, top to bottom (listRow)
+#   status                  the status line: one text line from kStatusText, the form's width
+#   close                   the close button of the window's own frame: rows 8 to 37 of the
+#                           rightmost 46 columns, left of the 8-pixel resize border
+#   background              a spot at the bottom right where nothing is drawn
+#   header                  the empty header right of the title "Oreb Inc." (drawn at 34,57)
+# read_place <name> sets PLACE (x y w h), PLACE_X and PLACE_Y (where a click on it goes: its
+# centre), PROBE_X and PROBE_Y (a pixel of its own fill) and PLACE_AREA (x y w h: what a
+# screenshot check looks at). An unknown name ends the test.
+read_place() {
+  case "$1" in
+    animals) PLACE=(35 164 140 44) ;;
+    customers) PLACE=(188 164 150 44) ;;
+    search) PLACE=(36 252 302 42) ;;
+    search-focus) PLACE=(36 297 302 2) ;;
+    name | detail | owner) PLACE=(392 $((258 + 89 * $(field_index "$1"))) 556 46) ;;
+    name-focus | detail-focus | owner-focus) PLACE=(392 $((307 + 89 * $(field_index "${1%-focus}"))) 556 2) ;;
+    save) PLACE=(392 526 140 44) ;;
+    new) PLACE=(546 526 170 44) ;;
+    archive) PLACE=(731 526 216 44) ;;
+    row[0-5]) PLACE=(36 $((316 + 49 * ${1#row})) 302 44) ;;
+    status) PLACE=(392 596 556 26) ;;
+    close) PLACE=(954 8 38 30) ;;
+    background) PLACE=(975 685 20 10) ;;
+    header) PLACE=(560 50 80 20) ;;
+    *)
+      fail "no place of the window is named '$1'"
+      exit 1
+      ;;
+  esac
+  PLACE_X=$((PLACE[0] + PLACE[2] / 2))
+  PLACE_Y=$((PLACE[1] + PLACE[3] / 2))
+  PROBE_X=$PLACE_X PROBE_Y=$PLACE_Y PLACE_AREA=("${PLACE[@]}")
+  # A control (a tab, button, row, box: 42 px tall or more) holds a label or text whose 20 px
+  # glyphs start 11 or 12 px below its top with the baseline at 27 or 28; no descender of any face
+  # reaches 34 px. Its probe is 39 px below its top, never where a glyph may fall whatever face wine
+  # draws with; its area is inside its rounded corners (radius 10 at most).
+  if [ "${PLACE[3]}" -ge 42 ]; then
+    PROBE_Y=$((PLACE[1] + 39))
+    PLACE_AREA=($((PLACE[0] + 10)) $((PLACE[1] + 5)) $((PLACE[2] - 20)) $((PLACE[3] - 10)))
+  fi
+}
+
+# field_index <name|detail|owner>: the form field's number.
+field_index() {
+  case "$1" in
+    name) echo 0 ;;
+    detail) echo 1 ;;
+    owner) echo 2 ;;
+  esac
+}
+
+# click_place <place> [<wait command> <args>...]: click_at on the place (see read_place).
+click_place() {
+  read_place "$1"
+  click_at "$PLACE_X" "$PLACE_Y" "${@:2}"
+}
+
 # click_at <x> <y> [<wait command> <args>...]: a click as a person makes it: move, press, hold,
 # release; client pixels. The program samples the button once per frame and acts on the press
 # alone, so a longer hold changes nothing: with a wait command (such as wait_for_sequence or
@@ -395,14 +504,6 @@ click_at() {
   if [ -n "${APP_PID:-}" ] && kill -0 "$APP_PID" 2>/dev/null; then release_seen "$1" "$2"; fi
 }
 
-# Rows where a probe sees a labelled control's own fill. A label's 20 px text starts 11 px below
-# the control's top with its baseline at 27 px; no descender of any face reaches 34 px, and the
-# control is 44 px tall. So the probes look at 39 px below the top, never where a glyph may fall
-# whatever face wine draws the label with.
-TAB_Y=203              # the Animals and Customers tabs (top 164)
-BUTTON_Y=565           # Save, New record, Archive (top 526)
-ROW_Y=(355 404 453 502 551 600) # list rows 0 to 5 (top 316, then every 49 px)
-
 # The window's colours.
 BACKGROUND=17,27,34
 PRIMARY=48,116,96
@@ -421,19 +522,23 @@ MUTED_LABEL=139,169,169
 # lit, then it goes away and the button is seen plain. The frame that draws it plain began after
 # the frame that drew it lit, which read the pointer after the release.
 release_seen() {
-  local x=631 y=$BUTTON_Y lit=$BUTTON_HOVERED plain=$BUTTON  # New record
-  if [ "$1" -ge 546 ] && [ "$1" -lt 716 ] && [ "$2" -ge 526 ] && [ "$2" -lt 570 ]; then
-    x=461 lit=$PRIMARY_HOVERED plain=$PRIMARY  # Save
+  local button=new lit=$BUTTON_HOVERED plain=$BUTTON
+  read_place save
+  if [ "$1" -ge "${PLACE[0]}" ] && [ "$1" -lt $((PLACE[0] + PLACE[2])) ] &&
+    [ "$2" -ge "${PLACE[1]}" ] && [ "$2" -lt $((PLACE[1] + PLACE[3])) ]; then
+    button=save lit=$PRIMARY_HOVERED plain=$PRIMARY
   fi
-  xdotool mousemove --window "$WIN" "$x" "$y"
-  poll_pixels "$x" "$y" "$lit" || fail "no frame after the release at ($1,$2):$POLL_MISMATCH"
+  read_place "$button"
+  xdotool mousemove --window "$WIN" "$PROBE_X" "$PROBE_Y"
+  poll_pixels "$button" "$lit" || fail "no frame after the release at ($1,$2):$POLL_MISMATCH"
   park_pointer
-  poll_pixels "$x" "$y" "$plain" || fail "no frame after the release at ($1,$2):$POLL_MISMATCH"
+  poll_pixels "$button" "$plain" || fail "no frame after the release at ($1,$2):$POLL_MISMATCH"
 }
 
-# Moves the pointer to an empty spot of the background so nothing is hovered.
+# Moves the pointer to the background place, where nothing is hovered.
 park_pointer() {
-  xdotool mousemove --window "$WIN" 985 690
+  read_place background
+  xdotool mousemove --window "$WIN" "$PLACE_X" "$PLACE_Y"
   sleep 0.05
 }
 
@@ -455,9 +560,9 @@ pixel_at() {
 }
 
 SHOT_COUNT=0
-# expect_pixels <what> <x> <y> <r,g,b> [<x> <y> <r,g,b> ...]: takes screenshots until every
-# listed client pixel has its colour (each channel within 2), for up to 10 s. The last
-# screenshot is kept as <what>.png in E2E_SHOT_DIR when that is set.
+# expect_pixels <what> <place> <r,g,b> [<place> <r,g,b> ...]: takes screenshots until the probe
+# pixel of every listed place (see read_place) has its colour (each channel within 2), for up to
+# 10 s. The last screenshot is kept as <what>.png in E2E_SHOT_DIR when that is set.
 expect_pixels() {
   local what="$1"
   shift
@@ -474,20 +579,46 @@ expect_pixels() {
   fi
 }
 
-# poll_pixels <x> <y> <r,g,b> ...: takes screenshots (into WORK/shot.png) until every listed client
-# pixel has its colour, for up to 10 s; POLL_MISMATCH then lists what differs (empty on success),
-# and says so when a pixel has a label's colour: the probe then sits on text, not on a control.
+# expect_focus <what> <field>: the focus line under the field (name, detail, owner or search) is
+# lit, the others are not; with the screenshots of expect_pixels.
+expect_focus() {
+  local what="$1" focused="$2" field args=()
+  for field in name detail owner search; do
+    if [ "$field" = "$focused" ]; then args+=("$field-focus" "$FOCUS"); else args+=("$field-focus" "$BACKGROUND"); fi
+  done
+  expect_pixels "$what" "${args[@]}"
+}
+
+# focus_field <what> <field>: clicks the field (or the search box) and holds the button until it
+# has the focus (expect_focus).
+focus_field() {
+  click_place "$2" expect_focus "$1" "$2"
+}
+
+# select_row <what> <row>: clicks list row 0 to 5 and holds the button until the row is seen
+# selected under the pointer.
+select_row() {
+  click_place "row$2" expect_pixels "$1" "row$2" "$PRIMARY_HOVERED"
+}
+
+# poll_pixels <place> <r,g,b> ...: takes screenshots (into WORK/shot.png) until the probe pixel of
+# every listed place has its colour, for up to 10 s; POLL_MISMATCH then lists what differs (empty
+# on success), and says so when a pixel has a label's colour: the probe then sits on text, not on
+# a control.
 poll_pixels() {
-  local deadline=$((SECONDS + 10)) shot="$WORK/shot.png"
-  local args=("$@") i
+  local deadline=$((SECONDS + 10)) shot="$WORK/shot.png" args=("$@") probes=() i
+  for ((i = 0; i < ${#args[@]}; i += 2)); do
+    read_place "${args[i]}"
+    probes+=("$PROBE_X" "$PROBE_Y")
+  done
   while :; do
     import -window root "$shot" 2>/dev/null
     POLL_MISMATCH=""
-    for ((i = 0; i < ${#args[@]}; i += 3)); do
-      local x=${args[i]} y=${args[i + 1]} want=${args[i + 2]} got
+    for ((i = 0; i < ${#args[@]}; i += 2)); do
+      local x=${probes[i]} y=${probes[i + 1]} want=${args[i + 1]} got
       got="$(pixel_at "$shot" "$x" "$y")"
       if ! colour_close "$got" "$want"; then
-        POLL_MISMATCH="$POLL_MISMATCH ($x,$y) is $got, expected $want$(label_note "$got");"
+        POLL_MISMATCH="$POLL_MISMATCH ${args[i]} ($x,$y) is $got, expected $want$(label_note "$got");"
       fi
     done
     [ -z "$POLL_MISMATCH" ] && return 0
@@ -515,30 +646,20 @@ region_colours() {
   convert "$1" -crop "${4}x${5}+$((WIN_X + $2))+$((WIN_Y + $3))" +repage -format '%k' info:
 }
 
-# Inner rectangles (inside the rounded corners) of what the window draws texts into.
-FIELD_TEXT_AREA=(402 262 536 38)  # form field 0; add 89 to y for each further field
-SEARCH_TEXT_AREA=(46 256 282 34)
-STATUS_AREA=(392 596 556 26)
-
-# field_area <field>: the text area of form field 0, 1 or 2.
-field_area() {
-  echo "${FIELD_TEXT_AREA[0]} $((FIELD_TEXT_AREA[1] + 89 * $1)) ${FIELD_TEXT_AREA[2]} ${FIELD_TEXT_AREA[3]}"
-}
-
-# snapshot_area <x> <y> <w> <h>: the digest of a client rectangle now (for wait_area_change).
+# snapshot_area <place>: the digest of the place's area (see read_place) now.
 snapshot_area() {
+  read_place "$1"
   import -window root "$WORK/area.png" 2>/dev/null
-  region_of "$WORK/area.png" "$@"
+  region_of "$WORK/area.png" "${PLACE_AREA[@]}"
 }
 
-# wait_area_change <what> <digest> <x> <y> <w> <h>: waits, for up to 15 s, until the rectangle
-# differs from the digest taken before and then holds still over two screenshots (typed text is
-# taken by frames in pieces; the change is complete when it stops).
+# wait_area_change <what> <digest> <place>: waits, for up to 15 s, until the place's area differs
+# from the digest taken before and then holds still over two screenshots (typed text is taken by
+# frames in pieces; the change is complete when it stops).
 wait_area_change() {
-  local what="$1" before="$2" deadline=$((SECONDS + 15)) now previous=""
-  shift 2
+  local what="$1" before="$2" place="$3" deadline=$((SECONDS + 15)) now previous=""
   while [ "$SECONDS" -lt "$deadline" ]; do
-    now="$(snapshot_area "$@")"
+    now="$(snapshot_area "$place")"
     if [ "$now" != "$before" ] && [ "$now" = "$previous" ]; then
       echo "ok: $what"
       return 0
@@ -547,43 +668,42 @@ wait_area_change() {
     require_running
     sleep 0.2
   done
-  fail "$what: the area at $* did not change"
+  fail "$what: the $place area did not change"
   return 1
 }
 
-# wait_area_plain <what> <x> <y> <w> <h>: waits, for up to 15 s, until the rectangle holds one
-# colour only (an empty field: no text drawn in it).
+# wait_area_plain <what> <place>: waits, for up to 15 s, until the place's area holds one colour
+# only (an empty field: no text drawn in it).
 wait_area_plain() {
   local what="$1" deadline=$((SECONDS + 15))
-  shift
+  read_place "$2"
   while [ "$SECONDS" -lt "$deadline" ]; do
     import -window root "$WORK/area.png" 2>/dev/null
-    if [ "$(region_colours "$WORK/area.png" "$@")" = 1 ]; then
+    if [ "$(region_colours "$WORK/area.png" "${PLACE_AREA[@]}")" = 1 ]; then
       echo "ok: $what"
       return 0
     fi
     require_running
     sleep 0.2
   done
-  fail "$what: the area at $* still shows something"
+  fail "$what: the $2 area still shows something"
   return 1
 }
 
-# wait_area_equal <what> <digest> <x> <y> <w> <h>: waits, for up to 15 s, until the rectangle's
-# digest is the given one: what the same spot showed earlier, or what another window of the test
-# shows at the same client spot (the windows draw alike).
+# wait_area_equal <what> <digest> <place>: waits, for up to 15 s, until the place's area has the
+# given digest: what the same place showed earlier, or what another window of the test shows
+# there (the windows draw alike).
 wait_area_equal() {
-  local what="$1" want="$2" deadline=$((SECONDS + 15))
-  shift 2
+  local what="$1" want="$2" place="$3" deadline=$((SECONDS + 15))
   while [ "$SECONDS" -lt "$deadline" ]; do
-    if [ "$(snapshot_area "$@")" = "$want" ]; then
+    if [ "$(snapshot_area "$place")" = "$want" ]; then
       echo "ok: $what"
       return 0
     fi
     require_running
     sleep 0.2
   done
-  fail "$what: the area at $* does not show what was expected"
+  fail "$what: the $place area does not show what was expected"
   return 1
 }
 
@@ -596,24 +716,54 @@ save_shot() {
   import -window root "$dir/$(printf '%02d' "$SHOT_COUNT")-${1//[^A-Za-z0-9]/-}.png" 2>/dev/null
 }
 
-# start_window_pair <data directory>: the program started twice on the directory, as a user does
-# by mistake. Window 1 (A) seeds the demo records; window 2 (B) opens on them, and is moved right
-# and down (there is no window manager: it opens over A) so that A's tabs and list show to its
-# left. B is the current window afterwards. Each window is to be raised before it is used.
-start_window_pair() {
-  start_window "$1"
+# expect_first_frame <what>: with the pointer parked, the window shows its background, the Animals
+# tab selected and the Customers tab not (expect_pixels).
+expect_first_frame() {
+  park_pointer
+  expect_pixels "$1" background "$BACKGROUND" animals "$PRIMARY" customers "$BUTTON"
+}
+
+# start_seeded_window <data directory> [NAME=value ...]: start_window on a directory the program
+# seeds with the five demo records; returns once they are stored and the window shows its first
+# frame (expect_first_frame).
+start_seeded_window() {
+  start_window "$@"
   wait_for_sequence "$1/store.corvane" 5 60
-  park_pointer
-  expect_pixels "A: first frame" 985 690 $BACKGROUND 150 $TAB_Y $PRIMARY 320 $TAB_Y $BUTTON
+  expect_first_frame "$(window_label $((${#WINDOW_PIDS[@]} - 1))): first frame"
+}
+
+# start_window_pair <data directory>: the program started twice on the directory, as a user does
+# by mistake. Window 1 (A) seeds the demo records; window 2 (B) opens on them, where A is, and is
+# moved right and down (there is no window manager: it opens over A) so that A's tabs and list
+# show to its left, while A stays. B is the current window afterwards. Each window is to be raised
+# before it is used.
+start_window_pair() {
+  start_seeded_window "$1"
+  local a_place="$WIN_X,$WIN_Y"
   start_window "$1"
-  park_pointer
-  expect_pixels "B: first frame" 985 690 $BACKGROUND 150 $TAB_Y $PRIMARY 320 $TAB_Y $BUTTON
+  expect_first_frame "window 2: first frame"
+  expect_eq "B opens where A is" "$WIN_X,$WIN_Y" "$a_place"
+  expect_eq "store after B opened" "$(store_sequence "$1/store.corvane")" 5
   xdotool windowmove "$WIN" 280 100
   local deadline=$((SECONDS + 10))
   while read_window_geometry && [ "$WIN_X,$WIN_Y" != "280,100" ] && [ "$SECONDS" -lt "$deadline" ]; do
     sleep 0.1
   done
   expect_eq "B moved" "$WIN_X,$WIN_Y" "280,100"
+  expect_eq "B's size after the move" "$WIN_SIZE" "1000x700"
+  use_window 1
+  expect_eq "A stayed" "$WIN_X,$WIN_Y" "$a_place"
+  use_window 2
+}
+
+# type_into_record <window> <what> <row> <field> <text>: in the window, raised, list row 0 to 5 is
+# selected, the field focused and the text typed into it (type_into).
+type_into_record() {
+  use_window "$1"
+  raise_window
+  select_row "$2: row $3 selected" "$3"
+  focus_field "$2: $4 field focused" "$4"
+  type_into "$4" "$5"
 }
 
 # end_windows_with_escape: each window this test started and that still runs, the last one first,
@@ -625,7 +775,7 @@ end_windows_with_escape() {
     [ -n "${WINDOW_PIDS[n - 1]}" ] || continue
     use_window "$n"
     raise_window
-    click_at 985 690
+    click_place background
     press_key Escape
     if wait_for_exit 60; then
       expect_eq "window $n: exit status after ESCAPE" "$APP_STATUS" 0
@@ -636,13 +786,13 @@ end_windows_with_escape() {
   done
 }
 
-# type_into <x> <y> <w> <h> <text>: types the text and waits until the rectangle where it shows
-# has taken it, so a click or key that follows cannot overtake it.
+# type_into <place> <text>: types the text and waits until the place (a field or the search box)
+# shows it, so a click or key that follows cannot overtake it.
 type_into() {
   local before
-  before="$(snapshot_area "$1" "$2" "$3" "$4")"
-  xdotool type --delay 40 "$5"
-  wait_area_change "typed '$5'" "$before" "$1" "$2" "$3" "$4"
+  before="$(snapshot_area "$1")"
+  xdotool type --delay 40 "$2"
+  wait_area_change "typed '$2'" "$before" "$1"
 }
 
 # colour_close <r,g,b> <r,g,b>: every channel within 2.

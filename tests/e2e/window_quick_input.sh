@@ -5,68 +5,78 @@
 . "$(dirname "$0")/lib.sh"
 require_display
 
-data="$WORK/data"
-store="$data/store.corvane"
-start_window "$data"
-wait_for_sequence "$store" 5 60
-park_pointer
-expect_pixels "first frame" 985 690 $BACKGROUND 150 $TAB_Y $PRIMARY 320 $TAB_Y $BUTTON
+start_seeded_window "$data"
 
-# tap <x> <y>: press and release at once, as one xdotool command.
+# tap <place>: press and release at once, as one xdotool command.
 tap() {
   require_running
-  xdotool mousemove --window "$WIN" "$1" "$2" click 1
+  read_place "$1"
+  xdotool mousemove --window "$WIN" "$PLACE_X" "$PLACE_Y" click 1
 }
 
 # --- Taps on the tabs, each one seen ---------------------------------------------------------
 for round in 1 2 3 4; do
-  tap 250 186
-  expect_pixels "tap $round on Customers" 320 $TAB_Y $PRIMARY_HOVERED 150 $TAB_Y $BUTTON
-  tap 100 186
-  expect_pixels "tap $round on Animals" 150 $TAB_Y $PRIMARY_HOVERED 320 $TAB_Y $BUTTON
+  tap customers
+  expect_pixels "tap $round on Customers" customers $PRIMARY_HOVERED animals $BUTTON
+  tap animals
+  expect_pixels "tap $round on Animals" animals $PRIMARY_HOVERED customers $BUTTON
 done
 
 # --- Taps on a field and on New record move the focus ----------------------------------------
-tap 600 370
-expect_pixels "tap on the detail field" 900 396 $FOCUS 900 307 $BACKGROUND
-tap 630 530
-expect_pixels "tap on New record: the name focused" 900 307 $FOCUS 900 396 $BACKGROUND
+tap detail
+expect_focus "tap on the detail field" detail
+tap new
+expect_focus "tap on New record: the name focused" name
 park_pointer
 
 # --- Text and BackSpace typed a few milliseconds apart --------------------------------------
-before="$(snapshot_area $(field_area 0))"
+before="$(snapshot_area name)"
 xdotool key --delay 10 a b c BackSpace d
-wait_area_change "name typed with 10 ms gaps" "$before" $(field_area 0)
+wait_area_change "name typed with 10 ms gaps" "$before" name
 xdotool key Tab
-expect_pixels "detail field focused" 900 396 $FOCUS 900 307 $BACKGROUND
-before="$(snapshot_area $(field_area 1))"
+expect_focus "detail field focused" detail
+before="$(snapshot_area detail)"
 xdotool key --delay 5 shift+d o x BackSpace g
-wait_area_change "detail typed with 5 ms gaps" "$before" $(field_area 1)
-tap 460 530  # Save
+wait_area_change "detail typed with 5 ms gaps" "$before" detail
+tap save
 wait_for_sequence "$store" 6 30
-assert_store "typed in order" record/animal-6/content=abd record/animal-6/properties/0/value=Dog \
-  record/animal-6/properties/1/value=customer-1 catalog/records/count=6
+assert_store "typed in order" record/animal-6/content=abd animal-6:detail=Dog animal-6:owner=customer-1 \
+  catalog/records/count=6
 park_pointer
-expect_pixels "the saved record selected" 300 ${ROW_Y[3]} $PRIMARY
+expect_pixels "the saved record selected" row3 $PRIMARY
 
 # --- Long texts stay inside their boxes ------------------------------------------------------
-tap 630 530  # New record
+tap new
 park_pointer
-wait_area_plain "new record: the name emptied" $(field_area 0)
+wait_area_plain "new record: the name emptied" name
 long="$(printf 'W%.0s' $(seq 1 60))"
-type_into $(field_area 0) "$long"
-tap 460 530  # Save
+type_into name "$long"
+tap save
 wait_for_sequence "$store" 7 30
 assert_store "long name stored" record/animal-7/content="$long"
 park_pointer
-expect_pixels "the long record's row selected" 300 ${ROW_Y[4]} $PRIMARY
+expect_pixels "the long record's row selected" row4 $PRIMARY
 import -window root "$WORK/long.png" 2>/dev/null
 [ -n "${E2E_SHOT_DIR:-}" ] && mkdir -p "$E2E_SHOT_DIR" && cp "$WORK/long.png" "$E2E_SHOT_DIR/long-texts.png"
-# Right of the name field's box (it ends at x 948), and between the list and the form (the row
-# ends at x 338, the form starts at 392): nothing but the background.
-expect_eq "nothing drawn right of the name field" "$(region_colours "$WORK/long.png" 950 262 48 38)" 1
-expect_eq "nothing drawn between the row and the form" "$(region_colours "$WORK/long.png" 340 512 50 44)" 1
-# Inside the boxes, the last pixels before their right edges hold only the box's own colour.
-expect_eq "the name field's right margin" "$(region_colours "$WORK/long.png" 935 262 10 38)" 1
-expect_eq "the row's right margin" "$(region_colours "$WORK/long.png" 324 520 10 30)" 1
+
+# colours_in <what> <x> <y> <w> <h>: expects one colour only in the client rectangle of the
+# screenshot.
+colours_in() {
+  expect_eq "$1" "$(region_colours "$WORK/long.png" "${@:2}")" 1
+}
+# Right of the name field's box, and between the list's row and the form's left edge (the name
+# field's): nothing but the background.
+read_place name
+name_box=("${PLACE[@]}") name_area=("${PLACE_AREA[@]}")
+read_place row4
+row_box=("${PLACE[@]}") row_area=("${PLACE_AREA[@]}")
+name_right=$((name_box[0] + name_box[2])) row_right=$((row_box[0] + row_box[2]))
+colours_in "nothing drawn right of the name field" \
+  $((name_right + 2)) "${name_area[1]}" $((${WIN_SIZE%x*} - 2 - name_right - 2)) "${name_area[3]}"
+colours_in "nothing drawn between the row and the form" \
+  $((row_right + 2)) "${row_box[1]}" $((name_box[0] - 2 - row_right - 2)) "${row_box[3]}"
+# Inside the boxes, the 10 columns that end 4 pixels before their right edges hold only the box's
+# own colour.
+colours_in "the name field's right margin" $((name_right - 14)) "${name_area[1]}" 10 "${name_area[3]}"
+colours_in "the row's right margin" $((row_right - 14)) "${row_area[1]}" 10 "${row_area[3]}"
 finish

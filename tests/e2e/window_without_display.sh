@@ -8,11 +8,10 @@
 unset DISPLAY
 use_private_wineprefix
 
-data="$WORK/data"
 MIVO_EXAMPLE_DATA="$data" timeout 120 $RUNNER "$OREB_VET" >"$WORK/out" 2>"$WORK/err"
 status=$?
 expect_eq "status" "$status" 1
 expect_eq "error output" "$(tr -d '\r' <"$WORK/err")" "window.canvas: failed to create window/canvas window"
 expect_eq "output" "$(tr -d '\r' <"$WORK/out")" ""
-expect_eq "seeded before the window" "$(store_sequence "$data/store.corvane")" 5
+expect_eq "seeded before the window" "$(store_sequence "$store")" 5
 finish
