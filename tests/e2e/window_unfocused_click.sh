@@ -13,10 +13,11 @@ store="$data/store.corvane"
 ARCHIVE_LABEL_AREA=(741 531 196 34)  # inside the Archive / Restore button
 
 # click_unraised <x> <y>: press and release on the current window where it lies under the others,
-# without raising it first.
+# without raising it first; then the pointer is parked on its background (right of A).
 click_unraised() {
   require_running
   xdotool mousemove --window "$WIN" "$1" "$2" click 1
+  park_pointer
 }
 
 start_window_pair "$data"
@@ -78,7 +79,6 @@ park_pointer
 expect_pixels "B, raised without the focus, still lists one row" 300 ${ROW_Y[0]} $BUTTON 300 ${ROW_Y[1]} $BACKGROUND
 save_shot "B lists the one row it read"
 click_unraised 100 338
-park_pointer
 # Both rows now (Mochi Clover above Clover); the selected one is the row clicked: Clover.
 expect_pixels "B opened the record its row showed" 300 ${ROW_Y[0]} $BUTTON 300 ${ROW_Y[1]} $PRIMARY
 save_shot "B opened Clover"
