@@ -48,7 +48,7 @@ struct DirectoryScreenState {
   // The view read the store again since `loaded` was last taken whole: the record as stored may
   // differ from it in a field the user changed, and the next save compares them.
   bool storeReadSinceLoaded = false;
-  bool windowFocused = false;  // the window had the keyboard focus in the previous frame
+  bool windowFocused = false;        // the window had the keyboard focus in the previous frame
   std::optional<ShownScreen> shown;  // none before the first frame is drawn
 };
 

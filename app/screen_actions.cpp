@@ -160,7 +160,7 @@ void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const Fra
 }
 
 void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view) {
-  state.shown = ShownScreen{state.kind,       state.searchText,  state.scroll, listedRowIds(state, view),
+  state.shown = ShownScreen{state.kind,       state.searchText,      state.scroll, listedRowIds(state, view),
                             state.selectedId, state.selectedArchived};
 }
 

@@ -158,7 +158,7 @@ struct WindowState {
   // Key presses (at most kKeyLogLimit) and left-button presses (at most kLeftPressLimit) not yet
   // taken, in input order: a press and release between two frames is a click all the same.
   std::vector<LoggedInput> inputLog;
-  std::string typedText;                           // at most kTypedTextLimitBytes
+  std::string typedText;  // at most kTypedTextLimitBytes
   std::uint64_t typedCount = 0;
   std::uint16_t pendingHighSurrogate = 0;
   std::string composition;  // at most kCompositionLimitBytes

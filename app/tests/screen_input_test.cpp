@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "app/directory_screen_state.hpp"
 #include "app/screen_layout.hpp"
 

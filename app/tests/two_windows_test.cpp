@@ -283,13 +283,13 @@ TEST(TwoWindows, AClickOnAWindowWithoutTheFocusActsOnWhatItShowed) {
   // where it landed, and B shows what A saved only after it.
   struct Case {
     const char* name;
-    bool archivedFirst;        // Mochi is archived, and both windows show it so, before A's change
-    const char* bSearch;       // B's search text
+    bool archivedFirst;   // Mochi is archived, and both windows show it so, before A's change
+    const char* bSearch;  // B's search text
     std::function<void(Window&)> aChange;
-    Rect bClick;               // where B is clicked: Archive or Restore, or its first row
-    const char* bStatus;       // B's status after the click
-    const char* bSelected;     // the record in B's form after the click
-    RecordFields mochi;        // Mochi as stored at the end
+    Rect bClick;            // where B is clicked: Archive or Restore, or its first row
+    const char* bStatus;    // B's status after the click
+    const char* bSelected;  // the record in B's form after the click
+    RecordFields mochi;     // Mochi as stored at the end
   };
   const auto aArchives = [](Window& a) { a.click(kArchiveButton); };
   const auto aRenamesMochi = [](Window& a) {
@@ -298,10 +298,10 @@ TEST(TwoWindows, AClickOnAWindowWithoutTheFocusActsOnWhatItShowed) {
   };
   const RecordFields mochiArchived = with(kMochi, [](RecordFields& f) { f.archived = true; });
   const Case cases[] = {
-      {"A archives, B clicks the Archive it shows", false, "", aArchives, kArchiveButton, "Saved animal-3",
-       "animal-3", mochiArchived},
-      {"A restores, B clicks the Restore it shows", true, "", aArchives, kArchiveButton, "Saved animal-3",
-       "animal-3", kMochi},
+      {"A archives, B clicks the Archive it shows", false, "", aArchives, kArchiveButton, "Saved animal-3", "animal-3",
+       mochiArchived},
+      {"A restores, B clicks the Restore it shows", true, "", aArchives, kArchiveButton, "Saved animal-3", "animal-3",
+       kMochi},
       {"A renames Mochi into B's filter, B clicks the one row it shows", false, "Clover", aRenamesMochi, listRow(0),
        "Ready", "animal-5", with(kMochi, [](RecordFields& f) { f.name = "Clover Too"; })},
   };

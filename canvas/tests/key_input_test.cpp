@@ -144,8 +144,8 @@ TEST(InputLogTest, TextKeysAndPressesComeBackInTheOrderTheyCame) {
   typeKey(w, 0x28);  // DOWN: not asked for, stays banked
   recordLeftPress(w, -3, 700);
   typeKey(w, 0x08);
-  EXPECT_EQ(takeInput(w, {0x08, 0x09}), (Events{text("abc"), key(0x08), press(250, 186), text("d"), key(0x09),
-                                                press(-3, 700), key(0x08)}));
+  EXPECT_EQ(takeInput(w, {0x08, 0x09}),
+            (Events{text("abc"), key(0x08), press(250, 186), text("d"), key(0x09), press(-3, 700), key(0x08)}));
   EXPECT_EQ(w.typedText, "");
   EXPECT_TRUE(w.inputLog.empty());
   EXPECT_EQ(w.pendingPresses[0x08] + w.pendingPresses[0x09], 0);
