@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "runtime/text.hpp"
 
@@ -15,6 +17,18 @@ struct RecordFields {
   runtime::Text owner;
   bool archived = false;
   bool operator==(const RecordFields&) const = default;
+};
+
+// What the window last drew that a click refers to, whatever the store read since: the ids of the
+// list's rows top to bottom, as listed for a kind, search text and scroll, and the Archive or
+// Restore button drawn for the form's record.
+struct ShownScreen {
+  runtime::Text kind;
+  runtime::Text search;
+  std::int32_t scroll = 0;
+  std::vector<runtime::Text> rowIds;
+  runtime::Text selectedId;
+  bool archived = false;  // the button read "Restore"
 };
 
 struct DirectoryScreenState {
@@ -34,7 +48,8 @@ struct DirectoryScreenState {
   // The view read the store again since `loaded` was last taken whole: the record as stored may
   // differ from it in a field the user changed, and the next save compares them.
   bool storeReadSinceLoaded = false;
-  bool windowFocused = false;  // the window had the keyboard focus in the previous frame
+  bool windowFocused = false;        // the window had the keyboard focus in the previous frame
+  std::optional<ShownScreen> shown;  // none before the first frame is drawn
 };
 
 // Focus values.

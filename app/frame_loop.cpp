@@ -1,7 +1,5 @@
 #include "app/frame_loop.hpp"
 
-#include <optional>
-
 #include "app/screen_actions.hpp"
 #include "app/screen_drawing.hpp"
 #include "app/screen_input.hpp"
@@ -50,21 +48,21 @@ void draw(const DrawList& list) {
   }
 }
 
-// One frame up to and including its presentation. Clicks and keys are the ones the window kept
-// since the previous frame, so a press released before this frame began still counts, at the point
-// where it was made, and text and BACKSPACE keep the order they were typed in. A window that has
-// just got the keyboard focus first shows what another program saved meanwhile.
+// One frame up to and including its presentation. Its input is what the window kept since the
+// previous frame, applied in the order it came: a press released before this frame began still
+// counts at the point where it was made, text typed before a click is in the form when the click
+// acts and text typed after it is not. A click acts on what the window showed: only then does a
+// window that has just got the keyboard focus read what another program saved meanwhile, which
+// this frame draws.
 void runFrame(DirectoryView& view, DirectoryScreenState& state) {
   const PointerProbe hover = [](const Rect& r) { return canvas::isMouseOver(r.x, r.y, r.width, r.height); };
-  const std::optional<canvas::ClientPoint> press = canvas::takeLeftPress();
   canvas::pumpMessages();
-  applyWindowFocus(state, view, mainWindowFocused());
-  const bool click = applyFrameInput(state, view, press, canvas::takeTextInput({"TAB", "BACKSPACE"}));
-  const bool scrollDown = canvas::keyPressed("DOWN");
-  const bool scrollUp = canvas::keyPressed("UP");
-  applyScrollKeys(state, scrollDown, scrollUp);
-  applyListInput(state, view, click, pressProbe(press));
+  FrameInput input{canvas::takeInput({"TAB", "BACKSPACE"}), mainWindowFocused()};
+  input.scrollDown = canvas::keyPressed("DOWN");
+  input.scrollUp = canvas::keyPressed("UP");
+  applyFrameInput(state, view, input);
   draw(buildScreenDrawing(state, view, hover));
+  rememberShownScreen(state, view);
   canvas::EndFrame();
 }
 

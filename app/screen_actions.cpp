@@ -1,5 +1,7 @@
 #include "app/screen_actions.hpp"
 
+#include <vector>
+
 #include "app/form_merge.hpp"
 #include "app/record_list.hpp"
 #include "store/record.hpp"
@@ -72,6 +74,46 @@ void saveForm(DirectoryScreenState& state, DirectoryView& view, bool archived) {
   takeStoredRecord(state, view, asked);
 }
 
+// Whether the form's record showed as archived ("Restore") when the window last drew it; as the
+// form now holds it when another record (or none) was drawn there.
+bool archivedAsShown(const DirectoryScreenState& state) {
+  if (state.shown && state.shown->selectedId == state.selectedId) return state.shown->archived;
+  return state.selectedArchived;
+}
+
+std::vector<runtime::Text> listedRowIds(const DirectoryScreenState& state, const DirectoryView& view) {
+  std::vector<runtime::Text> ids;
+  forEachListedRecord(state, view, [&ids](const store::Record& record, const Rect&) { ids.push_back(record.id); });
+  return ids;
+}
+
+// A click on a list row loads the record the row showed when the window last drew the list for
+// the same kind, search and scroll; after a change of those in this frame's input, the record
+// the list now holds there. The focus stays.
+void selectListedRow(DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& at) {
+  const std::optional<ShownScreen>& shown = state.shown;
+  const bool asShown =
+      shown && shown->kind == state.kind && shown->search == state.searchText && shown->scroll == state.scroll;
+  const std::vector<runtime::Text> ids = asShown ? shown->rowIds : listedRowIds(state, view);
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (!at(listRow(static_cast<std::int32_t>(i)))) continue;
+    if (const store::Record* record = storedRecord(view, ids[i])) selectRecord(state, *record);
+  }
+}
+
+// A click: on the tabs, the search box and the fields (applyPress), the buttons, a list row.
+void applyClick(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at) {
+  applyPress(state, true, at);
+  applyButtons(state, view, true, at);
+  selectListedRow(state, view, at);
+}
+
+// A scroll past the last matching record returns the list to the top.
+void applyListScroll(DirectoryScreenState& state, const DirectoryView& view) {
+  const std::int32_t matches = forEachListedRecord(state, view, [](const store::Record&, const Rect&) {});
+  if (matches <= state.scroll) state.scroll = 0;
+}
+
 }  // namespace
 
 void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& pointer) {
@@ -84,7 +126,7 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
     state.selectedArchived = false;
     state.focus = kFocusName;
   }
-  if (!state.selectedId.empty() && pointer(kArchiveButton)) saveForm(state, view, !state.selectedArchived);
+  if (!state.selectedId.empty() && pointer(kArchiveButton)) saveForm(state, view, !archivedAsShown(state));
 }
 
 void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused) {
@@ -97,21 +139,29 @@ void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool foc
   }
 }
 
-void applyListInput(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at) {
-  // Selecting changes nothing the walk depends on (kind, search, scroll).
-  const std::int32_t matches = forEachListedRecord(state, view, [&](const store::Record& record, const Rect& row) {
-    if (click && at(row)) selectRecord(state, record);
-  });
-  if (matches <= state.scroll) state.scroll = 0;
+void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const FrameInput& input) {
+  for (const canvas::InputEvent& event : input.events) {
+    switch (event.kind) {
+      case canvas::InputEvent::Kind::kText:
+        applyTypedText(state, event.text);
+        break;
+      case canvas::InputEvent::Kind::kKey:
+        applyEditKey(state, event.virtualKey);
+        break;
+      case canvas::InputEvent::Kind::kLeftPress:
+        applyClick(state, view, pointerAt(event.point.x, event.point.y));
+        break;
+    }
+  }
+  if (state.focus == kFocusSearch) state.scroll = 0;
+  applyWindowFocus(state, view, input.focused);
+  applyScrollKeys(state, input.scrollDown, input.scrollUp);
+  applyListScroll(state, view);
 }
 
-bool applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const std::optional<canvas::ClientPoint>& press,
-                     const canvas::TextInput& typed) {
-  const PointerProbe at = pressProbe(press);
-  const bool click = applyPress(state, press.has_value(), at);
-  applyTextInput(state, typed);
-  applyButtons(state, view, click, at);
-  return click;
+void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view) {
+  state.shown = ShownScreen{state.kind,       state.searchText,      state.scroll, listedRowIds(state, view),
+                            state.selectedId, state.selectedArchived};
 }
 
 }  // namespace app

@@ -3,36 +3,47 @@
 // refused save leaves the form's record and the text the user typed; the view's status says why.
 #pragma once
 
-#include <optional>
+#include <vector>
 
 #include "app/directory_screen_state.hpp"
 #include "app/directory_view.hpp"
 #include "app/screen_input.hpp"
 #include "canvas/key_input.hpp"
-#include "canvas/window_state.hpp"
 
 namespace app {
 
 // Save and Archive or Restore first have the view read again what another program saved since;
 // the form's record is merged with it (see form_merge.hpp) and, when the user and the other
 // program changed one field to two values, not saved: the status says "Changed in another
-// window; check and save again".
+// window; check and save again". Archive or Restore asks for what the button read when the window
+// last drew the form's record.
 void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& pointer);
 
 // The window's keyboard focus in this frame. When it has just been gained, the view reads again
 // what another program saved since, and the form's fields the user left alone follow its record.
+// The frame takes its input first: a click that gave the focus acts on what the window showed.
 void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused);
 
-// The list after the frame's other input and scrolling: a click (hit-tested with `at`) on a list
-// row loads that record into the form (the focus stays), and a scroll past the last matching
-// record returns the list to the top.
-void applyListInput(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at);
+// What the window kept for one frame: its input in the order it came, whether the window has the
+// keyboard focus, and the DOWN and UP presses.
+struct FrameInput {
+  std::vector<canvas::InputEvent> events;
+  bool focused = true;
+  bool scrollDown = false;
+  bool scrollUp = false;
+};
 
-// One frame's decisions on the input the window kept since the previous frame: the press (at
-// the point where it was made, however soon it was released) on the tabs, the search box and the
-// fields; the typed text with its TAB and BACKSPACE presses in the order they came; then the
-// buttons. Returns whether the frame holds a click.
-bool applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const std::optional<canvas::ClientPoint>& press,
-                     const canvas::TextInput& typed);
+// One frame's decisions. First the input, one event after another in the order it came: typed
+// text and TAB and BACKSPACE presses edit the form (screen_input.hpp); a left-button press, at
+// the point where it was made however soon it was released, is a click that has all its effect
+// before the next event: on the tabs, the search box and the fields, the buttons, then a list
+// row, which loads the record the row showed when the window last drew it. While the search has
+// the focus the list is then scrolled back to the top. After the input come the window's focus (a
+// click that gave it has acted on what the window showed), the scroll keys, and a scroll past the
+// last matching record returns the list to the top.
+void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const FrameInput& input);
+
+// Keeps what the frame just drew (ShownScreen) for the clicks of the next frame's input.
+void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view);
 
 }  // namespace app

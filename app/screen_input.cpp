@@ -1,7 +1,6 @@
 #include "app/screen_input.hpp"
 
-#include <algorithm>
-#include <string_view>
+#include <utility>
 
 #include "app/text_edit.hpp"
 #include "canvas/key_names.hpp"
@@ -44,10 +43,6 @@ PointerProbe pointerNowhere() {
   return [](const Rect&) { return false; };
 }
 
-PointerProbe pressProbe(const std::optional<canvas::ClientPoint>& press) {
-  return press ? pointerAt(press->x, press->y) : pointerNowhere();
-}
-
 bool applyPress(DirectoryScreenState& state, bool pressed, const PointerProbe& at) {
   if (!pressed) return false;
   if (at(kAnimalsTab)) switchKind(state, "animal");
@@ -64,25 +59,16 @@ void applyTabKey(DirectoryScreenState& state) {
   if (state.focus > kFocusSearch) state.focus = 0;
 }
 
-void applyTextInput(DirectoryScreenState& state, const canvas::TextInput& input) {
+void applyTypedText(DirectoryScreenState& state, std::string_view text) {
+  if (runtime::Text* value = focusedText(state)) *value = editTextStep(std::move(*value), runtime::Text(text), false);
+}
+
+void applyEditKey(DirectoryScreenState& state, std::int32_t virtualKey) {
   static const std::int32_t kTab = canvas::virtualKeyForName("TAB");
   static const std::int32_t kBackspace = canvas::virtualKeyForName("BACKSPACE");
-  const std::string_view text = input.text;
-  const auto edit = [&state](std::string_view typed, bool backspace) {
-    if (runtime::Text* value = focusedText(state)) {
-      *value = editTextStep(std::move(*value), runtime::Text(typed), backspace);
-    }
-  };
-  std::size_t done = 0;
-  for (const canvas::TextInput::Key& key : input.keys) {
-    const std::size_t offset = std::min(key.offset, text.size());
-    if (offset > done) edit(text.substr(done, offset - done), false);
-    done = std::max(done, offset);
-    if (key.virtualKey == kTab) applyTabKey(state);
-    if (key.virtualKey == kBackspace) edit({}, true);
-  }
-  if (done < text.size()) edit(text.substr(done), false);
-  if (state.focus == kFocusSearch) state.scroll = 0;
+  if (virtualKey == kTab) applyTabKey(state);
+  runtime::Text* value = focusedText(state);
+  if (virtualKey == kBackspace && value != nullptr) *value = editTextStep(std::move(*value), runtime::Text(), true);
 }
 
 void applyScrollKeys(DirectoryScreenState& state, bool down, bool up) {

@@ -5,12 +5,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <string_view>
 
 #include "app/directory_screen_state.hpp"
 #include "app/screen_layout.hpp"
-#include "canvas/key_input.hpp"
-#include "canvas/window_state.hpp"
 #include "runtime/text.hpp"
 
 namespace app {
@@ -22,10 +20,6 @@ using PointerProbe = std::function<bool(const Rect&)>;
 PointerProbe pointerAt(std::int32_t x, std::int32_t y);
 PointerProbe pointerNowhere();
 
-// Where this frame's click hits: the point of the left-button press that the window kept for the
-// frame (however short the press was), or nowhere when there is none.
-PointerProbe pressProbe(const std::optional<canvas::ClientPoint>& press);
-
 // A press in this frame, hit-tested with `at`: on a tab it switches the kind and empties the
 // form (the owner text, the search text and the focus stay), on the search box or a form field it
 // focuses it. Returns whether this frame holds a click.
@@ -34,10 +28,12 @@ bool applyPress(DirectoryScreenState& state, bool pressed, const PointerProbe& a
 // TAB moves the focus 0, 1, 2, 3 and round to 0.
 void applyTabKey(DirectoryScreenState& state);
 
-// The frame's typed text, TAB and BACKSPACE presses in the order they were typed: text goes to
-// the focused text, TAB moves the focus, BACKSPACE removes the focused text's last character.
-// While the search has the focus the list is scrolled back to the top in every frame.
-void applyTextInput(DirectoryScreenState& state, const canvas::TextInput& input);
+// Typed text goes to the focused text.
+void applyTypedText(DirectoryScreenState& state, std::string_view text);
+
+// TAB moves the focus (applyTabKey), BACKSPACE removes the focused text's last character; other
+// keys change nothing.
+void applyEditKey(DirectoryScreenState& state, std::int32_t virtualKey);
 
 // DOWN scrolls one record further, then UP one back (never below 0).
 void applyScrollKeys(DirectoryScreenState& state, bool down, bool up);

@@ -71,14 +71,11 @@ bool isRuntimeWindowForeground();
 // Moves the current window's typed text out (leaving it empty); empty when there is no current window.
 runtime::Text takeTypedText();
 
-// Moves the current window's typed text out together with the banked presses of the named keys
-// ("BACKSPACE", "TAB", ...) at the places where they were typed (key_input.hpp); empty when there
-// is no current window.
-TextInput takeTextInput(const std::vector<runtime::Text>& keyNames);
-
-// The current window's oldest left-button press not yet taken, at the client point where the
-// window received it; none when there is no current window or no press.
-std::optional<ClientPoint> takeLeftPress();
+// Moves the current window's input since the last call out in the order it came (key_input.hpp):
+// typed text, the banked presses of the named keys ("BACKSPACE", "TAB", ...) and the left-button
+// presses at the client points where the window received them; empty when there is no current
+// window.
+std::vector<InputEvent> takeInput(const std::vector<runtime::Text>& keyNames);
 
 // Draws only inside the rectangle (client pixels) until ClearClipRect or the end of the frame;
 // an empty rectangle hides everything drawn.

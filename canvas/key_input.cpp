@@ -29,8 +29,8 @@ void recordKeyEvent(WindowState& window, std::uint64_t virtualKey, std::uint32_t
   if (down && !repeat) {
     if (virtualKey <= 255 && window.pendingPresses[virtualKey] < 255) {
       ++window.pendingPresses[virtualKey];
-      if (window.keyLog.size() < kKeyLogLimit) {
-        window.keyLog.push_back(LoggedKeyPress{window.typedText.size(), static_cast<std::uint8_t>(virtualKey)});
+      if (loggedPresses(window, false) < kKeyLogLimit) {
+        window.inputLog.push_back(LoggedInput{window.typedText.size(), static_cast<std::uint8_t>(virtualKey), {}});
       }
     }
     stampInputEvent(window, kEventKeyDown);
@@ -49,30 +49,36 @@ bool takeKeyPress(WindowState& window, std::int32_t virtualKey) {
 
 void clearKeyPresses(WindowState& window) {
   window.pendingPresses.fill(0);
-  window.keyLog.clear();
+  std::erase_if(window.inputLog, [](const LoggedInput& logged) { return logged.virtualKey != 0; });
 }
 
-TextInput takeTextInput(WindowState& window, const std::vector<std::int32_t>& virtualKeys) {
-  TextInput input;
-  input.text = std::exchange(window.typedText, std::string());
+std::vector<InputEvent> takeInput(WindowState& window, const std::vector<std::int32_t>& virtualKeys) {
+  const std::string text = std::exchange(window.typedText, std::string());
   const auto wanted = [&virtualKeys](std::int32_t key) {
     return std::find(virtualKeys.begin(), virtualKeys.end(), key) != virtualKeys.end();
   };
-  std::size_t offset = 0;
-  for (const LoggedKeyPress& logged : window.keyLog) {
+  std::vector<InputEvent> events;
+  std::size_t done = 0;  // bytes of text already in events
+  const auto textUpTo = [&](std::size_t offset) {
+    if (offset > done) events.push_back(InputEvent{InputEvent::Kind::kText, text.substr(done, offset - done), 0, {}});
+    done = std::max(done, offset);
+  };
+  for (const LoggedInput& logged : window.inputLog) {
+    const bool press = logged.virtualKey == 0;
+    if (!press && !(wanted(logged.virtualKey) && takeKeyPress(window, logged.virtualKey))) continue;
     // The text may have been taken on its own since the press was logged: never point past it,
     // never go back.
-    offset = std::clamp(logged.textOffset, offset, input.text.size());
-    if (wanted(logged.virtualKey) && takeKeyPress(window, logged.virtualKey)) {
-      input.keys.push_back(TextInput::Key{offset, logged.virtualKey});
-    }
+    textUpTo(std::clamp(logged.textOffset, done, text.size()));
+    events.push_back(press ? InputEvent{InputEvent::Kind::kLeftPress, {}, 0, logged.point}
+                           : InputEvent{InputEvent::Kind::kKey, {}, logged.virtualKey, {}});
   }
-  window.keyLog.clear();
+  window.inputLog.clear();
+  textUpTo(text.size());
   // Presses the full log could not hold are not lost: they count after all the text.
   for (const std::int32_t key : virtualKeys) {
-    while (takeKeyPress(window, key)) input.keys.push_back(TextInput::Key{input.text.size(), key});
+    while (takeKeyPress(window, key)) events.push_back(InputEvent{InputEvent::Kind::kKey, {}, key, {}});
   }
-  return input;
+  return events;
 }
 
 void handleCharUnit(WindowState& window, std::uint32_t unit) {

@@ -31,24 +31,25 @@ void recordKeyEvent(WindowState& window, std::uint64_t virtualKey, std::uint32_t
 // Takes one banked press of a virtual key (1..255); false when none is banked.
 bool takeKeyPress(WindowState& window, std::int32_t virtualKey);
 
-// Clears every banked press and the key log (focus loss, close).
+// Clears every banked key press, and the key presses of the input log (focus loss, close).
 void clearKeyPresses(WindowState& window);
 
-// Typed text with the presses of some keys (such as BACKSPACE) at the places where they came.
-struct TextInput {
-  struct Key {
-    std::size_t offset = 0;  // bytes of text typed before the press
-    std::int32_t virtualKey = 0;
-    friend bool operator==(const Key&, const Key&) = default;
-  };
-  std::string text;
-  std::vector<Key> keys;  // in input order; offsets never decrease and never pass text.size()
+// One step of a window's input, in the order it came: a run of typed text, a press of a key the
+// application asked for, or a left-button press at its client point.
+struct InputEvent {
+  enum class Kind : std::uint8_t { kText, kKey, kLeftPress };
+  Kind kind = Kind::kText;
+  std::string text;             // kText: never empty
+  std::int32_t virtualKey = 0;  // kKey
+  ClientPoint point;            // kLeftPress
+  friend bool operator==(const InputEvent&, const InputEvent&) = default;
 };
 
-// Moves the typed text out (leaving it empty) together with every banked press of the given keys,
-// in the order text and keys were typed; each press returned is taken from the bank, as
-// takeKeyPress would. Presses of other keys stay banked. The key log is emptied.
-TextInput takeTextInput(WindowState& window, const std::vector<std::int32_t>& virtualKeys);
+// Moves the window's input since the last call out, in the order it came: the typed text (leaving
+// it empty) in runs between the presses, every banked press of the given keys (each taken from
+// the bank, as takeKeyPress would) and every left-button press. Presses of other keys stay banked;
+// the input log is emptied.
+std::vector<InputEvent> takeInput(WindowState& window, const std::vector<std::int32_t>& virtualKeys);
 
 // One UTF-16 unit of WM_CHAR/WM_IME_CHAR: a high surrogate waits for its low half; a low one without
 // it is dropped; a value above 0xFFFF is no unit and is dropped; the code point goes to

@@ -5,7 +5,6 @@
 #include "canvas/canvas.hpp"
 #include "canvas/key_input.hpp"
 #include "canvas/key_names.hpp"
-#include "canvas/pointer_input.hpp"
 #include "canvas/win32_canvas.hpp"
 
 namespace canvas {
@@ -81,7 +80,7 @@ runtime::Text takeTypedText() {
   return std::exchange(w->typedText, runtime::Text());
 }
 
-TextInput takeTextInput(const std::vector<runtime::Text>& keyNames) {
+std::vector<InputEvent> takeInput(const std::vector<runtime::Text>& keyNames) {
   WindowState* w = currentWindow();
   if (w == nullptr) return {};
   std::vector<std::int32_t> keys;
@@ -89,13 +88,7 @@ TextInput takeTextInput(const std::vector<runtime::Text>& keyNames) {
     const std::int32_t key = virtualKeyForName(name);
     if (key != 0) keys.push_back(key);
   }
-  return takeTextInput(*w, keys);
-}
-
-std::optional<ClientPoint> takeLeftPress() {
-  WindowState* w = currentWindow();
-  if (w == nullptr) return std::nullopt;
-  return takeLeftPress(*w);
+  return takeInput(*w, keys);
 }
 
 }  // namespace canvas

@@ -76,14 +76,9 @@ bool applyPointerEvent(WindowState& w, const PointerEvent& e) {
 }
 
 void recordLeftPress(WindowState& w, std::int32_t x, std::int32_t y) {
-  if (w.leftPresses.size() < kLeftPressLimit) w.leftPresses.push_back(ClientPoint{x, y});
-}
-
-std::optional<ClientPoint> takeLeftPress(WindowState& w) {
-  if (w.leftPresses.empty()) return std::nullopt;
-  const ClientPoint press = w.leftPresses.front();
-  w.leftPresses.erase(w.leftPresses.begin());
-  return press;
+  if (loggedPresses(w, true) < kLeftPressLimit) {
+    w.inputLog.push_back(LoggedInput{w.typedText.size(), 0, ClientPoint{x, y}});
+  }
 }
 
 void applyTouchPoint(WindowState& w, std::uint32_t flags, std::uint32_t pointId, std::int32_t screenX,

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 #include "canvas/window_state.hpp"
 
@@ -59,13 +58,10 @@ struct PointerEvent {
 // from touch or pen (code below 204) is dropped: returns false and changes nothing.
 bool applyPointerEvent(WindowState& window, const PointerEvent& event);
 
-// Keeps a left-button press at its client point for the application, which samples input once
-// per frame and would otherwise miss a press released before its next frame. Presses beyond
-// kLeftPressLimit not yet taken are dropped.
+// Logs a left-button press at its client point, after the text typed so far, for the application
+// (takeInput), which samples input once per frame and would otherwise miss a press released
+// before its next frame. Presses beyond kLeftPressLimit not yet taken are dropped.
 void recordLeftPress(WindowState& window, std::int32_t x, std::int32_t y);
-
-// The oldest left-button press not yet taken, or none.
-std::optional<ClientPoint> takeLeftPress(WindowState& window);
 
 // One touch point: flags are TOUCHEVENTF_* (down 0x2, up 0x4), the screen point in whole pixels.
 void applyTouchPoint(WindowState& window, std::uint32_t flags, std::uint32_t pointId, std::int32_t screenX,

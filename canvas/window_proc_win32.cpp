@@ -349,7 +349,7 @@ void handleFocusLost(WindowState& w, HWND hwnd) {
 // A close request only hides the window; the application sees open == false and closes it.
 void handleCloseRequest(WindowState& w, HWND hwnd) {
   clearKeyPresses(w);
-  w.leftPresses.clear();
+  w.inputLog.clear();
   releasePointerLock(hwnd);
   w.closeRequested = true;
   w.open = false;

@@ -1,5 +1,5 @@
 // WindowState: everything the runtime keeps about one window: its handles and GL context, layered
-// presentation buffers, fonts, geometry and status flags, the last input event, banked key presses,
+// presentation buffers, fonts, geometry and status flags, the last input event, the input log,
 // typed and composed text, and the custom-frame drag state. Owned by the WindowRegistry; written by
 // the window procedure while messages are pumped and read by the polling queries and the frame loop.
 #pragma once
@@ -83,17 +83,19 @@ struct ClientPoint {
   friend bool operator==(const ClientPoint&, const ClientPoint&) = default;
 };
 
-// One banked key press in the order of input: the key and how many bytes of typed text had come
-// before it, so text and keys can be replayed in the order they were typed.
-struct LoggedKeyPress {
+// One press in the window's input log: a fresh key press (its virtual key) or a left-button press
+// (virtual key 0, at its client point), and how many bytes of typed text had come before it, so
+// that text, keys and clicks can be replayed in the order they came.
+struct LoggedInput {
   std::size_t textOffset = 0;
   std::uint8_t virtualKey = 0;
+  ClientPoint point;
 };
 
 // Limits of the text buffers.
 inline constexpr std::size_t kTypedTextLimitBytes = 512;
 inline constexpr std::size_t kCompositionLimitBytes = 512;
-// Limits of the input kept between two frames: logged key presses and left-button presses.
+// Limits of the input log between two frames: its key presses, and its left-button presses.
 inline constexpr std::size_t kKeyLogLimit = 512;
 inline constexpr std::size_t kLeftPressLimit = 16;
 
@@ -148,16 +150,15 @@ struct WindowState {
   PointerRecord pointer;
   PressSnapshot press;
   std::uint64_t touchPoints = 0;
-  // Left-button presses not yet taken by the application, oldest first, at most kLeftPressLimit:
-  // a press and release between two frames is a click all the same.
-  std::vector<ClientPoint> leftPresses;
 
   // Text and keys.
   std::string droppedPath;
   std::uint64_t modifierMask = 0;                  // shift 1, control 2, alt 4
   std::array<std::uint8_t, 256> pendingPresses{};  // fresh key downs not yet taken, per virtual key
-  std::vector<LoggedKeyPress> keyLog;              // the banked presses in input order, at most kKeyLogLimit
-  std::string typedText;                           // at most kTypedTextLimitBytes
+  // Key presses (at most kKeyLogLimit) and left-button presses (at most kLeftPressLimit) not yet
+  // taken, in input order: a press and release between two frames is a click all the same.
+  std::vector<LoggedInput> inputLog;
+  std::string typedText;  // at most kTypedTextLimitBytes
   std::uint64_t typedCount = 0;
   std::uint16_t pendingHighSurrogate = 0;
   std::string composition;  // at most kCompositionLimitBytes
@@ -187,5 +188,12 @@ struct WindowState {
   std::int32_t singleTextureWidth = 0;
   std::int32_t singleTextureHeight = 0;
 };
+
+// How many left-button presses (or, with false, key presses) the window's input log holds.
+inline std::size_t loggedPresses(const WindowState& window, bool leftButton) {
+  std::size_t count = 0;
+  for (const LoggedInput& logged : window.inputLog) count += (logged.virtualKey == 0) == leftButton ? 1 : 0;
+  return count;
+}
 
 }  // namespace canvas

@@ -5,6 +5,7 @@
 #include "app/directory_view.hpp"
 #include "app/screen_input.hpp"
 #include "app/screen_layout.hpp"
+#include "input_events.hpp"
 #include "runtime/testing/temp_directory.hpp"
 #include "store/record_keys.hpp"
 
@@ -100,6 +101,34 @@ TEST_F(ScreenActions, ArchiveAndRestoreFlipTheStoredLifecycle) {
   applyButtons(state, *view_, true, over(kArchiveButton));
   EXPECT_FALSE(state.selectedArchived);
   EXPECT_EQ(view_->status, "A name is required");
+}
+
+TEST_F(ScreenActions, ClicksOfOneFrameMeanWhatTheWindowLastDrew) {
+  // Two clicks on "Archive" before the window draws again both ask for Archive.
+  DirectoryScreenState state;
+  applyFrameInput(state, *view_, FrameInput{{pressAt(100, 320)}});  // Mochi's row
+  rememberShownScreen(state, *view_);
+  applyFrameInput(state, *view_, FrameInput{{pressOn(kArchiveButton), pressOn(kArchiveButton)}});
+  EXPECT_EQ(stored("animal-3").lifecycle, "archival");
+  rememberShownScreen(state, *view_);  // now drawn as "Restore"
+  applyFrameInput(state, *view_, FrameInput{{pressOn(kArchiveButton)}});
+  EXPECT_EQ(stored("animal-3").lifecycle, "canonical");
+
+  // Another record, or a new one, in the form since: its own flag counts.
+  applyFrameInput(state, *view_, FrameInput{{pressAt(100, 370), pressOn(kArchiveButton)}});
+  EXPECT_EQ(stored("animal-4").lifecycle, "archival");
+}
+
+TEST_F(ScreenActions, TheSearchFocusKeepsTheListAtTheTop) {
+  DirectoryScreenState state;
+  state.scroll = 1;
+  applyFrameInput(state, *view_, FrameInput{});
+  EXPECT_EQ(state.scroll, 1);
+  state.focus = kFocusOwner;
+  applyFrameInput(state, *view_, FrameInput{{keyPress(0x09)}});  // TAB into the search
+  EXPECT_EQ(state.scroll, 0);
+  applyFrameInput(state, *view_, FrameInput{{}, true, true});  // DOWN in the same frame still scrolls
+  EXPECT_EQ(state.scroll, 1);
 }
 
 }  // namespace

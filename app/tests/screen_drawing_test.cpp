@@ -9,6 +9,7 @@
 #include "app/screen_actions.hpp"
 #include "app/screen_input.hpp"
 #include "app/screen_layout.hpp"
+#include "input_events.hpp"
 #include "runtime/testing/temp_directory.hpp"
 
 namespace app {
@@ -170,7 +171,7 @@ TEST_F(ScreenDrawing, ARowClickLoadsTheRecordInTheSameFrame) {
   ASSERT_TRUE(view_->saveRecord("animal-4", "animal", "Juniper", "Dog", "customer-2", true));
   DirectoryScreenState state;
   state.focus = kFocusDetail;
-  applyListInput(state, *view_, true, pointerAt(100, 370));
+  applyFrameInput(state, *view_, FrameInput{{pressAt(100, 370)}});
   const DrawList list = buildScreenDrawing(state, *view_, pointerAt(100, 370));
   EXPECT_EQ(state.selectedId, "animal-4");
   EXPECT_EQ(state.nameText, "Juniper");
@@ -185,14 +186,14 @@ TEST_F(ScreenDrawing, ARowClickLoadsTheRecordInTheSameFrame) {
 
   // Without a click the pointer only hovers.
   DirectoryScreenState idle;
-  applyListInput(idle, *view_, false, pointerAt(100, 370));
+  applyFrameInput(idle, *view_, FrameInput{});
   EXPECT_EQ(idle.selectedId, "");
 }
 
 TEST_F(ScreenDrawing, AClickSelectsTheRowUnderThePressNotUnderThePointer) {
   // The press was on the third row; by the time the frame runs the pointer is over the first.
   DirectoryScreenState state;
-  applyListInput(state, *view_, true, pointerAt(100, 420));
+  applyFrameInput(state, *view_, FrameInput{{pressAt(100, 420)}});
   const DrawList list = buildScreenDrawing(state, *view_, pointerAt(100, 320));
   EXPECT_EQ(state.selectedId, "animal-5");
   EXPECT_EQ(list[8].colour, (Rgb{49, 65, 70}));    // first row: hovered only
@@ -249,10 +250,10 @@ TEST_F(ScreenDrawing, ScrollingPastTheLastMatchReturnsToTheTop) {
   EXPECT_EQ(rows.front(), "Pet 0");
   EXPECT_EQ(rows.back(), "Pet 5");
   EXPECT_EQ(state.scroll, 3);
-  applyListInput(state, *view_, false, pointerNowhere());
+  applyFrameInput(state, *view_, FrameInput{});
   EXPECT_EQ(state.scroll, 3);
   state.scroll = 9;  // nine matches: the list returns to the top before it is drawn
-  applyListInput(state, *view_, false, pointerNowhere());
+  applyFrameInput(state, *view_, FrameInput{});
   EXPECT_EQ(state.scroll, 0);
   EXPECT_EQ(rowLabels(buildScreenDrawing(state, *view_, pointerNowhere())).front(), "Mochi");
 }

@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "app/directory_screen_state.hpp"
 #include "app/screen_layout.hpp"
 
@@ -32,10 +28,9 @@ TEST(ScreenPress, APressClicksWhereItWasMade) {
   DirectoryScreenState state;
   EXPECT_FALSE(applyPress(state, false, over(kSearchBox)));
   EXPECT_EQ(state.focus, kFocusName);
-  EXPECT_TRUE(applyPress(state, true, pressProbe(canvas::ClientPoint{40, 260})));
+  EXPECT_TRUE(applyPress(state, true, pointerAt(40, 260)));
   EXPECT_EQ(state.focus, kFocusSearch);
-  // Without a press the click hits nothing; a click over nothing still counts as a click.
-  EXPECT_FALSE(pressProbe(std::nullopt)(kSearchBox));
+  // A click over nothing still counts as a click.
   state.focus = kFocusName;
   EXPECT_TRUE(applyPress(state, true, pointerAt(5, 5)));
   EXPECT_EQ(state.focus, kFocusName);
@@ -104,71 +99,24 @@ TEST(ScreenKeys, TabCyclesTheFocusThroughAllFourTexts) {
   }
 }
 
-canvas::TextInput typed(std::string text, std::vector<canvas::TextInput::Key> keys = {}) {
-  return canvas::TextInput{std::move(text), std::move(keys)};
-}
-constexpr std::int32_t kTab = 0x09;
-constexpr std::int32_t kBack = 0x08;
-
-TEST(ScreenKeys, TypingGoesToTheFocusedText) {
+TEST(ScreenKeys, TypingAndBackspaceGoToTheFocusedTextAndTabMovesTheFocus) {
   DirectoryScreenState state;
   state.ownerText = "customer-";
   const char* texts[] = {"Rex", "Dog", "2", "ex"};
   for (int focus = 0; focus < 4; ++focus) {
     state.focus = focus;
-    applyTextInput(state, typed(texts[focus]));
+    applyTypedText(state, texts[focus]);
   }
   EXPECT_EQ(state.nameText, "Rex");
   EXPECT_EQ(state.detailText, "Dog");
   EXPECT_EQ(state.ownerText, "customer-2");
   EXPECT_EQ(state.searchText, "ex");
   state.focus = kFocusOwner;
-  applyTextInput(state, typed("", {{0, kBack}}));
+  applyEditKey(state, 0x08);  // BACKSPACE
+  applyEditKey(state, 0x28);  // DOWN: no edit
   EXPECT_EQ(state.ownerText, "customer-");
-}
-
-TEST(ScreenKeys, TextTabAndBackspaceApplyInTheOrderTheyWereTyped) {
-  struct Case {
-    const char* what;
-    canvas::TextInput input;
-    const char* name;
-    const char* detail;
-    std::int32_t focus;
-  };
-  const Case cases[] = {
-      {"abc, BackSpace, d", typed("abcd", {{3, kBack}}), "Xabd", "", kFocusName},
-      {"BackSpace first", typed("abcd", {{0, kBack}}), "abcd", "", kFocusName},
-      {"two BackSpaces at the end", typed("abcd", {{4, kBack}, {4, kBack}}), "Xab", "", kFocusName},
-      {"text, Tab, text", typed("abcd", {{2, kTab}}), "Xab", "cd", kFocusDetail},
-      {"Tab, BackSpace in the next field", typed("ab", {{1, kTab}, {1, kBack}}), "Xa", "b", kFocusDetail},
-      {"a key past the text ends it", typed("ab", {{9, kBack}}), "Xa", "", kFocusName},
-      {"unknown keys are ignored", typed("ab", {{1, 0x28}}), "Xab", "", kFocusName},
-  };
-  for (const Case& c : cases) {
-    DirectoryScreenState state;
-    state.nameText = "X";
-    applyTextInput(state, c.input);
-    EXPECT_EQ(state.nameText, c.name) << c.what;
-    EXPECT_EQ(state.detailText, c.detail) << c.what;
-    EXPECT_EQ(state.focus, c.focus) << c.what;
-  }
-}
-
-TEST(ScreenKeys, TheSearchFocusKeepsTheListAtTheTop) {
-  DirectoryScreenState state;
-  state.scroll = 3;
-  state.focus = kFocusName;
-  applyTextInput(state, typed(""));
-  EXPECT_EQ(state.scroll, 3);
-  state.focus = kFocusSearch;
-  applyTextInput(state, typed(""));  // also without an edit
-  EXPECT_EQ(state.scroll, 0);
-  applyScrollKeys(state, true, false);  // DOWN in the same frame still scrolls
-  EXPECT_EQ(state.scroll, 1);
-  state.focus = kFocusOwner;  // tabbed into the search within the frame
-  state.scroll = 2;
-  applyTextInput(state, typed("", {{0, kTab}}));
-  EXPECT_EQ(state.scroll, 0);
+  applyEditKey(state, 0x09);  // TAB
+  EXPECT_EQ(state.focus, kFocusSearch);
 }
 
 TEST(ScreenKeys, ScrollingNeverGoesBelowZero) {

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/directory_screen_state.hpp"
 #include "app/directory_view.hpp"
@@ -20,6 +21,7 @@
 #include "app/screen_input.hpp"
 #include "app/screen_layout.hpp"
 #include "directory_files.hpp"
+#include "input_events.hpp"
 #include "refusing_file_system.hpp"
 #include "runtime/testing/temp_directory.hpp"
 #include "store/record_keys.hpp"
@@ -34,8 +36,6 @@ void PrintTo(const RecordFields& fields, std::ostream* out) {
 namespace {
 
 using runtime::testing::TempDirectory;
-
-PointerProbe over(const Rect& rect) { return pointerAt(rect.x + 5, rect.y + 5); }
 
 // A view whose next save first runs `beforeCommit`: another window's save that lands between the
 // screen's refresh and this view's commit.
@@ -63,10 +63,15 @@ struct Window {
       if (record.id == id) row = at;
     });
     ASSERT_TRUE(row.has_value()) << id << " is not listed";
-    applyListInput(state, view, true, over(*row));
+    frame({pressOn(*row)}, state.windowFocused);
     ASSERT_EQ(state.selectedId, id);
   }
-  void click(const Rect& button) { applyButtons(state, view, true, over(button)); }
+  void click(const Rect& button) { frame({pressOn(button)}, state.windowFocused); }
+  // One frame of the window's input, then its drawing.
+  void frame(std::vector<canvas::InputEvent> events, bool focused) {
+    applyFrameInput(state, view, FrameInput{std::move(events), focused});
+    rememberShownScreen(state, view);
+  }
   RecordFields stored(const std::string& id) const {
     const std::int32_t index = store::findRecordIndex(view.database, id);
     EXPECT_GE(index, 0) << id;
@@ -199,7 +204,7 @@ TEST(TwoWindows, ANewRecordIsSavedOnWhatTheOtherWindowAdded) {
   Window a(dir.text());
   a.view.seedDemoData();
   Window b(dir.text());
-  applyPress(a.state, true, over(kCustomersTab));
+  a.click(kCustomersTab);
   a.click(kNewRecordButton);
   a.state.nameText = "Ada Quint";
   a.click(kSaveButton);
@@ -271,6 +276,55 @@ TEST(TwoWindows, GainingTheFocusShowsTheOtherWindowsSavesAndTheUntouchedFieldsFo
   b.click(kSaveButton);
   EXPECT_EQ(b.view.status, "Saved animal-3");
   EXPECT_EQ(storedIn(dir.text(), "animal-3"), (RecordFields{"Mochi B", "Cat / third", "customer-1", false}));
+}
+
+TEST(TwoWindows, AClickOnAWindowWithoutTheFocusActsOnWhatItShowed) {
+  // B shows what it read before A's save; the click that gives B the focus means what B drew
+  // where it landed, and B shows what A saved only after it.
+  struct Case {
+    const char* name;
+    bool archivedFirst;   // Mochi is archived, and both windows show it so, before A's change
+    const char* bSearch;  // B's search text
+    std::function<void(Window&)> aChange;
+    Rect bClick;            // where B is clicked: Archive or Restore, or its first row
+    const char* bStatus;    // B's status after the click
+    const char* bSelected;  // the record in B's form after the click
+    RecordFields mochi;     // Mochi as stored at the end
+  };
+  const auto aArchives = [](Window& a) { a.click(kArchiveButton); };
+  const auto aRenamesMochi = [](Window& a) {
+    a.state.nameText = "Clover Too";
+    a.click(kSaveButton);
+  };
+  const RecordFields mochiArchived = with(kMochi, [](RecordFields& f) { f.archived = true; });
+  const Case cases[] = {
+      {"A archives, B clicks the Archive it shows", false, "", aArchives, kArchiveButton, "Saved animal-3", "animal-3",
+       mochiArchived},
+      {"A restores, B clicks the Restore it shows", true, "", aArchives, kArchiveButton, "Saved animal-3", "animal-3",
+       kMochi},
+      {"A renames Mochi into B's filter, B clicks the one row it shows", false, "Clover", aRenamesMochi, listRow(0),
+       "Ready", "animal-5", with(kMochi, [](RecordFields& f) { f.name = "Clover Too"; })},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDirectory dir;
+    Window a(dir.text());
+    a.view.seedDemoData();
+    ASSERT_TRUE(a.view.saveRecord("animal-3", "animal", kMochi.name, kMochi.detail, kMochi.owner, c.archivedFirst));
+    Window b(dir.text());
+    a.select("animal-3");
+    b.select("animal-3");
+    b.state.searchText = c.bSearch;
+    b.frame({}, false);  // B drawn, and left without the focus
+    c.aChange(a);
+    ASSERT_EQ(a.view.status, "Saved animal-3");
+
+    b.frame({pressOn(c.bClick)}, true);
+    EXPECT_EQ(b.view.status, c.bStatus);
+    EXPECT_EQ(b.state.selectedId, c.bSelected);
+    EXPECT_EQ(storedIn(dir.text(), "animal-3"), c.mochi);
+    EXPECT_EQ(b.stored("animal-3"), c.mochi);  // and B shows it now
+  }
 }
 
 TEST(TwoWindows, OneWindowAloneSavesTheFormAsItIs) {

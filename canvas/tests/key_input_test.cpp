@@ -1,11 +1,21 @@
-// Key banking, typed text from UTF-16 units and the composition text.
+// Key banking, typed text from UTF-16 units, the ordered input log and the composition text.
 #include "canvas/key_input.hpp"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <vector>
+
+#include "canvas/pointer_input.hpp"
 
 namespace canvas {
+
+void PrintTo(const InputEvent& event, std::ostream* out) {
+  *out << "{" << static_cast<int>(event.kind) << " \"" << event.text << "\" " << event.virtualKey << " "
+       << event.point.x << "," << event.point.y << "}";
+}
+
 namespace {
 
 constexpr std::uint32_t kFreshDown = 0x00000001;   // repeat count 1, key was up
@@ -118,69 +128,67 @@ void typeChar(WindowState& w, char c) {
   handleCharUnit(w, static_cast<std::uint8_t>(c));
 }
 
-TEST(TextInputTest, KeysComeBackAtThePlacesWhereTheyWereTyped) {
+InputEvent text(const char* typed) { return InputEvent{InputEvent::Kind::kText, typed, 0, {}}; }
+InputEvent key(std::int32_t virtualKey) { return InputEvent{InputEvent::Kind::kKey, {}, virtualKey, {}}; }
+InputEvent press(std::int32_t x, std::int32_t y) { return InputEvent{InputEvent::Kind::kLeftPress, {}, 0, {x, y}}; }
+using Events = std::vector<InputEvent>;
+
+TEST(InputLogTest, TextKeysAndPressesComeBackInTheOrderTheyCame) {
   WindowState w;
   for (char c : std::string("abc")) typeChar(w, c);
   typeKey(w, 0x08);
   recordKeyEvent(w, 0x08, kAutoRepeat, true);  // a held key is one press
+  recordLeftPress(w, 250, 186);
   typeChar(w, 'd');
   typeKey(w, 0x09);
   typeKey(w, 0x28);  // DOWN: not asked for, stays banked
+  recordLeftPress(w, -3, 700);
   typeKey(w, 0x08);
-  const TextInput input = takeTextInput(w, {0x08, 0x09});
-  EXPECT_EQ(input.text, "abcd");
-  const std::vector<TextInput::Key> expected = {{3, 0x08}, {4, 0x09}, {4, 0x08}};
-  EXPECT_EQ(input.keys, expected);
+  EXPECT_EQ(takeInput(w, {0x08, 0x09}),
+            (Events{text("abc"), key(0x08), press(250, 186), text("d"), key(0x09), press(-3, 700), key(0x08)}));
   EXPECT_EQ(w.typedText, "");
-  EXPECT_TRUE(w.keyLog.empty());
-  EXPECT_EQ(w.pendingPresses[0x08], 0);
-  EXPECT_EQ(w.pendingPresses[0x09], 0);
+  EXPECT_TRUE(w.inputLog.empty());
+  EXPECT_EQ(w.pendingPresses[0x08] + w.pendingPresses[0x09], 0);
   EXPECT_TRUE(takeKeyPress(w, 0x28));
-  // Nothing typed since: nothing comes back.
-  const TextInput again = takeTextInput(w, {0x08, 0x09});
-  EXPECT_EQ(again.text, "");
-  EXPECT_TRUE(again.keys.empty());
+  EXPECT_TRUE(takeInput(w, {0x08, 0x09}).empty());  // nothing came since
 }
 
-TEST(TextInputTest, PressesTakenOrLostElsewhereAreNotReturnedTwice) {
+TEST(InputLogTest, PressesTakenOrLostElsewhereAreNotReturnedTwice) {
   WindowState w;
   typeChar(w, 'a');
   typeKey(w, 0x08);
   typeChar(w, 'b');
   typeKey(w, 0x08);
   EXPECT_TRUE(takeKeyPress(w, 0x08));  // one press already taken by a key query
-  EXPECT_EQ(takeTextInput(w, {0x08}).keys.size(), 1u);
+  EXPECT_EQ(takeInput(w, {0x08}), (Events{text("a"), key(0x08), text("b")}));
 
-  // Focus loss clears the bank and the log together; the typed text stays.
+  // Focus loss clears the key bank and the logged keys; the typed text and the clicks stay.
   typeChar(w, 'c');
   typeKey(w, 0x08);
+  recordLeftPress(w, 1, 2);
   clearKeyPresses(w);
-  const TextInput afterLoss = takeTextInput(w, {0x08});
-  EXPECT_EQ(afterLoss.text, "c");
-  EXPECT_TRUE(afterLoss.keys.empty());
+  EXPECT_EQ(takeInput(w, {0x08}), (Events{text("c"), press(1, 2)}));
 
   // Text taken on its own leaves the logged offsets behind: they are held to the text.
   typeChar(w, 'x');
   typeChar(w, 'y');
   typeKey(w, 0x08);
   w.typedText = "z";
-  const TextInput shortened = takeTextInput(w, {0x08});
-  ASSERT_EQ(shortened.keys.size(), 1u);
-  EXPECT_EQ(shortened.keys[0].offset, 1u);
+  EXPECT_EQ(takeInput(w, {0x08}), (Events{text("z"), key(0x08)}));
 }
 
-TEST(TextInputTest, PressesBeyondTheFullLogCountAfterTheText) {
+TEST(InputLogTest, TheLogIsBoundedAndLosesNoKeyPressItCannotHold) {
   WindowState w;
   for (std::size_t i = 0; i < kKeyLogLimit; ++i)
     typeKey(w, 0x41 + static_cast<std::uint32_t>(i % 4));  // 128 presses of each of four keys
-  EXPECT_EQ(w.keyLog.size(), kKeyLogLimit);
   typeChar(w, 'q');
-  typeKey(w, 0x08);  // banked, but no longer logged
-  EXPECT_EQ(w.keyLog.size(), kKeyLogLimit);
-  const TextInput input = takeTextInput(w, {0x08});
-  EXPECT_EQ(input.text, "q");
-  const std::vector<TextInput::Key> expected = {{1, 0x08}};
-  EXPECT_EQ(input.keys, expected);
+  typeKey(w, 0x08);  // banked, but no longer logged: it counts after all the text
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kLeftPressLimit) + 4; ++i) recordLeftPress(w, i, i);
+  EXPECT_EQ(w.inputLog.size(), kKeyLogLimit + kLeftPressLimit);
+  Events expected = {text("q")};
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kLeftPressLimit); ++i) expected.push_back(press(i, i));
+  expected.push_back(key(0x08));
+  EXPECT_EQ(takeInput(w, {0x08}), expected);
 }
 
 TEST(CompositionTest, UnitsBecomeTextWithPairsJoined) {

@@ -98,21 +98,6 @@ TEST(PointerRecordTest, PackedPointsAreSigned) {
   EXPECT_EQ(pointY(0x00200010), 32);
 }
 
-TEST(LeftPressTest, PressesWaitForTheApplicationOldestFirstUpToTheLimit) {
-  WindowState w;
-  EXPECT_FALSE(takeLeftPress(w).has_value());
-  recordLeftPress(w, 250, 186);
-  recordLeftPress(w, -3, 700);
-  EXPECT_EQ(takeLeftPress(w), (ClientPoint{250, 186}));
-  EXPECT_EQ(takeLeftPress(w), (ClientPoint{-3, 700}));
-  EXPECT_FALSE(takeLeftPress(w).has_value());
-  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kLeftPressLimit) + 4; ++i) recordLeftPress(w, i, i);
-  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kLeftPressLimit); ++i) {
-    EXPECT_EQ(takeLeftPress(w), (ClientPoint{i, i}));
-  }
-  EXPECT_FALSE(takeLeftPress(w).has_value());
-}
-
 TEST(TouchPointTest, HundredthsAreTruncatedAndDownsPress) {
   EXPECT_EQ(touchPixel(199), 1);
   EXPECT_EQ(touchPixel(12345), 123);
