@@ -480,6 +480,16 @@ click_place() {
   click_at "$PLACE_X" "$PLACE_Y" "${@:2}"
 }
 
+# click_unraised <place>: a press and release on the place of the current window where it lies,
+# not raised first (under another window, or without the keyboard focus: the click gives it);
+# then the pointer is parked on the background.
+click_unraised() {
+  require_running
+  read_place "$1"
+  xdotool mousemove --window "$WIN" "$PLACE_X" "$PLACE_Y" click 1
+  park_pointer
+}
+
 # click_at <x> <y> [<wait command> <args>...]: a click as a person makes it: move, press, hold,
 # release; client pixels. The program samples the button once per frame and acts on the press
 # alone, so a longer hold changes nothing: with a wait command (such as wait_for_sequence or

@@ -7,9 +7,6 @@
 require_display
 E2E_TIME_LIMIT=110  # the test's timeout is 150 s
 
-data="$WORK/data"
-store="$data/store.corvane"
-
 # program_process: the process of the current window's program: the one started, or the first
 # below it whose name is the program's (wine names the process after the executable).
 program_process() {
@@ -24,11 +21,8 @@ program_process() {
   return 1
 }
 
-start_window "$data"
-wait_for_sequence "$store" 5 60
-park_pointer
-expect_pixels "first frame" 985 690 $BACKGROUND 150 $TAB_Y $PRIMARY 320 $TAB_Y $BUTTON
-click_at 100 338 expect_pixels "Mochi selected" 300 ${ROW_Y[0]} $PRIMARY_HOVERED
+start_seeded_window "$data"
+select_row "Mochi selected" 0
 park_pointer
 
 if ! pid="$(program_process)"; then
@@ -38,9 +32,9 @@ fi
 kill -STOP "$pid"
 STOPPED_PID=$pid
 trap 'kill -CONT "$STOPPED_PID" 2>/dev/null; cleanup_work' EXIT
-xdotool mousemove --window "$WIN" 630 548 click 1  # New record
+click_unraised new
 xdotool type --delay 40 "Zed"
-xdotool mousemove --window "$WIN" 460 548 click 1  # Save
+click_unraised save
 xdotool type --delay 40 "Q"
 park_pointer
 save_shot "input given to the stopped program"
@@ -48,12 +42,11 @@ expect_eq "nothing saved while stopped" "$(store_sequence "$store")" 5
 kill -CONT "$pid"
 
 wait_for_sequence "$store" 6 30
-assert_store "the name typed before the Save" record/animal-6/content=Zed record/animal-3/content=Mochi \
-  catalog/records/count=6
-expect_pixels "the saved record selected" 300 ${ROW_Y[3]} $PRIMARY
+assert_store "the name typed before the Save" animal-6:name=Zed animal-3:name=Mochi catalog/records/count=6
+expect_pixels "the saved record selected" row3 "$PRIMARY"
 save_shot "Zed saved, Q typed after the save in the form"
-click_at 460 548 wait_for_sequence "$store" 7 30  # Save again: the letter typed after the first
-assert_store "the letter typed after the Save" record/animal-6/content=ZedQ catalog/records/count=6
+click_place save wait_for_sequence "$store" 7 30  # again: the letter typed after the first Save
+assert_store "the letter typed after the Save" animal-6:name=ZedQ catalog/records/count=6
 
 end_windows_with_escape
 finish
