@@ -9,14 +9,19 @@ namespace app {
 
 namespace {
 
-void selectRecord(DirectoryScreenState& state, const store::Record& record) {
+// The status of a save stopped by a conflict gives way to "Ready" once the form no longer holds
+// the text it is about; a status that replaced it since stays.
+void endConflictStatus(DirectoryScreenState& state, DirectoryView& view) {
+  if (!state.conflictStatus.empty() && view.status == state.conflictStatus) view.status = kStatusReady;
+  state.conflictStatus.clear();
+}
+
+void selectRecord(DirectoryScreenState& state, DirectoryView& view, const store::Record& record) {
+  endConflictStatus(state, view);
   state.selectedId = record.id;
-  state.loaded = storedFieldsOf(record);
+  state.loaded = recordFieldsOf(record);
   state.storeReadSinceLoaded = false;
-  state.nameText = state.loaded.name;
-  state.detailText = state.loaded.detail;
-  state.ownerText = state.loaded.owner;
-  state.selectedArchived = state.loaded.archived;
+  setFormFields(state, state.loaded);
 }
 
 // The form's record as the view's database holds it, or null (also for a new record).
@@ -28,20 +33,23 @@ const store::Record* storedRecord(const DirectoryView& view, const runtime::Text
 
 // Brings the form's record as the view now holds it into the form (the fields the user left
 // alone follow it) and into the fields `asked` to save. False when a field the user changed was
-// changed in the store as well, to another value: the status says so, and what is stored becomes
-// the loaded record, so that saving again writes the user's fields over it knowingly. A record
-// that is no longer stored leaves everything as it is.
+// changed in the store as well, to another value: the status names it and the other's value, the
+// form keeps the user's texts and the archived flag asked for (an Archive or Restore click is
+// not lost), and what is stored becomes the loaded record, so that saving again writes the
+// user's fields over it knowingly. A record that is no longer stored leaves everything as it is.
 bool takeStoredRecord(DirectoryScreenState& state, DirectoryView& view, RecordFields& asked) {
   const store::Record* record = storedRecord(view, state.selectedId);
   if (record == nullptr) return true;
-  const RecordFields stored = storedFieldsOf(*record);
-  const bool conflict = fieldsConflict(state.loaded, asked, stored);
+  const RecordFields stored = recordFieldsOf(*record);
+  std::optional<runtime::Text> conflict = conflictStatus(state.loaded, asked, stored);
   asked = mergedFields(state.loaded, asked, stored);
   followStoredFields(state, stored);
-  if (!conflict) return true;
+  if (!conflict.has_value()) return true;
   state.loaded = stored;
   state.storeReadSinceLoaded = false;
-  view.status = kStatusChangedElsewhere;
+  state.selectedArchived = asked.archived;
+  state.conflictStatus = *conflict;
+  view.status = std::move(*conflict);
   return false;
 }
 
@@ -59,7 +67,7 @@ void saveForm(DirectoryScreenState& state, DirectoryView& view, bool archived) {
   if (view.saveRecord(state.selectedId, state.kind, asked.name, asked.detail, asked.owner, asked.archived)) {
     state.selectedId = view.lastSavedId;
     if (const store::Record* record = storedRecord(view, state.selectedId)) {
-      state.loaded = storedFieldsOf(*record);
+      state.loaded = recordFieldsOf(*record);
       state.selectedArchived = state.loaded.archived;
       state.storeReadSinceLoaded = false;
     }
@@ -70,6 +78,7 @@ void saveForm(DirectoryScreenState& state, DirectoryView& view, bool archived) {
   asked = formFieldsOf(state);
   asked.archived = archived;
   takeStoredRecord(state, view, asked);
+  state.selectedArchived = asked.archived;
 }
 
 }  // namespace
@@ -85,6 +94,7 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
     state.focus = kFocusName;
   }
   if (!state.selectedId.empty() && pointer(kArchiveButton)) saveForm(state, view, !state.selectedArchived);
+  if (state.selectedId.empty()) endConflictStatus(state, view);  // New record, or a tab before the buttons
 }
 
 void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused) {
@@ -93,14 +103,14 @@ void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool foc
   if (!gained || !view.reloadIfChanged()) return;
   state.storeReadSinceLoaded = true;
   if (const store::Record* record = storedRecord(view, state.selectedId)) {
-    followStoredFields(state, storedFieldsOf(*record));
+    followStoredFields(state, recordFieldsOf(*record));
   }
 }
 
-void applyListInput(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at) {
+void applyListInput(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& at) {
   // Selecting changes nothing the walk depends on (kind, search, scroll).
   const std::int32_t matches = forEachListedRecord(state, view, [&](const store::Record& record, const Rect& row) {
-    if (click && at(row)) selectRecord(state, record);
+    if (click && at(row)) selectRecord(state, view, record);
   });
   if (matches <= state.scroll) state.scroll = 0;
 }

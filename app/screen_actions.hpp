@@ -15,8 +15,9 @@ namespace app {
 
 // Save and Archive or Restore first have the view read again what another program saved since;
 // the form's record is merged with it (see form_merge.hpp) and, when the user and the other
-// program changed one field to two values, not saved: the status says "Changed in another
-// window; check and save again".
+// program changed one field to two values, not saved: the status names the field and the other's
+// value, and the next Save writes the form. That status ends with New record (or a tab) and with a
+// list click.
 void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& pointer);
 
 // The window's keyboard focus in this frame. When it has just been gained, the view reads again
@@ -26,7 +27,7 @@ void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool foc
 // The list after the frame's other input and scrolling: a click (hit-tested with `at`) on a list
 // row loads that record into the form (the focus stays), and a scroll past the last matching
 // record returns the list to the top.
-void applyListInput(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at);
+void applyListInput(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& at);
 
 // One frame's decisions on the input the window kept since the previous frame: the press (at
 // the point where it was made, however soon it was released) on the tabs, the search box and the

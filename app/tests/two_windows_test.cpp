@@ -70,7 +70,7 @@ struct Window {
   RecordFields stored(const std::string& id) const {
     const std::int32_t index = store::findRecordIndex(view.database, id);
     EXPECT_GE(index, 0) << id;
-    return index < 0 ? RecordFields{} : storedFieldsOf(view.database.records[static_cast<std::size_t>(index)]);
+    return index < 0 ? RecordFields{} : recordFieldsOf(view.database.records[static_cast<std::size_t>(index)]);
   }
 
   InterruptedView view;
@@ -109,7 +109,7 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
   };
   const char* const saved3 = "Saved animal-3";
   const char* const commitFailed = kStatusCommitFailed;
-  const char* const changed = kStatusChangedElsewhere;
+  const char* const detailA = "Other window: detail \"Cat / A's note\"; Save keeps yours";
   const RecordFields mochiArchived = with(kMochi, archived);
   const RecordFields mochiDental = with(kMochi, [](RecordFields& f) { f.detail = "Cat / dental"; });
   const RecordFields mochiA = with(kMochi, [](RecordFields& f) { f.detail = "Cat / A's note"; });
@@ -123,7 +123,7 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
       {"A edits the detail, B renames: both kept", "animal-4", detail("Dog / booster due"), false, name("Juniper Ash"),
        false, "Saved animal-4", juniperBoth, juniperBoth, juniperBoth},
       {"both edit the detail, to two texts: nothing saved, then B's", "animal-3", detail("Cat / A's note"), false,
-       detail("Cat / B's note"), false, changed, mochiB, mochiA, mochiB},
+       detail("Cat / B's note"), false, detailA, mochiB, mochiA, mochiB},
       {"both edit the detail to one text: saved", "animal-3", detail("Cat / dental"), false, detail("Cat / dental"),
        false, saved3, mochiDental, mochiDental, mochiDental},
       {"both archive: archived once", "animal-3", nullptr, false, nothing, true, saved3, mochiArchived, mochiArchived,
@@ -138,14 +138,15 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
        {"Mochi", "Cat / annual wellness", "customer-2", true},
        {"Mochi", "Cat / annual wellness", "customer-2", true},
        {"Mochi", "Cat / annual wellness", "customer-2", true}},
-      {"both rename, to two names, B archives: nothing saved", "animal-3", name("Mochi A"), false, name("Mochi B"),
-       true, changed, mochiRenamedB, mochiRenamedA, mochiRenamedB},
+      {"both rename, to two names, B archives: nothing saved, the click's flag kept for the next save", "animal-3",
+       name("Mochi A"), false, name("Mochi B"), true, "Other window: name \"Mochi A\"; Save keeps yours",
+       with(mochiRenamedB, archived), mochiRenamedA, with(mochiRenamedB, archived)},
       {"A's detail between B's refresh and commit, B renames: refused, the detail follows", "animal-3",
        detail("Cat / A's note"), true, name("Mochi B"), false, commitFailed,
        with(mochiA, [](RecordFields& f) { f.name = "Mochi B"; }), mochiA,
        with(mochiA, [](RecordFields& f) { f.name = "Mochi B"; })},
       {"A's detail between B's refresh and commit, B's detail differs: refused as changed", "animal-3",
-       detail("Cat / A's note"), true, detail("Cat / B's note"), false, changed, mochiB, mochiA, mochiB},
+       detail("Cat / A's note"), true, detail("Cat / B's note"), false, detailA, mochiB, mochiA, mochiB},
       {"A archives between B's refresh and commit, B edits the detail: refused, then both kept", "animal-3", nullptr,
        true, detail("Cat / dental"), false, commitFailed, with(mochiDental, archived), mochiArchived,
        with(mochiDental, archived)},
@@ -266,7 +267,7 @@ TEST(TwoWindows, GainingTheFocusShowsTheOtherWindowsSavesAndTheUntouchedFieldsFo
   EXPECT_EQ(b.stored("animal-3").name, "Mochi A");
   EXPECT_EQ(b.state.nameText, "Mochi B");
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, kStatusChangedElsewhere);
+  EXPECT_EQ(b.view.status, "Other window: name \"Mochi A\"; Save keeps yours");
   EXPECT_EQ(b.state.loaded.name, "Mochi A");
   b.click(kSaveButton);
   EXPECT_EQ(b.view.status, "Saved animal-3");
