@@ -82,7 +82,7 @@ std::optional<runtime::Text> conflictStatus(const RecordFields& loaded, const Re
   if (first == nullptr) return std::nullopt;
   const runtime::Text head = "Other window: " + runtime::Text(first->word) + " \"";
   const runtime::Text tail =
-      (more == 0 ? runtime::Text("\"") : "\" and " + std::to_string(more) + " more") + "; Save keeps yours";
+      (more == 0 ? runtime::Text("\"") : "\" +" + std::to_string(more) + " more") + "; Save keeps yours";
   const std::size_t room = static_cast<std::size_t>(kStatusCharacters) - head.size() - tail.size();
   return head + shortenedValue(stored.*first->member, asked.*first->member, room) + tail;
 }

@@ -21,7 +21,7 @@ void setFormFields(DirectoryScreenState& state, RecordFields fields);
 // When some field was changed by the user (in `asked`) and in the store, to another value: the
 // status that says so, naming the first such field in the form's order, the value the other
 // window saved (shortened to what the status line holds: from the word where it departs from the
-// user's text, then cut with "..."), and how many more there are. None otherwise. The archived
+// user's text, then cut with "..."), and how many more there are ("+1 more"). None otherwise. The archived
 // flag never conflicts: two changes of a flag agree.
 std::optional<runtime::Text> conflictStatus(const RecordFields& loaded, const RecordFields& asked,
                                             const RecordFields& stored);

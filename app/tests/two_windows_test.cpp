@@ -19,6 +19,7 @@
 #include "app/screen_actions.hpp"
 #include "app/screen_input.hpp"
 #include "app/screen_layout.hpp"
+#include "canvas/text_runs.hpp"
 #include "directory_files.hpp"
 #include "refusing_file_system.hpp"
 #include "runtime/testing/temp_directory.hpp"
@@ -36,6 +37,14 @@ namespace {
 using runtime::testing::TempDirectory;
 
 PointerProbe over(const Rect& rect) { return pointerAt(rect.x + 5, rect.y + 5); }
+
+// The characters the window draws for the text: each outside printable ASCII as one "?".
+std::int32_t characterCount(const std::string& text) {
+  std::int32_t count = 0;
+  canvas::walkTextRuns(
+      text, [&](std::size_t, std::size_t length) { count += static_cast<std::int32_t>(length); }, [&] { ++count; });
+  return count;
+}
 
 // A view whose next save first runs `beforeCommit`: another window's save that lands between the
 // screen's refresh and this view's commit.
@@ -193,6 +202,76 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
     EXPECT_EQ(formFieldsOf(b.state), row.again);
     EXPECT_EQ(b.view.database.records.size(), 5u);
   }
+}
+
+TEST(TwoWindows, TheConflictStatusNamesTheFirstFieldAndTheOtherWindowsValueWithinTheLine) {
+  const RecordFields loaded{"C", "Rabbit /", "c-1", false};
+  std::string e15;  // 15 characters drawn as "?", of two bytes each
+  for (int i = 0; i < 15; ++i) e15 += "\u00e9";
+  struct Row {
+    RecordFields asked, stored;
+    std::string status;  // empty: no conflict
+  };
+  const Row rows[] = {
+      {{"C", "Rabbit /", "c-2", false}, {"C", "Rabbit /", "c-9", false}, "owner \"c-9\""},
+      {{"B", "B", "b", false}, {"A", "A", "a", false}, "name \"A\" +2 more"},
+      // Too long: from the word where it departs from the user's text, or whole, cut at the end.
+      {{"C", "Rabbit / visit / B: ears", "c-1", false},
+       {"C", "Rabbit / visit / A: claws trimmed", "c-1", false},
+       "detail \"...A: claws tr...\""},
+      {{"x", "Rabbit /", "c-1", false},
+       {"Xylophone lessons every Tuesday", "Rabbit /", "c-1", false},
+       "name \"Xylophone lesson...\""},
+      {{"C", "Rabbit / x", "c-1", false},
+       {"C", "Rabbit / " + e15, "c-1", false},
+       "detail \"..." + e15.substr(0, 22) + "...\""},
+      {{"C", "Rabbit / x", "c-1", false}, {"C", "Rabbit / x", "c-1", false}, ""},  // agreed
+      {{"B", "Rabbit /", "c-1", false}, {"C", "A", "c-1", false}, ""},             // each on one side
+      {{"C", "Rabbit /", "c-1", true}, {"C", "Rabbit /", "c-1", true}, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.status);
+    const std::optional<runtime::Text> status = conflictStatus(loaded, row.asked, row.stored);
+    EXPECT_EQ(status.value_or(""), row.status.empty() ? "" : "Other window: " + row.status + "; Save keeps yours");
+    EXPECT_LE(characterCount(status.value_or("")), kStatusCharacters);
+  }
+}
+
+TEST(TwoWindows, TheConflictStatusEndsWhenTheFormLeavesTheTypedText) {
+  const std::function<void(Window&)> steps[] = {
+      [](Window& w) { w.select("animal-4"); }, [](Window& w) { w.select("animal-3"); },
+      [](Window& w) { w.click(kNewRecordButton); },
+      [](Window& w) {
+        applyFrameInput(w.state, w.view, canvas::ClientPoint{kCustomersTab.x + 5, 170}, {});
+      },
+      [](Window& w) { w.click(kSaveButton), w.select("animal-4"); }};  // a later status stays
+  for (const auto& step : steps) {
+    TempDirectory dir;
+    Window a(dir.text());
+    a.view.seedDemoData();
+    Window b(dir.text());
+    a.select("animal-3"), b.select("animal-3");
+    a.state.detailText = "Cat / A", b.state.detailText = "Cat / B";
+    a.click(kSaveButton), b.click(kSaveButton);
+    ASSERT_EQ(b.view.status, "Other window: detail \"Cat / A\"; Save keeps yours");
+    step(b);
+    EXPECT_EQ(b.view.status, &step == &steps[4] ? "Saved animal-3" : "Ready");
+  }
+}
+
+TEST(TwoWindows, AFieldTypedAsTheOtherWindowSavedItIsAgreedAndTypingOnIsTheUsersAlone) {
+  TempDirectory dir;
+  Window a(dir.text());
+  a.view.seedDemoData();
+  Window b(dir.text());
+  a.select("animal-4"), b.select("animal-4");
+  a.state.detailText += " booster", b.state.detailText += " booster";
+  a.click(kSaveButton);
+  applyWindowFocus(b.state, b.view, true);  // B reads A's save
+  b.state.detailText += " due";
+  b.click(kSaveButton);
+  EXPECT_EQ(b.view.status, "Saved animal-4");
+  EXPECT_EQ(storedIn(dir.text(), "animal-4").detail, "Dog / vaccination review booster due");
 }
 
 TEST(TwoWindows, ANewRecordIsSavedOnWhatTheOtherWindowAdded) {
