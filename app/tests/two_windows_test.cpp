@@ -206,8 +206,8 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
 
 TEST(TwoWindows, TheConflictStatusNamesTheFirstFieldAndTheOtherWindowsValueWithinTheLine) {
   const RecordFields loaded{"C", "Rabbit /", "c-1", false};
-  std::string e15;  // 15 characters drawn as "?", of two bytes each
-  for (int i = 0; i < 15; ++i) e15 += "\u00e9";
+  std::string e20;  // 20 characters drawn as "?", of two bytes each
+  for (int i = 0; i < 20; ++i) e20 += "\u00e9";
   struct Row {
     RecordFields asked, stored;
     std::string status;  // empty: no conflict
@@ -218,13 +218,13 @@ TEST(TwoWindows, TheConflictStatusNamesTheFirstFieldAndTheOtherWindowsValueWithi
       // Too long: from the word where it departs from the user's text, or whole, cut at the end.
       {{"C", "Rabbit / visit / B: ears", "c-1", false},
        {"C", "Rabbit / visit / A: claws trimmed", "c-1", false},
-       "detail \"...A: claws tr...\""},
+       "detail \"...A: claws trimmed\""},
       {{"x", "Rabbit /", "c-1", false},
        {"Xylophone lessons every Tuesday", "Rabbit /", "c-1", false},
-       "name \"Xylophone lesson...\""},
+       "name \"Xylophone lessons ...\""},
       {{"C", "Rabbit / x", "c-1", false},
-       {"C", "Rabbit / " + e15, "c-1", false},
-       "detail \"..." + e15.substr(0, 22) + "...\""},
+       {"C", "Rabbit / " + e20, "c-1", false},
+       "detail \"..." + e20.substr(0, 26) + "...\""},
       {{"C", "Rabbit / x", "c-1", false}, {"C", "Rabbit / x", "c-1", false}, ""},  // agreed
       {{"B", "Rabbit /", "c-1", false}, {"C", "A", "c-1", false}, ""},             // each on one side
       {{"C", "Rabbit /", "c-1", true}, {"C", "Rabbit /", "c-1", true}, ""},

@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
 # Two windows on one data directory change one field of one record to two texts: B types into
 # Clover's detail, A types another text into it and saves. B's Save then saves nothing (the
-# snapshot file stays byte for byte, its sequence too) and the status says so; B's form keeps its
-# text, and B's second Save writes it. A, given the focus, then shows B's text.
+# snapshot file stays byte for byte, its sequence too) and the status names the field and A's text;
+# B's form keeps its text, and B's second Save writes it. A, given the focus, then shows B's text.
+# Then both rename Juniper and B clicks Archive: stopped as well, its button reads Restore, and the
+# Save the status advises stores Juniper archived with B's name. A status is read by the glyphs it
+# draws, against the same text typed into a field of A's form.
 . "$(dirname "$0")/lib.sh"
 require_display
-E2E_TIME_LIMIT=110  # the test's timeout is 150 s
+E2E_TIME_LIMIT=130  # the test's timeout is 170 s
+ARCHIVE_LABEL_AREA=(741 531 196 34)  # inside the Archive / Restore button
+
+# text_mask <x> <y> <w> <h>: the digest of where a client rectangle shows the text colour: a text's
+# glyphs, whatever the background behind them.
+text_mask() {
+  import -window root "$WORK/mask.png" 2>/dev/null
+  convert "$WORK/mask.png" -crop "${3}x${4}+$((WIN_X + $1))+$((WIN_Y + $2))" +repage -fill black \
+    +opaque "rgb($LABEL)" -fill white -opaque "rgb($LABEL)" -depth 8 gray:- | md5sum | cut -d' ' -f1
+}
 
 data="$WORK/data"
 store="$data/store.corvane"
@@ -46,6 +58,7 @@ wait_area_equal "B: status Ready" "$b_ready" "${STATUS_AREA[@]}"
 click_at 460 548 wait_area_change "B: status changed by Save" "$b_ready" "${STATUS_AREA[@]}"
 park_pointer
 b_conflict="$(snapshot_area "${STATUS_AREA[@]}")"
+b_conflict_text="$(text_mask 392 596 526 26)"  # a field shows its first 528 px, 14 px further in
 [ "$b_conflict" != "$a_saved" ] || fail "B's status after the stopped save reads as a save"
 expect_eq "B's stopped save: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
 expect_eq "B's stopped save: sequence" "$(store_sequence "$store")" 6
@@ -72,7 +85,45 @@ click_at 985 690
 wait_area_equal "A: Clover's detail as B saved it" "$b_detail" $(field_area 1)
 save_shot "A got the focus after B's save"
 
+# --- Both rename Juniper; B's Archive is stopped, and the Save it is told to make archives ------
+use_window 2
+raise_window
+click_at 100 387 expect_pixels "B: Juniper selected" 300 ${ROW_Y[1]} $PRIMARY_HOVERED
+click_at 600 281 expect_pixels "B: name field focused" 900 307 $FOCUS
+type_into $(field_area 0) " B"
+park_pointer
+b_name="$(snapshot_area $(field_area 0))"
+archive_label="$(snapshot_area "${ARCHIVE_LABEL_AREA[@]}")"
+use_window 1
+raise_window
+click_at 100 387 expect_pixels "A: Juniper selected" 300 ${ROW_Y[1]} $PRIMARY_HOVERED
+click_at 600 281 expect_pixels "A: name field focused" 900 307 $FOCUS
+type_into $(field_area 0) " A"
+click_at 460 548 wait_for_sequence "$store" 8 30  # Save
+use_window 2
+raise_window
+b_saved="$(snapshot_area "${STATUS_AREA[@]}")"
+click_at 840 548 wait_area_change "B: status changed by Archive" "$b_saved" "${STATUS_AREA[@]}"
+park_pointer
+expect_eq "B's stopped Archive: sequence" "$(store_sequence "$store")" 8
+expect_eq "B: its typed name kept" "$(snapshot_area $(field_area 0))" "$b_name"
+[ "$(snapshot_area "${ARCHIVE_LABEL_AREA[@]}")" != "$archive_label" ] || fail "B's button does not read Restore"
+save_shot "B's Archive stopped"
+click_at 460 548 wait_for_sequence "$store" 9 30  # Save
+assert_store "Juniper archived, with B's name" record/animal-4/content="Juniper B" record/animal-4/lifecycle=archival
+save_shot "B saved Juniper archived"
+
+# A's new record's name holds the text B's first stopped save showed (cut where the field ends).
+use_window 1
+raise_window
+click_at 631 548 expect_pixels "A: name field focused" 900 307 $FOCUS  # New record
+[ "$(text_mask 406 268 526 26)" != "$b_conflict_text" ] || fail "B's status showed no text"
+type_into $(field_area 0) 'Other window: detail "...A: claws trimmed"; Save keeps yours'
+park_pointer
+expect_eq "B's status named the detail and A's text" "$(text_mask 406 268 526 26)" "$b_conflict_text"
+save_shot "A typed B's conflict status"
+
 end_windows_with_escape
-assert_store "final store" sequence=7 catalog/records/count=5 record/animal-5/properties/0/value="$B_DETAIL"
+assert_store "final store" sequence=9 catalog/records/count=5 record/animal-5/properties/0/value="$B_DETAIL"
 
 finish
