@@ -58,7 +58,7 @@ bool takeStoredRecord(DirectoryScreenState& state, DirectoryView& view, RecordFi
 // (the window's focus), the record as stored is merged into the form, and nothing is saved on a
 // conflict. With one program nothing is read again, and the form is saved as it is. A commit
 // refused all the same (another save came in between) merges what the view reopened into the
-// form in the same way.
+// form in the same way, and the form keeps the archived flag asked for.
 void saveForm(DirectoryScreenState& state, DirectoryView& view, bool archived) {
   RecordFields asked = formFieldsOf(state);
   asked.archived = archived;
