@@ -5,19 +5,10 @@
 #include <optional>
 #include <vector>
 
+#include "app/record_fields.hpp"
 #include "runtime/text.hpp"
 
 namespace app {
-
-// The fields of a record that the form edits: its name (content), the properties "detail" and
-// "owner", and whether it is archived.
-struct RecordFields {
-  runtime::Text name;
-  runtime::Text detail;
-  runtime::Text owner;
-  bool archived = false;
-  bool operator==(const RecordFields&) const = default;
-};
 
 // What the window last drew that a click refers to, whatever the store read since: the ids of the
 // list's rows top to bottom, as listed for a kind, search text and scroll, and the Archive or
@@ -34,9 +25,9 @@ struct ShownScreen {
 struct DirectoryScreenState {
   runtime::Text kind = "animal";           // kind listed and edited: "animal" or "customer"
   runtime::Text selectedId;                // record shown in the form; empty for a new record
-  runtime::Text nameText;                  // field 0, saved as the record's content
-  runtime::Text detailText;                // field 1, saved as the property "detail"
-  runtime::Text ownerText = "customer-1";  // field 2, saved as the property "owner"
+  runtime::Text nameText;                  // field 0, the record's name
+  runtime::Text detailText;                // field 1, its detail
+  runtime::Text ownerText = "customer-1";  // field 2, its owner
   runtime::Text searchText;                // list filter
   std::int32_t focus = 0;                  // 0 name, 1 detail, 2 owner, 3 search
   std::int32_t scroll = 0;                 // matching records skipped at the top of the list; never negative
@@ -48,6 +39,9 @@ struct DirectoryScreenState {
   // The view read the store again since `loaded` was last taken whole: the record as stored may
   // differ from it in a field the user changed, and the next save compares them.
   bool storeReadSinceLoaded = false;
+  // The status of the last save stopped by a conflict with another window. The view shows it
+  // until a later save replaces it, or until the form no longer holds what it is about.
+  runtime::Text conflictStatus;
   bool windowFocused = false;        // the window had the keyboard focus in the previous frame
   std::optional<ShownScreen> shown;  // none before the first frame is drawn
 };

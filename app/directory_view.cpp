@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "app/record_fields.hpp"
 #include "runtime/files.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
@@ -16,8 +17,6 @@
 namespace app {
 
 namespace {
-
-store::Property makeProperty(Text key, Text value) { return store::Property{std::move(key), std::move(value)}; }
 
 // The record's update time: one past the commit the save will make. Saturates instead of
 // overflowing when the store's sequence is near the top of its range.
@@ -46,12 +45,7 @@ bool storedAsSubmitted(const store::Database& database, const store::Record& rec
   const std::int32_t index = store::findRecordIndex(database, record.id);
   if (index < 0) return false;
   const store::Record& stored = database.records[static_cast<std::size_t>(index)];
-  if (stored.kind != record.kind || stored.content != record.content || stored.lifecycle != record.lifecycle) {
-    return false;
-  }
-  for (const char* key : {"detail", "owner"}) {
-    if (store::recordProperty(stored, key) != store::recordProperty(record, key)) return false;
-  }
+  if (stored.kind != record.kind || recordFieldsOf(stored) != recordFieldsOf(record)) return false;
   if (edge == nullptr) return true;
   for (const store::Edge& storedEdge : database.edges) {
     if (storedEdge.id == edge->id) {
@@ -62,7 +56,7 @@ bool storedAsSubmitted(const store::Database& database, const store::Record& rec
 }
 
 // The record a form submission saves.
-store::Record makeRecord(const Text& id, Text kind, Text name, Text detail, const Text& owner, bool archived,
+store::Record makeRecord(const Text& id, Text kind, Text name, Text detail, Text owner, bool archived,
                          std::int32_t sequence) {
   store::Record record;
   record.id = id;
@@ -70,14 +64,12 @@ store::Record makeRecord(const Text& id, Text kind, Text name, Text detail, cons
   record.space = "clinic";
   record.container = "directory";
   record.kind = std::move(kind);
-  record.content = std::move(name);
   record.created = 1;
   record.updated = updatedTime(sequence);
   record.expires = 0;
   record.classification = "public";
-  record.lifecycle = archived ? "archival" : "canonical";
   record.purpose = "demo";
-  record.properties = {makeProperty("detail", std::move(detail)), makeProperty("owner", owner)};
+  setRecordFields(record, {std::move(name), std::move(detail), std::move(owner), archived});
   record.provenance = {"synthetic:oreb-template"};
   return record;
 }
@@ -177,7 +169,7 @@ std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Tex
   const std::int32_t ownerIndex = store::findRecordIndex(database, owner);
   if (ownerIndex < 0) return Text(kStatusUnknownOwner);
   const store::Record& ownerRecord = database.records[static_cast<std::size_t>(ownerIndex)];
-  if (ownerRecord.kind != "customer" || ownerRecord.lifecycle == "archival") return Text(kStatusInactiveOwner);
+  if (ownerRecord.kind != "customer" || isArchived(ownerRecord)) return Text(kStatusInactiveOwner);
   return std::nullopt;
 }
 

@@ -76,8 +76,5 @@ inline constexpr const char* kStatusRecordInvalid = "Record validation failed";
 inline constexpr const char* kStatusEdgeInvalid = "Relationship validation failed";
 inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
 inline constexpr const char* kStatusDirectoryMissing = "Commit failed; the data directory went missing";
-// Said by the directory screen when a save finds the record changed in another program in a field
-// the user changed too, to another value: nothing is saved.
-inline constexpr const char* kStatusChangedElsewhere = "Changed in another window; check and save again";
 
 }  // namespace app

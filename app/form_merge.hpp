@@ -5,23 +5,33 @@
 // form as it is.
 #pragma once
 
+#include <optional>
+
 #include "app/directory_screen_state.hpp"
-#include "store/record.hpp"
+#include "app/record_fields.hpp"
+#include "runtime/text.hpp"
 
 namespace app {
 
-// The record's fields as stored.
-RecordFields storedFieldsOf(const store::Record& record);
 // The form's fields: its three texts and its archived flag.
 RecordFields formFieldsOf(const DirectoryScreenState& state);
+// Puts the fields into the form's texts and archived flag.
+void setFormFields(DirectoryScreenState& state, RecordFields fields);
 
-// True when some field was changed by the user (in `asked`) and in the store, to another value.
-bool fieldsConflict(const RecordFields& loaded, const RecordFields& asked, const RecordFields& stored);
+// When some field was changed by the user (in `asked`) and in the store, to another value: the
+// status that says so, naming the first such field in the form's order, the value the other
+// window saved (shortened to what the status line holds: from the word where it departs from the
+// user's text, then cut with "..."), and how many more there are ("+1 more"). None otherwise. The archived
+// flag never conflicts: two changes of a flag agree.
+std::optional<runtime::Text> conflictStatus(const RecordFields& loaded, const RecordFields& asked,
+                                            const RecordFields& stored);
 // The fields a save writes: the user's where they changed what was loaded, the stored ones elsewhere.
 RecordFields mergedFields(const RecordFields& loaded, const RecordFields& asked, const RecordFields& stored);
 
 // Each form field the user left as loaded takes the stored value, as text and as loaded value;
-// the fields the user changed keep their text and their loaded value.
+// so does each field whose text equals the stored value (the user and the other window agree, and
+// what the user types on is the user's change alone). The other fields keep their text and their
+// loaded value.
 void followStoredFields(DirectoryScreenState& state, const RecordFields& stored);
 
 }  // namespace app

@@ -11,14 +11,19 @@ namespace app {
 
 namespace {
 
-void selectRecord(DirectoryScreenState& state, const store::Record& record) {
+// The status of a save stopped by a conflict gives way to "Ready" once the form no longer holds
+// the text it is about; a status that replaced it since stays.
+void endConflictStatus(DirectoryScreenState& state, DirectoryView& view) {
+  if (!state.conflictStatus.empty() && view.status == state.conflictStatus) view.status = kStatusReady;
+  state.conflictStatus.clear();
+}
+
+void selectRecord(DirectoryScreenState& state, DirectoryView& view, const store::Record& record) {
+  endConflictStatus(state, view);
   state.selectedId = record.id;
-  state.loaded = storedFieldsOf(record);
+  state.loaded = recordFieldsOf(record);
   state.storeReadSinceLoaded = false;
-  state.nameText = state.loaded.name;
-  state.detailText = state.loaded.detail;
-  state.ownerText = state.loaded.owner;
-  state.selectedArchived = state.loaded.archived;
+  setFormFields(state, state.loaded);
 }
 
 // The form's record as the view's database holds it, or null (also for a new record).
@@ -30,20 +35,23 @@ const store::Record* storedRecord(const DirectoryView& view, const runtime::Text
 
 // Brings the form's record as the view now holds it into the form (the fields the user left
 // alone follow it) and into the fields `asked` to save. False when a field the user changed was
-// changed in the store as well, to another value: the status says so, and what is stored becomes
-// the loaded record, so that saving again writes the user's fields over it knowingly. A record
-// that is no longer stored leaves everything as it is.
+// changed in the store as well, to another value: the status names it and the other's value, the
+// form keeps the user's texts and the archived flag asked for (an Archive or Restore click is
+// not lost), and what is stored becomes the loaded record, so that saving again writes the
+// user's fields over it knowingly. A record that is no longer stored leaves everything as it is.
 bool takeStoredRecord(DirectoryScreenState& state, DirectoryView& view, RecordFields& asked) {
   const store::Record* record = storedRecord(view, state.selectedId);
   if (record == nullptr) return true;
-  const RecordFields stored = storedFieldsOf(*record);
-  const bool conflict = fieldsConflict(state.loaded, asked, stored);
+  const RecordFields stored = recordFieldsOf(*record);
+  std::optional<runtime::Text> conflict = conflictStatus(state.loaded, asked, stored);
   asked = mergedFields(state.loaded, asked, stored);
   followStoredFields(state, stored);
-  if (!conflict) return true;
+  if (!conflict.has_value()) return true;
   state.loaded = stored;
   state.storeReadSinceLoaded = false;
-  view.status = kStatusChangedElsewhere;
+  state.selectedArchived = asked.archived;
+  state.conflictStatus = *conflict;
+  view.status = std::move(*conflict);
   return false;
 }
 
@@ -52,7 +60,7 @@ bool takeStoredRecord(DirectoryScreenState& state, DirectoryView& view, RecordFi
 // (the window's focus), the record as stored is merged into the form, and nothing is saved on a
 // conflict. With one program nothing is read again, and the form is saved as it is. A commit
 // refused all the same (another save came in between) merges what the view reopened into the
-// form in the same way.
+// form in the same way, and the form keeps the archived flag asked for.
 void saveForm(DirectoryScreenState& state, DirectoryView& view, bool archived) {
   RecordFields asked = formFieldsOf(state);
   asked.archived = archived;
@@ -61,7 +69,7 @@ void saveForm(DirectoryScreenState& state, DirectoryView& view, bool archived) {
   if (view.saveRecord(state.selectedId, state.kind, asked.name, asked.detail, asked.owner, asked.archived)) {
     state.selectedId = view.lastSavedId;
     if (const store::Record* record = storedRecord(view, state.selectedId)) {
-      state.loaded = storedFieldsOf(*record);
+      state.loaded = recordFieldsOf(*record);
       state.selectedArchived = state.loaded.archived;
       state.storeReadSinceLoaded = false;
     }
@@ -72,6 +80,7 @@ void saveForm(DirectoryScreenState& state, DirectoryView& view, bool archived) {
   asked = formFieldsOf(state);
   asked.archived = archived;
   takeStoredRecord(state, view, asked);
+  state.selectedArchived = asked.archived;
 }
 
 // Whether the form's record showed as archived ("Restore") when the window last drew it; as the
@@ -90,14 +99,14 @@ std::vector<runtime::Text> listedRowIds(const DirectoryScreenState& state, const
 // A click on a list row loads the record the row showed when the window last drew the list for
 // the same kind, search and scroll; after a change of those in this frame's input, the record
 // the list now holds there. The focus stays.
-void selectListedRow(DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& at) {
+void selectListedRow(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at) {
   const std::optional<ShownScreen>& shown = state.shown;
   const bool asShown =
       shown && shown->kind == state.kind && shown->search == state.searchText && shown->scroll == state.scroll;
   const std::vector<runtime::Text> ids = asShown ? shown->rowIds : listedRowIds(state, view);
   for (std::size_t i = 0; i < ids.size(); ++i) {
     if (!at(listRow(static_cast<std::int32_t>(i)))) continue;
-    if (const store::Record* record = storedRecord(view, ids[i])) selectRecord(state, *record);
+    if (const store::Record* record = storedRecord(view, ids[i])) selectRecord(state, view, *record);
   }
 }
 
@@ -127,6 +136,7 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
     state.focus = kFocusName;
   }
   if (!state.selectedId.empty() && pointer(kArchiveButton)) saveForm(state, view, !archivedAsShown(state));
+  if (state.selectedId.empty()) endConflictStatus(state, view);  // New record, or a tab before the buttons
 }
 
 void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused) {
@@ -135,7 +145,7 @@ void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool foc
   if (!gained || !view.reloadIfChanged()) return;
   state.storeReadSinceLoaded = true;
   if (const store::Record* record = storedRecord(view, state.selectedId)) {
-    followStoredFields(state, storedFieldsOf(*record));
+    followStoredFields(state, recordFieldsOf(*record));
   }
 }
 

@@ -14,9 +14,10 @@ namespace app {
 
 // Save and Archive or Restore first have the view read again what another program saved since;
 // the form's record is merged with it (see form_merge.hpp) and, when the user and the other
-// program changed one field to two values, not saved: the status says "Changed in another
-// window; check and save again". Archive or Restore asks for what the button read when the window
-// last drew the form's record.
+// program changed one field to two values, not saved: the status names the field and the other's
+// value, and the next Save writes the form. That status ends with New record (or a tab) and with a
+// list click. Archive or Restore asks for what the button read when the window last drew the
+// form's record.
 void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& pointer);
 
 // The window's keyboard focus in this frame. When it has just been gained, the view reads again

@@ -1,5 +1,6 @@
 #include "app/screen_drawing.hpp"
 
+#include "app/record_fields.hpp"
 #include "app/record_list.hpp"
 #include "store/record.hpp"
 
@@ -65,7 +66,7 @@ void drawButton(DrawList& list, const runtime::Text& label, std::int32_t x, std:
 }
 
 runtime::Text listRowLabel(const store::Record& record) {
-  return record.lifecycle == "archival" ? record.content + " (archived)" : record.content;
+  return isArchived(record) ? record.content + " (archived)" : record.content;
 }
 
 DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& hover) {

@@ -75,7 +75,7 @@ struct Window {
   RecordFields stored(const std::string& id) const {
     const std::int32_t index = store::findRecordIndex(view.database, id);
     EXPECT_GE(index, 0) << id;
-    return index < 0 ? RecordFields{} : storedFieldsOf(view.database.records[static_cast<std::size_t>(index)]);
+    return index < 0 ? RecordFields{} : recordFieldsOf(view.database.records[static_cast<std::size_t>(index)]);
   }
 
   InterruptedView view;
@@ -114,7 +114,7 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
   };
   const char* const saved3 = "Saved animal-3";
   const char* const commitFailed = kStatusCommitFailed;
-  const char* const changed = kStatusChangedElsewhere;
+  const char* const detailA = "Other window: detail \"Cat / A's note\"; Save keeps yours";
   const RecordFields mochiArchived = with(kMochi, archived);
   const RecordFields mochiDental = with(kMochi, [](RecordFields& f) { f.detail = "Cat / dental"; });
   const RecordFields mochiA = with(kMochi, [](RecordFields& f) { f.detail = "Cat / A's note"; });
@@ -128,7 +128,7 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
       {"A edits the detail, B renames: both kept", "animal-4", detail("Dog / booster due"), false, name("Juniper Ash"),
        false, "Saved animal-4", juniperBoth, juniperBoth, juniperBoth},
       {"both edit the detail, to two texts: nothing saved, then B's", "animal-3", detail("Cat / A's note"), false,
-       detail("Cat / B's note"), false, changed, mochiB, mochiA, mochiB},
+       detail("Cat / B's note"), false, detailA, mochiB, mochiA, mochiB},
       {"both edit the detail to one text: saved", "animal-3", detail("Cat / dental"), false, detail("Cat / dental"),
        false, saved3, mochiDental, mochiDental, mochiDental},
       {"both archive: archived once", "animal-3", nullptr, false, nothing, true, saved3, mochiArchived, mochiArchived,
@@ -143,17 +143,21 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
        {"Mochi", "Cat / annual wellness", "customer-2", true},
        {"Mochi", "Cat / annual wellness", "customer-2", true},
        {"Mochi", "Cat / annual wellness", "customer-2", true}},
-      {"both rename, to two names, B archives: nothing saved", "animal-3", name("Mochi A"), false, name("Mochi B"),
-       true, changed, mochiRenamedB, mochiRenamedA, mochiRenamedB},
+      {"both rename, to two names, B archives: nothing saved, the click's flag kept for the next save", "animal-3",
+       name("Mochi A"), false, name("Mochi B"), true, "Other window: name \"Mochi A\"; Save keeps yours",
+       with(mochiRenamedB, archived), mochiRenamedA, with(mochiRenamedB, archived)},
       {"A's detail between B's refresh and commit, B renames: refused, the detail follows", "animal-3",
        detail("Cat / A's note"), true, name("Mochi B"), false, commitFailed,
        with(mochiA, [](RecordFields& f) { f.name = "Mochi B"; }), mochiA,
        with(mochiA, [](RecordFields& f) { f.name = "Mochi B"; })},
       {"A's detail between B's refresh and commit, B's detail differs: refused as changed", "animal-3",
-       detail("Cat / A's note"), true, detail("Cat / B's note"), false, changed, mochiB, mochiA, mochiB},
+       detail("Cat / A's note"), true, detail("Cat / B's note"), false, detailA, mochiB, mochiA, mochiB},
       {"A archives between B's refresh and commit, B edits the detail: refused, then both kept", "animal-3", nullptr,
        true, detail("Cat / dental"), false, commitFailed, with(mochiDental, archived), mochiArchived,
        with(mochiDental, archived)},
+      {"A's detail between B's refresh and commit, B archives: refused, the click kept, then both kept", "animal-3",
+       detail("Cat / A's note"), true, nothing, true, commitFailed, with(mochiA, archived), mochiA,
+       with(mochiA, archived)},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -197,6 +201,68 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
     EXPECT_EQ(formFieldsOf(b.state), row.again);
     EXPECT_EQ(b.view.database.records.size(), 5u);
   }
+}
+
+TEST(TwoWindows, TheConflictStatusNamesTheFirstFieldAndTheOtherWindowsValueWithinTheLine) {
+  const RecordFields loaded{"C", "R", "c", false};
+  std::string e20;  // 20 characters drawn as "?", of two bytes each
+  for (int i = 0; i < 20; ++i) e20 += "\u00e9";
+  struct Row {
+    RecordFields asked, stored;
+    std::string status;  // empty: no conflict
+  };
+  const Row rows[] = {
+      {{"C", "R", "d", false}, {"C", "R", "e", false}, "owner \"e\""},
+      {{"B", "B", "b", false}, {"A", "A", "a", false}, "name \"A\" +2 more"},
+      // Too long: from the word where it departs from the user's text, or whole, cut at the end.
+      {{"C", "R / v / B: ears", "c", false},
+       {"C", "R / v / A: claws trimmed", "c", false},
+       "detail \"...A: claws trimmed\""},
+      {{"x", "R", "c", false}, {"Xylophone lessons every Tuesday", "R", "c", false}, "name \"Xylophone lessons ...\""},
+      {{"C", "R / x", "c", false}, {"C", "R / " + e20, "c", false}, "detail \"..." + e20.substr(0, 26) + "...\""},
+      {{"C", "R / x", "c", false}, {"C", "R / x", "c", false}, ""},  // agreed
+      {{"B", "R", "c", false}, {"C", "A", "c", false}, ""},          // each on one side
+      {{"C", "R", "c", true}, {"C", "R", "c", true}, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.status);
+    const std::optional<runtime::Text> status = conflictStatus(loaded, row.asked, row.stored);
+    EXPECT_EQ(status.value_or(""), row.status.empty() ? "" : "Other window: " + row.status + "; Save keeps yours");
+  }
+}
+
+TEST(TwoWindows, TheConflictStatusEndsWhenTheFormLeavesTheTypedText) {
+  const std::function<void(Window&)> steps[] = {
+      [](Window& w) { w.select("animal-4"); }, [](Window& w) { w.select("animal-3"); },
+      [](Window& w) { w.click(kNewRecordButton); }, [](Window& w) { w.click(kCustomersTab); },
+      [](Window& w) { w.click(kSaveButton), w.select("animal-4"); }};  // a later status stays
+  for (const auto& step : steps) {
+    TempDirectory dir;
+    Window a(dir.text());
+    a.view.seedDemoData();
+    Window b(dir.text());
+    a.select("animal-3"), b.select("animal-3");
+    a.state.detailText = "Cat / A", b.state.detailText = "Cat / B";
+    a.click(kSaveButton), b.click(kSaveButton);
+    ASSERT_EQ(b.view.status, "Other window: detail \"Cat / A\"; Save keeps yours");
+    step(b);
+    EXPECT_EQ(b.view.status, &step == &steps[4] ? "Saved animal-3" : "Ready");
+  }
+}
+
+TEST(TwoWindows, AFieldTypedAsTheOtherWindowSavedItIsAgreedAndTypingOnIsTheUsersAlone) {
+  TempDirectory dir;
+  Window a(dir.text());
+  a.view.seedDemoData();
+  Window b(dir.text());
+  a.select("animal-4"), b.select("animal-4");
+  a.state.detailText += " booster", b.state.detailText += " booster";
+  a.click(kSaveButton);
+  applyWindowFocus(b.state, b.view, true);  // B reads A's save
+  b.state.detailText += " due";
+  b.click(kSaveButton);
+  EXPECT_EQ(b.view.status, "Saved animal-4");
+  EXPECT_EQ(storedIn(dir.text(), "animal-4").detail, "Dog / vaccination review booster due");
 }
 
 TEST(TwoWindows, ANewRecordIsSavedOnWhatTheOtherWindowAdded) {
@@ -271,7 +337,7 @@ TEST(TwoWindows, GainingTheFocusShowsTheOtherWindowsSavesAndTheUntouchedFieldsFo
   EXPECT_EQ(b.stored("animal-3").name, "Mochi A");
   EXPECT_EQ(b.state.nameText, "Mochi B");
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, kStatusChangedElsewhere);
+  EXPECT_EQ(b.view.status, "Other window: name \"Mochi A\"; Save keeps yours");
   EXPECT_EQ(b.state.loaded.name, "Mochi A");
   b.click(kSaveButton);
   EXPECT_EQ(b.view.status, "Saved animal-3");
