@@ -13,8 +13,8 @@ run=("$root/build/windows/wine-run" "$root/build/windows/app/oreb-vet.exe")
 
 if [ -n "${DISPLAY:-}" ]; then
   if ! xwininfo -root >/dev/null 2>&1; then
-    echo "run.sh: the display DISPLAY names ($DISPLAY) cannot be opened: no X server runs there, or it" \
-      "does not let this user in." >&2
+    echo "run.sh: the display $DISPLAY that DISPLAY names cannot be opened: no X server runs there, or" \
+      "it does not let this user in." >&2
     echo "Run this from a desktop session or over X forwarding (ssh -X), or unset DISPLAY to run the" \
       "self-test instead." >&2
     exit 1
