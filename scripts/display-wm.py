@@ -47,6 +47,8 @@ def take_display():
 def manage(connection):
     wm_state = connection.intern_atom("WM_STATE")
 
+    managed = set()  # the windows shown through this manager (never an override-redirect one)
+
     def set_state(window, state):
         window.change_property(wm_state, wm_state, 32, [state, X.NONE])
 
@@ -55,8 +57,12 @@ def manage(connection):
         if event.type == X.MapRequest:
             event.window.map()
             set_state(event.window, NORMAL_STATE)
-        elif event.type == X.UnmapNotify:
+            managed.add(event.window.id)
+        elif event.type == X.UnmapNotify and event.window.id in managed:
             set_state(event.window, WITHDRAWN_STATE)
+            managed.discard(event.window.id)
+        elif event.type == X.DestroyNotify:
+            managed.discard(event.window.id)
         elif event.type == X.ConfigureRequest:
             fields = {name: getattr(event, name) for bit, name in CONFIGURE_FIELDS if event.value_mask & bit}
             if "sibling" in fields and "stack_mode" not in fields:
