@@ -10,6 +10,7 @@ namespace runtime {
 namespace {
 
 constexpr std::size_t kMinimumCapacity = 16;
+constexpr std::size_t kLargestCapacity = std::size_t{1} << (std::numeric_limits<std::size_t>::digits - 1);
 
 }  // namespace
 
@@ -17,8 +18,10 @@ void SlotIndex::reserve(std::size_t count) {
   // Checked before the doubling below, which would wrap for a count above half the range.
   if (count > std::numeric_limits<std::size_t>::max() / 4) throw std::length_error("slot index too large");
   if (count * 2 <= slots_.size()) return;
+  // The doubling stops at the range's top power of two, so that it can never wrap to 0 and spin:
+  // a count the check above let through wrongly still ends, in the vector's length_error.
   std::size_t capacity = kMinimumCapacity;
-  while (capacity < count * 2) capacity *= 2;
+  while (capacity < count * 2 && capacity < kLargestCapacity) capacity *= 2;
   if (used_ == 0 && capacity <= slots_.capacity()) {
     // Nothing to move, and the memory is already there: this cannot fail.
     slots_.assign(capacity, Slot{});

@@ -72,7 +72,7 @@ class SlotIndex {
     ++used_;
   }
   // Files the key at `position` unless it is filed already; returns the position that holds it.
-  // Grows the table as needed.
+  // Grows the table as needed, and throws as reserve does.
   template <class KeyAt>
   std::int32_t insert(std::string_view key, std::uint32_t hash, std::int32_t position, const KeyAt& keyAt) {
     reserve(used_ + 1);
@@ -82,7 +82,9 @@ class SlotIndex {
     return position;
   }
 
-  // Makes room for `count` keys in all, so that filing up to that many moves no slot.
+  // Makes room for `count` keys in all, so that filing up to that many moves no slot. Throws
+  // std::length_error, the index unchanged, for a count no table can hold (above a quarter of the
+  // size range, or more slots than a vector holds), and std::bad_alloc when memory runs out.
   void reserve(std::size_t count);
   // Asks for the slot a key of this hash probes first, ahead of a probe that will need it. Needs
   // a table, as a reserve of at least one key makes. (Unconditional on purpose: g++ drops a

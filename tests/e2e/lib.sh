@@ -65,11 +65,10 @@ note() {
   echo "note: $*" >&2
 }
 
-# A run under wine has been seen, once in thousands, to end within milliseconds with status 1 and
-# nothing printed, before the program it was to start ran at all: its heap lay over the address of
-# wine's shared data, which the build's wine-run prevents (see its note). Should such a start
-# happen all the same, wine_start_failed <status> <out> <err> tells it, for a program that always
-# prints something (a result or an error), by its failure status and its empty outputs.
+# A start under wine that ended at once with status 1 and nothing printed, before the program ran
+# (scripts/wine-run.sh tells the known cause, which it prevents): should one happen all the same,
+# wine_start_failed <status> <out> <err> tells it, for a program that always prints something (a
+# result or an error), by its failure status and its empty outputs.
 wine_start_failed() {
   [ -n "$RUNNER" ] && [ "$1" -ne 0 ] && [ ! -s "$2" ] && [ ! -s "$3" ]
 }
@@ -349,8 +348,8 @@ use_window() {
 }
 
 # raise_window: puts the current window above every other window of the screen and waits until
-# the X server has it there. The windows of a test overlap (there is no window manager to place
-# them), and a click, a key or a screenshot reaches only the window on top at its spot.
+# the X server has it there. The windows of a test overlap (the display's window manager places
+# nothing), and a click, a key or a screenshot reaches only the window on top at its spot.
 raise_window() {
   local deadline=$((SECONDS + 10)) top
   xdotool windowraise "$WIN"
@@ -744,8 +743,8 @@ start_seeded_window() {
 
 # start_window_pair <data directory>: the program started twice on the directory, as a user does
 # by mistake. Window 1 (A) seeds the demo records; window 2 (B) opens on them, where A is, and is
-# moved right and down (there is no window manager: it opens over A) so that A's tabs and list
-# show to its left, while A stays. B is the current window afterwards. Each window is to be raised
+# moved right and down (the display's window manager places nothing: it opens over A) so that A's
+# tabs and list show to its left, while A stays. B is the current window afterwards. Each window is to be raised
 # before it is used.
 start_window_pair() {
   start_seeded_window "$1"
