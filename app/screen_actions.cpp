@@ -78,6 +78,7 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
   if (!click) return;
   if (pointer(kSaveButton)) saveForm(state, view, state.selectedArchived);
   if (pointer(kNewRecordButton)) {
+    view.forgetUnsavedNewRecord();
     state.selectedId.clear();
     state.nameText.clear();
     state.detailText.clear();
@@ -97,10 +98,13 @@ void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool foc
   }
 }
 
-void applyListInput(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at) {
+void applyListInput(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& at) {
   // Selecting changes nothing the walk depends on (kind, search, scroll).
   const std::int32_t matches = forEachListedRecord(state, view, [&](const store::Record& record, const Rect& row) {
-    if (click && at(row)) selectRecord(state, record);
+    if (click && at(row)) {
+      selectRecord(state, record);
+      view.forgetUnsavedNewRecord();  // the user moved on from an unsaved new record
+    }
   });
   if (matches <= state.scroll) state.scroll = 0;
 }

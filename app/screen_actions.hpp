@@ -24,9 +24,10 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
 void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused);
 
 // The list after the frame's other input and scrolling: a click (hit-tested with `at`) on a list
-// row loads that record into the form (the focus stays), and a scroll past the last matching
+// row loads that record into the form (the focus stays) and leaves an unsaved new record
+// behind (DirectoryView::forgetUnsavedNewRecord), and a scroll past the last matching
 // record returns the list to the top.
-void applyListInput(DirectoryScreenState& state, const DirectoryView& view, bool click, const PointerProbe& at);
+void applyListInput(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& at);
 
 // One frame's decisions on the input the window kept since the previous frame: the press (at
 // the point where it was made, however soon it was released) on the tabs, the search box and the
