@@ -175,9 +175,9 @@ bool DirectoryView::commitBatch(const store::RecordBatch& batch, bool newRecord)
   const bool present = reopen(false);
   lastSavedId.clear();
   // Reported as failed, but the reopen found this commit's own write-ahead file in place (not a
-  // record that merely looks alike): saying otherwise would lead the user to save again and make
-  // a duplicate record.
-  if (!ok) ok = present && wal.present && database.store.ok && database.store.snapshotOnDisk == wal;
+  // record that merely looks alike; only a promotion of that very file gives its bytes): saying
+  // otherwise would lead the user to save again and make a duplicate record.
+  if (!ok) ok = wal.present && database.store.ok && database.store.snapshotOnDisk == wal;
   if (!ok) {
     if (present) {
       status = kStatusCommitFailed;

@@ -103,7 +103,7 @@ inline constexpr const char* kStatusRecordInvalid = "Record validation failed";
 inline constexpr const char* kStatusEdgeInvalid = "Relationship validation failed";
 inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
 // A store with records was read, and its files are no longer in the data directory.
-inline constexpr const char* kStatusStoreMissing = "The saved records are missing from the data directory; put them back";
+inline constexpr const char* kStatusStoreMissing = "Records missing from the data directory; put them back";
 // Said by the directory screen when a save finds the record changed in another program in a field
 // the user changed too, to another value: nothing is saved.
 inline constexpr const char* kStatusChangedElsewhere = "Changed in another window; check and save again";

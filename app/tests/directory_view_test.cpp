@@ -299,31 +299,34 @@ TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
 
 TEST(DirectoryView, TwoViewsOnOneDirectoryNeverLoseASaveEitherReported) {
   // The program started twice on one data directory: the save of the window that did not see
-  // the other's is refused, it shows the other's records, and saved again it keeps both.
+  // the other's is refused, also when the other stored the very same new record under the same
+  // id (this commit wrote nothing), it shows the other's records, and saved again it keeps both.
   for (const bool firstSavesFirst : {true, false}) {
-    SCOPED_TRACE(firstSavesFirst ? "first view saves first" : "second view saves first");
-    TempDirectory dir;
-    DirectoryView first(dir.text());
-    first.seedDemoData();
-    DirectoryView second(dir.text());
-    ASSERT_EQ(second.database.records.size(), 5u);
-    DirectoryView& early = firstSavesFirst ? first : second;
-    DirectoryView& late = firstSavesFirst ? second : first;
+    for (const char* lateName : {"Late Owner", "Early Owner"}) {
+      SCOPED_TRACE(std::string(firstSavesFirst ? "first view saves first, " : "second view saves first, ") + lateName);
+      TempDirectory dir;
+      DirectoryView first(dir.text());
+      first.seedDemoData();
+      DirectoryView second(dir.text());
+      ASSERT_EQ(second.database.records.size(), 5u);
+      DirectoryView& early = firstSavesFirst ? first : second;
+      DirectoryView& late = firstSavesFirst ? second : first;
 
-    ASSERT_TRUE(early.saveRecord("", "customer", "Early Owner", "", "", false)) << early.status;
-    EXPECT_EQ(early.status, "Saved customer-6");
-    EXPECT_FALSE(late.saveRecord("", "customer", "Late Owner", "", "", false));
-    EXPECT_EQ(late.status, kStatusCommitFailed);
-    EXPECT_EQ(late.lastSavedId, "");
-    ASSERT_EQ(late.database.records.size(), 6u);
-    EXPECT_EQ(recordOf(late, "customer-6").content, "Early Owner");
+      ASSERT_TRUE(early.saveRecord("", "customer", "Early Owner", "", "", false)) << early.status;
+      EXPECT_EQ(early.status, "Saved customer-6");
+      EXPECT_FALSE(late.saveRecord("", "customer", lateName, "", "", false));
+      EXPECT_EQ(late.status, kStatusCommitFailed);
+      EXPECT_EQ(late.lastSavedId, "");
+      ASSERT_EQ(late.database.records.size(), 6u);
+      EXPECT_EQ(recordOf(late, "customer-6").content, "Early Owner");
 
-    ASSERT_TRUE(late.saveRecord("", "customer", "Late Owner", "", "", false)) << late.status;
-    EXPECT_EQ(late.status, "Saved customer-7");
-    const DirectoryView check(dir.text());
-    ASSERT_EQ(check.database.records.size(), 7u);
-    EXPECT_EQ(recordOf(check, "customer-6").content, "Early Owner");
-    EXPECT_EQ(recordOf(check, "customer-7").content, "Late Owner");
+      ASSERT_TRUE(late.saveRecord("", "customer", lateName, "", "", false)) << late.status;
+      EXPECT_EQ(late.status, "Saved customer-7");
+      const DirectoryView check(dir.text());
+      ASSERT_EQ(check.database.records.size(), 7u);
+      EXPECT_EQ(recordOf(check, "customer-6").content, "Early Owner");
+      EXPECT_EQ(recordOf(check, "customer-7").content, lateName);
+    }
   }
 }
 
@@ -386,104 +389,56 @@ TEST(DirectoryView, AViewWhoseReopenCouldNotPromoteItsWriteAheadFileOpensAgainOn
   }
 }
 
-TEST(DirectoryView, ACommitRefusedForAnotherWindowsSaveIsNotSavedByItsLookalike) {
-  // The other window stores the very same new record under the same id first: this commit wrote
-  // nothing, so it is refused, and saved again it is a second record.
-  TempDirectory dir;
-  DirectoryView view(dir.text());
-  view.seedDemoData();
-  DirectoryView other(dir.text());
-  ASSERT_TRUE(other.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
-  ASSERT_EQ(other.status, "Saved animal-6");
-  EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
-  EXPECT_EQ(view.status, kStatusCommitFailed);
-  EXPECT_EQ(view.lastSavedId, "");
-  EXPECT_EQ(view.database.records.size(), 6u);
-  ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
-  EXPECT_EQ(view.status, "Saved animal-7");
-  EXPECT_EQ(DirectoryView(dir.text()).database.records.size(), 7u);
-}
-
 TEST(DirectoryView, AStoreTakenAwayIsNeverReplacedByAnEmptyOne) {
   // A store with records goes away while the view runs: no save, reopen or refresh makes a new
   // directory or snapshot, every save is refused, and the view keeps listing what it read. Put
   // back whole or file by file (the lock file first), the next save or refresh reads it.
   namespace fs = std::filesystem;
-  enum class Loss { kDirectoryRemoved, kDirectoryReplacedByAFile, kSnapshotRemoved };
-  const std::pair<const char*, Loss> losses[] = {{"directory removed", Loss::kDirectoryRemoved},
-                                                 {"directory replaced by a file", Loss::kDirectoryReplacedByAFile},
-                                                 {"snapshot file removed", Loss::kSnapshotRemoved}};
-  for (const auto& [name, loss] : losses) {
-    for (const bool fileByFile : {false, true}) {
-      for (const bool bySave : {false, true}) {
-        SCOPED_TRACE(std::string(name) + (fileByFile ? ", put back file by file" : ", put back whole") +
-                     (bySave ? ", read by a save" : ", read by a refresh"));
-        TempDirectory root;
-        const fs::path data = root.path() / "data";
-        const fs::path away = root.path() / "away";
-        DirectoryView view(data.string());
-        view.seedDemoData();
-        ASSERT_TRUE(view.saveRecord("", "customer", "Sixth", "", "", false));
-        if (loss == Loss::kSnapshotRemoved) {
-          fs::create_directory(away);
-          fs::rename(data / "store.corvane", away / "store.corvane");
-          fs::copy_file(data / "store.lock.corvane", away / "store.lock.corvane");
-        } else {
-          fs::rename(data, away);
-          if (loss == Loss::kDirectoryReplacedByAFile) std::ofstream(data) << "x";
-        }
-        const auto expectRefused = [&](const char* step) {
-          SCOPED_TRACE(step);
-          EXPECT_FALSE(view.saveRecord("", "customer", "While away", "", "", false));
-          EXPECT_EQ(view.status, kStatusStoreMissing);
-          EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Renamed", "", "", false));
-          EXPECT_EQ(view.status, kStatusStoreMissing);
-          EXPECT_FALSE(view.reloadIfChanged());
-          EXPECT_EQ(view.status, kStatusStoreMissing);
-          EXPECT_EQ(view.database.records.size(), 6u);  // still listing what it read
-          EXPECT_FALSE(fs::exists(data / "store.corvane"));
-          EXPECT_FALSE(fs::exists(data / "store.wal.corvane"));
-        };
-        expectRefused("store away");
-        EXPECT_EQ(fs::is_directory(data), loss == Loss::kSnapshotRemoved);
-        if (fileByFile && loss != Loss::kSnapshotRemoved) {
-          fs::remove_all(data);
-          fs::create_directory(data);
-          fs::copy_file(away / "store.lock.corvane", data / "store.lock.corvane");
-          expectRefused("the lock file put back alone");
-        }
-        if (fileByFile || loss == Loss::kSnapshotRemoved) {
-          testing::copyFilesInto(away, data);
-        } else {
-          fs::remove_all(data);
-          fs::rename(away, data);
-        }
-        if (!bySave) {
-          EXPECT_FALSE(view.reloadIfChanged());  // the very store it read: nothing to read again
-          EXPECT_EQ(view.status, kStatusReady);
-        }
-        ASSERT_TRUE(view.saveRecord("", "customer", "After", "", "", false)) << view.status;
-        EXPECT_EQ(view.status, "Saved customer-7");
-        const DirectoryView check(data.string());
-        EXPECT_EQ(check.database.records.size(), 7u);
-        EXPECT_EQ(recordOf(check, "customer-1").content, "Marta Quillfeather");
-        EXPECT_EQ(recordOf(check, "customer-6").content, "Sixth");
+  enum Loss { kDirectoryRemoved, kDirectoryReplacedByAFile, kSnapshotRemoved };
+  for (const Loss loss : {kDirectoryRemoved, kDirectoryReplacedByAFile, kSnapshotRemoved}) {
+    for (const int way : {0, 1, 2, 3}) {  // put back whole or file by file, read by a save or a refresh
+      const bool fileByFile = way % 2 == 1;
+      SCOPED_TRACE(::testing::Message() << "loss " << loss << ", way " << way);
+      TempDirectory root;
+      const fs::path data = root.path() / "data";
+      const fs::path away = root.path() / "away";
+      DirectoryView view(data.string());
+      view.seedDemoData();
+      ASSERT_TRUE(view.saveRecord("", "customer", "Sixth", "", "", false));
+      fs::create_directory(away);
+      testing::copyFilesInto(data, away);
+      fs::remove_all(loss == kSnapshotRemoved ? data / "store.corvane" : data);
+      if (loss == kDirectoryReplacedByAFile) std::ofstream(data) << "x";
+      const auto expectRefused = [&] {
+        EXPECT_FALSE(view.saveRecord("", "customer", "While away", "", "", false));
+        EXPECT_EQ(view.status, kStatusStoreMissing);
+        EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Renamed", "", "", false));
+        EXPECT_EQ(view.status, kStatusStoreMissing);
+        EXPECT_FALSE(view.reloadIfChanged());
+        EXPECT_EQ(view.status, kStatusStoreMissing);
+        EXPECT_EQ(view.database.records.size(), 6u);  // still listing what it read
+        EXPECT_FALSE(fs::exists(data / "store.corvane") || fs::exists(data / "store.wal.corvane"));
+      };
+      expectRefused();
+      EXPECT_EQ(fs::is_directory(data), loss == kSnapshotRemoved);
+      fs::remove_all(data);
+      fs::create_directory(data);
+      if (fileByFile) {
+        fs::copy_file(away / "store.lock.corvane", data / "store.lock.corvane");
+        expectRefused();
       }
+      testing::copyFilesInto(away, data);
+      if (way >= 2) {
+        EXPECT_FALSE(view.reloadIfChanged());  // the very store it read: nothing to read again
+        EXPECT_EQ(view.status, kStatusReady);
+      }
+      ASSERT_TRUE(view.saveRecord("", "customer", "After", "", "", false)) << view.status;
+      EXPECT_EQ(view.status, "Saved customer-7");
+      const DirectoryView check(data.string());
+      EXPECT_EQ(check.database.records.size(), 7u);
+      EXPECT_EQ(recordOf(check, "customer-6").content, "Sixth");
     }
   }
-}
-
-TEST(DirectoryView, AnEmptyOrNewDirectoryIsAFirstStart) {
-  // Nothing with records was read: the directory is made, at the start or again after it went.
-  TempDirectory root;
-  const std::string data = root.text("new");
-  DirectoryView view(data);
-  EXPECT_TRUE(std::filesystem::is_directory(data));
-  std::filesystem::remove_all(data);
-  EXPECT_FALSE(view.saveRecord("", "customer", "Ada", "", "", false));  // its commit found no directory
-  EXPECT_EQ(view.status, kStatusCommitFailed);
-  view.seedDemoData();
-  EXPECT_EQ(DirectoryView(data).database.records.size(), 5u);
 }
 
 TEST(DirectoryView, ARefreshThatReadsTheStoreAnewReplacesOnlyAStatusOfAReading) {
@@ -492,31 +447,21 @@ TEST(DirectoryView, ARefreshThatReadsTheStoreAnewReplacesOnlyAStatusOfAReading) 
   view.seedDemoData();
   const runtime::Bytes stored = fileBytes(dir.text("store.corvane"));
   const runtime::Bytes garbage(40, 'g');
-  struct Step {
-    const char* name;
-    const char* saveName;        // saved first as customer-1, when given
-    const runtime::Bytes* file;  // the snapshot file's bytes before the refresh
-    const char* status;          // after the refresh
-  };
-  const Step steps[] = {
-      {"garbage read", nullptr, &garbage, "snapshot header is invalid"},
-      {"put back: read whole", nullptr, &stored, "Ready"},
-      {"a save's outcome stays", "Marta Q", nullptr, "Saved customer-1"},
-      {"garbage again: a failed reading is told", nullptr, &garbage, "snapshot header is invalid"},
-      {"put back again", nullptr, &stored, "Ready"},
-  };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.name);
-    if (step.saveName != nullptr) {
-      ASSERT_TRUE(view.saveRecord("customer-1", "customer", step.saveName, "", "", false)) << view.status;
-      DirectoryView other(dir.text());  // another window's save, read by the refresh
-      ASSERT_TRUE(other.saveRecord("customer-2", "customer", "Tobias W", "", "", false));
-    }
-    if (step.file != nullptr) {
-      ASSERT_TRUE(runtime::writeFileBytes(dir.text("store.corvane"), *step.file));
+  // The snapshot file's bytes before each refresh (none: another window saves), and the status.
+  const std::pair<const runtime::Bytes*, const char*> steps[] = {
+      {&garbage, "snapshot header is invalid"}, {&stored, "Ready"},
+      {nullptr, "Saved customer-1"},  // a save's outcome stays
+      {&garbage, "snapshot header is invalid"}, {&stored, "Ready"}};
+  for (const auto& [file, status] : steps) {
+    SCOPED_TRACE(status);
+    if (file == nullptr) {
+      ASSERT_TRUE(view.saveRecord("customer-1", "customer", "Marta Q", "", "", false)) << view.status;
+      ASSERT_TRUE(DirectoryView(dir.text()).saveRecord("customer-2", "customer", "Tobias W", "", "", false));
+    } else {
+      ASSERT_TRUE(runtime::writeFileBytes(dir.text("store.corvane"), *file));
     }
     EXPECT_TRUE(view.reloadIfChanged());
-    EXPECT_EQ(view.status, step.status);
+    EXPECT_EQ(view.status, status);
   }
   EXPECT_EQ(view.database.records.size(), 5u);
 }
