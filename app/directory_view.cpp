@@ -137,7 +137,8 @@ bool DirectoryView::reloadIfChanged() {
   }
   const bool statusOfReading = status == readingStatus_;
   if (!reopen(true)) return false;
-  if (statusOfReading || !database.store.ok) showReading(database.store.ok ? Text(kStatusReady) : database.store.message);
+  if (statusOfReading || !database.store.ok)
+    showReading(database.store.ok ? Text(kStatusReady) : database.store.message);
   settleUnconfirmed();
   return true;
 }

@@ -65,9 +65,9 @@ class DirectoryView {
   // The new record of a commit reported failed whose write-ahead file was written: a later open
   // may still promote that file.
   struct UnconfirmedRecord {
-    store::Record record;           // as submitted
-    store::SnapshotIdentity wal;    // the write-ahead file the commit wrote
-    bool reachedDisk = false;       // an open read that very file as the snapshot
+    store::Record record;         // as submitted
+    store::SnapshotIdentity wal;  // the write-ahead file the commit wrote
+    bool reachedDisk = false;     // an open read that very file as the snapshot
   };
 
   Text makeNewId(const Text& kind) const;
@@ -89,8 +89,8 @@ class DirectoryView {
   // Drops the unconfirmed record once the database lists a record of its id that is not it.
   void settleUnconfirmed();
 
-  bool storeRead_ = false;          // a store with records was read
-  Text readingStatus_ = "Ready";    // the status the last reading gave
+  bool storeRead_ = false;        // a store with records was read
+  Text readingStatus_ = "Ready";  // the status the last reading gave
   std::optional<UnconfirmedRecord> unconfirmed_;
 };
 

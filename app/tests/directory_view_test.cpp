@@ -451,9 +451,11 @@ TEST(DirectoryView, ARefreshThatReadsTheStoreAnewReplacesOnlyAStatusOfAReading) 
   const runtime::Bytes garbage(40, 'g');
   // The snapshot file's bytes before each refresh (none: another window saves), and the status.
   const std::pair<const runtime::Bytes*, const char*> steps[] = {
-      {&garbage, "snapshot header is invalid"}, {&stored, "Ready"},
+      {&garbage, "snapshot header is invalid"},
+      {&stored, "Ready"},
       {nullptr, "Saved customer-1"},  // a save's outcome stays
-      {&garbage, "snapshot header is invalid"}, {&stored, "Ready"}};
+      {&garbage, "snapshot header is invalid"},
+      {&stored, "Ready"}};
   for (const auto& [file, status] : steps) {
     SCOPED_TRACE(status);
     if (file == nullptr) {

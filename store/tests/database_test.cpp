@@ -88,7 +88,8 @@ TEST_F(Open, AStoreReadBeforeIsNeverMadeAnew) {
     const std::string data = dir_.text("data");
     std::filesystem::remove_all(data);
     if (!c.files.empty()) std::filesystem::create_directory(data);
-    for (const char* name : c.files) writeBytes(data + "/" + name, std::string_view(name) == "store.lock.corvane" ? Bytes{} : stored);
+    for (const char* name : c.files)
+      writeBytes(data + "/" + name, std::string_view(name) == "store.lock.corvane" ? Bytes{} : stored);
     const Database opened = openDatabase(data, OpenMode::kExisting);
     EXPECT_EQ(opened.store.message, c.message);
     EXPECT_EQ(storeFilesPresent(data), opened.store.ok);
