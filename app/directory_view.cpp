@@ -37,10 +37,10 @@ bool sameSubmission(const store::Record& a, const store::Record& b) {
 }
 
 // The record a form submission saves.
-store::Record makeRecord(const Text& id, Text kind, Text name, Text detail, const Text& owner, bool archived,
+store::Record makeRecord(Text id, Text kind, Text name, Text detail, const Text& owner, bool archived,
                          std::int32_t sequence) {
   store::Record record;
-  record.id = id;
+  record.id = std::move(id);
   record.tenant = "oreb-demo";
   record.space = "clinic";
   record.container = "directory";
@@ -106,8 +106,8 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
   const bool isAnimal = kind == "animal";  // the only kind with an owner
   const bool isNew = id.empty();
   store::RecordBatch batch;
-  batch.records.push_back(
-      makeRecord(id, std::move(kind), std::move(name), std::move(detail), owner, archived, database.store.sequence));
+  batch.records.push_back(makeRecord(std::move(id), std::move(kind), std::move(name), std::move(detail), owner,
+                                     archived, database.store.sequence));
   store::Record& record = batch.records.front();
   if (isNew) {
     std::optional<Text> stored = unconfirmedIdFor(record);
