@@ -26,40 +26,16 @@ std::int32_t updatedTime(std::int32_t sequence) {
                                                          : static_cast<std::int32_t>(next);
 }
 
-// True when the directory is definitely no longer there (removed, renamed, or replaced by a
-// file while the program ran). A status that cannot be read is not taken for absence.
-bool directoryWentMissing(const Text& directory) {
-  const std::optional<std::filesystem::path> native = runtime::nativePathOf(directory);
-  // A directory name that is not UTF-8 names nothing that could go missing.
-  if (!native.has_value()) return false;
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(*native, error);
-  if (status.type() == std::filesystem::file_type::not_found) return true;
-  return !error && !std::filesystem::is_directory(status);
-}
-
-// Whether the database holds the record with the submitted fields and, for an animal, its owner
-// edge: a commit reported as failed may still have reached the disk (the reopen promotes a
-// complete write-ahead file).
-bool storedAsSubmitted(const store::Database& database, const store::Record& record, const store::Edge* edge) {
-  const std::int32_t index = store::findRecordIndex(database, record.id);
-  if (index < 0) return false;
-  const store::Record& stored = database.records[static_cast<std::size_t>(index)];
-  if (stored.kind != record.kind || recordFieldsOf(stored) != recordFieldsOf(record)) return false;
-  if (edge == nullptr) return true;
-  for (const store::Edge& storedEdge : database.edges) {
-    if (storedEdge.id == edge->id) {
-      return storedEdge.from == edge->from && storedEdge.to == edge->to && storedEdge.kind == edge->kind;
-    }
-  }
-  return false;
+// Whether two submissions of a new record carry the same fields (ids and times aside).
+bool sameSubmission(const store::Record& a, const store::Record& b) {
+  return a.kind == b.kind && recordFieldsOf(a) == recordFieldsOf(b);
 }
 
 // The record a form submission saves.
-store::Record makeRecord(const Text& id, Text kind, Text name, Text detail, Text owner, bool archived,
+store::Record makeRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived,
                          std::int32_t sequence) {
   store::Record record;
-  record.id = id;
+  record.id = std::move(id);
   record.tenant = "oreb-demo";
   record.space = "clinic";
   record.container = "directory";
@@ -89,8 +65,8 @@ store::Edge makeOwnerEdge(const Text& animal, Text owner) {
 }  // namespace
 
 DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
-  database = store::openDatabase(dataDirectory);
-  if (!database.store.ok) status = database.store.message;
+  reopen(true);
+  if (!database.store.ok) showReading(database.store.message);
 }
 
 DirectoryView::~DirectoryView() = default;
@@ -109,39 +85,33 @@ Text DirectoryView::makeNewId(const Text& kind) const {
   }
 }
 
-std::optional<Text> DirectoryView::unconfirmedNewId(const Text& kind, const Text& name, const Text& detail,
-                                                    const Text& owner, bool archived) const {
-  if (unconfirmedId_.empty()) return std::nullopt;
-  const store::Record record = makeRecord(unconfirmedId_, kind, name, detail, owner, archived, 0);
-  const store::Edge edge = makeOwnerEdge(unconfirmedId_, owner);
-  if (!storedAsSubmitted(database, record, kind == "animal" ? &edge : nullptr)) return std::nullopt;
-  return unconfirmedId_;
+std::optional<Text> DirectoryView::unconfirmedIdFor(const store::Record& record) const {
+  if (!unconfirmed_.has_value() || !unconfirmed_->reachedDisk) return std::nullopt;
+  if (!sameSubmission(unconfirmed_->record, record)) return std::nullopt;
+  return unconfirmed_->record.id;
 }
 
 bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) {
-  // A database that is not open (its open failed, or the reopen after an earlier commit did) is
-  // opened again: what kept it shut may be gone.
-  if (!name.empty() && !database.store.ok) database = store::openDatabase(dataDirectory);
   if (std::optional<Text> refused = refusalBeforeSave(kind, name, owner); refused.has_value()) {
     status = std::move(*refused);
     return false;
   }
   const bool isAnimal = kind == "animal";  // the only kind with an owner
   const bool isNew = id.empty();
-  if (isNew) {
-    std::optional<Text> stored = unconfirmedNewId(kind, name, detail, owner, archived);
-    id = stored.has_value() ? std::move(*stored) : makeNewId(kind);
-  }
-
   store::RecordBatch batch;
-  batch.records.push_back(
-      makeRecord(id, std::move(kind), std::move(name), std::move(detail), owner, archived, database.store.sequence));
-  if (!store::validateRecord(batch.records.front())) {
+  batch.records.push_back(makeRecord(std::move(id), std::move(kind), std::move(name), std::move(detail), owner,
+                                     archived, database.store.sequence));
+  store::Record& record = batch.records.front();
+  if (isNew) {
+    std::optional<Text> stored = unconfirmedIdFor(record);
+    record.id = stored.has_value() ? std::move(*stored) : makeNewId(record.kind);
+  }
+  if (!store::validateRecord(record)) {
     status = kStatusRecordInvalid;
     return false;
   }
   if (isAnimal) {
-    batch.edges.push_back(makeOwnerEdge(id, std::move(owner)));
+    batch.edges.push_back(makeOwnerEdge(record.id, std::move(owner)));
     if (!store::validateEdge(batch.edges.front())) {
       status = kStatusEdgeInvalid;
       return false;
@@ -151,20 +121,36 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
 }
 
 bool DirectoryView::reloadIfChanged() {
-  if (database.store.ok) {
-    // An open database is not traded for the empty directory that opening would make in place
-    // of one that went missing; the next save says it went missing.
-    if (directoryWentMissing(dataDirectory)) return false;
-    if (store::checkSnapshotFile(database.store) != store::SnapshotFileCheck::kChanged) return false;
+  // What was read stays listed while the store is away; the next save says so.
+  if (storeGone()) return false;
+  if (database.store.ok && store::checkSnapshotFile(database.store) != store::SnapshotFileCheck::kChanged) {
+    // The store is there as it was read (also put back whole): a status of its absence is over.
+    if (status == readingStatus_) showReading(kStatusReady);
+    return false;
   }
-  database = store::openDatabase(dataDirectory);
-  if (!database.store.ok) status = database.store.message;
+  const bool statusOfReading = status == readingStatus_;
+  if (!reopen(true)) return false;
+  if (statusOfReading || !database.store.ok)
+    showReading(database.store.ok ? Text(kStatusReady) : database.store.message);
+  settleUnconfirmed();
   return true;
 }
 
-std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Text& name, const Text& owner) const {
+void DirectoryView::forgetUnsavedNewRecord() { unconfirmed_.reset(); }
+
+std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Text& name, const Text& owner) {
   if (name.empty()) return Text(kStatusNameRequired);
-  if (!database.store.ok) return database.store.message;
+  if (storeGone()) {
+    showReading(kStatusStoreMissing);
+    return status;
+  }
+  // A database that is not open (its open failed, or the reopen after an earlier commit did) is
+  // opened again: what kept it shut may be gone.
+  if (!database.store.ok) reopen(true);
+  if (!database.store.ok) {
+    showReading(database.store.message);
+    return status;
+  }
   if (kind != "animal") return std::nullopt;
   const std::int32_t ownerIndex = store::findRecordIndex(database, owner);
   if (ownerIndex < 0) return Text(kStatusUnknownOwner);
@@ -175,29 +161,64 @@ std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Tex
 
 bool DirectoryView::commitBatch(const store::RecordBatch& batch, bool newRecord) {
   const store::Record& record = batch.records.front();
-  const std::int32_t sequenceBefore = database.store.sequence;
-  bool ok = store::putBatch(database, batch);
-  const bool directoryMissing = !ok && directoryWentMissing(dataDirectory);
+  store::SnapshotIdentity wal;
+  bool ok = store::putBatch(database, batch, &wal);
   // The in-memory database may disagree with the files after a failed put; read back what is
-  // durably stored either way.
-  database = store::openDatabase(dataDirectory);
-  status = "Saved " + record.id;
+  // durably stored either way. A store gone meanwhile leaves nothing to read, and the failed put
+  // nothing to keep.
+  const bool present = reopen(false);
   lastSavedId.clear();
-  if (!ok && !directoryMissing) {
-    // Reported as failed but on disk all the same: saying otherwise would lead the user to save
-    // again and make a duplicate record.
-    ok = database.store.ok && database.store.sequence > sequenceBefore &&
-         storedAsSubmitted(database, record, batch.edges.empty() ? nullptr : &batch.edges.front());
-  }
+  // Reported as failed, but the reopen found this commit's own write-ahead file in place (not a
+  // record that merely looks alike; only a promotion of that very file gives its bytes): saying
+  // otherwise would lead the user to save again and make a duplicate record.
+  if (!ok) ok = wal.present && database.store.ok && database.store.snapshotOnDisk == wal;
   if (!ok) {
-    status = directoryMissing ? kStatusDirectoryMissing : kStatusCommitFailed;
+    if (present) {
+      status = kStatusCommitFailed;
+    } else {
+      showReading(kStatusStoreMissing);
+    }
     // Its write-ahead file may still be promoted by a later open.
-    if (newRecord) unconfirmedId_ = record.id;
+    if (newRecord && wal.present) unconfirmed_ = UnconfirmedRecord{record, std::move(wal), false};
+    settleUnconfirmed();
     return false;
   }
+  status = "Saved " + record.id;
   lastSavedId = record.id;
-  if (record.id == unconfirmedId_) unconfirmedId_.clear();
+  unconfirmed_.reset();
   return true;
+}
+
+bool DirectoryView::storeGone() const { return storeRead_ && !store::storeFilesPresent(dataDirectory); }
+
+bool DirectoryView::reopen(bool keepWhenGone) {
+  // The unconfirmed record reaches the disk only through its own write-ahead file: a snapshot of
+  // the same bytes without that file before it is another program's save that looks the same.
+  const bool walWaiting = unconfirmed_.has_value() && !unconfirmed_->reachedDisk &&
+                          store::writeAheadFileIs(dataDirectory, unconfirmed_->wal);
+  store::Database opened =
+      store::openDatabase(dataDirectory, storeRead_ ? store::OpenMode::kExisting : store::OpenMode::kCreate);
+  const bool gone = !opened.store.ok && opened.store.message == store::kStoreFilesMissing;
+  if (gone && keepWhenGone) return false;
+  database = std::move(opened);
+  if (database.store.ok && !database.store.entries.empty()) storeRead_ = true;
+  if (walWaiting && database.store.ok && database.store.snapshotOnDisk == unconfirmed_->wal) {
+    unconfirmed_->reachedDisk = true;
+  }
+  return !gone;
+}
+
+void DirectoryView::showReading(Text text) {
+  status = text;
+  readingStatus_ = std::move(text);
+}
+
+void DirectoryView::settleUnconfirmed() {
+  // A database that did not open may list the records of a write-ahead file it could not promote.
+  if (unconfirmed_.has_value() && !unconfirmed_->reachedDisk && database.store.ok &&
+      store::findRecordIndex(database, unconfirmed_->record.id) >= 0) {
+    unconfirmed_.reset();
+  }
 }
 
 void DirectoryView::seedDemoData() {

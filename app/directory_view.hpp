@@ -3,7 +3,8 @@
 // record (and, for an animal, its "owned-by" edge) committed in one batch, and reopens the
 // database from disk after every commit attempt so that it always shows what is stored. Another
 // program on the same directory may commit in between: the view reads its saves again when the
-// snapshot file changed (reloadIfChanged), and a commit made over them is refused.
+// snapshot file changed (reloadIfChanged), and a commit made over them is refused. A store taken
+// away while the view runs is never replaced by a new, empty one.
 #pragma once
 
 #include <optional>
@@ -11,6 +12,7 @@
 #include "runtime/text.hpp"
 #include "store/batch.hpp"
 #include "store/record.hpp"
+#include "store/store_state.hpp"
 
 namespace app {
 
@@ -26,45 +28,70 @@ class DirectoryView {
   DirectoryView& operator=(const DirectoryView&) = delete;
 
   // Validates and commits the record (and an animal's owner edge); true when committed, also
-  // when the commit reported a failure but the reopened store holds the record as submitted. An
-  // empty id makes a new one, "<kind>-<n>", from the first number not in use, unless the new
-  // record of a commit reported failed is stored after all with these very fields: that record is
-  // saved again rather than doubled. A database that is not open is opened again first; the save
-  // is refused with its message only when that fails too. The snapshot is not read again when
-  // another program changed it: such a commit is refused and the database reopened. The outcome
-  // is in `status` (it says so when the data directory went missing), the saved id in
-  // `lastSavedId`.
+  // when the commit reported a failure but the reopen found the write-ahead file this very commit
+  // wrote in place of the snapshot. An empty id makes a new one, "<kind>-<n>", from the first
+  // number not in use, unless the new record of a commit reported failed reached the disk after
+  // all (a later open promoted its write-ahead file) and the user has not moved on from it: the
+  // same fields saved again are saved onto that record rather than doubled. A database that is
+  // not open is opened again first; the save is refused with its message only when that fails
+  // too. Once a store with records was read, a store whose files are gone from the data
+  // directory refuses every save with kStatusStoreMissing, writing nothing. The snapshot is not
+  // read again when another program changed it: such a commit is refused and the database
+  // reopened. The outcome is in `status`, the saved id in `lastSavedId`.
   virtual bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
 
   // Saves the five demo records, through saveRecord, when the database is open and holds no record.
   virtual void seedDemoData();
 
   // Reads the database again when it is not open, or when its snapshot file is no longer the one
-  // it read or last wrote (another program saved, or the file came or went). Returns whether it
-  // reopened. An open database whose data directory went missing is kept (opening would make an
-  // empty directory), and a snapshot file that cannot be read is left to the next save. A reopen
-  // that fails puts its message in `status`.
+  // it read or last wrote (another program saved, or the file came back). Returns whether it
+  // reopened. A store with records whose files went away is not read as an empty one: the view
+  // keeps what it read last, and reads the files once they are back. A snapshot file that cannot
+  // be read is left to the next save. The reading's status ("Ready" or the store's message)
+  // replaces a status that told of an earlier reading or of the store's absence, and a failed
+  // reading's message replaces any; a save's outcome stays.
   bool reloadIfChanged();
+
+  // The user moved on from the form of a new record whose commit was reported failed (another
+  // new record, another selection): a later new record is a record of its own, whatever its fields.
+  void forgetUnsavedNewRecord();
 
   Text dataDirectory;
   store::Database database;  // as last opened from disk
-  Text status = "Ready";     // outcome of the last construction or save
+  Text status = "Ready";     // outcome of the last construction, reading or save
   Text lastSavedId;          // id written by the last successful save
 
  private:
+  // The new record of a commit reported failed whose write-ahead file was written: a later open
+  // may still promote that file.
+  struct UnconfirmedRecord {
+    store::Record record;         // as submitted
+    store::SnapshotIdentity wal;  // the write-ahead file the commit wrote
+    bool reachedDisk = false;     // an open read that very file as the snapshot
+  };
+
   Text makeNewId(const Text& kind) const;
-  // The id of the new record of the last commit of a new record reported failed, when the
-  // database holds it with these fields: that commit reached the disk after all (a later open
-  // promoted its write-ahead file).
-  std::optional<Text> unconfirmedNewId(const Text& kind, const Text& name, const Text& detail, const Text& owner,
-                                       bool archived) const;
-  // The status that refuses a save before anything is built: no name, a database that did not
-  // open, or an animal whose owner is not an active customer. None when the save may go on.
-  std::optional<Text> refusalBeforeSave(const Text& kind, const Text& name, const Text& owner) const;
+  // The id of the unconfirmed record when it reached the disk and `record` is its submission again.
+  std::optional<Text> unconfirmedIdFor(const store::Record& record) const;
+  // The status that refuses a save before anything is built: no name, a store gone, a database
+  // that did not open, or an animal whose owner is not an active customer. None when the save may
+  // go on.
+  std::optional<Text> refusalBeforeSave(const Text& kind, const Text& name, const Text& owner);
   // Commits the validated batch, reopens the database and sets the status and saved id.
   bool commitBatch(const store::RecordBatch& batch, bool newRecord);
+  // True when a store with records was read and its files are no longer in the data directory.
+  bool storeGone() const;
+  // Opens the database again: creating the directory and an empty store only while no store with
+  // records was read. False when the store is gone; the database read last stays when `keepWhenGone`.
+  bool reopen(bool keepWhenGone);
+  // Sets the status to what a reading of the store (or its absence) says.
+  void showReading(Text text);
+  // Drops the unconfirmed record once the database lists a record of its id that is not it.
+  void settleUnconfirmed();
 
-  Text unconfirmedId_;  // the new record of the last such commit, until saved; empty when none
+  bool storeRead_ = false;        // a store with records was read
+  Text readingStatus_ = "Ready";  // the status the last reading gave
+  std::optional<UnconfirmedRecord> unconfirmed_;
 };
 
 // The status texts of the view.
@@ -75,6 +102,7 @@ inline constexpr const char* kStatusInactiveOwner = "Choose an active customer";
 inline constexpr const char* kStatusRecordInvalid = "Record validation failed";
 inline constexpr const char* kStatusEdgeInvalid = "Relationship validation failed";
 inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
-inline constexpr const char* kStatusDirectoryMissing = "Commit failed; the data directory went missing";
+// A store with records was read, and its files are no longer in the data directory.
+inline constexpr const char* kStatusStoreMissing = "Records missing from the data directory; put them back";
 
 }  // namespace app

@@ -20,6 +20,7 @@ void endConflictStatus(DirectoryScreenState& state, DirectoryView& view) {
 
 void selectRecord(DirectoryScreenState& state, DirectoryView& view, const store::Record& record) {
   endConflictStatus(state, view);
+  view.forgetUnsavedNewRecord();  // the user moved on from an unsaved new record
   state.selectedId = record.id;
   state.loaded = recordFieldsOf(record);
   state.storeReadSinceLoaded = false;
@@ -129,6 +130,7 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
   if (!click) return;
   if (pointer(kSaveButton)) saveForm(state, view, state.selectedArchived);
   if (pointer(kNewRecordButton)) {
+    view.forgetUnsavedNewRecord();
     state.selectedId.clear();
     state.nameText.clear();
     state.detailText.clear();

@@ -28,7 +28,8 @@ bool putEdge(Database& database, const Edge& edge) {
 
 }  // namespace
 
-bool putBatch(Database& database, const RecordBatch& batch) {
+bool putBatch(Database& database, const RecordBatch& batch, SnapshotIdentity* walWritten) {
+  if (walWritten != nullptr) *walWritten = SnapshotIdentity{};
   const DatabaseRollback rollback(database, batch.records, batch.edges);  // running out of memory changes nothing
   for (const Record& record : batch.records) {
     if (!putRecord(database, record)) return false;
@@ -36,7 +37,7 @@ bool putBatch(Database& database, const RecordBatch& batch) {
   for (const Edge& edge : batch.edges) {
     if (!putEdge(database, edge)) return false;
   }
-  return commitStore(database.store);
+  return commitStore(database.store, walWritten);
 }
 
 }  // namespace store

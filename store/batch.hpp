@@ -14,7 +14,8 @@ struct RecordBatch {
 };
 
 // Puts every record, then every edge whose ends exist, then commits; false at the first failure.
-// Memory running out throws std::bad_alloc with the database as it was, or fails the commit.
-bool putBatch(Database& database, const RecordBatch& batch);
+// Memory running out throws std::bad_alloc with the database as it was, or fails the commit. A
+// failed commit's write-ahead file is identified in `walWritten` as commitStore does it.
+bool putBatch(Database& database, const RecordBatch& batch, SnapshotIdentity* walWritten = nullptr);
 
 }  // namespace store

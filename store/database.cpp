@@ -49,11 +49,13 @@ bool directoryAvailable(const Text& directory) {
   return false;
 }
 
-// The snapshot file's state, with the identity of the bytes read (a fresh state when there is
-// no file).
-StoreState loadSnapshot(const Text& directory) {
+// The snapshot file's state, with the identity of the bytes read. Without a file: a fresh state,
+// or for kExisting a failed one.
+StoreState loadSnapshot(const Text& directory, OpenMode mode) {
   const Text file = snapshotPath(directory);
-  if (!runtime::fileExists(file)) return makeStoreState(directory);
+  if (!runtime::fileExists(file)) {
+    return mode == OpenMode::kCreate ? makeStoreState(directory) : makeFailedStoreState(directory, kStoreFilesMissing);
+  }
   const Bytes bytes = runtime::readFileBytes(file, kMaxSnapshotFileBytes);
   StoreState state = decodeSnapshot(bytes, directory);
   state.snapshotOnDisk = snapshotIdentityOf(bytes);
@@ -64,9 +66,9 @@ StoreState loadFile(const Text& path, const Text& directory) {
   return decodeSnapshot(runtime::readFileBytes(path, kMaxSnapshotFileBytes), directory);
 }
 
-StoreState recoverStore(const Text& directory) {
+StoreState recoverStore(const Text& directory, OpenMode mode) {
   const Text wal = walPath(directory);
-  if (!runtime::fileExists(wal)) return loadSnapshot(directory);
+  if (!runtime::fileExists(wal)) return loadSnapshot(directory, mode);
   // A write-ahead file is settled under the directory's lock: another program's commit in
   // progress has one that is not abandoned, and the lock is had only once that commit ended.
   // Without the lock (a read-only directory, a holder that does not let go) the files are read
@@ -74,7 +76,7 @@ StoreState recoverStore(const Text& directory) {
   const std::unique_ptr<runtime::FileSystem::Lock> lock =
       runtime::lockFile(lockPath(directory), kStoreLockWaitMilliseconds);
   const bool locked = lock != nullptr;
-  StoreState snapshot = loadSnapshot(directory);
+  StoreState snapshot = loadSnapshot(directory, mode);
   if (!runtime::fileExists(wal)) return snapshot;  // the commit that held the lock ended
   StoreState ahead = loadFile(wal, directory);
   if (!ahead.ok) {
@@ -187,10 +189,16 @@ std::vector<Owner> readCatalogued(const StoreState& state, const OwnerLayout<Own
 
 }  // namespace
 
-Database openDatabase(const Text& directory) {
+bool storeFilesPresent(const Text& directory) {
+  return runtime::fileExists(snapshotPath(directory)) || runtime::fileExists(walPath(directory));
+}
+
+Database openDatabase(const Text& directory, OpenMode mode) {
   Database database;
-  if (directoryAvailable(directory)) {
-    database.store = recoverStore(directory);
+  if (mode == OpenMode::kExisting && !storeFilesPresent(directory)) {
+    database.store = makeFailedStoreState(directory, kStoreFilesMissing);
+  } else if (mode == OpenMode::kExisting || directoryAvailable(directory)) {
+    database.store = recoverStore(directory, mode);
   } else {
     database.store = makeFailedStoreState(directory, "database directory is unavailable");
   }

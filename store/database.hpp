@@ -7,9 +7,21 @@
 
 namespace store {
 
+// How an open meets a directory without a store in it. kCreate makes the directory when it is
+// missing and takes a missing snapshot file for a fresh, empty store: a first start. kExisting,
+// for a store that was read before, creates nothing and fails with kStoreFilesMissing when neither
+// the snapshot file nor a write-ahead file is there (also when the directory is not): the
+// store was taken away, and an empty one in its place would be saved over it.
+enum class OpenMode { kCreate, kExisting };
+inline constexpr const char* kStoreFilesMissing = "the store files are missing";
+
 // Always returns a database; database.store.ok and .message tell whether it opened cleanly.
 // Lets through the file read's vusk_runtime_exception ("file.read", "file.read.limit") and the
 // std::invalid_argument of a stored key or value holding a zero byte.
-Database openDatabase(const Text& directory);
+Database openDatabase(const Text& directory, OpenMode mode = OpenMode::kCreate);
+
+// True when the directory holds a snapshot file or a write-ahead file, either of which an open
+// reads as the store.
+bool storeFilesPresent(const Text& directory);
 
 }  // namespace store

@@ -120,12 +120,11 @@ void moveNextFile(const Text& directory, const Text& next, CommitStep& step) {
   if (runtime::syncDirectory(directory)) step = CommitStep::kDurable;
 }
 
-// The directory's snapshot file against the one identified. Only its size and its two ends are
+// The file at the path against the one identified. Only its size and its two ends are
 // read: the sequence and the checksum over every byte tell two files apart.
-SnapshotFileCheck compareSnapshotFile(const Text& directory, const SnapshotIdentity& known) {
+SnapshotFileCheck compareSnapshotFile(const Text& path, const SnapshotIdentity& known) {
   using Status = runtime::FileSystem::FileEnds::Status;
-  const runtime::FileSystem::FileEnds ends =
-      runtime::readFileEnds(snapshotPath(directory), kSnapshotHeadBytes, kSnapshotTailBytes);
+  const runtime::FileSystem::FileEnds ends = runtime::readFileEnds(path, kSnapshotHeadBytes, kSnapshotTailBytes);
   if (ends.status == Status::kUnreadable) return SnapshotFileCheck::kUnreadable;
   const bool same = ends.status == Status::kAbsent ? !known.present
                                                    : known.present && known.size == ends.size &&
@@ -135,7 +134,7 @@ SnapshotFileCheck compareSnapshotFile(const Text& directory, const SnapshotIdent
 
 // True when the directory's snapshot file is the one identified; false also when it cannot be read.
 bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
-  return compareSnapshotFile(directory, known) == SnapshotFileCheck::kSame;
+  return compareSnapshotFile(snapshotPath(directory), known) == SnapshotFileCheck::kSame;
 }
 
 // The file steps of a commit of these bytes, under the directory's lock: the check of the
@@ -182,7 +181,11 @@ void writeCommitFiles(const StoreState& state, Bytes& bytes, SnapshotIdentity& w
 }  // namespace
 
 SnapshotFileCheck checkSnapshotFile(const StoreState& state) {
-  return compareSnapshotFile(state.directory, state.snapshotOnDisk);
+  return compareSnapshotFile(snapshotPath(state.directory), state.snapshotOnDisk);
+}
+
+bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known) {
+  return known.present && compareSnapshotFile(walPath(directory), known) == SnapshotFileCheck::kSame;
 }
 
 std::int32_t findEntryIndex(const StoreState& state, const Text& key) { return state.entries.find(key); }
@@ -216,7 +219,8 @@ StoreRollback::~StoreRollback() {
   }
 }
 
-bool commitStore(StoreState& state) {
+bool commitStore(StoreState& state, SnapshotIdentity* walWritten) {
+  if (walWritten != nullptr) *walWritten = SnapshotIdentity{};
   if (!state.ok) return false;
   if (!validateForCommit(state)) return false;
   if (!state.dirty) return true;
@@ -236,6 +240,7 @@ bool commitStore(StoreState& state) {
   } catch (const std::bad_alloc&) {
     // Memory running out fails the commit where it stands.
   }
+  if (step != CommitStep::kDurable && walWritten != nullptr) *walWritten = written;
   if (step == CommitStep::kNone) {
     state.sequence = previous;
     return false;

@@ -92,6 +92,8 @@ bool storePut(StoreState& state, Text key, Text value);
 // read. Only the file's size and its two ends are read, as the check of a commit reads them.
 enum class SnapshotFileCheck { kSame, kChanged, kUnreadable };
 SnapshotFileCheck checkSnapshotFile(const StoreState& state);
+// True when the directory's write-ahead file is the one identified, as checkSnapshotFile tells.
+bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known);
 
 // Sets the state's entries and dirty flag back to what they were at its construction when its
 // scope is left by an exception, as when memory runs out part way through a series of puts;
@@ -118,8 +120,11 @@ class StoreRollback {
 // sequence after. A commit holds the directory's lock and refuses, touching no file, when the
 // lock cannot be had within kStoreLockWaitMilliseconds or the snapshot file is not the one the
 // state read or last wrote: another state or program committed since, and its records would be
-// lost.
-bool commitStore(StoreState& state);
+// lost. A failed commit that got as far as writing its whole write-ahead file puts that file's
+// identity in `walWritten` (when given): an open may still promote it, and then reads a snapshot
+// of that identity. Otherwise `walWritten` is left absent; such a commit wrote nothing an open
+// could read.
+bool commitStore(StoreState& state, SnapshotIdentity* walWritten = nullptr);
 // Writes and flushes the next file and moves it over the snapshot file in one durable step. The
 // caller holds the directory's lock.
 bool promoteSnapshot(const Text& directory, const Bytes& bytes);

@@ -287,25 +287,6 @@ TEST(DirectoryView, AFailedCommitIsNotReportedSavedByARecordAlreadyStoredAlike) 
   EXPECT_EQ(view.lastSavedId, "");
 }
 
-TEST(DirectoryView, ADataDirectoryRemovedWhileRunningIsNamedInTheStatus) {
-  TempDirectory dir;
-  const std::string data = dir.text("data");
-  DirectoryView view(data);
-  view.seedDemoData();
-  std::filesystem::remove_all(data);
-  EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
-  EXPECT_EQ(view.status, "Commit failed; the data directory went missing");
-  EXPECT_EQ(view.lastSavedId, "");
-  EXPECT_TRUE(view.database.records.empty());  // what the reopen found: nothing
-  // A directory replaced by a file is missing as well.
-  DirectoryView other(dir.text("other"));
-  other.seedDemoData();
-  std::filesystem::remove_all(dir.text("other"));
-  std::ofstream(dir.text("other")) << "x";
-  EXPECT_FALSE(other.saveRecord("customer-1", "customer", "Name", "", "", false));
-  EXPECT_EQ(other.status, "Commit failed; the data directory went missing");
-}
-
 TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
   TempDirectory dir;
   std::ofstream(dir.text("plain-file")) << "x";
@@ -318,69 +299,56 @@ TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
 
 TEST(DirectoryView, TwoViewsOnOneDirectoryNeverLoseASaveEitherReported) {
   // The program started twice on one data directory: the save of the window that did not see
-  // the other's is refused, it shows the other's records, and saved again it keeps both.
+  // the other's is refused, also when the other stored the very same new record under the same
+  // id (this commit wrote nothing), it shows the other's records, and saved again it keeps both.
   for (const bool firstSavesFirst : {true, false}) {
-    SCOPED_TRACE(firstSavesFirst ? "first view saves first" : "second view saves first");
-    TempDirectory dir;
-    DirectoryView first(dir.text());
-    first.seedDemoData();
-    DirectoryView second(dir.text());
-    ASSERT_EQ(second.database.records.size(), 5u);
-    DirectoryView& early = firstSavesFirst ? first : second;
-    DirectoryView& late = firstSavesFirst ? second : first;
+    for (const char* lateName : {"Late Owner", "Early Owner"}) {
+      SCOPED_TRACE(std::string(firstSavesFirst ? "first view saves first, " : "second view saves first, ") + lateName);
+      TempDirectory dir;
+      DirectoryView first(dir.text());
+      first.seedDemoData();
+      DirectoryView second(dir.text());
+      ASSERT_EQ(second.database.records.size(), 5u);
+      DirectoryView& early = firstSavesFirst ? first : second;
+      DirectoryView& late = firstSavesFirst ? second : first;
 
-    ASSERT_TRUE(early.saveRecord("", "customer", "Early Owner", "", "", false)) << early.status;
-    EXPECT_EQ(early.status, "Saved customer-6");
-    EXPECT_FALSE(late.saveRecord("", "customer", "Late Owner", "", "", false));
-    EXPECT_EQ(late.status, kStatusCommitFailed);
-    EXPECT_EQ(late.lastSavedId, "");
-    ASSERT_EQ(late.database.records.size(), 6u);
-    EXPECT_EQ(recordOf(late, "customer-6").content, "Early Owner");
+      ASSERT_TRUE(early.saveRecord("", "customer", "Early Owner", "", "", false)) << early.status;
+      EXPECT_EQ(early.status, "Saved customer-6");
+      EXPECT_FALSE(late.saveRecord("", "customer", lateName, "", "", false));
+      EXPECT_EQ(late.status, kStatusCommitFailed);
+      EXPECT_EQ(late.lastSavedId, "");
+      ASSERT_EQ(late.database.records.size(), 6u);
+      EXPECT_EQ(recordOf(late, "customer-6").content, "Early Owner");
 
-    ASSERT_TRUE(late.saveRecord("", "customer", "Late Owner", "", "", false)) << late.status;
-    EXPECT_EQ(late.status, "Saved customer-7");
-    const DirectoryView check(dir.text());
-    ASSERT_EQ(check.database.records.size(), 7u);
-    EXPECT_EQ(recordOf(check, "customer-6").content, "Early Owner");
-    EXPECT_EQ(recordOf(check, "customer-7").content, "Late Owner");
+      ASSERT_TRUE(late.saveRecord("", "customer", lateName, "", "", false)) << late.status;
+      EXPECT_EQ(late.status, "Saved customer-7");
+      const DirectoryView check(dir.text());
+      ASSERT_EQ(check.database.records.size(), 7u);
+      EXPECT_EQ(recordOf(check, "customer-6").content, "Early Owner");
+      EXPECT_EQ(recordOf(check, "customer-7").content, lateName);
+    }
   }
-}
-
-TEST(DirectoryView, ADataDirectoryPutBackIsNotReplacedByTheNextSave) {
-  // Removed while the program runs, then put back: the failed save's reopen made an empty
-  // directory, and the save after the restore must not replace the six records with one.
-  TempDirectory root;
-  const std::string data = root.text("data");
-  const std::string away = root.text("away");
-  DirectoryView view(data);
-  view.seedDemoData();
-  ASSERT_TRUE(view.saveRecord("", "customer", "Sixth", "", "", false));
-  ASSERT_EQ(view.database.records.size(), 6u);
-
-  std::filesystem::rename(data, away);
-  EXPECT_FALSE(view.saveRecord("", "customer", "While away", "", "", false));
-  EXPECT_EQ(view.status, kStatusDirectoryMissing);
-  EXPECT_TRUE(view.database.records.empty());
-
-  std::filesystem::remove_all(data);
-  std::filesystem::rename(away, data);
-  EXPECT_FALSE(view.saveRecord("", "customer", "After restore", "", "", false));
-  EXPECT_EQ(view.status, kStatusCommitFailed);
-  ASSERT_EQ(view.database.records.size(), 6u);
-  ASSERT_TRUE(view.saveRecord("", "customer", "After restore", "", "", false)) << view.status;
-  EXPECT_EQ(view.status, "Saved customer-7");
-  EXPECT_EQ(DirectoryView(data).database.records.size(), 7u);
 }
 
 TEST(DirectoryView, AViewWhoseReopenCouldNotPromoteItsWriteAheadFileOpensAgainOnTheNextSave) {
   // The snapshot file cannot be replaced: the commit fails with its write-ahead file complete, and
   // the reopen cannot promote it either, so the database is not open. Once the file can be
   // replaced again, the next save opens the database (promoting the write-ahead file) and saves.
+  // Saved again as it was, the new record is the one that reached the disk; once the user moved
+  // on (another save, another form) or the lost file was never promoted, it is a record of its own.
+  enum class Between { kNothing, kOtherSave, kMovedOn, kWalLostAndLookalikeSaved };
   struct Case {
     const char* name;
-    bool otherSaveFirst;  // another record is saved before the new one is saved again
+    Between between;  // what comes before the new record is saved again
+    const char* savedAs;
   };
-  for (const Case c : {Case{"the same form saved again", false}, Case{"another record saved first", true}}) {
+  const Case cases[] = {
+      {"the same form saved again", Between::kNothing, "animal-6"},
+      {"another record saved first", Between::kOtherSave, "animal-7"},
+      {"the user moved on", Between::kMovedOn, "animal-7"},
+      {"its file lost, another window saved one alike", Between::kWalLostAndLookalikeSaved, "animal-7"},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDirectory dir;
     DirectoryView view(dir.text());
@@ -397,80 +365,109 @@ TEST(DirectoryView, AViewWhoseReopenCouldNotPromoteItsWriteAheadFileOpensAgainOn
     EXPECT_EQ(view.status, "A name is required");
 
     fixed.refusing = false;
-    if (c.otherSaveFirst) {
+    if (c.between == Between::kOtherSave) {
       ASSERT_TRUE(view.saveRecord("customer-2", "customer", "Tobias Wrenhollow", "new mail", "", false)) << view.status;
       EXPECT_EQ(recordOf(view, "animal-6").content, "Pepper");  // promoted by the save's open
     }
-    // The failed save reached the disk after all: saved again, it is the same record, not a second.
+    if (c.between == Between::kMovedOn) view.forgetUnsavedNewRecord();
+    if (c.between == Between::kWalLostAndLookalikeSaved) {
+      std::filesystem::remove(dir.text("store.wal.corvane"));
+      DirectoryView other(dir.text());
+      ASSERT_TRUE(other.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+      ASSERT_EQ(other.status, "Saved animal-6");
+    }
     ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false)) << view.status;
-    EXPECT_EQ(view.status, "Saved animal-6");
+    EXPECT_EQ(view.status, std::string("Saved ") + c.savedAs);
     EXPECT_FALSE(std::filesystem::exists(dir.text("store.wal.corvane")));
+    const std::size_t records = c.between == Between::kNothing ? 6 : 7;
     const DirectoryView check(dir.text());
-    EXPECT_EQ(check.database.records.size(), 6u);
-    EXPECT_EQ(check.database.edges.size(), 4u);
+    EXPECT_EQ(check.database.records.size(), records);
+    EXPECT_EQ(check.database.edges.size(), records - 2);
     // A new record with other fields is a new record.
     ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog / second", "customer-1", false));
-    EXPECT_EQ(view.status, "Saved animal-7");
+    EXPECT_EQ(view.status, "Saved animal-" + std::to_string(records + 1));
   }
 }
 
-TEST(DirectoryView, ADataDirectoryReplacedByAFileAndPutBackIsOpenedAgain) {
-  // Each way the view comes back: the next save, or a refresh.
-  for (const bool bySave : {true, false}) {
-    SCOPED_TRACE(bySave ? "by a save" : "by a refresh");
-    TempDirectory root;
-    const std::string data = root.text("data");
-    DirectoryView view(data);
-    view.seedDemoData();
-    std::filesystem::rename(data, root.text("away"));
-    std::ofstream(data) << "x";
-    EXPECT_FALSE(view.reloadIfChanged());  // a directory gone is not read as an empty one
-    EXPECT_EQ(view.database.records.size(), 5u);
-    EXPECT_FALSE(view.saveRecord("", "customer", "Ada", "", "", false));
-    EXPECT_EQ(view.status, kStatusDirectoryMissing);
-    EXPECT_FALSE(view.database.store.ok);
-    EXPECT_FALSE(view.saveRecord("", "customer", "Ada", "", "", false));
-    EXPECT_EQ(view.status, "database directory is unavailable");
-    EXPECT_TRUE(view.reloadIfChanged());  // not open: tried again, in vain
-    EXPECT_FALSE(view.database.store.ok);
-    EXPECT_TRUE(std::filesystem::is_regular_file(data));
-
-    std::filesystem::remove(data);
-    std::filesystem::rename(root.text("away"), data);
-    if (!bySave) {
-      EXPECT_TRUE(view.reloadIfChanged());
-      EXPECT_EQ(view.database.records.size(), 5u);
-      EXPECT_FALSE(view.reloadIfChanged());
+TEST(DirectoryView, AStoreTakenAwayIsNeverReplacedByAnEmptyOne) {
+  // A store with records goes away while the view runs: no save, reopen or refresh makes a new
+  // directory or snapshot, every save is refused, and the view keeps listing what it read. Put
+  // back whole or file by file (the lock file first), the next save or refresh reads it.
+  namespace fs = std::filesystem;
+  enum Loss { kDirectoryRemoved, kDirectoryReplacedByAFile, kSnapshotRemoved };
+  for (const Loss loss : {kDirectoryRemoved, kDirectoryReplacedByAFile, kSnapshotRemoved}) {
+    for (const int way : {0, 1, 2, 3}) {  // put back whole or file by file, read by a save or a refresh
+      const bool fileByFile = way % 2 == 1;
+      SCOPED_TRACE(::testing::Message() << "loss " << loss << ", way " << way);
+      TempDirectory root;
+      const fs::path data = root.path() / "data";
+      const fs::path away = root.path() / "away";
+      DirectoryView view(data.string());
+      view.seedDemoData();
+      ASSERT_TRUE(view.saveRecord("", "customer", "Sixth", "", "", false));
+      fs::create_directory(away);
+      testing::copyFilesInto(data, away);
+      fs::remove_all(loss == kSnapshotRemoved ? data / "store.corvane" : data);
+      if (loss == kDirectoryReplacedByAFile) std::ofstream(data) << "x";
+      const auto expectRefused = [&] {
+        EXPECT_FALSE(view.saveRecord("", "customer", "While away", "", "", false));
+        EXPECT_EQ(view.status, kStatusStoreMissing);
+        EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Renamed", "", "", false));
+        EXPECT_EQ(view.status, kStatusStoreMissing);
+        EXPECT_FALSE(view.reloadIfChanged());
+        EXPECT_EQ(view.status, kStatusStoreMissing);
+        EXPECT_EQ(view.database.records.size(), 6u);  // still listing what it read
+        EXPECT_FALSE(fs::exists(data / "store.corvane") || fs::exists(data / "store.wal.corvane"));
+      };
+      expectRefused();
+      EXPECT_EQ(fs::is_directory(data), loss == kSnapshotRemoved);
+      fs::remove_all(data);
+      fs::create_directory(data);
+      if (fileByFile) {
+        fs::copy_file(away / "store.lock.corvane", data / "store.lock.corvane");
+        expectRefused();
+        fs::copy_file(away / "store.corvane", data / "store.corvane");
+      } else {
+        testing::copyFilesInto(away, data);
+      }
+      if (way >= 2) {
+        EXPECT_FALSE(view.reloadIfChanged());  // the very store it read: nothing to read again
+        EXPECT_EQ(view.status, kStatusReady);
+      }
+      ASSERT_TRUE(view.saveRecord("", "customer", "After", "", "", false)) << view.status;
+      EXPECT_EQ(view.status, "Saved customer-7");
+      const DirectoryView check(data.string());
+      EXPECT_EQ(check.database.records.size(), 7u);
+      EXPECT_EQ(recordOf(check, "customer-6").content, "Sixth");
     }
-    ASSERT_TRUE(view.saveRecord("", "customer", "Ada", "", "", false)) << view.status;
-    EXPECT_EQ(view.status, "Saved customer-6");
-    EXPECT_EQ(DirectoryView(data).database.records.size(), 6u);
   }
 }
 
-TEST(DirectoryView, ARefreshReadsTheFilesPutBackIntoTheDirectoryASaveMadeAgain) {
-  // The data directory removed: a save is refused and its reopen makes an empty directory, which
-  // the view then shows. The files are put back: a refresh reads them, and an animal owned by a
-  // customer in them is saved.
-  TempDirectory root;
-  const std::string data = root.text("data");
-  DirectoryView view(data);
+TEST(DirectoryView, ARefreshThatReadsTheStoreAnewReplacesOnlyAStatusOfAReading) {
+  TempDirectory dir;
+  DirectoryView view(dir.text());
   view.seedDemoData();
-  std::filesystem::rename(data, root.text("away"));
-  EXPECT_FALSE(view.saveRecord("", "customer", "Ada", "", "", false));
-  EXPECT_EQ(view.status, kStatusDirectoryMissing);
-  ASSERT_TRUE(view.database.store.ok);
-  EXPECT_TRUE(view.database.records.empty());
-  EXPECT_FALSE(view.reloadIfChanged());  // the empty directory is what the view read
-  EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
-  EXPECT_EQ(view.status, kStatusUnknownOwner);
-
-  testing::copyFilesInto(root.path() / "away", root.path() / "data");
-  EXPECT_TRUE(view.reloadIfChanged());
+  const runtime::Bytes stored = fileBytes(dir.text("store.corvane"));
+  const runtime::Bytes garbage(40, 'g');
+  // The snapshot file's bytes before each refresh (none: another window saves), and the status.
+  const std::pair<const runtime::Bytes*, const char*> steps[] = {
+      {&garbage, "snapshot header is invalid"},
+      {&stored, "Ready"},
+      {nullptr, "Saved customer-1"},  // a save's outcome stays
+      {&garbage, "snapshot header is invalid"},
+      {&stored, "Ready"}};
+  for (const auto& [file, status] : steps) {
+    SCOPED_TRACE(status);
+    if (file == nullptr) {
+      ASSERT_TRUE(view.saveRecord("customer-1", "customer", "Marta Q", "", "", false)) << view.status;
+      ASSERT_TRUE(DirectoryView(dir.text()).saveRecord("customer-2", "customer", "Tobias W", "", "", false));
+    } else {
+      ASSERT_TRUE(runtime::writeFileBytes(dir.text("store.corvane"), *file));
+    }
+    EXPECT_TRUE(view.reloadIfChanged());
+    EXPECT_EQ(view.status, status);
+  }
   EXPECT_EQ(view.database.records.size(), 5u);
-  ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false)) << view.status;
-  EXPECT_EQ(view.status, "Saved animal-6");
-  EXPECT_EQ(DirectoryView(data).database.records.size(), 6u);
 }
 
 TEST(DirectoryView, ARefreshReadsOnlyAChangedSnapshotOrADatabaseThatIsNotOpen) {

@@ -417,7 +417,7 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
   // next gain of the focus, reads it again. Saving the new animal then stores it once, also where
   // the first save's write-ahead file was promoted after all.
   namespace fs = std::filesystem;
-  enum class Loss { kSnapshotUnchangeable, kDirectoryReplacedByAFile, kDirectoryRemoved };
+  enum class Loss { kSnapshotUnchangeable, kDirectoryReplacedByAFile, kDirectoryRemoved, kSnapshotRemoved };
   struct Case {
     const char* name;
     Loss loss;
@@ -427,23 +427,24 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
   const Case cases[] = {
       {"snapshot file unchangeable", Loss::kSnapshotUnchangeable, kStatusCommitFailed,
        "write-ahead recovery could not promote the durable snapshot"},
-      {"directory replaced by a file", Loss::kDirectoryReplacedByAFile, kStatusDirectoryMissing,
-       "database directory is unavailable"},
-      {"directory removed", Loss::kDirectoryRemoved, kStatusDirectoryMissing, kStatusUnknownOwner},
+      {"directory replaced by a file", Loss::kDirectoryReplacedByAFile, kStatusStoreMissing, kStatusStoreMissing},
+      {"directory removed", Loss::kDirectoryRemoved, kStatusStoreMissing, kStatusStoreMissing},
+      {"snapshot file removed", Loss::kSnapshotRemoved, kStatusStoreMissing, kStatusStoreMissing},
   };
   for (const Case& c : cases) {
     for (const bool byFocus : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (byFocus ? ", read again on focus" : ", read again by the save"));
       TempDirectory root;
-      const std::string data = root.text("data");
-      const std::string away = root.text("away");
-      Window w(data);
+      const fs::path data = root.path() / "data";
+      const fs::path away = root.path() / "away";
+      Window w(data.string());
       w.view.seedDemoData();
       applyWindowFocus(w.state, w.view, true);
       testing::FixedSnapshotFileSystem fixed;
       fixed.refusing = c.loss == Loss::kSnapshotUnchangeable;
       const runtime::ScopedFileSystem scoped(fixed);
-      if (c.loss != Loss::kSnapshotUnchangeable) fs::rename(data, away);
+      if (c.loss == Loss::kSnapshotRemoved) fs::rename(data / "store.corvane", root.path() / "store.corvane");
+      if (c.loss == Loss::kDirectoryRemoved || c.loss == Loss::kDirectoryReplacedByAFile) fs::rename(data, away);
       if (c.loss == Loss::kDirectoryReplacedByAFile) std::ofstream(data) << "x";
 
       w.click(kNewRecordButton);
@@ -454,26 +455,52 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
       EXPECT_EQ(w.state.selectedId, "");
       w.click(kSaveButton);
       EXPECT_EQ(w.view.status, c.secondStatus);
+      applyWindowFocus(w.state, w.view, false);
+      applyWindowFocus(w.state, w.view, true);
+      EXPECT_EQ(w.view.status, c.secondStatus);  // nothing to read yet: the status holds
 
       fixed.refusing = false;
-      if (c.loss == Loss::kDirectoryReplacedByAFile) {
-        fs::remove(data);
-        fs::rename(away, data);
-      }
-      // The failed save's reopen made an empty directory: the files are put back into it.
-      if (c.loss == Loss::kDirectoryRemoved) testing::copyFilesInto(root.path() / "away", root.path() / "data");
+      if (c.loss == Loss::kDirectoryReplacedByAFile) fs::remove(data);
+      if (c.loss == Loss::kDirectoryRemoved || c.loss == Loss::kDirectoryReplacedByAFile) fs::rename(away, data);
+      if (c.loss == Loss::kSnapshotRemoved) fs::rename(root.path() / "store.corvane", data / "store.corvane");
       if (byFocus) {
         applyWindowFocus(w.state, w.view, false);
         applyWindowFocus(w.state, w.view, true);
         EXPECT_GE(w.view.database.records.size(), 5u);
+        EXPECT_NE(w.view.status, kStatusStoreMissing);
       }
       w.click(kSaveButton);
       EXPECT_EQ(w.view.status, "Saved animal-6");
       EXPECT_EQ(w.state.selectedId, "animal-6");
-      const Window check(data);
+      const Window check(data.string());
       EXPECT_EQ(check.view.database.records.size(), 6u);
       EXPECT_EQ(check.stored("animal-6"), (RecordFields{"Pepper", "Dog", "customer-1", false}));
     }
+  }
+}
+
+TEST(TwoWindows, ANewRecordMadeAgainAfterTheUserMovedOnIsASecondRecord) {
+  // A new animal's commit fails with its write-ahead file written, which the focus promotes later.
+  // Made again after New record or another selection, the same animal is the user's second.
+  for (const char* select : {"", "animal-3"}) {
+    SCOPED_TRACE(select);
+    TempDirectory dir;
+    Window w(dir.text());
+    w.view.seedDemoData();
+    testing::FixedSnapshotFileSystem fixed;
+    const runtime::ScopedFileSystem scoped(fixed);
+    for (int made = 0; made < 2; ++made) {
+      if (made == 1 && *select != '\0') w.select(select);
+      w.click(kNewRecordButton);
+      w.state.nameText = "Pepper";
+      w.state.detailText = "Dog";
+      w.state.ownerText = "customer-1";
+      w.click(kSaveButton);
+      fixed.refusing = false;
+      applyWindowFocus(w.state, w.view, made == 0);
+    }
+    EXPECT_EQ(w.view.status, "Saved animal-7");
+    EXPECT_EQ(Window(dir.text()).view.database.records.size(), 7u);
   }
 }
 

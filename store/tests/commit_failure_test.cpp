@@ -52,7 +52,7 @@ class CommitFailure : public ::testing::Test {
     FaultFileSystem faults;
     faults.injectAt(static_cast<int>(index), FaultFileSystem::Mode::kFailOne, torn);
     runtime::ScopedFileSystem scope(faults);
-    return commitStore(state_);
+    return commitStore(state_, &walWritten_);
   }
 
   void expectRolledBack() {
@@ -69,6 +69,7 @@ class CommitFailure : public ::testing::Test {
     ASSERT_TRUE(wal.ok) << wal.message;
     EXPECT_EQ(wal.sequence, 2);
     EXPECT_EQ(storeGet(wal, "a").value, "new");
+    EXPECT_EQ(walWritten_, snapshotIdentityOf(readAll(walPath(dir_.text()))));
   }
 
   void expectRetrySucceeds(std::int32_t sequence = 2) {
@@ -84,6 +85,7 @@ class CommitFailure : public ::testing::Test {
   TempDir dir_;
   StoreState state_;
   runtime::Bytes committed_;
+  SnapshotIdentity walWritten_;
 };
 
 TEST_F(CommitFailure, CommitTakesTheLockAndUsesSevenFileOperationsInOrder) {
@@ -98,14 +100,26 @@ TEST_F(CommitFailure, CommitTakesTheLockAndUsesSevenFileOperationsInOrder) {
 TEST_F(CommitFailure, TheLockThatCannotBeHad) {
   EXPECT_FALSE(commitFailingAt("lock " + lockPath(dir_.text())));
   expectRolledBack();
+  EXPECT_FALSE(walWritten_.present);
   EXPECT_FALSE(exists(walPath(dir_.text())));
   EXPECT_FALSE(exists(nextPath(dir_.text())));
   expectRetrySucceeds();
 }
 
+TEST_F(CommitFailure, ASnapshotFileChangedSinceIsNotReplaced) {
+  StoreState other = makeStoreState(dir_.text());
+  other.sequence = 4;
+  ASSERT_TRUE(runtime::writeFileBytes(snapshotPath(dir_.text()), encodeSnapshot(other)));
+  EXPECT_FALSE(commitStore(state_, &walWritten_));
+  EXPECT_FALSE(walWritten_.present);
+  EXPECT_FALSE(exists(walPath(dir_.text())));
+  EXPECT_EQ(readAll(snapshotPath(dir_.text())), encodeSnapshot(other));
+}
+
 TEST_F(CommitFailure, WritingTheWriteAheadFile) {
   EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), 7));
   expectRolledBack();
+  EXPECT_FALSE(walWritten_.present);  // a torn write-ahead file is no commit's
   EXPECT_EQ(readAll(walPath(dir_.text())).size(), 7u);
   expectRetrySucceeds();
 }

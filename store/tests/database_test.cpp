@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <vector>
 
 #include "runtime/file_system.hpp"
 #include "runtime/runtime_error.hpp"
@@ -65,6 +67,36 @@ TEST_F(Open, UnavailableDirectories) {
   EXPECT_FALSE(file.store.ok);
   EXPECT_EQ(file.store.message, "database directory is unavailable");
   EXPECT_EQ(readAll(dir_.text("plain")), Bytes{1});
+}
+
+TEST_F(Open, AStoreReadBeforeIsNeverMadeAnew) {
+  // kExisting: a directory or snapshot file that went away fails the open, and nothing is made.
+  const Bytes stored = encoded(dir_.text("data"), 3, {{"a", "1"}});
+  struct Case {
+    const char* name;
+    std::vector<const char*> files;  // put into the directory; none: no directory
+    const char* message;
+  };
+  const Case cases[] = {
+      {"no directory", {}, kStoreFilesMissing},
+      {"lock file only", {"store.lock.corvane"}, kStoreFilesMissing},
+      {"snapshot file", {"store.lock.corvane", "store.corvane"}, "ok"},
+      {"write-ahead file only", {"store.wal.corvane"}, "ok"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string data = dir_.text("data");
+    std::filesystem::remove_all(data);
+    if (!c.files.empty()) std::filesystem::create_directory(data);
+    for (const char* name : c.files)
+      writeBytes(data + "/" + name, std::string_view(name) == "store.lock.corvane" ? Bytes{} : stored);
+    const Database opened = openDatabase(data, OpenMode::kExisting);
+    EXPECT_EQ(opened.store.message, c.message);
+    EXPECT_EQ(storeFilesPresent(data), opened.store.ok);
+    EXPECT_EQ(storeGet(opened.store, "a").value, opened.store.ok ? "1" : "");
+    EXPECT_EQ(exists(snapshotPath(data)), opened.store.ok);  // a write-ahead file alone is promoted
+    EXPECT_EQ(std::filesystem::exists(data), !c.files.empty());
+  }
 }
 
 TEST_F(Open, NewDirectoryIsCreatedAndLeftEmpty) {
