@@ -9,14 +9,9 @@
 require_display
 E2E_TIME_LIMIT=260  # the test's timeout is 300 s
 
-data="$WORK/data"
-store="$data/store.corvane"
 away="$WORK/away"
 
-start_window "$data"
-wait_for_sequence "$store" 5 60
-park_pointer
-expect_pixels "first frame" 985 690 $BACKGROUND 150 $TAB_Y $PRIMARY 320 $TAB_Y $BUTTON
+start_seeded_window "$data"
 missing=""  # the status line's digest when the store is missing, from the first refusal on
 
 # The data directory's files on one line, or "(none)" without a directory.
@@ -28,28 +23,28 @@ listing() {
 # missing-store status, and the data directory left as it was (`left`).
 saves_refused() {
   local round="$1" before
-  click_at 100 338 expect_pixels "$round: Mochi selected" 300 ${ROW_Y[0]} $PRIMARY_HOVERED
+  select_row "$round: Mochi selected" 0
   park_pointer
-  before="$(snapshot_area "${STATUS_AREA[@]}")"
+  before="$(snapshot_area status)"
   if [ -z "$missing" ]; then
-    click_at 460 548 wait_area_change "$round: first save refused" "$before" "${STATUS_AREA[@]}"
+    click_place save wait_area_change "$round: first save refused" "$before" status
     park_pointer
-    missing="$(snapshot_area "${STATUS_AREA[@]}")"
+    missing="$(snapshot_area status)"
   else
-    click_at 460 548 wait_area_equal "$round: first save refused" "$missing" "${STATUS_AREA[@]}"
+    click_place save wait_area_equal "$round: first save refused" "$missing" status
   fi
-  click_at 460 548  # Save again
+  click_place save  # again
   park_pointer
-  expect_eq "$round: second save refused" "$(snapshot_area "${STATUS_AREA[@]}")" "$missing"
-  click_at 630 548 expect_pixels "$round: new record" 900 307 $FOCUS
-  type_into $(field_area 0) "$2"
+  expect_eq "$round: second save refused" "$(snapshot_area status)" "$missing"
+  click_place new expect_focus "$round: new record" name
+  type_into name "$2"
   press_key Tab
-  type_into $(field_area 1) "Dog"
-  click_at 460 548
+  type_into detail "Dog"
+  click_place save
   park_pointer
-  expect_eq "$round: the new record refused" "$(snapshot_area "${STATUS_AREA[@]}")" "$missing"
+  expect_eq "$round: the new record refused" "$(snapshot_area status)" "$missing"
   expect_eq "$round: the data directory as it was left" "$(listing)" "$left"
-  expect_pixels "$round: the animals still listed" 300 ${ROW_Y[1]} $BUTTON 300 ${ROW_Y[2]} $BUTTON
+  expect_pixels "$round: the animals still listed" row1 "$BUTTON" row2 "$BUTTON"
   save_shot "$round refused"
 }
 
@@ -57,16 +52,15 @@ saves_refused() {
 # commit).
 store_back_whole() {
   assert_store "$1: put back whole" sequence="$2" catalog/records/count="$2" \
-    record/customer-1/content="Marta Quillfeather" record/animal-3/content=Mochi
+    customer-1:name="Marta Quillfeather" animal-3:name=Mochi
 }
 
 # saved_after <round> <sequence> <id> <name>: the form's new animal saved once the store is back.
 saved_after() {
-  click_at 460 548 wait_for_sequence "$store" "$2" 30
+  click_place save wait_for_sequence "$store" "$2" 30
   park_pointer
-  wait_area_change "$1: saved, the status changed" "$missing" "${STATUS_AREA[@]}"
-  assert_store "$1: saved" sequence="$2" "record/$3/content=$4" catalog/records/count="$2" \
-    record/animal-3/content=Mochi
+  wait_area_change "$1: saved, the status changed" "$missing" status
+  assert_store "$1: saved" sequence="$2" "$3:name=$4" catalog/records/count="$2" animal-3:name=Mochi
   save_shot "$1 saved"
 }
 
