@@ -413,42 +413,36 @@ wait_for_exit() {
 
 # --- Places of the window ------------------------------------------------------------------------
 # Everything a test clicks, probes or reads on the window, by name, with the rectangle the program
-# draws it in (client pixels; the program's own, app/screen_layout.hpp, whose names are given):
-#   animals, customers      the tabs (kAnimalsTab, kCustomersTab)
-#   search                  the search box (kSearchBox)
-#   name, detail, owner     form fields 0, 1 and 2 (fieldBox)
-#   <field>-focus           the focus line under a field or the search box (fieldFocusLine,
-#                           kSearchFocusLine): name-focus, detail-focus, owner-focus, search-focus
+# draws it in (client pixels). The program's own tool, screen-places (OREB_SCREEN_PLACES, under the
+# runner), prints them from its layout (app/screen_layout.hpp) and its frame's hit test:
+#   animals, customers      the tabs
+#   search                  the search box
+#   name, detail, owner     form fields 0, 1 and 2
+#   <field>-focus           the focus line under a field or the search box: name-focus,
+#                           detail-focus, owner-focus, search-focus
 #   save, new, archive      Save, New record and Archive (Restore for an archived record)
-#                           (kSaveButton, kNewRecordButton, kArchiveButton)
-#   row0 ... row5           the list rows, top to bottom (listRow)
-#   status                  the status line: one text line from kStatusText, the form's width
-#   close                   the close button of the window's own frame: rows 8 to 37 of the
-#                           rightmost 46 columns, left of the 8-pixel resize border
+#   row0 ... row5           the list rows, top to bottom
+#   status                  the status line: one line of text, the form's width
+#   close                   the close button of the window's own frame
+# Two more are spots where the program draws nothing, so it has no rectangle for them; they are
+# the tests' own choice, kept here:
 #   background              a spot at the bottom right where nothing is drawn
 #   header                  the empty header right of the title "Oreb Inc." (drawn at 34,57)
 # read_place <name> sets PLACE (x y w h), PLACE_X and PLACE_Y (where a click on it goes: its
 # centre), PROBE_X and PROBE_Y (a pixel of its own fill) and PLACE_AREA (x y w h: what a
 # screenshot check looks at). An unknown name ends the test.
+declare -A PLACES=()
 read_place() {
   case "$1" in
-    animals) PLACE=(35 164 140 44) ;;
-    customers) PLACE=(188 164 150 44) ;;
-    search) PLACE=(36 252 302 42) ;;
-    search-focus) PLACE=(36 297 302 2) ;;
-    name | detail | owner) PLACE=(392 $((258 + 89 * $(field_index "$1"))) 556 46) ;;
-    name-focus | detail-focus | owner-focus) PLACE=(392 $((307 + 89 * $(field_index "${1%-focus}"))) 556 2) ;;
-    save) PLACE=(392 526 140 44) ;;
-    new) PLACE=(546 526 170 44) ;;
-    archive) PLACE=(731 526 216 44) ;;
-    row[0-5]) PLACE=(36 $((316 + 49 * ${1#row})) 302 44) ;;
-    status) PLACE=(392 596 556 26) ;;
-    close) PLACE=(954 8 38 30) ;;
     background) PLACE=(975 685 20 10) ;;
     header) PLACE=(560 50 80 20) ;;
     *)
-      fail "no place of the window is named '$1'"
-      exit 1
+      [ "${#PLACES[@]}" -gt 0 ] || load_places
+      if [ -z "${PLACES[$1]:-}" ]; then
+        fail "no place of the window is named '$1'"
+        exit 1
+      fi
+      read -ra PLACE <<<"${PLACES[$1]}"
       ;;
   esac
   PLACE_X=$((PLACE[0] + PLACE[2] / 2))
@@ -464,13 +458,24 @@ read_place() {
   fi
 }
 
-# field_index <name|detail|owner>: the form field's number.
-field_index() {
-  case "$1" in
-    name) echo 0 ;;
-    detail) echo 1 ;;
-    owner) echo 2 ;;
-  esac
+# load_places: fills PLACES (name -> "x y w h") with what screen-places prints. The tool runs once
+# per test; its output is kept in WORK/places (moved there whole once read), which later loads, in
+# this shell or a subshell, read again. A tool that cannot run ends the test.
+load_places() {
+  local file="$WORK/places" name rect
+  if [ ! -s "$file" ]; then
+    if [ -z "${OREB_SCREEN_PLACES:-}" ]; then
+      fail "OREB_SCREEN_PLACES does not name the screen-places tool"
+      exit 1
+    fi
+    run_printing screen-places "$file.out" "$file.err" $RUNNER "$OREB_SCREEN_PLACES"
+    if [ "$RUN_STATUS" -ne 0 ] || ! grep -q . "$file.out"; then
+      fail "screen-places failed (status $RUN_STATUS): $(tr -d '\r' <"$file.err")"
+      exit 1
+    fi
+    tr -d '\r' <"$file.out" >"$file.tmp" && mv "$file.tmp" "$file"
+  fi
+  while read -r name rect; do PLACES[$name]=$rect; done <"$file"
 }
 
 # click_place <place> [<wait command> <args>...]: click_at on the place (see read_place).
