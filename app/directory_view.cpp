@@ -111,7 +111,7 @@ Text DirectoryView::makeNewId(const Text& kind) const {
   for (;; ++n) {
     Text id = runtime::formatText("{0}-{1}", {kind, std::to_string(n)});
     if (store::findRecordIndex(database, id) < 0 &&
-        !store::storeGet(database.store, store::recordKey(id, "id")).found) {
+        !store::storeGet(database.store, store::recordKey(id, store::kIdName)).found) {
       return id;
     }
   }

@@ -93,11 +93,13 @@ void seedHostileStore(const std::string& directory) {
     const std::string id = "h" + std::to_string(i);
     const std::string owner = store::ownerKey(store::kRecordLayout.stem, id);
     stored = stored && store::storePut(state, fieldKey(catalog, std::to_string(i)), id) &&
-             store::storePut(state, fieldKey(owner, "id"), id);
+             store::storePut(state, fieldKey(owner, store::kIdName), id);
     for (const store::Field<Record>& field : store::kRecordLayout.fields) {
       if (!store::hasSlots(field)) continue;
-      const char* most = field.kind == store::FieldKind::kProperties ? "256" : "4096";
-      stored = stored && store::storePut(state, fieldKey(fieldKey(owner, field.name), store::kCountWord), most);
+      const std::int32_t most =
+          field.kind == store::FieldKind::kProperties ? store::kMaxPropertySlots : store::kMaxListSlots;
+      stored = stored &&
+               store::storePut(state, fieldKey(fieldKey(owner, field.name), store::kCountWord), std::to_string(most));
     }
   }
   if (!stored || !store::commitStore(state)) std::abort();
@@ -185,7 +187,7 @@ void putOneRecord(benchmark::State& state, const std::string& directory, const s
 // 1024 new keys put into a new map, which grows as they come.
 void putNewKeys(benchmark::State& state) {
   std::vector<std::string> keys(1024);
-  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = "record/r" + std::to_string(i) + "/content";
+  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = store::recordKey("r" + std::to_string(i), "content");
   for (auto _ : state) {
     store::StoreState map = store::makeStoreState("bench");
     for (const std::string& key : keys) {

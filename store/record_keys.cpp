@@ -25,9 +25,11 @@ Text fieldKey(std::string_view owner, std::string_view name) {
   return key.append(owner).append("/").append(name);
 }
 
-Text recordKey(const Text& id, const Text& field) { return fieldKey(ownerKey(kRecordLayout.stem, id), field); }
+Text recordKey(std::string_view id, std::string_view field) {
+  return fieldKey(ownerKey(kRecordLayout.stem, id), field);
+}
 
-Text edgeKey(const Text& id, const Text& field) { return fieldKey(ownerKey(kEdgeLayout.stem, id), field); }
+Text edgeKey(std::string_view id, std::string_view field) { return fieldKey(ownerKey(kEdgeLayout.stem, id), field); }
 
 std::int32_t scaleVectorValue(float value) {
   const float product = value * kVectorScale;
@@ -84,8 +86,8 @@ bool putProperties(StoreState& state, const Text& prefix, const std::vector<Prop
       storePut(state, fieldKey(prefix, kCountWord), intToText(static_cast<std::int32_t>(properties.size()))) && stored;
   for (std::size_t n = 0; stored && n < properties.size(); ++n) {
     const Text property = fieldKey(prefix, std::to_string(n));
-    stored = storePut(state, fieldKey(property, "key"), properties[n].key) &&
-             storePut(state, fieldKey(property, "value"), properties[n].value);
+    stored = storePut(state, fieldKey(property, kPropertyKeyWord), properties[n].key) &&
+             storePut(state, fieldKey(property, kPropertyValueWord), properties[n].value);
   }
   return stored;
 }

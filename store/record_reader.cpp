@@ -17,9 +17,7 @@ namespace store {
 namespace {
 
 using runtime::parseInt;
-
-constexpr std::int32_t kMaxListSlots = 4096;  // text list items and vector values
-constexpr std::int32_t kMaxPropertySlots = 256;
+using runtime::startsWith;
 
 // Looks keys up through one reused buffer: open reads tens of thousands of keys, and building
 // each in a fresh text costs more than the lookup. Keys are the same bytes as their templates.
@@ -35,7 +33,7 @@ class KeyReader {
     key_.reserve(128);
     const auto all = entries_.orderedKeys();
     if (!all.has_value()) return;
-    key_.assign(owner).append("/id");
+    key_.assign(owner).append("/").append(kIdName);
     const std::int32_t anchor = entries_.find(key_);
     key_.resize(owner.size() + 1);
     range_ = anchor >= 0 ? entries_.keysWithPrefixAround(key_, static_cast<std::size_t>(anchor), *all)
@@ -111,8 +109,10 @@ std::vector<Property> lookUpProperties(KeyReader& reader, std::string_view prefi
     Property property;
     if (!budget.exhausted()) {
       const Text slot = std::to_string(i);
-      if (const Text* key = budget.take(reader.find(prefix, "/", slot, "/key"))) property.key = *key;
-      if (const Text* value = budget.take(reader.find(prefix, "/", slot, "/value"))) property.value = *value;
+      if (const Text* key = budget.take(reader.find(prefix, "/", slot, "/", kPropertyKeyWord))) property.key = *key;
+      if (const Text* value = budget.take(reader.find(prefix, "/", slot, "/", kPropertyValueWord))) {
+        property.value = *value;
+      }
     }
     properties.push_back(std::move(property));
   }
@@ -286,8 +286,8 @@ class FieldRun {
     const std::size_t slash = rest.find('/');
     if (slash == std::string_view::npos) return;
     const std::int32_t slot = slotNumber(rest.substr(0, slash), kMaxPropertySlots);
-    if (rest.substr(slash + 1) == "key") add(slots_.items[f], slot, entry);
-    if (rest.substr(slash + 1) == "value") add(slots_.values[f], slot, entry);
+    if (rest.substr(slash + 1) == kPropertyKeyWord) add(slots_.items[f], slot, entry);
+    if (rest.substr(slash + 1) == kPropertyValueWord) add(slots_.values[f], slot, entry);
   }
 
   // A text list closes up over missing items, in slot order.
@@ -340,8 +340,6 @@ class FieldRun {
   std::size_t next_ = 0;  // in keyOrder_: the fields before it lie before the keys to come
   RunSlots& slots_;
 };
-
-bool startsWith(std::string_view key, std::string_view prefix) { return key.substr(0, prefix.size()) == prefix; }
 
 // The position in the key order of the first key that begins with `under`, found from the entry
 // at `index`, which holds one of them. Where the entry stands at its own position in the order (a

@@ -9,10 +9,10 @@ namespace store {
 
 namespace {
 
+using runtime::startsWith;
+
 // std::string_view compares characters as unsigned bytes, and a prefix before its extensions.
 bool keyBefore(std::string_view a, std::string_view b) { return a.compare(b) < 0; }
-
-bool startsWith(std::string_view key, std::string_view prefix) { return key.substr(0, prefix.size()) == prefix; }
 
 // Makes room for `more` elements past the vector's size, growing it as its own appends would.
 template <typename T>
