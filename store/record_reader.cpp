@@ -310,17 +310,20 @@ class FieldRun {
     const std::int32_t n = std::min(number(slots_.first[f]), kMaxPropertySlots);
     if (n <= 0) return properties;
     properties.resize(static_cast<std::size_t>(n));
-    for (const Slot& slot : slots_.items[f]) {
-      if (slot.number < n && live(slot.entry) != nullptr) {
-        properties[static_cast<std::size_t>(slot.number)].key = *live(slot.entry);
-      }
-    }
-    for (const Slot& slot : slots_.values[f]) {
-      if (slot.number < n && live(slot.entry) != nullptr) {
-        properties[static_cast<std::size_t>(slot.number)].value = *live(slot.entry);
-      }
-    }
+    fillProperties(properties, slots_.items[f], &Property::key);
+    fillProperties(properties, slots_.values[f], &Property::value);
     return properties;
+  }
+
+  // Sets the member of each property whose slot holds a live entry.
+  static void fillProperties(std::vector<Property>& properties, const std::vector<Slot>& slots,
+                             Text Property::*member) {
+    for (const Slot& slot : slots) {
+      const Text* text = live(slot.entry);
+      if (text != nullptr && static_cast<std::size_t>(slot.number) < properties.size()) {
+        properties[static_cast<std::size_t>(slot.number)].*member = *text;
+      }
+    }
   }
 
   // A vector keeps every slot up to the count; a missing value reads as 0.
