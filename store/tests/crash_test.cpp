@@ -21,6 +21,7 @@
 namespace store {
 namespace {
 
+using testing::batchNumber;
 using testing::FaultFileSystem;
 using testing::sampleEdge;
 using testing::sampleRecord;
@@ -377,14 +378,6 @@ TEST(CrashSafety, RecoveryThatDiscardsTheWriteAheadFileStoppedAtAnyFileOperation
 TEST(CrashSafety, SeriesOfCommitsStoppedAtAnyFileOperation) {
   // Three batch puts in a row under one file system, so that a power cut can also bring back
   // what an earlier commit removed without flushing the directory.
-  auto batchNumber = [](int n) {
-    RecordBatch batch;
-    Record record = sampleRecord("c1");
-    record.content = "version " + std::to_string(n);
-    batch.records.push_back(record);
-    batch.records.push_back(sampleRecord("new-" + std::to_string(n)));
-    return batch;
-  };
   constexpr int kCommits = 3;
   std::vector<std::string> clean;
   {
