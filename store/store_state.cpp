@@ -46,7 +46,7 @@ namespace {
 
 // validateStoreState without the entries.
 bool validateStoreFields(const StoreState& state) {
-  if (state.schema != "corvane.store.v1") return false;
+  if (state.schema != kStoreSchema) return false;
   if (state.formatVersion != layout::kFormatVersion) return false;
   if (!textWithinBytes(state.directory, kMaxDirectoryBytes)) return false;
   if (state.sequence < 0) return false;

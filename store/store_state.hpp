@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "runtime/text.hpp"
 #include "store/snapshot_layout.hpp"
@@ -38,9 +39,12 @@ struct SnapshotIdentity {
 inline constexpr std::size_t kSnapshotHeadBytes = layout::kHeaderBytes;
 inline constexpr std::size_t kSnapshotTailBytes = layout::kChecksumBytes;
 
+// The schema a valid state names.
+inline constexpr std::string_view kStoreSchema = "corvane.store.v1";
+
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {
-  Text schema = "corvane.store.v1";
+  Text schema = Text(kStoreSchema);
   std::int32_t formatVersion = layout::kFormatVersion;
   Text directory;
   std::int32_t sequence = 0;
