@@ -16,8 +16,13 @@ namespace store {
 
 namespace {
 
-using runtime::parseInt;
 using runtime::startsWith;
+
+// What a stored number or vector value reads as; a missing one reads as the empty text would.
+std::int32_t numberOf(const Text* value) {
+  return runtime::parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
+}
+float vectorValueOf(const Text* stored) { return static_cast<float>(numberOf(stored)) / kVectorScale; }
 
 // Looks keys up through one reused buffer: open reads tens of thousands of keys, and building
 // each in a fresh text costs more than the lookup. Keys are the same bytes as their templates.
@@ -57,8 +62,7 @@ class KeyReader {
   }
   template <class... Parts>
   std::int32_t number(const Parts&... parts) {
-    const Text* value = find(parts...);
-    return parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
+    return numberOf(find(parts...));
   }
   // At least the number of keys that begin with "<prefix>/" (marked ones included); the largest
   // size when the reader cannot tell.
@@ -124,7 +128,7 @@ std::vector<Text> lookUpList(KeyReader& reader, std::string_view prefix) {
   std::vector<Text> items;
   const Text* count = reader.find(prefix, "/", kCountWord);
   if (count == nullptr) return items;
-  const std::int32_t n = parseInt(*count);
+  const std::int32_t n = numberOf(count);
   if (n <= 0) return items;
   SlotBudget budget(reader, prefix);
   for (std::int32_t i = 0; i < n && i < kMaxListSlots && !budget.exhausted(); ++i) {
@@ -145,8 +149,7 @@ std::vector<float> lookUpVector(KeyReader& reader, std::string_view prefix) {
   values.reserve(static_cast<std::size_t>(std::min(n, kMaxListSlots)));
   for (std::int32_t i = 0; i < n && i < kMaxListSlots; ++i) {
     const Text* stored = budget.exhausted() ? nullptr : budget.take(reader.find(prefix, "/", std::to_string(i)));
-    const std::int32_t scaled = parseInt(stored != nullptr ? std::string_view(*stored) : std::string_view());
-    values.push_back(static_cast<float>(scaled) / kVectorScale);
+    values.push_back(vectorValueOf(stored));
   }
   return values;
 }
@@ -266,11 +269,7 @@ class FieldRun {
   static const Text* live(const StoreEntry* entry) {
     return entry != nullptr && !entry->deleted ? &entry->value : nullptr;
   }
-  static std::int32_t number(const StoreEntry* entry) {
-    const Text* value = live(entry);
-    return parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
-  }
-  static float scaled(const StoreEntry* entry) { return static_cast<float>(number(entry)) / kVectorScale; }
+  static std::int32_t number(const StoreEntry* entry) { return numberOf(live(entry)); }
   // The first entry of a key decides; repeated keys stand together in the order.
   static void first(const StoreEntry*& slot, const StoreEntry& entry) {
     if (slot == nullptr) slot = &entry;
@@ -333,7 +332,7 @@ class FieldRun {
     if (n <= 0) return values;
     values.assign(static_cast<std::size_t>(n), 0.0f);
     for (const Slot& slot : slots_.items[f]) {
-      if (slot.number < n) values[static_cast<std::size_t>(slot.number)] = scaled(slot.entry);
+      if (slot.number < n) values[static_cast<std::size_t>(slot.number)] = vectorValueOf(live(slot.entry));
     }
     return values;
   }
