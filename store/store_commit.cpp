@@ -73,8 +73,7 @@ void writeCommitFiles(const StoreState& state, Bytes& bytes, SnapshotIdentity& w
   // Another state or program on the directory may have committed since this state read the
   // snapshot file: replacing that file would lose its records. The lock keeps every other commit
   // (and recovery) out from the check to the move.
-  const std::unique_ptr<runtime::FileSystem::Lock> lock =
-      runtime::lockFile(lockPath(state.directory), kStoreLockWaitMilliseconds);
+  const std::unique_ptr<runtime::FileSystem::Lock> lock = lockStoreDirectory(state.directory);
   if (lock == nullptr || !snapshotFileIs(state.directory, state.snapshotOnDisk)) return;
   const Text wal = walPath(state.directory);
   // The checksum is a serial chain over every byte: it is computed while the rest of the
@@ -107,6 +106,10 @@ void writeCommitFiles(const StoreState& state, Bytes& bytes, SnapshotIdentity& w
 }
 
 }  // namespace
+
+std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory) {
+  return runtime::lockFile(lockPath(directory), kStoreLockWaitMilliseconds);
+}
 
 SnapshotFileCheck checkSnapshotFile(const StoreState& state) {
   return compareSnapshotFile(state.directory, state.snapshotOnDisk);

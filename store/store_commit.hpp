@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "runtime/file_system.hpp"
 #include "runtime/text.hpp"
 #include "store/store_files.hpp"
 #include "store/store_state.hpp"
@@ -15,6 +17,9 @@ namespace store {
 // How long a commit, or the recovery at open, waits for another program's commit on the same
 // directory to end before it gives up.
 inline constexpr std::int64_t kStoreLockWaitMilliseconds = 3000;
+// The directory's lock, which a commit and the recovery at open hold while they work on its
+// files; null when it was not had within kStoreLockWaitMilliseconds.
+std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory);
 
 // The state's snapshot file as it is on disk now, measured against the one the state read or
 // last wrote: the same file, another one (also one that came or went), or one that cannot be
