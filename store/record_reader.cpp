@@ -126,9 +126,7 @@ std::vector<Property> lookUpProperties(KeyReader& reader, std::string_view prefi
 // The text list "<prefix>": its count and the items "<prefix>/<n>".
 std::vector<Text> lookUpList(KeyReader& reader, std::string_view prefix) {
   std::vector<Text> items;
-  const Text* count = reader.find(prefix, "/", kCountWord);
-  if (count == nullptr) return items;
-  const std::int32_t n = numberOf(count);
+  const std::int32_t n = reader.number(prefix, "/", kCountWord);
   if (n <= 0) return items;
   SlotBudget budget(reader, prefix);
   for (std::int32_t i = 0; i < n && i < kMaxListSlots && !budget.exhausted(); ++i) {
