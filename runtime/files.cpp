@@ -44,7 +44,6 @@ bool isRefusedDirectoryPath(std::string_view path) {
       isSeparator(path[4])) {
     return true;
   }
-  if (n > kMaxPathBytes || path.find('\0') != std::string_view::npos || !isStrictUtf8(path)) return true;
   if (n >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
     std::size_t server = 2;
     while (server < n && !isSeparator(path[server])) ++server;
@@ -257,7 +256,7 @@ void deleteFileQuietly(const std::string& path) {
 }
 
 void ensureDirectory(const std::string& path) {
-  if (path.empty() || isRefusedDirectoryPath(path)) return;
+  if (!isUsableText(path) || isRefusedDirectoryPath(path)) return;
   // Text that is not UTF-8 is among the refused paths above; the conversion is checked all the same.
   const std::optional<std::filesystem::path> converted = nativePathOf(path);
   if (!converted.has_value()) return;
