@@ -99,6 +99,22 @@ int firstOperation(const std::vector<std::string>& log, const std::string& prefi
   return -1;
 }
 
+// An open stopped as the scenario says, and the open after it: both must hold the expected state,
+// and the second the six records of the five seeded and the changed batch.
+void openStoppedAndAgain(const std::string& directory, const Scenario& scenario, const Snapshot& expected) {
+  FaultFileSystem faults;
+  faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
+  {
+    runtime::ScopedFileSystem scope(faults);
+    EXPECT_EQ(snapshotOf(openDatabase(directory).store), expected);
+  }
+  scenario.cut(faults);
+  const Database reopened = openDatabase(directory);
+  ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+  EXPECT_EQ(snapshotOf(reopened.store), expected);
+  EXPECT_EQ(reopened.records.size(), 6u);
+}
+
 TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
   std::vector<std::string> clean;
   int promotion = 0;
@@ -204,19 +220,8 @@ TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
         ASSERT_TRUE(runtime::writeFileBytes(snapshotPath(dir.text()), bytes));
         ASSERT_TRUE(runtime::syncFile(snapshotPath(dir.text())));
       }
-      FaultFileSystem faults;
-      faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
-      {
-        runtime::ScopedFileSystem scope(faults);
-        const Database interrupted = openDatabase(dir.text());
-        // Whatever the open managed, it holds the write-ahead file's state.
-        EXPECT_EQ(snapshotOf(interrupted.store), attempted);
-      }
-      scenario.cut(faults);
-      const Database reopened = openDatabase(dir.text());
-      ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
-      EXPECT_EQ(snapshotOf(reopened.store), attempted);
-      EXPECT_EQ(reopened.records.size(), 6u);
+      // Whatever the open managed, it holds the write-ahead file's state.
+      openStoppedAndAgain(dir.text(), scenario, attempted);
     }
   }
 }
@@ -357,19 +362,7 @@ TEST(CrashSafety, RecoveryThatDiscardsTheWriteAheadFileStoppedAtAnyFileOperation
       SCOPED_TRACE(scenario.describe() + (torn ? ", torn write-ahead file" : ", older write-ahead file"));
       TempDir dir;
       prepare(dir.text());
-      FaultFileSystem faults;
-      faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
-      {
-        runtime::ScopedFileSystem scope(faults);
-        const Database interrupted = openDatabase(dir.text());
-        EXPECT_TRUE(interrupted.store.ok);
-        EXPECT_EQ(snapshotOf(interrupted.store), committed);
-      }
-      scenario.cut(faults);
-      const Database reopened = openDatabase(dir.text());
-      ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
-      EXPECT_EQ(snapshotOf(reopened.store), committed);
-      EXPECT_EQ(reopened.records.size(), 6u);
+      openStoppedAndAgain(dir.text(), scenario, committed);
       EXPECT_FALSE(testing::exists(walPath(dir.text())));
     }
   }
