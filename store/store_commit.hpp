@@ -37,7 +37,7 @@ SnapshotFileCheck checkSnapshotFile(const StoreState& state);
 // lost.
 bool commitStore(StoreState& state);
 // Writes and flushes the next file and moves it over the snapshot file in one durable step. The
-// caller holds the directory's lock.
+// caller holds the directory's lock (lockStoreDirectory).
 bool promoteSnapshot(const Text& directory, const Bytes& bytes);
 
 }  // namespace store
