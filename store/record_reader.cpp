@@ -64,6 +64,8 @@ class KeyReader {
   std::int32_t number(const Parts&... parts) {
     return numberOf(find(parts...));
   }
+  // The count "<prefix>/count" of a text list, the properties or a vector.
+  std::int32_t count(std::string_view prefix) { return number(prefix, "/", kCountWord); }
   // At least the number of keys that begin with "<prefix>/" (marked ones included); the largest
   // size when the reader cannot tell.
   std::size_t keysUnder(std::string_view prefix) {
@@ -106,7 +108,7 @@ class SlotBudget {
 // slot is always appended.
 std::vector<Property> lookUpProperties(KeyReader& reader, std::string_view prefix) {
   std::vector<Property> properties;
-  const std::int32_t n = reader.number(prefix, "/", kCountWord);
+  const std::int32_t n = reader.count(prefix);
   if (n <= 0) return properties;
   SlotBudget budget(reader, prefix);
   for (std::int32_t i = 0; i < n && i < kMaxPropertySlots; ++i) {
@@ -126,7 +128,7 @@ std::vector<Property> lookUpProperties(KeyReader& reader, std::string_view prefi
 // The text list "<prefix>": its count and the items "<prefix>/<n>".
 std::vector<Text> lookUpList(KeyReader& reader, std::string_view prefix) {
   std::vector<Text> items;
-  const std::int32_t n = reader.number(prefix, "/", kCountWord);
+  const std::int32_t n = reader.count(prefix);
   if (n <= 0) return items;
   SlotBudget budget(reader, prefix);
   for (std::int32_t i = 0; i < n && i < kMaxListSlots && !budget.exhausted(); ++i) {
@@ -141,7 +143,7 @@ std::vector<Text> lookUpList(KeyReader& reader, std::string_view prefix) {
 // as 0.
 std::vector<float> lookUpVector(KeyReader& reader, std::string_view prefix) {
   std::vector<float> values;
-  const std::int32_t n = reader.number(prefix, "/", kCountWord);
+  const std::int32_t n = reader.count(prefix);
   if (n <= 0) return values;
   SlotBudget budget(reader, prefix);
   values.reserve(static_cast<std::size_t>(std::min(n, kMaxListSlots)));
