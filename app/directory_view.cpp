@@ -32,8 +32,7 @@ bool sameSubmission(const store::Record& a, const store::Record& b) {
 }
 
 // The record a form submission saves.
-store::Record makeRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived,
-                         std::int32_t sequence) {
+store::Record makeRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived, std::int32_t sequence) {
   store::Record record;
   record.id = std::move(id);
   record.tenant = "oreb-demo";
@@ -79,7 +78,7 @@ Text DirectoryView::makeNewId(const Text& kind) const {
   for (;; ++n) {
     Text id = runtime::formatText("{0}-{1}", {kind, std::to_string(n)});
     if (store::findRecordIndex(database, id) < 0 &&
-        !store::storeGet(database.store, store::recordKey(id, "id")).found) {
+        !store::storeGet(database.store, store::recordKey(id, store::kIdName)).found) {
       return id;
     }
   }

@@ -28,9 +28,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const auto m = seconds_.find(measured);
     const auto f = seconds_.find(floor);
     if (m == seconds_.end() || f == seconds_.end()) return;
-    const double ratio = m->second / f->second;
-    std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s\n", what, m->second * 1e3, f->second * 1e3,
-                ratio, target, ratio <= target ? "met" : "NOT met");
+    printAgainstFloor(what, m->second * 1e3, f->second * 1e3, m->second / f->second, target);
   }
   // The ratio a benchmark reported in its counters: "ratio" (the median of its rounds' ratios),
   // "ms" and "floor_ms" (the median times per call) and "rounds".
@@ -41,10 +39,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto c = run->second.find(key);
       return c == run->second.end() ? 0.0 : c->second.value;
     };
-    const double ratio = counter("ratio");
-    std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s, median of %.0f rounds\n", what,
-                counter("ms"), counter("floor_ms"), ratio, target, ratio <= target ? "met" : "NOT met",
-                counter("rounds"));
+    const std::string rounds = ", median of " + std::to_string(static_cast<long long>(counter("rounds"))) + " rounds";
+    printAgainstFloor(what, counter("ms"), counter("floor_ms"), counter("ratio"), target, rounds.c_str());
+  }
+  // One line of a time against its floor's, in milliseconds: their ratio, whether it is within the
+  // target, and the note.
+  static void printAgainstFloor(const char* what, double measuredMs, double floorMs, double ratio, double target,
+                                const char* note = "") {
+    std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s%s\n", what, measuredMs, floorMs, ratio,
+                target, ratio <= target ? "met" : "NOT met", note);
   }
   // A measured operation against a fixed limit in seconds.
   void printLimit(const char* what, const std::string& measured, double limitSeconds) const {

@@ -332,8 +332,7 @@ class RetainedReporter : public bench::RatioReporter {
 
   void printPairedRatio(const char* what, double target) const {
     if (pairedRatio_ <= 0) return;
-    std::printf("%-34s %8.3f ms vs floor %8.3f ms: %5.2fx (target %.1fx) %s\n", what, largeMs_, smallMs_, pairedRatio_,
-                target, pairedRatio_ <= target ? "met" : "NOT met");
+    printAgainstFloor(what, largeMs_, smallMs_, pairedRatio_, target);
   }
 
  private:

@@ -93,11 +93,13 @@ void seedHostileStore(const std::string& directory) {
     const std::string id = "h" + std::to_string(i);
     const std::string owner = store::ownerKey(store::kRecordLayout.stem, id);
     stored = stored && store::storePut(state, fieldKey(catalog, std::to_string(i)), id) &&
-             store::storePut(state, fieldKey(owner, "id"), id);
+             store::storePut(state, fieldKey(owner, store::kIdName), id);
     for (const store::Field<Record>& field : store::kRecordLayout.fields) {
       if (!store::hasSlots(field)) continue;
-      const char* most = field.kind == store::FieldKind::kProperties ? "256" : "4096";
-      stored = stored && store::storePut(state, fieldKey(fieldKey(owner, field.name), store::kCountWord), most);
+      const std::int32_t most =
+          field.kind == store::FieldKind::kProperties ? store::kMaxPropertySlots : store::kMaxListSlots;
+      stored = stored &&
+               store::storePut(state, fieldKey(fieldKey(owner, field.name), store::kCountWord), std::to_string(most));
     }
   }
   if (!stored || !store::commitStore(state)) std::abort();
@@ -107,16 +109,19 @@ std::int64_t snapshotSize(const std::string& directory) {
   return static_cast<std::int64_t>(std::filesystem::file_size(runtime::toNativePath(store::snapshotPath(directory))));
 }
 
-// Opening as the directory view does after every save: open, use, release.
+// One open as the directory view makes one after every save: open, use, release. False when it
+// failed or read other than `entries` entries (0: any number).
+bool openOnce(const std::string& directory, std::size_t entries, std::size_t& records) {
+  const Database database = store::openDatabase(directory);
+  records = database.records.size();
+  benchmark::DoNotOptimize(&database);
+  return database.store.ok && (entries == 0 || database.store.entries.size() == entries);
+}
+
 void openAndRelease(benchmark::State& state, const std::string& directory, std::size_t entries) {
   std::size_t records = 0;
   for (auto _ : state) {
-    const Database database = store::openDatabase(directory);
-    if (!database.store.ok || (entries > 0 && database.store.entries.size() != entries)) {
-      state.SkipWithError("open failed");
-    }
-    records = database.records.size();
-    benchmark::DoNotOptimize(&database);
+    if (!openOnce(directory, entries, records)) state.SkipWithError("open failed");
   }
   state.counters["records"] = static_cast<double>(records);
   state.counters["file_bytes"] = static_cast<double>(snapshotSize(directory));
@@ -125,19 +130,14 @@ void openAndRelease(benchmark::State& state, const std::string& directory, std::
 constexpr std::size_t kOpenRounds = 31;
 constexpr double kOpenRoundSeconds = 0.02;
 
-// openAndRelease against what no open can avoid, reading the file and computing its checksum,
+// openOnce against what no open can avoid, reading the file and computing its checksum,
 // in alternating rounds. The time shown is the open's, per call; the counters hold the floor's
 // and the median of the rounds' ratios.
 void openAgainstFloor(benchmark::State& state, const std::string& directory, std::size_t entries) {
   const std::string path = store::snapshotPath(directory);
   std::size_t records = 0;
   bool failed = false;
-  auto open = [&] {
-    const Database database = store::openDatabase(directory);
-    failed = failed || !database.store.ok || database.store.entries.size() != entries;
-    records = database.records.size();
-    benchmark::DoNotOptimize(&database);
-  };
+  auto open = [&] { failed = !openOnce(directory, entries, records) || failed; };
   auto floor = [&path] {
     const runtime::Bytes bytes = runtime::readFileBytes(path, store::kMaxSnapshotFileBytes);
     benchmark::DoNotOptimize(
@@ -185,7 +185,7 @@ void putOneRecord(benchmark::State& state, const std::string& directory, const s
 // 1024 new keys put into a new map, which grows as they come.
 void putNewKeys(benchmark::State& state) {
   std::vector<std::string> keys(1024);
-  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = "record/r" + std::to_string(i) + "/content";
+  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = store::recordKey("r" + std::to_string(i), "content");
   for (auto _ : state) {
     store::StoreState map = store::makeStoreState("bench");
     for (const std::string& key : keys) {

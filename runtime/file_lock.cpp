@@ -74,7 +74,7 @@ FileSystem::FileEnds FileSystem::readFileEnds(const std::string& path, std::size
 }
 
 std::unique_ptr<FileSystem::Lock> lockFile(const std::string& path, std::int64_t waitMilliseconds) {
-  if (path.empty() || path.find('\0') != std::string::npos) return nullptr;
+  if (namesNoFile(path)) return nullptr;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
   FileSystem& fileSystem = currentFileSystem();
   for (;;) {
@@ -87,7 +87,7 @@ std::unique_ptr<FileSystem::Lock> lockFile(const std::string& path, std::int64_t
 }
 
 FileSystem::FileEnds readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes) {
-  if (path.empty() || path.find('\0') != std::string::npos) return {};
+  if (namesNoFile(path)) return {};
   return currentFileSystem().readFileEnds(path, headBytes, tailBytes);
 }
 

@@ -44,7 +44,6 @@ bool isRefusedDirectoryPath(std::string_view path) {
       isSeparator(path[4])) {
     return true;
   }
-  if (n > kMaxPathBytes || path.find('\0') != std::string_view::npos || !isStrictUtf8(path)) return true;
   if (n >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
     std::size_t server = 2;
     while (server < n && !isSeparator(path[server])) ++server;
@@ -210,6 +209,8 @@ std::filesystem::path toNativePath(std::string_view utf8Path) {
   return std::move(*native);
 }
 
+bool namesNoFile(std::string_view path) { return path.empty() || holdsZeroByte(path); }
+
 Bytes readFileBytes(const std::string& path, std::int64_t maxBytes) {
   if (maxBytes < 0) throwRead("file.read.limit", "maximum byte count must not be negative");
   if (holdsZeroByte(path)) throwRead("file.read", "unable to open file: " + path);
@@ -228,34 +229,34 @@ bool writeFileBytesCompletingTail(const std::string& path, const Bytes& bytes, s
 }
 
 bool syncFile(const std::string& path) {
-  if (path.empty() || holdsZeroByte(path)) return false;
+  if (namesNoFile(path)) return false;
   return currentFileSystem().syncFile(path);
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {
-  if (from.empty() || to.empty() || from == to || holdsZeroByte(from) || holdsZeroByte(to)) return false;
+  if (namesNoFile(from) || namesNoFile(to) || from == to) return false;
   return currentFileSystem().replaceFile(from, to);
 }
 
 bool syncDirectory(const std::string& path) {
-  if (path.empty() || holdsZeroByte(path)) return false;
+  if (namesNoFile(path)) return false;
   return currentFileSystem().syncDirectory(path) != FileSystem::DirectorySync::kFailed;
 }
 
 std::string parentDirectory(const std::string& path) { return utf8Of(parentOf(toNativePath(path))); }
 
 bool fileExists(const std::string& path) {
-  if (path.empty() || holdsZeroByte(path)) return false;
+  if (namesNoFile(path)) return false;
   return currentFileSystem().fileExists(path);
 }
 
 void deleteFileQuietly(const std::string& path) {
-  if (path.empty() || holdsZeroByte(path)) return;
+  if (namesNoFile(path)) return;
   currentFileSystem().deleteFile(path);
 }
 
 void ensureDirectory(const std::string& path) {
-  if (path.empty() || isRefusedDirectoryPath(path)) return;
+  if (!isUsableText(path) || isRefusedDirectoryPath(path)) return;
   // Text that is not UTF-8 is among the refused paths above; the conversion is checked all the same.
   const std::optional<std::filesystem::path> converted = nativePathOf(path);
   if (!converted.has_value()) return;

@@ -24,6 +24,9 @@ std::optional<std::filesystem::path> nativePathOf(std::string_view utf8Path);
 // nativePathOf for a path the caller expects to be UTF-8: throws std::filesystem::filesystem_error
 // for text that is not.
 std::filesystem::path toNativePath(std::string_view utf8Path);
+// True for an empty path and for one holding a zero byte: neither names a file, and the file and
+// lock functions refuse both before the installed FileSystem sees them.
+bool namesNoFile(std::string_view path);
 
 // Throws vusk_runtime_exception: "file.read.limit" for a negative limit or a larger file,
 // "file.read" when the file cannot be opened, sized or read in full. A path that is not UTF-8

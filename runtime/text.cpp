@@ -106,10 +106,6 @@ Text sliceText(std::string_view text, std::int64_t start, std::int64_t end) {
   return Text(text.substr(static_cast<std::size_t>(s), static_cast<std::size_t>(e - s)));
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
 std::int32_t byteAt(std::string_view text, std::int64_t index) {
   if (index < 0 || index >= static_cast<std::int64_t>(text.size())) return -1;
   return static_cast<unsigned char>(text[static_cast<std::size_t>(index)]);

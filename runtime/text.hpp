@@ -34,7 +34,10 @@ Bytes textToBytes(std::string_view text);
 // Bytes [start, end) clamped to the text; a negative start throws std::out_of_range.
 Text sliceText(std::string_view text, std::int64_t start, std::int64_t end);
 
-bool startsWith(std::string_view text, std::string_view prefix);
+// Defined in the header: the store's key scans call it for every key they pass.
+inline bool startsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
 
 // The byte at index as 0..255, or -1 outside the text.
 std::int32_t byteAt(std::string_view text, std::int64_t index);

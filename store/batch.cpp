@@ -3,6 +3,7 @@
 
 #include "store/database_rollback.hpp"
 #include "store/record_keys.hpp"
+#include "store/store_commit.hpp"
 
 namespace store {
 

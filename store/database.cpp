@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/file_lock.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/files.hpp"
 #include "runtime/slot_index.hpp"
@@ -73,8 +72,7 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
   // progress has one that is not abandoned, and the lock is had only once that commit ended.
   // Without the lock (a read-only directory, a holder that does not let go) the files are read
   // but nothing is promoted or deleted.
-  const std::unique_ptr<runtime::FileSystem::Lock> lock =
-      runtime::lockFile(lockPath(directory), kStoreLockWaitMilliseconds);
+  const std::unique_ptr<runtime::FileSystem::Lock> lock = lockStoreDirectory(directory);
   const bool locked = lock != nullptr;
   StoreState snapshot = loadSnapshot(directory, mode);
   if (!runtime::fileExists(wal)) return snapshot;  // the commit that held the lock ended

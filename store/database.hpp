@@ -1,9 +1,11 @@
 // Opening a data directory: the directory check, the snapshot, recovery of an interrupted
-// commit's write-ahead file, and the catalog walks that rebuild records and edges.
+// commit's write-ahead file, and the catalog walks that rebuild records and edges. The commit
+// that makes a database's store durable comes with this header (store_commit.hpp).
 #pragma once
 
 #include "runtime/text.hpp"
 #include "store/record.hpp"
+#include "store/store_commit.hpp"
 
 namespace store {
 

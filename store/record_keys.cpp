@@ -25,9 +25,11 @@ Text fieldKey(std::string_view owner, std::string_view name) {
   return key.append(owner).append("/").append(name);
 }
 
-Text recordKey(const Text& id, const Text& field) { return fieldKey(ownerKey(kRecordLayout.stem, id), field); }
+Text recordKey(std::string_view id, std::string_view field) {
+  return fieldKey(ownerKey(kRecordLayout.stem, id), field);
+}
 
-Text edgeKey(const Text& id, const Text& field) { return fieldKey(ownerKey(kEdgeLayout.stem, id), field); }
+Text edgeKey(std::string_view id, std::string_view field) { return fieldKey(ownerKey(kEdgeLayout.stem, id), field); }
 
 std::int32_t scaleVectorValue(float value) {
   const float product = value * kVectorScale;
@@ -58,10 +60,17 @@ std::int32_t nextCatalogSlot(const StoreState& state, const Text& countKey, std:
   return static_cast<std::int32_t>(slot);
 }
 
+namespace {
+
+// "<prefix>/count": the number of items of a text list, the properties or a vector.
+bool putCount(StoreState& state, const Text& prefix, std::size_t count) {
+  return storePut(state, fieldKey(prefix, kCountWord), intToText(static_cast<std::int32_t>(count)));
+}
+
+}  // namespace
+
 bool putTextList(StoreState& state, const Text& prefix, const std::vector<Text>& items) {
-  if (!storePut(state, fieldKey(prefix, kCountWord), intToText(static_cast<std::int32_t>(items.size())))) {
-    return false;
-  }
+  if (!putCount(state, prefix, items.size())) return false;
   for (std::size_t n = 0; n < items.size(); ++n) {
     if (!storePut(state, fieldKey(prefix, std::to_string(n)), items[n])) return false;
   }
@@ -80,12 +89,11 @@ namespace {
 // The count "<prefix>/count", even after a refused write; then the properties
 // "<prefix>/<n>/key" and "<prefix>/<n>/value" while all is well.
 bool putProperties(StoreState& state, const Text& prefix, const std::vector<Property>& properties, bool stored) {
-  stored =
-      storePut(state, fieldKey(prefix, kCountWord), intToText(static_cast<std::int32_t>(properties.size()))) && stored;
+  stored = putCount(state, prefix, properties.size()) && stored;
   for (std::size_t n = 0; stored && n < properties.size(); ++n) {
     const Text property = fieldKey(prefix, std::to_string(n));
-    stored = storePut(state, fieldKey(property, "key"), properties[n].key) &&
-             storePut(state, fieldKey(property, "value"), properties[n].value);
+    stored = storePut(state, fieldKey(property, kPropertyKeyWord), properties[n].key) &&
+             storePut(state, fieldKey(property, kPropertyValueWord), properties[n].value);
   }
   return stored;
 }
@@ -93,7 +101,7 @@ bool putProperties(StoreState& state, const Text& prefix, const std::vector<Prop
 // The count "<prefix>/count", even after a refused write; then each value "<prefix>/<n>",
 // scaled, while all is well.
 bool putVector(StoreState& state, const Text& prefix, const std::vector<float>& values, bool stored) {
-  stored = storePut(state, fieldKey(prefix, kCountWord), intToText(static_cast<std::int32_t>(values.size()))) && stored;
+  stored = putCount(state, prefix, values.size()) && stored;
   for (std::size_t n = 0; stored && n < values.size(); ++n) {
     stored = storePut(state, fieldKey(prefix, std::to_string(n)), intToText(scaleVectorValue(values[n])));
   }

@@ -14,17 +14,14 @@
 
 namespace store {
 
-// Catalog walks examine slots 0..65535; no entry is ever numbered beyond that.
-inline constexpr std::int32_t kMaxCatalogSlots = 65536;
-
 // "<stem><id>": the owner under which the fields of a record or an edge are stored.
 Text ownerKey(std::string_view stem, std::string_view id);
 // "<owner>/<name>": a key under an owner, a list or a catalog.
 Text fieldKey(std::string_view owner, std::string_view name);
 // "record/{0}/{1}": a record field key from the id and the field word.
-Text recordKey(const Text& id, const Text& field);
+Text recordKey(std::string_view id, std::string_view field);
 // "edge/{0}/{1}": an edge field key from the id and the field word.
-Text edgeKey(const Text& id, const Text& field);
+Text edgeKey(std::string_view id, std::string_view field);
 
 // The stored integer text of a vector value: v * 1000000 in single precision, rounded half
 // away from zero, saturated to 32 bits (a NaN stores 0).

@@ -47,10 +47,13 @@ struct Field {
   std::vector<float> Owner::*values = nullptr;
 };
 
+// The name of every owner's first field, its id.
+inline constexpr std::string_view kIdName = "id";
+
 // In the order the writer puts them; "id" comes first, and an owner whose "id" key is missing
 // reads as empty.
 inline constexpr Field<Record> kRecordFields[] = {
-    {"id", &Record::id},
+    {kIdName, &Record::id},
     {"tenant", &Record::tenant},
     {"space", &Record::space},
     {"container", &Record::container},
@@ -71,7 +74,7 @@ inline constexpr Field<Record> kRecordFields[] = {
 };
 
 inline constexpr Field<Edge> kEdgeFields[] = {
-    {"id", &Edge::id},
+    {kIdName, &Edge::id},
     {"tenant", &Edge::tenant},
     {"from", &Edge::from},
     {"to", &Edge::to},
@@ -83,7 +86,7 @@ inline constexpr Field<Edge> kEdgeFields[] = {
 // The most fields of any owner, for readers that keep something per field.
 inline constexpr std::size_t kMaxOwnerFields = std::size(kRecordFields);
 static_assert(std::size(kEdgeFields) <= kMaxOwnerFields);
-static_assert(kRecordFields[0].name == "id" && kEdgeFields[0].name == "id");
+static_assert(kRecordFields[0].name == kIdName && kEdgeFields[0].name == kIdName);
 
 // Whether the field's keys are "<name>/..." rather than "<name>" itself.
 template <class Owner>
@@ -154,5 +157,15 @@ inline constexpr OwnerLayout<Edge> kEdgeLayout{"edge/", "catalog/edges", kEdgeFi
 // The last word of the key that holds the number of items of a list, a catalog, the properties
 // or a vector.
 inline constexpr std::string_view kCountWord = "count";
+// The last words of a property's two keys, "<name>/<n>/key" and "<name>/<n>/value".
+inline constexpr std::string_view kPropertyKeyWord = "key";
+inline constexpr std::string_view kPropertyValueWord = "value";
+
+// The slots a reader looks at, whatever the stored count says. These bound the reading, not
+// validation: a text list longer than a valid record's is read up to its bound, and then refused.
+inline constexpr std::int32_t kMaxListSlots = 4096;  // the items of a text list, the values of a vector
+inline constexpr std::int32_t kMaxPropertySlots = 256;
+// Catalog walks examine slots 0..65535; no entry is ever numbered beyond that.
+inline constexpr std::int32_t kMaxCatalogSlots = 65536;
 
 }  // namespace store

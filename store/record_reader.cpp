@@ -16,10 +16,13 @@ namespace store {
 
 namespace {
 
-using runtime::parseInt;
+using runtime::startsWith;
 
-constexpr std::int32_t kMaxListSlots = 4096;  // text list items and vector values
-constexpr std::int32_t kMaxPropertySlots = 256;
+// What a stored number or vector value reads as; a missing one reads as the empty text would.
+std::int32_t numberOf(const Text* value) {
+  return runtime::parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
+}
+float vectorValueOf(const Text* stored) { return static_cast<float>(numberOf(stored)) / kVectorScale; }
 
 // Looks keys up through one reused buffer: open reads tens of thousands of keys, and building
 // each in a fresh text costs more than the lookup. Keys are the same bytes as their templates.
@@ -35,7 +38,7 @@ class KeyReader {
     key_.reserve(128);
     const auto all = entries_.orderedKeys();
     if (!all.has_value()) return;
-    key_.assign(owner).append("/id");
+    key_.assign(owner).append("/").append(kIdName);
     const std::int32_t anchor = entries_.find(key_);
     key_.resize(owner.size() + 1);
     range_ = anchor >= 0 ? entries_.keysWithPrefixAround(key_, static_cast<std::size_t>(anchor), *all)
@@ -59,9 +62,10 @@ class KeyReader {
   }
   template <class... Parts>
   std::int32_t number(const Parts&... parts) {
-    const Text* value = find(parts...);
-    return parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
+    return numberOf(find(parts...));
   }
+  // The count "<prefix>/count" of a text list, the properties or a vector.
+  std::int32_t count(std::string_view prefix) { return number(prefix, "/", kCountWord); }
   // At least the number of keys that begin with "<prefix>/" (marked ones included); the largest
   // size when the reader cannot tell.
   std::size_t keysUnder(std::string_view prefix) {
@@ -104,15 +108,17 @@ class SlotBudget {
 // slot is always appended.
 std::vector<Property> lookUpProperties(KeyReader& reader, std::string_view prefix) {
   std::vector<Property> properties;
-  const std::int32_t n = reader.number(prefix, "/", kCountWord);
+  const std::int32_t n = reader.count(prefix);
   if (n <= 0) return properties;
   SlotBudget budget(reader, prefix);
   for (std::int32_t i = 0; i < n && i < kMaxPropertySlots; ++i) {
     Property property;
     if (!budget.exhausted()) {
       const Text slot = std::to_string(i);
-      if (const Text* key = budget.take(reader.find(prefix, "/", slot, "/key"))) property.key = *key;
-      if (const Text* value = budget.take(reader.find(prefix, "/", slot, "/value"))) property.value = *value;
+      if (const Text* key = budget.take(reader.find(prefix, "/", slot, "/", kPropertyKeyWord))) property.key = *key;
+      if (const Text* value = budget.take(reader.find(prefix, "/", slot, "/", kPropertyValueWord))) {
+        property.value = *value;
+      }
     }
     properties.push_back(std::move(property));
   }
@@ -122,9 +128,7 @@ std::vector<Property> lookUpProperties(KeyReader& reader, std::string_view prefi
 // The text list "<prefix>": its count and the items "<prefix>/<n>".
 std::vector<Text> lookUpList(KeyReader& reader, std::string_view prefix) {
   std::vector<Text> items;
-  const Text* count = reader.find(prefix, "/", kCountWord);
-  if (count == nullptr) return items;
-  const std::int32_t n = parseInt(*count);
+  const std::int32_t n = reader.count(prefix);
   if (n <= 0) return items;
   SlotBudget budget(reader, prefix);
   for (std::int32_t i = 0; i < n && i < kMaxListSlots && !budget.exhausted(); ++i) {
@@ -139,14 +143,13 @@ std::vector<Text> lookUpList(KeyReader& reader, std::string_view prefix) {
 // as 0.
 std::vector<float> lookUpVector(KeyReader& reader, std::string_view prefix) {
   std::vector<float> values;
-  const std::int32_t n = reader.number(prefix, "/", kCountWord);
+  const std::int32_t n = reader.count(prefix);
   if (n <= 0) return values;
   SlotBudget budget(reader, prefix);
   values.reserve(static_cast<std::size_t>(std::min(n, kMaxListSlots)));
   for (std::int32_t i = 0; i < n && i < kMaxListSlots; ++i) {
     const Text* stored = budget.exhausted() ? nullptr : budget.take(reader.find(prefix, "/", std::to_string(i)));
-    const std::int32_t scaled = parseInt(stored != nullptr ? std::string_view(*stored) : std::string_view());
-    values.push_back(static_cast<float>(scaled) / kVectorScale);
+    values.push_back(vectorValueOf(stored));
   }
   return values;
 }
@@ -266,11 +269,7 @@ class FieldRun {
   static const Text* live(const StoreEntry* entry) {
     return entry != nullptr && !entry->deleted ? &entry->value : nullptr;
   }
-  static std::int32_t number(const StoreEntry* entry) {
-    const Text* value = live(entry);
-    return parseInt(value != nullptr ? std::string_view(*value) : std::string_view());
-  }
-  static float scaled(const StoreEntry* entry) { return static_cast<float>(number(entry)) / kVectorScale; }
+  static std::int32_t number(const StoreEntry* entry) { return numberOf(live(entry)); }
   // The first entry of a key decides; repeated keys stand together in the order.
   static void first(const StoreEntry*& slot, const StoreEntry& entry) {
     if (slot == nullptr) slot = &entry;
@@ -286,8 +285,8 @@ class FieldRun {
     const std::size_t slash = rest.find('/');
     if (slash == std::string_view::npos) return;
     const std::int32_t slot = slotNumber(rest.substr(0, slash), kMaxPropertySlots);
-    if (rest.substr(slash + 1) == "key") add(slots_.items[f], slot, entry);
-    if (rest.substr(slash + 1) == "value") add(slots_.values[f], slot, entry);
+    if (rest.substr(slash + 1) == kPropertyKeyWord) add(slots_.items[f], slot, entry);
+    if (rest.substr(slash + 1) == kPropertyValueWord) add(slots_.values[f], slot, entry);
   }
 
   // A text list closes up over missing items, in slot order.
@@ -310,17 +309,20 @@ class FieldRun {
     const std::int32_t n = std::min(number(slots_.first[f]), kMaxPropertySlots);
     if (n <= 0) return properties;
     properties.resize(static_cast<std::size_t>(n));
-    for (const Slot& slot : slots_.items[f]) {
-      if (slot.number < n && live(slot.entry) != nullptr) {
-        properties[static_cast<std::size_t>(slot.number)].key = *live(slot.entry);
-      }
-    }
-    for (const Slot& slot : slots_.values[f]) {
-      if (slot.number < n && live(slot.entry) != nullptr) {
-        properties[static_cast<std::size_t>(slot.number)].value = *live(slot.entry);
-      }
-    }
+    fillProperties(properties, slots_.items[f], &Property::key);
+    fillProperties(properties, slots_.values[f], &Property::value);
     return properties;
+  }
+
+  // Sets the member of each property whose slot holds a live entry.
+  static void fillProperties(std::vector<Property>& properties, const std::vector<Slot>& slots,
+                             Text Property::*member) {
+    for (const Slot& slot : slots) {
+      const Text* text = live(slot.entry);
+      if (text != nullptr && static_cast<std::size_t>(slot.number) < properties.size()) {
+        properties[static_cast<std::size_t>(slot.number)].*member = *text;
+      }
+    }
   }
 
   // A vector keeps every slot up to the count; a missing value reads as 0.
@@ -330,7 +332,7 @@ class FieldRun {
     if (n <= 0) return values;
     values.assign(static_cast<std::size_t>(n), 0.0f);
     for (const Slot& slot : slots_.items[f]) {
-      if (slot.number < n) values[static_cast<std::size_t>(slot.number)] = scaled(slot.entry);
+      if (slot.number < n) values[static_cast<std::size_t>(slot.number)] = vectorValueOf(live(slot.entry));
     }
     return values;
   }
@@ -340,8 +342,6 @@ class FieldRun {
   std::size_t next_ = 0;  // in keyOrder_: the fields before it lie before the keys to come
   RunSlots& slots_;
 };
-
-bool startsWith(std::string_view key, std::string_view prefix) { return key.substr(0, prefix.size()) == prefix; }
 
 // The position in the key order of the first key that begins with `under`, found from the entry
 // at `index`, which holds one of them. Where the entry stands at its own position in the order (a

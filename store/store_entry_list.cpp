@@ -9,10 +9,10 @@ namespace store {
 
 namespace {
 
+using runtime::startsWith;
+
 // std::string_view compares characters as unsigned bytes, and a prefix before its extensions.
 bool keyBefore(std::string_view a, std::string_view b) { return a.compare(b) < 0; }
-
-bool startsWith(std::string_view key, std::string_view prefix) { return key.substr(0, prefix.size()) == prefix; }
 
 // Makes room for `more` elements past the vector's size, growing it as its own appends would.
 template <typename T>
@@ -31,7 +31,7 @@ std::optional<StoreEntryList::KeyRange> StoreEntryList::orderedKeys() const {
 }
 
 StoreEntryList::KeyRange StoreEntryList::keysWithPrefix(std::string_view prefix, KeyRange range) const {
-  auto keyOf = [this](std::int32_t i) -> std::string_view { return entries_[static_cast<std::size_t>(i)].key; };
+  const auto keyOf = keyAt();
   const auto begin = order_.begin() + static_cast<std::ptrdiff_t>(range.first);
   const auto end = order_.begin() + static_cast<std::ptrdiff_t>(range.last);
   const auto first = std::partition_point(begin, end, [&](std::int32_t i) { return keyBefore(keyOf(i), prefix); });
@@ -67,12 +67,12 @@ StoreEntryList::KeyRange StoreEntryList::keysWithPrefixAround(std::string_view p
 }
 
 std::int32_t StoreEntryList::findInRange(std::string_view key, KeyRange range) const {
+  const auto keyOf = keyAt();
   const auto begin = order_.begin() + static_cast<std::ptrdiff_t>(range.first);
   const auto end = order_.begin() + static_cast<std::ptrdiff_t>(range.last);
   // Equal keys stand in the order of their positions, so the first of them is the first match.
-  const auto at = std::partition_point(
-      begin, end, [&](std::int32_t i) { return keyBefore(entries_[static_cast<std::size_t>(i)].key, key); });
-  if (at == end || entries_[static_cast<std::size_t>(*at)].key != key) return -1;
+  const auto at = std::partition_point(begin, end, [&](std::int32_t i) { return keyBefore(keyOf(i), key); });
+  if (at == end || keyOf(*at) != key) return -1;
   return *at;
 }
 

@@ -1,16 +1,9 @@
-// The key/value map's entry operations and its commit through write-ahead and next files.
+// The key/value map's entry operations and validation.
 #include "store/store_state.hpp"
 
 #include <algorithm>
 #include <exception>
-#include <limits>
-#include <memory>
-#include <new>
 #include <utility>
-
-#include "runtime/file_lock.hpp"
-#include "runtime/files.hpp"
-#include "store/snapshot_codec.hpp"
 
 namespace store {
 
@@ -53,7 +46,7 @@ namespace {
 
 // validateStoreState without the entries.
 bool validateStoreFields(const StoreState& state) {
-  if (state.schema != "corvane.store.v1") return false;
+  if (state.schema != kStoreSchema) return false;
   if (state.formatVersion != layout::kFormatVersion) return false;
   if (!textWithinBytes(state.directory, kMaxDirectoryBytes)) return false;
   if (state.sequence < 0) return false;
@@ -63,8 +56,13 @@ bool validateStoreFields(const StoreState& state) {
   return state.entries.size() <= static_cast<std::size_t>(kMaxEntries);
 }
 
-// validateStoreState for a commit: an entry checked by an earlier commit, or by the decoder, and
-// not written since is not checked again (at the limits that is a pass over 4 MiB per commit).
+}  // namespace
+
+bool validateStoreState(const StoreState& state) {
+  if (!validateStoreFields(state)) return false;
+  return std::all_of(state.entries.begin(), state.entries.end(), validateStoreEntry);
+}
+
 bool validateForCommit(StoreState& state) {
   if (!validateStoreFields(state)) return false;
   if (const std::vector<std::int32_t>* changed = state.entries.changedSinceChecked(); changed != nullptr) {
@@ -78,114 +76,6 @@ bool validateForCommit(StoreState& state) {
   }
   state.entries.markChecked();
   return true;
-}
-
-}  // namespace
-
-bool validateStoreState(const StoreState& state) {
-  if (!validateStoreFields(state)) return false;
-  return std::all_of(state.entries.begin(), state.entries.end(), validateStoreEntry);
-}
-
-namespace {
-
-// Writes the whole file and, where the system offers it, starts its write-back at once: there is
-// no tail left to complete.
-bool writeNextFile(const Text& next, const Bytes& bytes) {
-  return runtime::writeFileBytesCompletingTail(next, bytes, 0, [] {});
-}
-
-// How far the file steps of a commit went.
-enum class CommitStep { kNone, kMoved, kDurable };
-
-// Flushes the written next file and moves it over the snapshot file in one durable step; a next
-// file that cannot be moved is removed. `step` becomes kMoved once the move is made, and then
-// kDurable once the directory is flushed.
-void moveNextFile(const Text& directory, const Text& next, CommitStep& step) {
-  if (!runtime::syncFile(next)) {
-    runtime::deleteFileQuietly(next);
-    return;
-  }
-  const Text target = snapshotPath(directory);
-  if (next.empty() || target.empty() || next == target) {
-    runtime::deleteFileQuietly(next);
-    return;
-  }
-  if (!runtime::replaceFile(next, target)) {
-    runtime::deleteFileQuietly(next);
-    return;
-  }
-  step = CommitStep::kMoved;
-  // The move reaches the disk with the directory; until then a power cut can undo it.
-  if (runtime::syncDirectory(directory)) step = CommitStep::kDurable;
-}
-
-// The file at the path against the one identified. Only its size and its two ends are
-// read: the sequence and the checksum over every byte tell two files apart.
-SnapshotFileCheck compareSnapshotFile(const Text& path, const SnapshotIdentity& known) {
-  using Status = runtime::FileSystem::FileEnds::Status;
-  const runtime::FileSystem::FileEnds ends = runtime::readFileEnds(path, kSnapshotHeadBytes, kSnapshotTailBytes);
-  if (ends.status == Status::kUnreadable) return SnapshotFileCheck::kUnreadable;
-  const bool same = ends.status == Status::kAbsent ? !known.present
-                                                   : known.present && known.size == ends.size &&
-                                                         known.head == ends.head && known.tail == ends.tail;
-  return same ? SnapshotFileCheck::kSame : SnapshotFileCheck::kChanged;
-}
-
-// True when the directory's snapshot file is the one identified; false also when it cannot be read.
-bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
-  return compareSnapshotFile(snapshotPath(directory), known) == SnapshotFileCheck::kSame;
-}
-
-// The file steps of a commit of these bytes, under the directory's lock: the check of the
-// snapshot file, the write-ahead and next files, the move and the removal of the write-ahead
-// file. `step` tells how far they went, also when memory runs out part way; `written` is the
-// identity of the file they move into place.
-void writeCommitFiles(const StoreState& state, Bytes& bytes, SnapshotIdentity& written, CommitStep& step) {
-  // Another state or program on the directory may have committed since this state read the
-  // snapshot file: replacing that file would lose its records. The lock keeps every other commit
-  // (and recovery) out from the check to the move.
-  const std::unique_ptr<runtime::FileSystem::Lock> lock =
-      runtime::lockFile(lockPath(state.directory), kStoreLockWaitMilliseconds);
-  if (lock == nullptr || !snapshotFileIs(state.directory, state.snapshotOnDisk)) return;
-  const Text wal = walPath(state.directory);
-  // The checksum is a serial chain over every byte: it is computed while the rest of the
-  // write-ahead file is on its way to the disk, and written last.
-  bool sealed = false;
-  auto seal = [&bytes, &sealed] {
-    sealSnapshot(bytes);
-    sealed = true;
-  };
-  if (!runtime::writeFileBytesCompletingTail(wal, bytes, layout::kChecksumBytes, seal) || !sealed) return;
-  // Taken before the move, so that the state can follow the move without needing memory.
-  written = snapshotIdentityOf(bytes);
-  // The next file holds the same bytes. It is written while the write-ahead file is still on its
-  // way to the disk, so that the two write-backs overlap; both are flushed before the move. Until
-  // the move nothing reads the next file, so a power cut before the write-ahead file is flushed
-  // leaves only a stray next file, as a cut before the next file's own flush always could.
-  const Text next = nextPath(state.directory);
-  if (!writeNextFile(next, bytes)) return;
-  if (!runtime::syncFile(wal)) {
-    runtime::deleteFileQuietly(next);
-    return;
-  }
-  moveNextFile(state.directory, next, step);
-  if (step == CommitStep::kDurable) {
-    runtime::deleteFileQuietly(wal);
-    return;
-  }
-  // Whatever the move answered, the file in place tells whether it was made.
-  step = snapshotFileIs(state.directory, written) ? CommitStep::kMoved : CommitStep::kNone;
-}
-
-}  // namespace
-
-SnapshotFileCheck checkSnapshotFile(const StoreState& state) {
-  return compareSnapshotFile(snapshotPath(state.directory), state.snapshotOnDisk);
-}
-
-bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known) {
-  return known.present && compareSnapshotFile(walPath(directory), known) == SnapshotFileCheck::kSame;
 }
 
 std::int32_t findEntryIndex(const StoreState& state, const Text& key) { return state.entries.find(key); }
@@ -217,54 +107,6 @@ StoreRollback::~StoreRollback() {
   } else {
     state_.entries.keepSavepoint(savepoint_);
   }
-}
-
-bool commitStore(StoreState& state, SnapshotIdentity* walWritten) {
-  if (walWritten != nullptr) *walWritten = SnapshotIdentity{};
-  if (!state.ok) return false;
-  if (!validateForCommit(state)) return false;
-  if (!state.dirty) return true;
-  // The next sequence would not fit: refuse before incrementing rather than overflow.
-  if (state.sequence == std::numeric_limits<std::int32_t>::max()) return false;
-  const std::int32_t previous = state.sequence;
-  state.sequence = previous + 1;
-  SnapshotIdentity written;
-  CommitStep step = CommitStep::kNone;
-  try {
-    // Kept for the commits that follow, so that each sorts only the keys it adds.
-    state.entries.settleKeyOrder();
-    Bytes bytes = encodeUnsealedSnapshot(state);  // validated above
-    // Whatever the state's own limit, no file is written that open would refuse to read.
-    const std::size_t limit = static_cast<std::size_t>(std::min(state.maxSnapshotBytes, kMaxSnapshotFileBytes));
-    if (!bytes.empty() && bytes.size() <= limit) writeCommitFiles(state, bytes, written, step);
-  } catch (const std::bad_alloc&) {
-    // Memory running out fails the commit where it stands.
-  }
-  if (step != CommitStep::kDurable && walWritten != nullptr) *walWritten = written;
-  if (step == CommitStep::kNone) {
-    state.sequence = previous;
-    return false;
-  }
-  // These bytes are in place under the new sequence: they are what this state last wrote, and
-  // its next commit replaces them under the sequence after. A move that was made but not flushed
-  // answers false (a power cut can still undo it) and leaves the state dirty; as it keeps the
-  // sequence too, no two files this state writes share one, and a state that read either file
-  // never takes the other for it.
-  state.snapshotOnDisk = std::move(written);
-  if (step != CommitStep::kDurable) return false;
-  state.dirty = false;
-  state.message = "ok";
-  return true;
-}
-
-bool promoteSnapshot(const Text& directory, const Bytes& bytes) {
-  // An empty file would replace the snapshot with something no open can read.
-  if (bytes.empty()) return false;
-  const Text next = nextPath(directory);
-  if (!writeNextFile(next, bytes)) return false;
-  CommitStep step = CommitStep::kNone;
-  moveNextFile(directory, next, step);
-  return step == CommitStep::kDurable;
 }
 
 }  // namespace store

@@ -1,16 +1,16 @@
-// The durable key/value map: its entries, their validation, and the commit that makes the whole
-// map durable through the write-ahead, next and snapshot files (store_files.hpp names them).
-// Nothing here throws of its own; failures are false results or a state whose ok flag is false.
+// The key/value map in memory: its entries and their validation (snapshot_codec.hpp turns a map
+// into the bytes of its file and back, and store_commit.hpp makes it durable). Nothing here
+// throws of its own; failures are false results or a state whose ok flag is false.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "runtime/text.hpp"
 #include "store/snapshot_layout.hpp"
 #include "store/store_entry_list.hpp"
-#include "store/store_files.hpp"
 
 namespace store {
 
@@ -39,13 +39,12 @@ struct SnapshotIdentity {
 inline constexpr std::size_t kSnapshotHeadBytes = layout::kHeaderBytes;
 inline constexpr std::size_t kSnapshotTailBytes = layout::kChecksumBytes;
 
-// How long a commit, or the recovery at open, waits for another program's commit on the same
-// directory to end before it gives up.
-inline constexpr std::int64_t kStoreLockWaitMilliseconds = 3000;
+// The schema a valid state names.
+inline constexpr std::string_view kStoreSchema = "corvane.store.v1";
 
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {
-  Text schema = "corvane.store.v1";
+  Text schema = Text(kStoreSchema);
   std::int32_t formatVersion = layout::kFormatVersion;
   Text directory;
   std::int32_t sequence = 0;
@@ -78,6 +77,10 @@ bool textWithinBytes(const Text& text, std::int32_t maxBytes);
 bool validateStoreEntry(const StoreEntry& entry);
 // Schema, version, directory, sequence, snapshot limit, entry count and every entry.
 bool validateStoreState(const StoreState& state);
+// validateStoreState for a commit: an entry checked by an earlier commit, or by the decoder, and
+// not written since is not checked again (at the limits that is a pass over 4 MiB per commit).
+// Once every check passes, every entry counts as checked.
+bool validateForCommit(StoreState& state);
 
 // Index of the first entry with exactly this key (marked entries included), or -1.
 std::int32_t findEntryIndex(const StoreState& state, const Text& key);
@@ -86,14 +89,6 @@ StoreLookup storeGet(const StoreState& state, const Text& key);
 // Adds or overwrites an entry in place and marks the state dirty; false for an invalid entry.
 // Memory running out throws std::bad_alloc with the state as it was.
 bool storePut(StoreState& state, Text key, Text value);
-
-// The state's snapshot file as it is on disk now, measured against the one the state read or
-// last wrote: the same file, another one (also one that came or went), or one that cannot be
-// read. Only the file's size and its two ends are read, as the check of a commit reads them.
-enum class SnapshotFileCheck { kSame, kChanged, kUnreadable };
-SnapshotFileCheck checkSnapshotFile(const StoreState& state);
-// True when the directory's write-ahead file is the one identified, as checkSnapshotFile tells.
-bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known);
 
 // Sets the state's entries and dirty flag back to what they were at its construction when its
 // scope is left by an exception, as when memory runs out part way through a series of puts;
@@ -112,21 +107,5 @@ class StoreRollback {
   bool dirty_;
   int exceptions_;
 };
-
-// Makes a dirty state durable under sequence + 1. On failure, memory running out included, the
-// state is left as it was, except after a move that went through but whose directory flush
-// failed: the state then takes the snapshot file it wrote, and its sequence, as its own (the
-// file may or may not survive a power cut), and stays dirty, so that its next commit writes the
-// sequence after. A commit holds the directory's lock and refuses, touching no file, when the
-// lock cannot be had within kStoreLockWaitMilliseconds or the snapshot file is not the one the
-// state read or last wrote: another state or program committed since, and its records would be
-// lost. A failed commit that got as far as writing its whole write-ahead file puts that file's
-// identity in `walWritten` (when given): an open may still promote it, and then reads a snapshot
-// of that identity. Otherwise `walWritten` is left absent; such a commit wrote nothing an open
-// could read.
-bool commitStore(StoreState& state, SnapshotIdentity* walWritten = nullptr);
-// Writes and flushes the next file and moves it over the snapshot file in one durable step. The
-// caller holds the directory's lock.
-bool promoteSnapshot(const Text& directory, const Bytes& bytes);
 
 }  // namespace store

@@ -21,6 +21,7 @@
 namespace store {
 namespace {
 
+using testing::batchNumber;
 using testing::FaultFileSystem;
 using testing::sampleEdge;
 using testing::sampleRecord;
@@ -96,6 +97,22 @@ int firstOperation(const std::vector<std::string>& log, const std::string& prefi
   }
   ADD_FAILURE() << "no operation \"" << prefix << "...\" in a clean run";
   return -1;
+}
+
+// An open stopped as the scenario says, and the open after it: both must hold the expected state,
+// and the second the six records of the five seeded and the changed batch.
+void openStoppedAndAgain(const std::string& directory, const Scenario& scenario, const Snapshot& expected) {
+  FaultFileSystem faults;
+  faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
+  {
+    runtime::ScopedFileSystem scope(faults);
+    EXPECT_EQ(snapshotOf(openDatabase(directory).store), expected);
+  }
+  scenario.cut(faults);
+  const Database reopened = openDatabase(directory);
+  ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+  EXPECT_EQ(snapshotOf(reopened.store), expected);
+  EXPECT_EQ(reopened.records.size(), 6u);
 }
 
 TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
@@ -203,19 +220,8 @@ TEST(CrashSafety, RecoveryAtOpenStoppedAtAnyFileOperation) {
         ASSERT_TRUE(runtime::writeFileBytes(snapshotPath(dir.text()), bytes));
         ASSERT_TRUE(runtime::syncFile(snapshotPath(dir.text())));
       }
-      FaultFileSystem faults;
-      faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
-      {
-        runtime::ScopedFileSystem scope(faults);
-        const Database interrupted = openDatabase(dir.text());
-        // Whatever the open managed, it holds the write-ahead file's state.
-        EXPECT_EQ(snapshotOf(interrupted.store), attempted);
-      }
-      scenario.cut(faults);
-      const Database reopened = openDatabase(dir.text());
-      ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
-      EXPECT_EQ(snapshotOf(reopened.store), attempted);
-      EXPECT_EQ(reopened.records.size(), 6u);
+      // Whatever the open managed, it holds the write-ahead file's state.
+      openStoppedAndAgain(dir.text(), scenario, attempted);
     }
   }
 }
@@ -356,19 +362,7 @@ TEST(CrashSafety, RecoveryThatDiscardsTheWriteAheadFileStoppedAtAnyFileOperation
       SCOPED_TRACE(scenario.describe() + (torn ? ", torn write-ahead file" : ", older write-ahead file"));
       TempDir dir;
       prepare(dir.text());
-      FaultFileSystem faults;
-      faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
-      {
-        runtime::ScopedFileSystem scope(faults);
-        const Database interrupted = openDatabase(dir.text());
-        EXPECT_TRUE(interrupted.store.ok);
-        EXPECT_EQ(snapshotOf(interrupted.store), committed);
-      }
-      scenario.cut(faults);
-      const Database reopened = openDatabase(dir.text());
-      ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
-      EXPECT_EQ(snapshotOf(reopened.store), committed);
-      EXPECT_EQ(reopened.records.size(), 6u);
+      openStoppedAndAgain(dir.text(), scenario, committed);
       EXPECT_FALSE(testing::exists(walPath(dir.text())));
     }
   }
@@ -377,14 +371,6 @@ TEST(CrashSafety, RecoveryThatDiscardsTheWriteAheadFileStoppedAtAnyFileOperation
 TEST(CrashSafety, SeriesOfCommitsStoppedAtAnyFileOperation) {
   // Three batch puts in a row under one file system, so that a power cut can also bring back
   // what an earlier commit removed without flushing the directory.
-  auto batchNumber = [](int n) {
-    RecordBatch batch;
-    Record record = sampleRecord("c1");
-    record.content = "version " + std::to_string(n);
-    batch.records.push_back(record);
-    batch.records.push_back(sampleRecord("new-" + std::to_string(n)));
-    return batch;
-  };
   constexpr int kCommits = 3;
   std::vector<std::string> clean;
   {

@@ -53,7 +53,7 @@ namespace store {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::sampleRecord;
+using testing::batchNumber;
 using testing::Snapshot;
 using testing::snapshotOf;
 using testing::TempDir;
@@ -424,15 +424,6 @@ std::map<std::string, std::optional<runtime::Bytes>> treeOf(const fs::path& root
     tree[name] = entry.is_directory() ? std::nullopt : std::optional(testing::readAll(entry.path().string()));
   }
   return tree;
-}
-
-RecordBatch batchNumber(int n) {
-  RecordBatch batch;
-  Record record = sampleRecord("c1");
-  record.content = "version " + std::to_string(n);
-  batch.records.push_back(record);
-  batch.records.push_back(sampleRecord("new-" + std::to_string(n)));
-  return batch;
 }
 
 TEST(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {

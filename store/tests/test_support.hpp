@@ -61,6 +61,17 @@ inline void seedFiveRecords(const std::string& directory) {
   ASSERT_TRUE(putBatch(database, batch));
 }
 
+// Batch n of a series of commits: the record "c1" with the content "version <n>", and the new
+// record "new-<n>".
+inline RecordBatch batchNumber(int n) {
+  RecordBatch batch;
+  Record record = sampleRecord("c1");
+  record.content = "version " + std::to_string(n);
+  batch.records.push_back(record);
+  batch.records.push_back(sampleRecord("new-" + std::to_string(n)));
+  return batch;
+}
+
 // A state's sequence and live entries, compared whatever the order of the entries.
 struct Snapshot {
   std::int32_t sequence = 0;

@@ -1,0 +1,48 @@
+// Making the key/value map durable: a commit writes the write-ahead and next files and moves the
+// next file over the snapshot file (store_files.hpp names them) under the directory's lock, after
+// checking that the snapshot file is still the one the state last saw. Nothing here throws of its
+// own; failures are false results.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "runtime/file_system.hpp"
+#include "runtime/text.hpp"
+#include "store/store_files.hpp"
+#include "store/store_state.hpp"
+
+namespace store {
+
+// How long a commit, or the recovery at open, waits for another program's commit on the same
+// directory to end before it gives up.
+inline constexpr std::int64_t kStoreLockWaitMilliseconds = 3000;
+// The directory's lock, which a commit and the recovery at open hold while they work on its
+// files; null when it was not had within kStoreLockWaitMilliseconds.
+std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory);
+
+// The state's snapshot file as it is on disk now, measured against the one the state read or
+// last wrote: the same file, another one (also one that came or went), or one that cannot be
+// read. Only the file's size and its two ends are read, as the check of a commit reads them.
+enum class SnapshotFileCheck { kSame, kChanged, kUnreadable };
+SnapshotFileCheck checkSnapshotFile(const StoreState& state);
+// True when the directory's write-ahead file is the one identified, as checkSnapshotFile tells.
+bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known);
+
+// Makes a dirty state durable under sequence + 1. On failure, memory running out included, the
+// state is left as it was, except after a move that went through but whose directory flush
+// failed: the state then takes the snapshot file it wrote, and its sequence, as its own (the
+// file may or may not survive a power cut), and stays dirty, so that its next commit writes the
+// sequence after. A commit holds the directory's lock and refuses, touching no file, when the
+// lock cannot be had within kStoreLockWaitMilliseconds or the snapshot file is not the one the
+// state read or last wrote: another state or program committed since, and its records would be
+// lost. A failed commit that got as far as writing its whole write-ahead file puts that file's
+// identity in `walWritten` (when given): an open may still promote it, and then reads a snapshot
+// of that identity. Otherwise `walWritten` is left absent; such a commit wrote nothing an open
+// could read.
+bool commitStore(StoreState& state, SnapshotIdentity* walWritten = nullptr);
+// Writes and flushes the next file and moves it over the snapshot file in one durable step. The
+// caller holds the directory's lock (lockStoreDirectory).
+bool promoteSnapshot(const Text& directory, const Bytes& bytes);
+
+}  // namespace store
