@@ -1,14 +1,11 @@
 #include "app/directory_view.hpp"
 
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 #include "app/record_fields.hpp"
-#include "runtime/files.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
