@@ -59,6 +59,21 @@ SnapshotFileCheck compareSnapshotFile(const Text& path, const SnapshotIdentity& 
   return same ? SnapshotFileCheck::kSame : SnapshotFileCheck::kChanged;
 }
 
+// Absent again, keeping the room of its two ends.
+void clearSnapshotIdentity(SnapshotIdentity& identity) noexcept {
+  identity.present = false;
+  identity.size = 0;
+  identity.head.clear();
+  identity.tail.clear();
+}
+
+// Room for the two ends of any snapshot file's identity, so that setting or copying one into it
+// later needs no memory.
+void reserveSnapshotIdentity(SnapshotIdentity& identity) {
+  identity.head.reserve(kSnapshotHeadBytes);
+  identity.tail.reserve(kSnapshotTailBytes);
+}
+
 // True when the directory's snapshot file is the one identified; false also when it cannot be read.
 bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
   return compareSnapshotFile(snapshotPath(directory), known) == SnapshotFileCheck::kSame;
@@ -66,8 +81,8 @@ bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
 
 // The file steps of a commit of these bytes, under the directory's lock: the check of the
 // snapshot file, the write-ahead and next files, the move and the removal of the write-ahead
-// file. `step` tells how far they went, also when memory runs out part way; `written` is the
-// identity of the file they move into place.
+// file. `step` tells how far they went, also when memory runs out part way; `written`, with room
+// reserved for its ends, becomes the identity of the file they move into place.
 void writeCommitFiles(const StoreState& state, Bytes& bytes, SnapshotIdentity& written, CommitStep& step) {
   // Another state or program on the directory may have committed since this state read the
   // snapshot file: replacing that file would lose its records. The lock keeps every other commit
@@ -83,8 +98,9 @@ void writeCommitFiles(const StoreState& state, Bytes& bytes, SnapshotIdentity& w
     sealed = true;
   };
   if (!runtime::writeFileBytesCompletingTail(wal, bytes, layout::kChecksumBytes, seal) || !sealed) return;
-  // Taken before the move, so that the state can follow the move without needing memory.
-  written = snapshotIdentityOf(bytes);
+  // Set in the room reserved for it, and before the move, so that the state can follow the move
+  // without needing memory.
+  setSnapshotIdentity(bytes, written);
   // The next file holds the same bytes. It is written while the write-ahead file is still on its
   // way to the disk, so that the two write-backs overlap; both are flushed before the move. Until
   // the move nothing reads the next file, so a power cut before the write-ahead file is flushed
@@ -119,15 +135,23 @@ bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known) {
 }
 
 bool commitStore(StoreState& state, SnapshotIdentity* walWritten) {
-  if (walWritten != nullptr) *walWritten = SnapshotIdentity{};
+  if (walWritten != nullptr) clearSnapshotIdentity(*walWritten);
   if (!state.ok) return false;
   if (!validateForCommit(state)) return false;
   if (!state.dirty) return true;
   // The next sequence would not fit: refuse before incrementing rather than overflow.
   if (state.sequence == std::numeric_limits<std::int32_t>::max()) return false;
+  // Every identity the commit sets has its room before anything changes: once the sequence is
+  // advanced, nothing outside the try block below needs memory.
+  SnapshotIdentity written;
+  try {
+    reserveSnapshotIdentity(written);
+    if (walWritten != nullptr) reserveSnapshotIdentity(*walWritten);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   const std::int32_t previous = state.sequence;
   state.sequence = previous + 1;
-  SnapshotIdentity written;
   CommitStep step = CommitStep::kNone;
   try {
     // Kept for the commits that follow, so that each sorts only the keys it adds.

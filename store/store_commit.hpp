@@ -39,7 +39,7 @@ bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known);
 // lost. A failed commit that got as far as writing its whole write-ahead file puts that file's
 // identity in `walWritten` (when given): an open may still promote it, and then reads a snapshot
 // of that identity. Otherwise `walWritten` is left absent; such a commit wrote nothing an open
-// could read.
+// could read. A commit never throws, with or without `walWritten`.
 bool commitStore(StoreState& state, SnapshotIdentity* walWritten = nullptr);
 // Writes and flushes the next file and moves it over the snapshot file in one durable step. The
 // caller holds the directory's lock (lockStoreDirectory).

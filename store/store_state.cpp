@@ -22,13 +22,17 @@ StoreState makeFailedStoreState(const Text& directory, const Text& message) {
 
 SnapshotIdentity snapshotIdentityOf(const Bytes& bytes) {
   SnapshotIdentity identity;
+  setSnapshotIdentity(bytes, identity);
+  return identity;
+}
+
+void setSnapshotIdentity(const Bytes& bytes, SnapshotIdentity& identity) {
   identity.present = true;
   identity.size = static_cast<std::int64_t>(bytes.size());
   const std::size_t head = std::min(bytes.size(), kSnapshotHeadBytes);
   const std::size_t tail = std::min(bytes.size(), kSnapshotTailBytes);
   identity.head.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head));
   identity.tail.assign(bytes.end() - static_cast<std::ptrdiff_t>(tail), bytes.end());
-  return identity;
 }
 
 bool textWithinBytes(const Text& text, std::int32_t maxBytes) {

@@ -70,6 +70,10 @@ StoreState makeFailedStoreState(const Text& directory, const Text& message);
 
 // The identity of a snapshot file holding these bytes.
 SnapshotIdentity snapshotIdentityOf(const Bytes& bytes);
+// Sets the identity to that of a snapshot file holding these bytes, in the identity's own
+// storage: it allocates only when its head or tail has no room for kSnapshotHeadBytes or
+// kSnapshotTailBytes bytes, so an identity with that room reserved is set without memory.
+void setSnapshotIdentity(const Bytes& bytes, SnapshotIdentity& identity);
 
 // True when the text has 1..maxBytes bytes.
 bool textWithinBytes(const Text& text, std::int32_t maxBytes);

@@ -366,5 +366,58 @@ TEST(AllocationFailure, PutBatchLeavesTheDatabaseAsItWasOrFailsItsCommit) {
   EXPECT_EQ(batchEntries->count("record/a4/id"), 1u);
 }
 
+TEST(AllocationFailure, CommitNeverThrowsAndFailsWithTheStateAsItWasOrFollowingItsMove) {
+  StoreFixture five;
+  five.seedRecords();
+  // What a failed commit may leave: the state as it was, or, once its move was made but not
+  // flushed, the state following the file it moved into place.
+  struct Subject {
+    std::unique_ptr<TempDir> dir;
+    Database database;
+    std::map<std::string, std::string> entries;
+    std::int32_t sequence = 0;
+    runtime::Bytes snapshot;
+  };
+  for (const bool identityAsked : {true, false}) {
+    SCOPED_TRACE(identityAsked ? "with the write-ahead identity" : "without it");
+    auto setup = [&five] {
+      Subject s{std::make_unique<TempDir>()};
+      s.database = five.open(*s.dir);
+      EXPECT_TRUE(putRecord(s.database, sampleRecord("a4", "animal")));
+      s.entries = testing::liveEntryMap(s.database.store);
+      s.sequence = s.database.store.sequence;
+      s.snapshot = testing::readAll(snapshotPath(s.dir->text()));
+      return s;
+    };
+    std::int64_t failures = 0;
+    auto commit = [&](Subject& s) {
+      SnapshotIdentity wal;
+      const bool committed = commitStore(s.database.store, identityAsked ? &wal : nullptr);
+      allocationsBeforeFailure = -1;
+      if (committed) return true;
+      ++failures;
+      const StoreState& state = s.database.store;
+      const std::string directory = s.dir->text();
+      EXPECT_TRUE(state.dirty);
+      EXPECT_EQ(testing::liveEntryMap(state), s.entries);
+      const runtime::Bytes snapshot = testing::readAll(snapshotPath(directory));
+      const bool moved = snapshot != s.snapshot;
+      EXPECT_EQ(state.sequence, s.sequence + (moved ? 1 : 0));
+      EXPECT_EQ(state.snapshotOnDisk, snapshotIdentityOf(snapshot));
+      if (identityAsked) {
+        // Every write-ahead file left is reported, and only one that is on disk whole.
+        EXPECT_EQ(wal.present, testing::exists(walPath(directory)));
+        EXPECT_TRUE(!wal.present || writeAheadFileIs(directory, wal));
+        EXPECT_TRUE(!moved || wal == state.snapshotOnDisk);
+      }
+      EXPECT_TRUE(commitStore(s.database.store));
+      EXPECT_EQ(testing::liveEntryMap(openDatabase(directory).store), s.entries);
+      return false;
+    };
+    failEachAllocationInTurn<Subject>(setup, commit, [](Subject&) { ADD_FAILURE() << "the commit threw"; });
+    EXPECT_GT(failures, 20);
+  }
+}
+
 }  // namespace
 }  // namespace store
