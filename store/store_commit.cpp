@@ -82,7 +82,8 @@ bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
 // The file steps of a commit of these bytes, under the directory's lock: the check of the
 // snapshot file, the write-ahead and next files, the move and the removal of the write-ahead
 // file. `step` tells how far they went, also when memory runs out part way; `written`, with room
-// reserved for its ends, becomes the identity of the file they move into place.
+// reserved for its ends, becomes the identity of the write-ahead file, which is the file they
+// move into place, once that file may be on disk whole.
 void writeCommitFiles(const StoreState& state, Bytes& bytes, SnapshotIdentity& written, CommitStep& step) {
   // Another state or program on the directory may have committed since this state read the
   // snapshot file: replacing that file would lose its records. The lock keeps every other commit
@@ -97,10 +98,23 @@ void writeCommitFiles(const StoreState& state, Bytes& bytes, SnapshotIdentity& w
     sealSnapshot(bytes);
     sealed = true;
   };
-  if (!runtime::writeFileBytesCompletingTail(wal, bytes, layout::kChecksumBytes, seal) || !sealed) return;
+  bool whole = false;
+  try {
+    whole = runtime::writeFileBytesCompletingTail(wal, bytes, layout::kChecksumBytes, seal);
+  } catch (const std::bad_alloc&) {
+    // Memory running out after the seal may leave the file whole all the same: checked below.
+  }
+  if (!sealed) return;
   // Set in the room reserved for it, and before the move, so that the state can follow the move
   // without needing memory.
   setSnapshotIdentity(bytes, written);
+  if (!whole) {
+    // A write that failed after its last byte (as when only the close fails) left a file an open
+    // promotes; a torn one is no commit's. When memory runs out for the check, the file may be
+    // whole and keeps its identity.
+    if (!writeAheadFileIs(state.directory, written)) clearSnapshotIdentity(written);
+    return;
+  }
   // The next file holds the same bytes. It is written while the write-ahead file is still on its
   // way to the disk, so that the two write-backs overlap; both are flushed before the move. Until
   // the move nothing reads the next file, so a power cut before the write-ahead file is flushed

@@ -36,10 +36,11 @@ bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known);
 // sequence after. A commit holds the directory's lock and refuses, touching no file, when the
 // lock cannot be had within kStoreLockWaitMilliseconds or the snapshot file is not the one the
 // state read or last wrote: another state or program committed since, and its records would be
-// lost. A failed commit that got as far as writing its whole write-ahead file puts that file's
-// identity in `walWritten` (when given): an open may still promote it, and then reads a snapshot
-// of that identity. Otherwise `walWritten` is left absent; such a commit wrote nothing an open
-// could read. A commit never throws, with or without `walWritten`.
+// lost. A failed commit that may have left its whole write-ahead file puts that file's identity
+// in `walWritten` (when given), also when the write itself failed after its last byte (its close,
+// say) and the file on disk is whole: an open may still promote it, and then reads a snapshot of
+// that identity. Otherwise `walWritten` is left absent; such a commit wrote nothing an open could
+// read. A commit never throws, with or without `walWritten`.
 bool commitStore(StoreState& state, SnapshotIdentity* walWritten = nullptr);
 // Writes and flushes the next file and moves it over the snapshot file in one durable step. The
 // caller holds the directory's lock (lockStoreDirectory).

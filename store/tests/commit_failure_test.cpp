@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -121,6 +122,15 @@ TEST_F(CommitFailure, WritingTheWriteAheadFile) {
   expectRolledBack();
   EXPECT_FALSE(walWritten_.present);  // a torn write-ahead file is no commit's
   EXPECT_EQ(readAll(walPath(dir_.text())).size(), 7u);
+  expectRetrySucceeds();
+}
+
+TEST_F(CommitFailure, WritingTheWholeWriteAheadFileWhoseCloseFails) {
+  // Every byte is written and only the write's answer is false: an open would promote the file.
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), std::numeric_limits<std::size_t>::max()));
+  expectRolledBack();
+  expectWalHoldsTheAttempt();
+  EXPECT_FALSE(exists(nextPath(dir_.text())));
   expectRetrySucceeds();
 }
 
