@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "runtime/file_lock.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/files.hpp"
 #include "runtime/testing/forwarding_file_system.hpp"
@@ -199,6 +201,33 @@ TEST_F(CommitFailure, EncodingOverTheLimitTouchesNoFile) {
   EXPECT_EQ(counting.operationCount(), 0);
   EXPECT_EQ(state_.sequence, 1);
   EXPECT_TRUE(state_.dirty);
+}
+
+TEST(CommitRefusal, AStoreWhoseDirectoryWentOrIsLockedGetsNoFileAndNoWriteAheadIdentity) {
+  // A first commit while another holder keeps the lock must not pass for a save of an empty
+  // store; a directory removed after the open is not made again, lock file included.
+  for (const bool removed : {true, false}) {
+    SCOPED_TRACE(removed ? "directory removed after the open" : "first commit while the lock is held");
+    TempDir root;
+    const std::string data = root.text("data");
+    Database database = openDatabase(data);
+    ASSERT_TRUE(database.store.ok) << database.store.message;
+    ASSERT_TRUE(storePut(database.store, "a", "value"));
+    std::unique_ptr<runtime::FileSystem::Lock> held;
+    if (removed) {
+      std::filesystem::remove_all(runtime::toNativePath(data));
+    } else {
+      held = runtime::lockFile(lockPath(data), 0);
+      ASSERT_NE(held, nullptr);
+    }
+    SnapshotIdentity wal = snapshotIdentityOf(runtime::Bytes(64, 1));
+    EXPECT_FALSE(commitStore(database.store, &wal));
+    EXPECT_EQ(wal, SnapshotIdentity{});
+    EXPECT_EQ(database.store.sequence, 0);
+    EXPECT_TRUE(database.store.dirty);
+    EXPECT_EQ(exists(data), !removed);
+    for (const std::string& file : {snapshotPath(data), walPath(data), nextPath(data)}) EXPECT_FALSE(exists(file));
+  }
 }
 
 // A file system whose directory flushes all give one answer; the rest goes to the disk.
