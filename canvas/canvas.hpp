@@ -77,6 +77,13 @@ runtime::Text takeTypedText();
 // window.
 std::vector<InputEvent> takeInput(const std::vector<runtime::Text>& keyNames);
 
+// The system tick clock now, in milliseconds (it wraps after about 49.7 days): the clock of the
+// left-button press times, for comparing a press with when a frame was presented.
+std::uint32_t inputClock();
+
+// The system's double-click time and the size of its double-click rectangle.
+DoubleClickSpan doubleClickSpan();
+
 // Draws only inside the rectangle (client pixels) until ClearClipRect or the end of the frame;
 // an empty rectangle hides everything drawn.
 void SetClipRect(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);

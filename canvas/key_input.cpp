@@ -30,7 +30,7 @@ void recordKeyEvent(WindowState& window, std::uint64_t virtualKey, std::uint32_t
     if (virtualKey <= 255 && window.pendingPresses[virtualKey] < 255) {
       ++window.pendingPresses[virtualKey];
       if (loggedPresses(window, false) < kKeyLogLimit) {
-        window.inputLog.push_back(LoggedInput{window.typedText.size(), static_cast<std::uint8_t>(virtualKey), {}});
+        window.inputLog.push_back(LoggedInput{window.typedText.size(), static_cast<std::uint8_t>(virtualKey), {}, 0});
       }
     }
     stampInputEvent(window, kEventKeyDown);
@@ -60,7 +60,9 @@ std::vector<InputEvent> takeInput(WindowState& window, const std::vector<std::in
   std::vector<InputEvent> events;
   std::size_t done = 0;  // bytes of text already in events
   const auto textUpTo = [&](std::size_t offset) {
-    if (offset > done) events.push_back(InputEvent{InputEvent::Kind::kText, text.substr(done, offset - done), 0, {}});
+    if (offset > done) {
+      events.push_back(InputEvent{InputEvent::Kind::kText, text.substr(done, offset - done), 0, {}, 0});
+    }
     done = std::max(done, offset);
   };
   for (const LoggedInput& logged : window.inputLog) {
@@ -69,14 +71,14 @@ std::vector<InputEvent> takeInput(WindowState& window, const std::vector<std::in
     // The text may have been taken on its own since the press was logged: never point past it,
     // never go back.
     textUpTo(std::clamp(logged.textOffset, done, text.size()));
-    events.push_back(press ? InputEvent{InputEvent::Kind::kLeftPress, {}, 0, logged.point}
-                           : InputEvent{InputEvent::Kind::kKey, {}, logged.virtualKey, {}});
+    events.push_back(press ? InputEvent{InputEvent::Kind::kLeftPress, {}, 0, logged.point, logged.time}
+                           : InputEvent{InputEvent::Kind::kKey, {}, logged.virtualKey, {}, 0});
   }
   window.inputLog.clear();
   textUpTo(text.size());
   // Presses the full log could not hold are not lost: they count after all the text.
   for (const std::int32_t key : virtualKeys) {
-    while (takeKeyPress(window, key)) events.push_back(InputEvent{InputEvent::Kind::kKey, {}, key, {}});
+    while (takeKeyPress(window, key)) events.push_back(InputEvent{InputEvent::Kind::kKey, {}, key, {}, 0});
   }
   return events;
 }

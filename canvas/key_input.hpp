@@ -35,14 +35,23 @@ bool takeKeyPress(WindowState& window, std::int32_t virtualKey);
 void clearKeyPresses(WindowState& window);
 
 // One step of a window's input, in the order it came: a run of typed text, a press of a key the
-// application asked for, or a left-button press at its client point.
+// application asked for, or a left-button press at its client point and the time it was made.
 struct InputEvent {
   enum class Kind : std::uint8_t { kText, kKey, kLeftPress };
   Kind kind = Kind::kText;
   std::string text;             // kText: never empty
   std::int32_t virtualKey = 0;  // kKey
   ClientPoint point;            // kLeftPress
+  std::uint32_t time = 0;       // kLeftPress: milliseconds of the system tick clock, which wraps
   friend bool operator==(const InputEvent&, const InputEvent&) = default;
+};
+
+// How close two left-button presses must come, in time (milliseconds of the tick clock) and in
+// place (the size of the rectangle centred on the first, in pixels), to make a double click.
+struct DoubleClickSpan {
+  std::uint32_t milliseconds = 500;
+  std::int32_t width = 4;
+  std::int32_t height = 4;
 };
 
 // Moves the window's input since the last call out, in the order it came: the typed text (leaving

@@ -1,5 +1,6 @@
 // The polling side of the runtime: the message pump and the questions the frame loop asks once per
-// frame (key presses, mouse buttons, the mouse position, typed text).
+// frame (key presses, mouse buttons, the mouse position, typed text, the input clock and the
+// double-click span).
 #include <utility>
 
 #include "canvas/canvas.hpp"
@@ -89,6 +90,16 @@ std::vector<InputEvent> takeInput(const std::vector<runtime::Text>& keyNames) {
     if (key != 0) keys.push_back(key);
   }
   return takeInput(*w, keys);
+}
+
+std::uint32_t inputClock() { return static_cast<std::uint32_t>(GetTickCount()); }
+
+DoubleClickSpan doubleClickSpan() {
+  DoubleClickSpan span;
+  span.milliseconds = static_cast<std::uint32_t>(GetDoubleClickTime());
+  span.width = static_cast<std::int32_t>(GetSystemMetrics(SM_CXDOUBLECLK));
+  span.height = static_cast<std::int32_t>(GetSystemMetrics(SM_CYDOUBLECLK));
+  return span;
 }
 
 }  // namespace canvas

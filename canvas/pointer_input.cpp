@@ -75,9 +75,9 @@ bool applyPointerEvent(WindowState& w, const PointerEvent& e) {
   return true;
 }
 
-void recordLeftPress(WindowState& w, std::int32_t x, std::int32_t y) {
+void recordLeftPress(WindowState& w, std::int32_t x, std::int32_t y, std::uint32_t time) {
   if (loggedPresses(w, true) < kLeftPressLimit) {
-    w.inputLog.push_back(LoggedInput{w.typedText.size(), 0, ClientPoint{x, y}});
+    w.inputLog.push_back(LoggedInput{w.typedText.size(), 0, ClientPoint{x, y}, time});
   }
 }
 

@@ -58,10 +58,11 @@ struct PointerEvent {
 // from touch or pen (code below 204) is dropped: returns false and changes nothing.
 bool applyPointerEvent(WindowState& window, const PointerEvent& event);
 
-// Logs a left-button press at its client point, after the text typed so far, for the application
-// (takeInput), which samples input once per frame and would otherwise miss a press released
-// before its next frame. Presses beyond kLeftPressLimit not yet taken are dropped.
-void recordLeftPress(WindowState& window, std::int32_t x, std::int32_t y);
+// Logs a left-button press at its client point and message time (the tick clock's milliseconds),
+// after the text typed so far, for the application (takeInput), which samples input once per frame
+// and would otherwise miss a press released before its next frame. Presses beyond kLeftPressLimit
+// not yet taken are dropped.
+void recordLeftPress(WindowState& window, std::int32_t x, std::int32_t y, std::uint32_t time);
 
 // One touch point: flags are TOUCHEVENTF_* (down 0x2, up 0x4), the screen point in whole pixels.
 void applyTouchPoint(WindowState& window, std::uint32_t flags, std::uint32_t pointId, std::int32_t screenX,

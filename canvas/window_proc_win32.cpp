@@ -453,7 +453,7 @@ LRESULT handlePointerOrDefault(WindowState& w, HWND hwnd, UINT message, WPARAM w
       if (w.resizing) return handleDragResize(w, hwnd);
       return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_LBUTTONDOWN:
-      recordLeftPress(w, pointX(lParam), pointY(lParam));
+      recordLeftPress(w, pointX(lParam), pointY(lParam), static_cast<std::uint32_t>(GetMessageTime()));
       mousePointerEvent(w, kEventPointerPress, wParam, lParam);
       if (w.customFrame) return handleFramePress(w, hwnd, wParam, lParam);
       return DefWindowProcW(hwnd, message, wParam, lParam);

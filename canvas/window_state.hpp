@@ -84,12 +84,13 @@ struct ClientPoint {
 };
 
 // One press in the window's input log: a fresh key press (its virtual key) or a left-button press
-// (virtual key 0, at its client point), and how many bytes of typed text had come before it, so
-// that text, keys and clicks can be replayed in the order they came.
+// (virtual key 0, at its client point and message time), and how many bytes of typed text had come
+// before it, so that text, keys and clicks can be replayed in the order they came.
 struct LoggedInput {
   std::size_t textOffset = 0;
   std::uint8_t virtualKey = 0;
   ClientPoint point;
+  std::uint32_t time = 0;
 };
 
 // Limits of the text buffers.

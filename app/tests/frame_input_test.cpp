@@ -28,7 +28,7 @@ class QueuedInput : public ::testing::Test {
 
   // As the window procedure records them: WM_LBUTTONDOWN at a client point (the release that
   // follows records no press), and a key typed as WM_KEYDOWN, WM_CHAR, WM_KEYUP.
-  void click(std::int32_t x, std::int32_t y) { canvas::recordLeftPress(window_, x, y); }
+  void click(std::int32_t x, std::int32_t y) { canvas::recordLeftPress(window_, x, y, 0); }
   void key(std::uint32_t virtualKey, char typed = 0) {
     canvas::recordKeyEvent(window_, virtualKey, kFreshDown, true);
     if (typed != 0) canvas::handleCharUnit(window_, static_cast<std::uint8_t>(typed));

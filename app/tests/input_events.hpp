@@ -10,14 +10,14 @@
 namespace app {
 
 inline canvas::InputEvent pressAt(std::int32_t x, std::int32_t y) {
-  return canvas::InputEvent{canvas::InputEvent::Kind::kLeftPress, {}, 0, {x, y}};
+  return canvas::InputEvent{canvas::InputEvent::Kind::kLeftPress, {}, 0, {x, y}, 0};
 }
 inline canvas::InputEvent pressOn(const Rect& rect) { return pressAt(rect.x + 5, rect.y + 5); }
 inline canvas::InputEvent typedText(std::string text) {
-  return canvas::InputEvent{canvas::InputEvent::Kind::kText, std::move(text), 0, {}};
+  return canvas::InputEvent{canvas::InputEvent::Kind::kText, std::move(text), 0, {}, 0};
 }
 inline canvas::InputEvent keyPress(std::int32_t virtualKey) {
-  return canvas::InputEvent{canvas::InputEvent::Kind::kKey, {}, virtualKey, {}};
+  return canvas::InputEvent{canvas::InputEvent::Kind::kKey, {}, virtualKey, {}, 0};
 }
 
 }  // namespace app

@@ -13,7 +13,7 @@ namespace canvas {
 
 void PrintTo(const InputEvent& event, std::ostream* out) {
   *out << "{" << static_cast<int>(event.kind) << " \"" << event.text << "\" " << event.virtualKey << " "
-       << event.point.x << "," << event.point.y << "}";
+       << event.point.x << "," << event.point.y << " @" << event.time << "}";
 }
 
 namespace {
@@ -128,9 +128,11 @@ void typeChar(WindowState& w, char c) {
   handleCharUnit(w, static_cast<std::uint8_t>(c));
 }
 
-InputEvent text(const char* typed) { return InputEvent{InputEvent::Kind::kText, typed, 0, {}}; }
-InputEvent key(std::int32_t virtualKey) { return InputEvent{InputEvent::Kind::kKey, {}, virtualKey, {}}; }
-InputEvent press(std::int32_t x, std::int32_t y) { return InputEvent{InputEvent::Kind::kLeftPress, {}, 0, {x, y}}; }
+InputEvent text(const char* typed) { return InputEvent{InputEvent::Kind::kText, typed, 0, {}, 0}; }
+InputEvent key(std::int32_t virtualKey) { return InputEvent{InputEvent::Kind::kKey, {}, virtualKey, {}, 0}; }
+InputEvent press(std::int32_t x, std::int32_t y, std::uint32_t time) {
+  return InputEvent{InputEvent::Kind::kLeftPress, {}, 0, {x, y}, time};
+}
 using Events = std::vector<InputEvent>;
 
 TEST(InputLogTest, TextKeysAndPressesComeBackInTheOrderTheyCame) {
@@ -138,14 +140,14 @@ TEST(InputLogTest, TextKeysAndPressesComeBackInTheOrderTheyCame) {
   for (char c : std::string("abc")) typeChar(w, c);
   typeKey(w, 0x08);
   recordKeyEvent(w, 0x08, kAutoRepeat, true);  // a held key is one press
-  recordLeftPress(w, 250, 186);
+  recordLeftPress(w, 250, 186, 7000);
   typeChar(w, 'd');
   typeKey(w, 0x09);
   typeKey(w, 0x28);  // DOWN: not asked for, stays banked
-  recordLeftPress(w, -3, 700);
+  recordLeftPress(w, -3, 700, 7250);
   typeKey(w, 0x08);
-  EXPECT_EQ(takeInput(w, {0x08, 0x09}),
-            (Events{text("abc"), key(0x08), press(250, 186), text("d"), key(0x09), press(-3, 700), key(0x08)}));
+  EXPECT_EQ(takeInput(w, {0x08, 0x09}), (Events{text("abc"), key(0x08), press(250, 186, 7000), text("d"), key(0x09),
+                                                press(-3, 700, 7250), key(0x08)}));
   EXPECT_EQ(w.typedText, "");
   EXPECT_TRUE(w.inputLog.empty());
   EXPECT_EQ(w.pendingPresses[0x08] + w.pendingPresses[0x09], 0);
@@ -165,9 +167,9 @@ TEST(InputLogTest, PressesTakenOrLostElsewhereAreNotReturnedTwice) {
   // Focus loss clears the key bank and the logged keys; the typed text and the clicks stay.
   typeChar(w, 'c');
   typeKey(w, 0x08);
-  recordLeftPress(w, 1, 2);
+  recordLeftPress(w, 1, 2, 9);
   clearKeyPresses(w);
-  EXPECT_EQ(takeInput(w, {0x08}), (Events{text("c"), press(1, 2)}));
+  EXPECT_EQ(takeInput(w, {0x08}), (Events{text("c"), press(1, 2, 9)}));
 
   // Text taken on its own leaves the logged offsets behind: they are held to the text.
   typeChar(w, 'x');
@@ -177,16 +179,27 @@ TEST(InputLogTest, PressesTakenOrLostElsewhereAreNotReturnedTwice) {
   EXPECT_EQ(takeInput(w, {0x08}), (Events{text("z"), key(0x08)}));
 }
 
+TEST(InputLogTest, EachPressKeepsItsOwnTimeAcrossTheClocksWrap) {
+  const std::uint32_t table[][2] = {{0, 0}, {500, 500}, {0xFFFFFFFFu, 3}, {9, 2}};
+  for (const auto& [first, second] : table) {
+    WindowState w;
+    recordLeftPress(w, 4, 5, first);
+    typeChar(w, 'a');
+    recordLeftPress(w, 6, 7, second);
+    EXPECT_EQ(takeInput(w, {}), (Events{press(4, 5, first), text("a"), press(6, 7, second)})) << first;
+  }
+}
+
 TEST(InputLogTest, TheLogIsBoundedAndLosesNoKeyPressItCannotHold) {
   WindowState w;
   for (std::size_t i = 0; i < kKeyLogLimit; ++i)
     typeKey(w, 0x41 + static_cast<std::uint32_t>(i % 4));  // 128 presses of each of four keys
   typeChar(w, 'q');
   typeKey(w, 0x08);  // banked, but no longer logged: it counts after all the text
-  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kLeftPressLimit) + 4; ++i) recordLeftPress(w, i, i);
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kLeftPressLimit) + 4; ++i) recordLeftPress(w, i, i, 0);
   EXPECT_EQ(w.inputLog.size(), kKeyLogLimit + kLeftPressLimit);
   Events expected = {text("q")};
-  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kLeftPressLimit); ++i) expected.push_back(press(i, i));
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kLeftPressLimit); ++i) expected.push_back(press(i, i, 0));
   expected.push_back(key(0x08));
   EXPECT_EQ(takeInput(w, {0x08}), expected);
 }

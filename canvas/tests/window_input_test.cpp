@@ -204,6 +204,17 @@ TEST_F(WindowTest, MousePositionAndButtonsFollowTheCursor) {
   EXPECT_FALSE(mouseButtonDown("left"));
 }
 
+TEST_F(WindowTest, APressCarriesItsMessageTimeOnTheInputClock) {
+  WindowState& w = openMain();
+  PostMessageW(w.window, WM_LBUTTONDOWN, MK_LBUTTON, packPoint(300, 310));
+  PostMessageW(w.window, WM_LBUTTONUP, 0, packPoint(300, 310));
+  std::vector<InputEvent> events;
+  ASSERT_TRUE(pumpUntil([&] { return !(events = takeInput({})).empty(); }));
+  EXPECT_EQ(events[0].point, (ClientPoint{300, 310}));
+  EXPECT_LT(inputClock() - events[0].time, 5000u) << events[0].time;  // made moments ago, on the same clock
+  EXPECT_TRUE(doubleClickSpan().milliseconds > 0 && doubleClickSpan().width > 0 && doubleClickSpan().height > 0);
+}
+
 TEST_F(WindowTest, AccessibilityRequestsAreCountedAndPassedOnWithoutLoadingAnyLibrary) {
   WindowState& w = openMain();
   UiaBridgeState& uia = uiaState();
