@@ -98,6 +98,10 @@ void BeginFrame(const runtime::Text& title, const runtime::Text& subtitle);
 void DrawTextStyled(const runtime::Text& text, std::int32_t x, std::int32_t y, std::int32_t style, std::int32_t r,
                     std::int32_t g, std::int32_t b);
 
+// The width in pixels DrawTextStyled advances for this text and style on the current window, with
+// the same font; 0 when no window is open or its font for the style was not built.
+std::int32_t measureText(const runtime::Text& text, std::int32_t style);
+
 // The same operation as DrawTextStyled.
 void DrawText(const runtime::Text& text, std::int32_t x, std::int32_t y, std::int32_t style, std::int32_t r,
               std::int32_t g, std::int32_t b);

@@ -19,6 +19,13 @@ bool currentWindowHasSrgbFramebuffer() {
   return w != nullptr && w->srgbFramebuffer;
 }
 
+// The font slot a style draws with: its bold font when that was built, else its regular one.
+const FontSlot& textSlot(const WindowState& w, const TextStyleClass& styleClass) {
+  const FontSlot& bold = w.fonts[static_cast<std::size_t>(styleClass.boldSlot)];
+  const FontSlot& regular = w.fonts[static_cast<std::size_t>(styleClass.regularSlot)];
+  return (bold.listBase != 0 && bold.font != nullptr) ? bold : regular;
+}
+
 void resetStencilAndScissor() {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glStencilMask(0xFF);
@@ -78,9 +85,7 @@ void DrawTextStyled(const runtime::Text& text, std::int32_t x, std::int32_t y, s
   WindowState* w = &requireOpenWindow("DrawTextStyled");
   const TextStyleClass styleClass = textStyleClass(style);
   w = &requireOpenWindow("DrawText");
-  const FontSlot& bold = w->fonts[static_cast<std::size_t>(styleClass.boldSlot)];
-  const FontSlot& regular = w->fonts[static_cast<std::size_t>(styleClass.regularSlot)];
-  const FontSlot& slot = (bold.listBase != 0 && bold.font != nullptr) ? bold : regular;
+  const FontSlot& slot = textSlot(*w, styleClass);
   if (slot.listBase == 0 || text.empty()) return;
   setColorRgb(r, g, b);
   glRasterPos2f(static_cast<float>(x), static_cast<float>(static_cast<std::int64_t>(y) + styleClass.baselineOffset));
@@ -92,6 +97,14 @@ void DrawTextStyled(const runtime::Text& text, std::int32_t x, std::int32_t y, s
         glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, text.data() + start);
       },
       [&] { glCallLists(1, GL_UNSIGNED_BYTE, &kMark); });
+}
+
+std::int32_t measureText(const runtime::Text& text, std::int32_t style) {
+  const WindowState* w = currentWindow();
+  if (w == nullptr || !w->open) return 0;
+  const FontSlot& slot = textSlot(*w, textStyleClass(style));
+  if (slot.listBase == 0) return 0;
+  return textAdvanceWidth(text, slot.advances);
 }
 
 #pragma push_macro("DrawText")

@@ -1,8 +1,10 @@
 // How DrawTextStyled lays a UTF-8 text onto bitmap-font glyph lists: which font size a style value
-// picks and where its baseline sits, and the walk that splits the bytes into runs of printable
-// ASCII (drawn as they are) and "?" marks (one per character the fonts cannot show).
+// picks and where its baseline sits, the walk that splits the bytes into runs of printable ASCII
+// (drawn as they are) and "?" marks (one per character the fonts cannot show), and the width that
+// walk advances.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -44,5 +46,14 @@ void walkTextRuns(std::string_view text, RunFn&& run, MarkFn&& mark) {
     }
   }
 }
+
+// The advance in pixels of each printable ASCII character of a font, from ' ' (index 0) to '~'.
+inline constexpr char kFirstPrintable = ' ';
+inline constexpr char kLastPrintable = '~';
+using GlyphAdvances = std::array<std::int32_t, kLastPrintable - kFirstPrintable + 1>;
+
+// The width the walk of the text advances with these glyphs: each printable byte's advance, and the
+// advance of '?' for each mark. Held to the int32 range.
+std::int32_t textAdvanceWidth(std::string_view text, const GlyphAdvances& advances);
 
 }  // namespace canvas

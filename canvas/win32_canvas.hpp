@@ -42,7 +42,9 @@ PROC lookUpWglExtension(const char* name);
 // Window creation helpers.
 bool isStrictSrgbPixelFormat(HDC deviceContext, std::int32_t format);
 HFONT createUiFont(std::int32_t pixelHeight, std::int32_t weight);
-std::uint32_t buildFontDisplayLists(HDC deviceContext, HFONT font);
+// Builds the glyph display lists of the slot's font and records their advances; leaves the list
+// base and the advances 0 when the lists could not be built.
+void buildFontDisplayLists(HDC deviceContext, FontSlot& slot);
 void deleteGdiObject(HFONT& object);
 void updateWindowDpi(WindowState& window);
 

@@ -191,12 +191,30 @@ HFONT createUiFont(std::int32_t pixelHeight, std::int32_t weight) {
                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Segoe UI");
 }
 
+namespace {
+
+// The advances of the selected font's printable glyphs as their display lists move the raster
+// position: the cell advance of each glyph's monochrome bitmap, which the lists are made of. The
+// character widths (GetCharWidth32A) and the outline metrics are hinted otherwise and were seen
+// off by up to 2 pixels, which would add up along a measured text. A glyph without bitmap metrics
+// keeps its character width.
+void readGlyphAdvances(HDC deviceContext, GlyphAdvances& advances) {
+  if (GetCharWidth32A(deviceContext, kFirstPrintable, kLastPrintable, advances.data()) == 0) advances.fill(0);
+  const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  for (std::size_t i = 0; i < advances.size(); ++i) {
+    GLYPHMETRICS metrics{};
+    const auto character = static_cast<UINT>(static_cast<unsigned char>(kFirstPrintable) + i);
+    if (GetGlyphOutlineA(deviceContext, character, GGO_BITMAP, &metrics, 0, nullptr, &identity) != GDI_ERROR) {
+      advances[i] = metrics.gmCellIncX;
+    }
+  }
+}
+
 // A glyph without ink may be compiled without its advance (seen under wine), which would run
-// the words of a text together. The blank's list is therefore made again from the selected
-// font's own advance width: a raster move and nothing drawn.
-void rebuildBlankGlyph(HDC deviceContext, GLuint blankList) {
-  INT advance = 0;
-  if (GetCharWidth32A(deviceContext, ' ', ' ', &advance) == 0 || advance <= 0) return;
+// the words of a text together. The blank's list is therefore made again from the blank's
+// recorded advance: a raster move and nothing drawn.
+void rebuildBlankGlyph(GLuint blankList, std::int32_t advance) {
+  if (advance <= 0) return;
   // One pixel whose bit is clear: nothing is drawn, and the raster position moves on. (Some
   // drivers drop the move of a bitmap with no pixels at all.)
   static const GLubyte kClearBit = 0;
@@ -205,23 +223,30 @@ void rebuildBlankGlyph(HDC deviceContext, GLuint blankList) {
   glEndList();
 }
 
-std::uint32_t buildFontDisplayLists(HDC deviceContext, HFONT font) {
-  if (font == nullptr) return 0;
+}  // namespace
+
+void buildFontDisplayLists(HDC deviceContext, FontSlot& slot) {
+  slot.listBase = 0;
+  slot.advances.fill(0);
+  if (slot.font == nullptr) return;
   const GLuint base = glGenLists(96);
-  if (base == 0) return 0;
-  HGDIOBJ previous = SelectObject(deviceContext, font);
+  if (base == 0) return;
+  HGDIOBJ previous = SelectObject(deviceContext, slot.font);
   if (previous == nullptr || previous == HGDI_ERROR) {
     glDeleteLists(base, 96);
-    return 0;
+    return;
   }
   const BOOL built = wglUseFontBitmapsA(deviceContext, 32, 96, base);
-  if (built == TRUE) rebuildBlankGlyph(deviceContext, base);
+  if (built == TRUE) {
+    readGlyphAdvances(deviceContext, slot.advances);
+    rebuildBlankGlyph(base, slot.advances[0]);
+  }
   SelectObject(deviceContext, previous);
   if (built != TRUE) {
     glDeleteLists(base, 96);
-    return 0;
+    return;
   }
-  return base;
+  slot.listBase = base;
 }
 
 void deleteGdiObject(HFONT& object) {
@@ -308,9 +333,8 @@ WindowState& addOpenedWindow(WindowRegistry& registry, HWND window, HDC deviceCo
   state->strictSrgbFormat = gl.strictSrgb;
   state->srgbFramebuffer = gl.srgbFramebuffer;
   for (int slot = 0; slot < kFontSlotCount; ++slot) {
-    HFONT font = createUiFont(kFontSlotPixelHeights[slot], kFontSlotWeights[slot]);
-    state->fonts[slot].font = font;
-    state->fonts[slot].listBase = buildFontDisplayLists(deviceContext, font);
+    state->fonts[slot].font = createUiFont(kFontSlotPixelHeights[slot], kFontSlotWeights[slot]);
+    buildFontDisplayLists(deviceContext, state->fonts[slot]);
   }
   state->open = true;
   state->visible = true;

@@ -9,14 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "canvas/text_runs.hpp"
 #include "canvas/window_handles.hpp"
 
 namespace canvas {
 
-// One bitmap-font size and weight: the base of its 96 glyph display lists (0: not built) and its font.
+// One bitmap-font size and weight: the base of its 96 glyph display lists (0: not built), its font,
+// and the advances of its printable glyphs as the lists were built with them.
 struct FontSlot {
   std::uint32_t listBase = 0;
   FontHandle font = nullptr;
+  GlyphAdvances advances{};
 };
 
 // Slot order: 12 px 400, 12 px 700, 13 px 400, 13 px 700, 15 px 400, 15 px 700, 20 px 400, 20 px 700,

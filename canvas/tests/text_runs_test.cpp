@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace canvas {
 namespace {
@@ -62,6 +63,20 @@ TEST(TextRunsTest, AWellFormedCharacterOutsideAsciiIsOneMark) {
   EXPECT_EQ(unprintableSequenceLength("\xF4\x8F\xBF\xBF", 0), 4u);
   EXPECT_EQ(unprintableSequenceLength("\xC3", 0), 1u);
   EXPECT_EQ(unprintableSequenceLength("\x07", 0), 1u);
+}
+
+TEST(TextWidthTest, PrintableBytesAddTheirAdvancesAndEachMarkTheAdvanceOfAQuestionMark) {
+  GlyphAdvances advances{};
+  for (std::size_t i = 0; i < advances.size(); ++i) advances[i] = static_cast<std::int32_t>(i % 7 + 1);
+  const auto of = [&](char c) { return advances[static_cast<std::size_t>(c - ' ')]; };
+  const std::pair<std::string_view, std::int32_t> table[] = {
+      {"", 0},
+      {"Wi i", of('W') + 2 * of('i') + of(' ')},
+      {"\xC3\xA9", of('?')},
+      {"\t\n\x7F", 3 * of('?')},
+      {"\xE2\x82", 2 * of('?')},  // a cut-off sequence: a mark per byte
+  };
+  for (const auto& [text, width] : table) EXPECT_EQ(textAdvanceWidth(text, advances), width) << text;
 }
 
 }  // namespace

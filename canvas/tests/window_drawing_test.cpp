@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "canvas/layered_frame.hpp"
@@ -104,6 +105,23 @@ TEST_F(WindowTest, ABlankBetweenWordsAdvancesTheText) {
   ASSERT_GT(joined, 300);
   EXPECT_GE(spaced, joined + 3) << "the blank drew no advance";
   EndFrame();
+}
+
+TEST_F(WindowTest, MeasuredTextIsTheAdvanceOfDrawingIt) {
+  openMain();
+  EXPECT_GT(measureText("W", 250), measureText("i", 250));
+  EXPECT_EQ(measureText("Wi", 250), measureText("W", 250) + measureText("i", 250));
+  BeginFrame("Title", "Subtitle");
+  const std::pair<std::int32_t, const char*> table[] = {{150, "Wi"}, {250, "a b\xC3\xA9\t"}, {330, "Wi ?"}};
+  for (const auto& [style, text] : table) {
+    DrawTextStyled(text, 300, 400, style, 250, 240, 10);
+    GLint raster[4] = {};
+    glGetIntegerv(GL_CURRENT_RASTER_POSITION, raster);
+    EXPECT_EQ(raster[0], 300 + measureText(text, style)) << style << " " << text;
+  }
+  EndFrame();
+  closeAllWindows();
+  EXPECT_EQ(measureText("W", 250), 0);
 }
 
 TEST_F(WindowTest, RectanglesAtTheEdgeOfTheCoordinateRangeStayOffScreen) {
