@@ -23,11 +23,6 @@ std::int32_t updatedTime(std::int32_t sequence) {
                                                          : static_cast<std::int32_t>(next);
 }
 
-// Whether two submissions of a new record carry the same fields (ids and times aside).
-bool sameSubmission(const store::Record& a, const store::Record& b) {
-  return a.kind == b.kind && recordFieldsOf(a) == recordFieldsOf(b);
-}
-
 // The record a form submission saves.
 store::Record makeRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived, std::int32_t sequence) {
   store::Record record;
@@ -81,12 +76,6 @@ Text DirectoryView::makeNewId(const Text& kind) const {
   }
 }
 
-std::optional<Text> DirectoryView::unconfirmedIdFor(const store::Record& record) const {
-  if (!unconfirmed_.has_value() || !unconfirmed_->reachedDisk) return std::nullopt;
-  if (!sameSubmission(unconfirmed_->record, record)) return std::nullopt;
-  return unconfirmed_->record.id;
-}
-
 bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) {
   if (std::optional<Text> refused = refusalBeforeSave(kind, name, owner); refused.has_value()) {
     status = std::move(*refused);
@@ -98,10 +87,7 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
   batch.records.push_back(makeRecord(std::move(id), std::move(kind), std::move(name), std::move(detail), owner,
                                      archived, database.store.sequence));
   store::Record& record = batch.records.front();
-  if (isNew) {
-    std::optional<Text> stored = unconfirmedIdFor(record);
-    record.id = stored.has_value() ? std::move(*stored) : makeNewId(record.kind);
-  }
+  if (isNew) record.id = makeNewId(record.kind);
   if (!store::validateRecord(record)) {
     status = kStatusRecordInvalid;
     return false;
@@ -128,11 +114,12 @@ bool DirectoryView::reloadIfChanged() {
   if (!reopen(true)) return false;
   if (statusOfReading || !database.store.ok)
     showReading(database.store.ok ? Text(kStatusReady) : database.store.message);
-  settleUnconfirmed();
   return true;
 }
 
-void DirectoryView::forgetUnsavedNewRecord() { unconfirmed_.reset(); }
+Text DirectoryView::keptStatus(const Text& id) const {
+  return database.store.ok ? "Saved " + id : "Kept " + id + kStatusKeptUnmoved;
+}
 
 std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Text& name, const Text& owner) {
   if (name.empty()) return Text(kStatusNameRequired);
@@ -158,63 +145,55 @@ std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Tex
 bool DirectoryView::commitBatch(const store::RecordBatch& batch, bool newRecord) {
   const store::Record& record = batch.records.front();
   store::SnapshotIdentity wal;
-  bool ok = store::putBatch(database, batch, &wal);
+  const bool committed = store::putBatch(database, batch, &wal);
   // The in-memory database may disagree with the files after a failed put; read back what is
   // durably stored either way. A store gone meanwhile leaves nothing to read, and the failed put
   // nothing to keep.
   const bool present = reopen(false);
   lastSavedId.clear();
-  // Reported as failed, but the reopen found this commit's own write-ahead file in place (not a
-  // record that merely looks alike; only a promotion of that very file gives its bytes): saying
-  // otherwise would lead the user to save again and make a duplicate record.
-  if (!ok) ok = wal.present && database.store.ok && database.store.snapshotOnDisk == wal;
-  if (!ok) {
-    if (present) {
-      status = kStatusCommitFailed;
-    } else {
-      showReading(kStatusStoreMissing);
-    }
-    // Its write-ahead file may still be promoted by a later open.
-    if (newRecord && wal.present) unconfirmed_ = UnconfirmedRecord{record, std::move(wal), false};
-    settleUnconfirmed();
-    return false;
+  unconfirmedId.clear();
+  // Reported as failed after its write-ahead file was written, and that file is what the store
+  // read back holds: the record is stored, and saying otherwise would lead the user to save it
+  // again as a second record. A commit that wrote no such file cannot have stored anything,
+  // however alike a record another program saved.
+  if (committed || (wal.present && holds(record))) {
+    status = keptStatus(record.id);
+    lastSavedId = record.id;
+    return true;
   }
-  status = "Saved " + record.id;
-  lastSavedId = record.id;
-  unconfirmed_.reset();
-  return true;
+  if (present) {
+    status = kStatusCommitFailed;
+  } else {
+    showReading(kStatusStoreMissing);
+  }
+  // A later open may still take its write-ahead file as the store's state.
+  if (newRecord && wal.present) unconfirmedId = record.id;
+  return false;
+}
+
+bool DirectoryView::holds(const store::Record& record) const {
+  const std::int32_t index = store::findRecordIndex(database, record.id);
+  if (index < 0) return false;
+  const store::Record& stored = database.records[static_cast<std::size_t>(index)];
+  return stored.kind == record.kind && recordFieldsOf(stored) == recordFieldsOf(record) &&
+         stored.updated == record.updated;
 }
 
 bool DirectoryView::storeGone() const { return storeRead_ && !store::storeFilesPresent(dataDirectory); }
 
 bool DirectoryView::reopen(bool keepWhenGone) {
-  // The unconfirmed record reaches the disk only through its own write-ahead file: a snapshot of
-  // the same bytes without that file before it is another program's save that looks the same.
-  const bool walWaiting = unconfirmed_.has_value() && !unconfirmed_->reachedDisk &&
-                          store::writeAheadFileIs(dataDirectory, unconfirmed_->wal);
   store::Database opened =
       store::openDatabase(dataDirectory, storeRead_ ? store::OpenMode::kExisting : store::OpenMode::kCreate);
   const bool gone = !opened.store.ok && opened.store.message == store::kStoreFilesMissing;
   if (gone && keepWhenGone) return false;
   database = std::move(opened);
   if (database.store.ok && !database.store.entries.empty()) storeRead_ = true;
-  if (walWaiting && database.store.ok && database.store.snapshotOnDisk == unconfirmed_->wal) {
-    unconfirmed_->reachedDisk = true;
-  }
   return !gone;
 }
 
 void DirectoryView::showReading(Text text) {
   status = text;
   readingStatus_ = std::move(text);
-}
-
-void DirectoryView::settleUnconfirmed() {
-  // A database that did not open may list the records of a write-ahead file it could not promote.
-  if (unconfirmed_.has_value() && !unconfirmed_->reachedDisk && database.store.ok &&
-      store::findRecordIndex(database, unconfirmed_->record.id) >= 0) {
-    unconfirmed_.reset();
-  }
 }
 
 void DirectoryView::seedDemoData() {

@@ -27,17 +27,19 @@ class DirectoryView {
   DirectoryView(const DirectoryView&) = delete;
   DirectoryView& operator=(const DirectoryView&) = delete;
 
-  // Validates and commits the record (and an animal's owner edge); true when committed, also
-  // when the commit reported a failure but the reopen found the write-ahead file this very commit
-  // wrote in place of the snapshot. An empty id makes a new one, "<kind>-<n>", from the first
-  // number not in use, unless the new record of a commit reported failed reached the disk after
-  // all (a later open promoted its write-ahead file) and the user has not moved on from it: the
-  // same fields saved again are saved onto that record rather than doubled. A database that is
-  // not open is opened again first; the save is refused with its message only when that fails
-  // too. Once a store with records was read, a store whose files are gone from the data
-  // directory refuses every save with kStatusStoreMissing, writing nothing. The snapshot is not
-  // read again when another program changed it: such a commit is refused and the database
-  // reopened. The outcome is in `status`, the saved id in `lastSavedId`.
+  // Validates and commits the record (and an animal's owner edge), then reads the store back as
+  // an open reads it (the snapshot, or a write-ahead file the open takes as the store's state even
+  // where it cannot move it into place), and that reading decides: true when the commit went
+  // through, or when it was reported failed after writing its write-ahead file and the store read
+  // back holds the record as written under the id the save gave it (the status then says it is
+  // kept, naming the store's trouble while the file cannot be moved into place). An empty id
+  // makes a new one, "<kind>-<n>", from the first number not in use. A database that is not open
+  // is opened again first; the save is refused with its message only when that fails too. Once a
+  // store with records was read, a store whose files are gone from the data directory refuses
+  // every save with kStatusStoreMissing, writing nothing. The snapshot is not read again when
+  // another program changed it: such a commit is refused and the database reopened. The outcome
+  // is in `status`, the saved id in `lastSavedId`, and the id of a new record whose write-ahead
+  // file may still be taken by a later open in `unconfirmedId`.
   virtual bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
 
   // Saves the five demo records, through saveRecord, when the database is open and holds no record.
@@ -52,33 +54,26 @@ class DirectoryView {
   // reading's message replaces any; a save's outcome stays.
   bool reloadIfChanged();
 
-  // The user moved on from the form of a new record whose commit was reported failed (another
-  // new record, another selection): a later new record is a record of its own, whatever its fields.
-  void forgetUnsavedNewRecord();
+  // The status of a save whose record the store holds: "Saved <id>", or, while the store's state
+  // is a write-ahead file that could not be moved into place, that it is kept there.
+  Text keptStatus(const Text& id) const;
 
   Text dataDirectory;
   store::Database database;  // as last opened from disk
   Text status = "Ready";     // outcome of the last construction, reading or save
   Text lastSavedId;          // id written by the last successful save
+  Text unconfirmedId;        // see saveRecord; empty otherwise
 
  private:
-  // The new record of a commit reported failed whose write-ahead file was written: a later open
-  // may still promote that file.
-  struct UnconfirmedRecord {
-    store::Record record;         // as submitted
-    store::SnapshotIdentity wal;  // the write-ahead file the commit wrote
-    bool reachedDisk = false;     // an open read that very file as the snapshot
-  };
-
   Text makeNewId(const Text& kind) const;
-  // The id of the unconfirmed record when it reached the disk and `record` is its submission again.
-  std::optional<Text> unconfirmedIdFor(const store::Record& record) const;
   // The status that refuses a save before anything is built: no name, a store gone, a database
   // that did not open, or an animal whose owner is not an active customer. None when the save may
   // go on.
   std::optional<Text> refusalBeforeSave(const Text& kind, const Text& name, const Text& owner);
-  // Commits the validated batch, reopens the database and sets the status and saved id.
+  // Commits the validated batch, reads the store back and sets the status and the ids.
   bool commitBatch(const store::RecordBatch& batch, bool newRecord);
+  // True when the database lists the record under its id as `record` holds it.
+  bool holds(const store::Record& record) const;
   // True when a store with records was read and its files are no longer in the data directory.
   bool storeGone() const;
   // Opens the database again: creating the directory and an empty store only while no store with
@@ -86,12 +81,9 @@ class DirectoryView {
   bool reopen(bool keepWhenGone);
   // Sets the status to what a reading of the store (or its absence) says.
   void showReading(Text text);
-  // Drops the unconfirmed record once the database lists a record of its id that is not it.
-  void settleUnconfirmed();
 
   bool storeRead_ = false;        // a store with records was read
   Text readingStatus_ = "Ready";  // the status the last reading gave
-  std::optional<UnconfirmedRecord> unconfirmed_;
 };
 
 // The status texts of the view.
@@ -102,6 +94,8 @@ inline constexpr const char* kStatusInactiveOwner = "Choose an active customer";
 inline constexpr const char* kStatusRecordInvalid = "Record validation failed";
 inline constexpr const char* kStatusEdgeInvalid = "Relationship validation failed";
 inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
+// After "Kept <id>": the store's state is a write-ahead file that could not be moved into place.
+inline constexpr const char* kStatusKeptUnmoved = "; the store file could not be replaced yet";
 // A store with records was read, and its files are no longer in the data directory.
 inline constexpr const char* kStatusStoreMissing = "Records missing from the data directory; put them back";
 

@@ -53,17 +53,19 @@ void draw(const DrawList& list) {
 // counts at the point where it was made, text typed before a click is in the form when the click
 // acts and text typed after it is not. A click acts on what the window showed: only then does a
 // window that has just got the keyboard focus read what another program saved meanwhile, which
-// this frame draws.
+// this frame draws. What it drew is kept once it is on screen, with the time it got there.
 void runFrame(DirectoryView& view, DirectoryScreenState& state) {
   const PointerProbe hover = [](const Rect& r) { return canvas::isMouseOver(r.x, r.y, r.width, r.height); };
   canvas::pumpMessages();
   FrameInput input{canvas::takeInput({"TAB", "BACKSPACE"}), mainWindowFocused()};
   input.scrollDown = canvas::keyPressed("DOWN");
   input.scrollUp = canvas::keyPressed("UP");
+  input.doubleClick = canvas::doubleClickSpan();
+  input.statusWidth = [](std::string_view text) { return canvas::measureTitleText(runtime::Text(text), kTextSize); };
   applyFrameInput(state, view, input);
   draw(buildScreenDrawing(state, view, hover));
-  rememberShownScreen(state, view);
   canvas::EndFrame();
+  rememberShownScreen(state, view, canvas::inputClock());
 }
 
 }  // namespace

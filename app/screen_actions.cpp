@@ -1,5 +1,8 @@
 #include "app/screen_actions.hpp"
 
+#include <cstdlib>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/form_merge.hpp"
@@ -11,20 +14,18 @@ namespace app {
 
 namespace {
 
+// How a click came: the second click of a double-click, and whether it was made after a frame
+// showed the conflict status that is up (always so without one).
+struct ClickStanding {
+  bool secondOfDouble = false;
+  bool afterConflictShown = true;
+};
+
 // The status of a save stopped by a conflict gives way to "Ready" once the form no longer holds
 // the text it is about; a status that replaced it since stays.
-void endConflictStatus(DirectoryScreenState& state, DirectoryView& view) {
-  if (!state.conflictStatus.empty() && view.status == state.conflictStatus) view.status = kStatusReady;
-  state.conflictStatus.clear();
-}
-
-void selectRecord(DirectoryScreenState& state, DirectoryView& view, const store::Record& record) {
-  endConflictStatus(state, view);
-  view.forgetUnsavedNewRecord();  // the user moved on from an unsaved new record
-  state.selectedId = record.id;
-  state.loaded = recordFieldsOf(record);
-  state.storeReadSinceLoaded = false;
-  setFormFields(state, state.loaded);
+void endConflict(DirectoryScreenState& state, DirectoryView& view) {
+  if (state.conflict && view.status == state.conflict->status) view.status = kStatusReady;
+  state.conflict.reset();
 }
 
 // The form's record as the view's database holds it, or null (also for a new record).
@@ -34,54 +35,138 @@ const store::Record* storedRecord(const DirectoryView& view, const runtime::Text
   return index < 0 ? nullptr : &view.database.records[static_cast<std::size_t>(index)];
 }
 
-// Brings the form's record as the view now holds it into the form (the fields the user left
-// alone follow it) and into the fields `asked` to save. False when a field the user changed was
-// changed in the store as well, to another value: the status names it and the other's value, the
-// form keeps the user's texts and the archived flag asked for (an Archive or Restore click is
-// not lost), and what is stored becomes the loaded record, so that saving again writes the
-// user's fields over it knowingly. A record that is no longer stored leaves everything as it is.
-bool takeStoredRecord(DirectoryScreenState& state, DirectoryView& view, RecordFields& asked) {
-  const store::Record* record = storedRecord(view, state.selectedId);
-  if (record == nullptr) return true;
-  const RecordFields stored = recordFieldsOf(*record);
-  std::optional<runtime::Text> conflict = conflictStatus(state.loaded, asked, stored);
-  asked = mergedFields(state.loaded, asked, stored);
-  followStoredFields(state, stored);
-  if (!conflict.has_value()) return true;
-  state.loaded = stored;
-  state.storeReadSinceLoaded = false;
-  state.selectedArchived = asked.archived;
-  state.conflictStatus = *conflict;
-  view.status = std::move(*conflict);
-  return false;
+// The form holds the record as the store gave it or a save wrote it, which becomes its base.
+void takeRecord(DirectoryScreenState& state, const runtime::Text& id, const RecordFields& fields) {
+  state.selectedId = id;
+  state.base = FormBase{fields, {}};
+  state.unconfirmed.reset();
+  setFormFields(state, fields);
 }
 
-// Saves the form, archived as `archived` (the flag the user asks for). The view first reads
-// again what another program saved since; when it did, now or since the form's record was loaded
-// (the window's focus), the record as stored is merged into the form, and nothing is saved on a
-// conflict. With one program nothing is read again, and the form is saved as it is. A commit
-// refused all the same (another save came in between) merges what the view reopened into the
-// form in the same way, and the form keeps the archived flag asked for.
-void saveForm(DirectoryScreenState& state, DirectoryView& view, bool archived) {
+void selectRecord(DirectoryScreenState& state, DirectoryView& view, const store::Record& record) {
+  endConflict(state, view);
+  takeRecord(state, record.id, recordFieldsOf(record));
+}
+
+// Names the fields in the status, with what the store holds for them. The user must see a status
+// that names other values before a click can keep the user's text over them.
+void showConflict(DirectoryScreenState& state, DirectoryView& view, const TextFieldSet& fields,
+                  const RecordFields& stored, const TextWidth& width) {
+  const runtime::Text status = conflictStatusText(fields, stored, formFieldsOf(state), state.kind, width);
+  if (!state.conflict || state.conflict->status != status) state.conflict = ConflictStop{fields, status, {}};
+  view.status = status;
+}
+
+// A save stopped: the fields the user left alone take the stored values, the form keeps the
+// user's texts and the archived flag asked for (an Archive or Restore click is not lost), and what
+// is stored becomes the base, so that the Save the status advises writes the user's fields over it
+// knowingly.
+void stopAtConflict(DirectoryScreenState& state, DirectoryView& view, const TextFieldSet& fields,
+                    const RecordFields& stored, bool archived, const TextWidth& width) {
+  RecordFields form = formFieldsOf(state);
+  form.archived = archived;
+  const bool asked = mergedFields(state.base, form, stored).archived;
+  followStoredFields(state, stored);
+  state.base.fields = stored;
+  state.selectedArchived = asked;
+  showConflict(state, view, fields, stored, width);
+}
+
+// A new record's save reported failed may reach the store after all (a later open takes its
+// write-ahead file). Once the store holds that record as the save wrote it, under the id the save
+// gave it, the form is that record as after a save: the fields written are its base, and what the
+// user typed since stays the user's change. Once the id holds another record, that save can no
+// longer arrive, and the form stays a new record of its own.
+void settleUnconfirmed(DirectoryScreenState& state, DirectoryView& view) {
+  if (!state.unconfirmed) return;
+  const store::Record* record = storedRecord(view, state.unconfirmed->id);
+  if (record == nullptr) return;
+  const UnconfirmedSave save = std::move(*state.unconfirmed);
+  state.unconfirmed.reset();
+  if (record->kind != state.kind || recordFieldsOf(*record) != save.fields) return;
+  state.selectedId = save.id;
+  state.base = FormBase{save.fields, {}};
+  view.status = view.keptStatus(save.id);
+}
+
+// What the view read from the store comes into the form: a new record's save that went in after
+// all, the stored values of the fields the user left alone, and, while a conflict status is up,
+// what the store now holds for the fields it names (the other window may have saved them again,
+// or saved what the user typed).
+void takeReading(DirectoryScreenState& state, DirectoryView& view, const TextWidth& width) {
+  settleUnconfirmed(state, view);
+  const store::Record* record = storedRecord(view, state.selectedId);
+  if (record == nullptr) return;
+  const RecordFields stored = recordFieldsOf(*record);
+  if (state.conflict) {
+    const RecordFields form = formFieldsOf(state);
+    TextFieldSet fields = conflictingFields(state.base, form, stored);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      const auto member = kTextFields[i].member;
+      fields[i] = fields[i] || (state.conflict->fields[i] && form.*member != stored.*member);
+      if (fields[i]) state.base.fields.*member = stored.*member;
+    }
+    if (anyField(fields)) {
+      showConflict(state, view, fields, stored, width);
+    } else {
+      endConflict(state, view);
+    }
+  }
+  followStoredFields(state, stored);
+}
+
+// Saves the form, archived as asked by an Archive or Restore click, or as the form holds it after
+// the reading (Save). The view first reads again
+// what another program saved since; the record as stored is merged into the form, and nothing is
+// saved on a conflict, nor when that reading changed the values a conflict status names. The
+// store read back after the commit decides what the form then holds. A commit refused because
+// another save came in between merges what the view read back into the form in the same way, and
+// the form keeps the archived flag asked for.
+void saveForm(DirectoryScreenState& state, DirectoryView& view, std::optional<bool> archiveAsked,
+              const TextWidth& width) {
+  const runtime::Text conflictBefore = state.conflict ? state.conflict->status : runtime::Text();
+  if (view.reloadIfChanged()) {
+    takeReading(state, view, width);
+    if (state.conflict && state.conflict->status != conflictBefore) return;
+  }
+  state.conflict.reset();
+  const bool archived = archiveAsked.value_or(state.selectedArchived);
   RecordFields asked = formFieldsOf(state);
   asked.archived = archived;
-  if (view.reloadIfChanged()) state.storeReadSinceLoaded = true;
-  if (state.storeReadSinceLoaded && !takeStoredRecord(state, view, asked)) return;
+  const bool isNew = state.selectedId.empty();
+  if (const store::Record* record = storedRecord(view, state.selectedId)) {
+    const RecordFields stored = recordFieldsOf(*record);
+    const TextFieldSet fields = conflictingFields(state.base, asked, stored);
+    if (anyField(fields)) {
+      stopAtConflict(state, view, fields, stored, archived, width);
+      return;
+    }
+    asked = mergedFields(state.base, asked, stored);
+  }
   if (view.saveRecord(state.selectedId, state.kind, asked.name, asked.detail, asked.owner, asked.archived)) {
-    state.selectedId = view.lastSavedId;
+    takeRecord(state, view.lastSavedId, asked);
+    // The store read back may already hold a later save of another program: it shows at once.
     if (const store::Record* record = storedRecord(view, state.selectedId)) {
-      state.loaded = recordFieldsOf(*record);
-      state.selectedArchived = state.loaded.archived;
-      state.storeReadSinceLoaded = false;
+      followStoredFields(state, recordFieldsOf(*record));
     }
     return;
   }
+  if (isNew && !view.unconfirmedId.empty()) state.unconfirmed = UnconfirmedSave{view.unconfirmedId, asked};
   if (view.status != kStatusCommitFailed) return;
-  state.storeReadSinceLoaded = true;
-  asked = formFieldsOf(state);
-  asked.archived = archived;
-  takeStoredRecord(state, view, asked);
-  state.selectedArchived = asked.archived;
+  settleUnconfirmed(state, view);
+  const store::Record* record = storedRecord(view, state.selectedId);
+  if (record == nullptr) return;
+  RecordFields form = formFieldsOf(state);
+  form.archived = archived;
+  const RecordFields stored = recordFieldsOf(*record);
+  const TextFieldSet fields = conflictingFields(state.base, form, stored);
+  if (anyField(fields)) {
+    stopAtConflict(state, view, fields, stored, archived, width);
+    return;
+  }
+  const bool archivedAsked = mergedFields(state.base, form, stored).archived;
+  followStoredFields(state, stored);
+  state.selectedArchived = archivedAsked;
 }
 
 // Whether the form's record showed as archived ("Restore") when the window last drew it; as the
@@ -111,44 +196,76 @@ void selectListedRow(DirectoryScreenState& state, DirectoryView& view, const Poi
   }
 }
 
+// The buttons under a click. While a conflict status is up, a click keeps the user's text over
+// the other window's only when the user made it after seeing the status, and not as the second
+// click of a double-click; Archive or Restore never acts on a double-click's second.
+void pressButtons(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at, ClickStanding click,
+                  const TextWidth& width) {
+  const bool overridesConflict = !state.conflict || (click.afterConflictShown && !click.secondOfDouble);
+  if (at(kSaveButton) && overridesConflict) saveForm(state, view, std::nullopt, width);
+  if (at(kNewRecordButton)) {
+    state.selectedId.clear();
+    state.nameText.clear();
+    state.detailText.clear();
+    state.selectedArchived = false;
+    state.unconfirmed.reset();
+    state.focus = kFocusName;
+  }
+  if (!state.selectedId.empty() && at(kArchiveButton) && overridesConflict && !click.secondOfDouble) {
+    saveForm(state, view, !archivedAsShown(state), width);
+  }
+  if (state.selectedId.empty()) endConflict(state, view);  // New record, or a tab before the buttons
+}
+
 // A click: on the tabs, the search box and the fields (applyPress), the buttons, a list row.
-void applyClick(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at) {
+void applyClick(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at, ClickStanding click,
+                const TextWidth& width) {
   applyPress(state, true, at);
-  applyButtons(state, view, true, at);
+  pressButtons(state, view, at, click, width);
   selectListedRow(state, view, at);
 }
 
+// How a press came, and it becomes the last press. A press is the second click of a double-click
+// when it follows a press that was not within the system's double-click time, inside the
+// double-click rectangle centred on that press.
+ClickStanding standingOf(DirectoryScreenState& state, const canvas::InputEvent& press,
+                         const canvas::DoubleClickSpan& span) {
+  const std::optional<PressMark>& last = state.lastPress;
+  ClickStanding click;
+  click.secondOfDouble = last && !last->second && press.time - last->time <= span.milliseconds &&
+                         std::abs(press.point.x - last->x) <= span.width / 2 &&
+                         std::abs(press.point.y - last->y) <= span.height / 2;
+  state.lastPress = PressMark{press.time, press.point.x, press.point.y, click.secondOfDouble};
+  if (state.conflict) {
+    const std::optional<std::uint32_t>& shownAt = state.conflict->shownAt;
+    click.afterConflictShown = shownAt && static_cast<std::int32_t>(press.time - *shownAt) >= 0;
+  }
+  return click;
+}
+
 // A scroll past the last matching record returns the list to the top.
-void applyListScroll(DirectoryScreenState& state, const DirectoryView& view) {
+void scrollBackPastLastMatch(DirectoryScreenState& state, const DirectoryView& view) {
   const std::int32_t matches = forEachListedRecord(state, view, [](const store::Record&, const Rect&) {});
   if (matches <= state.scroll) state.scroll = 0;
+}
+
+// The list is at the top while the search has the focus, and when it is scrolled past its last
+// matching record.
+void settleListScroll(DirectoryScreenState& state, const DirectoryView& view) {
+  if (state.focus == kFocusSearch) state.scroll = 0;
+  scrollBackPastLastMatch(state, view);
 }
 
 }  // namespace
 
 void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& pointer) {
-  if (!click) return;
-  if (pointer(kSaveButton)) saveForm(state, view, state.selectedArchived);
-  if (pointer(kNewRecordButton)) {
-    view.forgetUnsavedNewRecord();
-    state.selectedId.clear();
-    state.nameText.clear();
-    state.detailText.clear();
-    state.selectedArchived = false;
-    state.focus = kFocusName;
-  }
-  if (!state.selectedId.empty() && pointer(kArchiveButton)) saveForm(state, view, !archivedAsShown(state));
-  if (state.selectedId.empty()) endConflictStatus(state, view);  // New record, or a tab before the buttons
+  if (click) pressButtons(state, view, pointer, ClickStanding{}, estimatedTextWidth);
 }
 
-void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused) {
+void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused, const TextWidth& statusWidth) {
   const bool gained = focused && !state.windowFocused;
   state.windowFocused = focused;
-  if (!gained || !view.reloadIfChanged()) return;
-  state.storeReadSinceLoaded = true;
-  if (const store::Record* record = storedRecord(view, state.selectedId)) {
-    followStoredFields(state, recordFieldsOf(*record));
-  }
+  if (gained && view.reloadIfChanged()) takeReading(state, view, statusWidth);
 }
 
 void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const FrameInput& input) {
@@ -160,20 +277,26 @@ void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const Fra
       case canvas::InputEvent::Kind::kKey:
         applyEditKey(state, event.virtualKey);
         break;
-      case canvas::InputEvent::Kind::kLeftPress:
-        applyClick(state, view, pointerAt(event.point.x, event.point.y));
+      case canvas::InputEvent::Kind::kLeftPress: {
+        const ClickStanding click = standingOf(state, event, input.doubleClick);
+        applyClick(state, view, pointerAt(event.point.x, event.point.y), click, input.statusWidth);
         break;
+      }
     }
+    settleListScroll(state, view);
   }
-  if (state.focus == kFocusSearch) state.scroll = 0;
-  applyWindowFocus(state, view, input.focused);
+  settleListScroll(state, view);
+  applyWindowFocus(state, view, input.focused, input.statusWidth);
   applyScrollKeys(state, input.scrollDown, input.scrollUp);
-  applyListScroll(state, view);
+  scrollBackPastLastMatch(state, view);
 }
 
-void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view) {
+void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view, std::uint32_t drawnAt) {
   state.shown = ShownScreen{state.kind,       state.searchText,      state.scroll, listedRowIds(state, view),
                             state.selectedId, state.selectedArchived};
+  if (state.conflict && !state.conflict->shownAt && view.status == state.conflict->status) {
+    state.conflict->shownAt = drawnAt;
+  }
 }
 
 }  // namespace app

@@ -3,10 +3,12 @@
 // refused save leaves the form's record and the text the user typed; the view's status says why.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "app/directory_screen_state.hpp"
 #include "app/directory_view.hpp"
+#include "app/screen_drawing.hpp"
 #include "app/screen_input.hpp"
 #include "canvas/key_input.hpp"
 
@@ -15,36 +17,46 @@ namespace app {
 // Save and Archive or Restore first have the view read again what another program saved since;
 // the form's record is merged with it (see form_merge.hpp) and, when the user and the other
 // program changed one field to two values, not saved: the status names the field and the other's
-// value, and the next Save writes the form. That status ends with New record (or a tab) and with a
-// list click. Archive or Restore asks for what the button read when the window last drew the
-// form's record.
+// value, and a Save the user clicks once that status is on screen writes the form. That status
+// ends with New record (or a tab) and with a list click. Archive or Restore asks for what the
+// button read when the window last drew the form's record. The outcome of every save is what the
+// store holds when read back: the form holds the record the store kept, and a new record that
+// the store does not hold stays new (see UnconfirmedSave). This is one deliberate click.
 void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, const PointerProbe& pointer);
 
 // The window's keyboard focus in this frame. When it has just been gained, the view reads again
-// what another program saved since, and the form's fields the user left alone follow its record.
-// The frame takes its input first: a click that gave the focus acts on what the window showed.
-void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused);
+// what another program saved since: the form's fields the user left alone follow its record, and
+// a conflict status names what is stored now. The frame takes its input first: a click that gave
+// the focus acts on what the window showed.
+void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused,
+                      const TextWidth& statusWidth = estimatedTextWidth);
 
 // What the window kept for one frame: its input in the order it came, whether the window has the
-// keyboard focus, and the DOWN and UP presses.
+// keyboard focus, and the DOWN and UP presses; the system's double-click span, and the width of
+// a text in the status's style.
 struct FrameInput {
   std::vector<canvas::InputEvent> events;
   bool focused = true;
   bool scrollDown = false;
   bool scrollUp = false;
+  canvas::DoubleClickSpan doubleClick;
+  TextWidth statusWidth = estimatedTextWidth;
 };
 
-// One frame's decisions. First the input, one event after another in the order it came: typed
-// text and TAB and BACKSPACE presses edit the form (screen_input.hpp); a left-button press, at
-// the point where it was made however soon it was released, is a click that has all its effect
-// before the next event: on the tabs, the search box and the fields, the buttons, then a list
-// row, which loads the record the row showed when the window last drew it. While the search has
-// the focus the list is then scrolled back to the top. After the input come the window's focus (a
-// click that gave it has acted on what the window showed), the scroll keys, and a scroll past the
-// last matching record returns the list to the top.
+// One frame's decisions. First the input, one event after another in the order it came, each
+// with all its effect before the next: typed text and TAB and BACKSPACE presses edit the form
+// (screen_input.hpp); a left-button press, at the point where it was made however soon it was
+// released, is a click on the tabs, the search box and the fields, the buttons, then a list row,
+// which loads the record the row showed when the window last drew it. After each event the list
+// returns to the top while the search has the focus, or when it is scrolled past its last match.
+// The second click of a double-click does not act on Archive or Restore, and a click on Save or
+// Archive or Restore while a conflict status is up acts only when the user made it after a frame
+// showed that status and it is no double-click's second. After the input come the window's focus
+// (a click that gave it has acted on what the window showed) and the scroll keys.
 void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const FrameInput& input);
 
-// Keeps what the frame just drew (ShownScreen) for the clicks of the next frame's input.
-void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view);
+// Keeps what the frame just drew (ShownScreen) for the clicks of the next frame's input, and when
+// (`drawnAt`, the clock of the press times) a conflict status was first shown.
+void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view, std::uint32_t drawnAt = 0);
 
 }  // namespace app

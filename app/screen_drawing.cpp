@@ -1,7 +1,13 @@
 #include "app/screen_drawing.hpp"
 
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <vector>
+
 #include "app/record_fields.hpp"
 #include "app/record_list.hpp"
+#include "canvas/text_runs.hpp"
 #include "store/record.hpp"
 
 namespace app {
@@ -54,7 +60,73 @@ void drawRecordList(DrawList& list, const DirectoryScreenState& state, const Dir
   });
 }
 
+constexpr std::string_view kEllipsis = "...";
+
+// The byte offsets where the characters the window draws start (each character outside
+// printable ASCII is drawn as one "?"), followed by the text's size.
+std::vector<std::size_t> characterStarts(std::string_view text) {
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < text.size();) {
+    starts.push_back(i);
+    const auto byte = static_cast<unsigned char>(text[i]);
+    i += byte >= 0x20 && byte <= 0x7E ? 1 : canvas::unprintableSequenceLength(text, i);
+  }
+  starts.push_back(text.size());
+  return starts;
+}
+
+// The text whole when it is at most `room` pixels wide, else its longest start that is, with
+// "..." after it, at whole characters.
+runtime::Text cutToWidth(std::string_view text, std::int32_t room, const TextWidth& width) {
+  if (width(text) <= room) return runtime::Text(text);
+  const std::vector<std::size_t> starts = characterStarts(text);
+  std::size_t kept = starts.size() - 1;
+  while (kept > 0 && width(runtime::Text(text.substr(0, starts[kept])) + runtime::Text(kEllipsis)) > room) --kept;
+  return runtime::Text(text.substr(0, starts[kept])) + runtime::Text(kEllipsis);
+}
+
+// The other window's value within `room` pixels. One that is too wide starts at the word where
+// it departs from the user's text (the shared start left out, marked "...") and is cut at the end.
+runtime::Text shortenedValue(std::string_view value, std::string_view yours, std::int32_t room,
+                             const TextWidth& width) {
+  if (width(value) <= room) return runtime::Text(value);
+  std::size_t shared = 0;
+  while (shared < value.size() && shared < yours.size() && value[shared] == yours[shared]) ++shared;
+  const std::size_t space = shared == 0 ? std::string_view::npos : value.rfind(' ', shared - 1);
+  const std::size_t from = space == std::string_view::npos ? 0 : space + 1;
+  if (from <= kEllipsis.size()) return cutToWidth(value, room, width);
+  return cutToWidth(runtime::Text(kEllipsis) + runtime::Text(value.substr(from)), room, width);
+}
+
 }  // namespace
+
+std::int32_t estimatedTextWidth(std::string_view text) {
+  return static_cast<std::int32_t>(characterStarts(text).size() - 1) * 10;
+}
+
+runtime::Text conflictStatusText(const TextFieldSet& fields, const RecordFields& stored, const RecordFields& yours,
+                                 std::string_view kind, const TextWidth& width) {
+  std::size_t first = fields.size();
+  std::size_t more = 0;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (!fields[i]) continue;
+    if (first == fields.size()) {
+      first = i;
+    } else {
+      ++more;
+    }
+  }
+  if (first == fields.size()) return runtime::Text(kStatusReady);
+  const auto member = kTextFields[first].member;
+  const runtime::Text field = "Other window: " + runtime::Text(fieldLabel(kind, static_cast<std::int32_t>(first)));
+  const runtime::Text others = more == 0 ? runtime::Text() : " +" + std::to_string(more) + " more";
+  const runtime::Text& value = stored.*member;
+  const runtime::Text advice = "; Save keeps yours";
+  const runtime::Text oneLine = field + " \"" + value + "\"" + others + advice;
+  if (width(oneLine) <= kStatusWidth) return oneLine;
+  const std::int32_t room = kStatusWidth - width("\"\"" + advice);
+  return field + others + "\n\"" + shortenedValue(value, yours.*member, room, width) + "\"" + advice;
+}
 
 void drawButton(DrawList& list, const runtime::Text& label, std::int32_t x, std::int32_t y, std::int32_t width,
                 bool primary, const PointerProbe& hover) {
@@ -103,7 +175,12 @@ DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryVi
   drawButton(list, "New record", kNewRecordButton.x, kNewRecordButton.y, kNewRecordButton.width, false, hover);
   drawButton(list, state.selectedArchived ? "Restore" : "Archive", kArchiveButton.x, kArchiveButton.y,
              kArchiveButton.width, false, hover);
-  titleText(list, view.status, kStatusText.x, kStatusText.y, kTextSize);
+  std::int32_t statusY = kStatusText.y;
+  for (std::size_t start = 0; start <= view.status.size(); statusY += kStatusLineHeight) {
+    const std::size_t end = std::min(view.status.find('\n', start), view.status.size());
+    titleText(list, view.status.substr(start, end - start), kStatusText.x, statusY, kTextSize);
+    start = end + 1;
+  }
   mutedLabel(list, kFooterText, kFooter.x, kFooter.y);
   return list;
 }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "app/directory_screen_state.hpp"
@@ -43,8 +45,23 @@ void drawButton(DrawList& list, const runtime::Text& label, std::int32_t x, std:
 // The label of a list row: the record's name, marked when it is archived.
 runtime::Text listRowLabel(const store::Record& record);
 
+// The width in pixels of a text drawn in the status's style.
+using TextWidth = std::function<std::int32_t(std::string_view)>;
+// Ten pixels a drawn character: the width where no window measures (tests, the self-test).
+std::int32_t estimatedTextWidth(std::string_view text);
+
+// The status of a save stopped because another window saved other values into fields the user
+// changed: the first such field by the label drawn above it for the kind, how many more there
+// are, the value the other window saved and the advice. It is one line when it fits the status's
+// width (kStatusWidth), else two: the field, then the value and the advice. Only the value is
+// shortened to fit: a long one starts at the word where it departs from the user's text (the
+// shared start left out, marked "...") and is cut with "..." at the end.
+runtime::Text conflictStatusText(const TextFieldSet& fields, const RecordFields& stored, const RecordFields& yours,
+                                 std::string_view kind, const TextWidth& width);
+
 // The whole frame in drawing order; `hover` is where the pointer is now. Row labels and the texts
-// of the fields and the search box are clipped to their boxes.
+// of the fields and the search box are clipped to their boxes; a status's lines are drawn one
+// below the other.
 DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& hover);
 
 }  // namespace app

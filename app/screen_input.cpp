@@ -15,6 +15,7 @@ void switchKind(DirectoryScreenState& state, const char* kind) {
   state.nameText.clear();
   state.detailText.clear();
   state.selectedArchived = false;
+  state.unconfirmed.reset();
   state.scroll = 0;
 }
 

@@ -63,9 +63,9 @@ inline constexpr Point kFormTitle{392, 175};
 inline constexpr Point kRecordIdLabel{392, 218};
 inline constexpr Point kStatusText{392, 598};
 inline constexpr Point kFooter{36, 652};
-// How many characters a status built to fit holds: the status line runs from its start to the
-// window's right edge (600 px), and the medium text style's characters average 10 px or less.
-inline constexpr std::int32_t kStatusCharacters = 60;
+// The status ends where the form's boxes end; a status of two lines has its second line below.
+inline constexpr std::int32_t kStatusWidth = 556;
+inline constexpr std::int32_t kStatusLineHeight = 24;
 
 // Form field i (0 name, 1 detail, 2 owner): its box, and the focus line under it.
 inline constexpr Rect fieldBox(std::int32_t i) { return Rect{392, 258 + 89 * i, 556, 46}; }

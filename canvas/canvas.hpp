@@ -116,6 +116,8 @@ void DrawRoundedRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std
 
 // Title text in the light title colour: 28 px at size >= 150, else 20 px.
 void drawTitleText(const runtime::Text& text, std::int32_t x, std::int32_t y, std::int32_t size);
+// The width drawTitleText advances for the text and size (measureText).
+std::int32_t measureTitleText(const runtime::Text& text, std::int32_t size);
 
 // Small label in the muted colour (15 px).
 void drawMutedLabel(const runtime::Text& text, std::int32_t x, std::int32_t y);

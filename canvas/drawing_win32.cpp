@@ -143,8 +143,19 @@ void DrawRoundedRectRgba(std::int64_t x, std::int64_t y, std::int64_t width, std
   glEnd();
 }
 
+namespace {
+
+// The text style of a title text's size.
+std::int32_t titleStyle(std::int32_t size) { return size >= 150 ? 330 : 250; }
+
+}  // namespace
+
 void drawTitleText(const runtime::Text& text, std::int32_t x, std::int32_t y, std::int32_t size) {
-  DrawTextStyled(text, x, y, size >= 150 ? 330 : 250, 221, 233, 230);
+  DrawTextStyled(text, x, y, titleStyle(size), 221, 233, 230);
+}
+
+std::int32_t measureTitleText(const runtime::Text& text, std::int32_t size) {
+  return measureText(text, titleStyle(size));
 }
 
 void drawMutedLabel(const runtime::Text& text, std::int32_t x, std::int32_t y) {

@@ -10,6 +10,7 @@
 #include "app/screen_layout.hpp"
 #include "canvas/key_input.hpp"
 #include "canvas/pointer_input.hpp"
+#include "input_events.hpp"
 #include "runtime/testing/temp_directory.hpp"
 #include "store/record_keys.hpp"
 
@@ -28,7 +29,7 @@ class QueuedInput : public ::testing::Test {
 
   // As the window procedure records them: WM_LBUTTONDOWN at a client point (the release that
   // follows records no press), and a key typed as WM_KEYDOWN, WM_CHAR, WM_KEYUP.
-  void click(std::int32_t x, std::int32_t y) { canvas::recordLeftPress(window_, x, y, 0); }
+  void click(std::int32_t x, std::int32_t y) { canvas::recordLeftPress(window_, x, y, nextPressTime()); }
   void key(std::uint32_t virtualKey, char typed = 0) {
     canvas::recordKeyEvent(window_, virtualKey, kFreshDown, true);
     if (typed != 0) canvas::handleCharUnit(window_, static_cast<std::uint8_t>(typed));

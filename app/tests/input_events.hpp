@@ -9,8 +9,14 @@
 
 namespace app {
 
-inline canvas::InputEvent pressAt(std::int32_t x, std::int32_t y) {
-  return canvas::InputEvent{canvas::InputEvent::Kind::kLeftPress, {}, 0, {x, y}, 0};
+// Press times a second apart, as a person clicks: no two presses make a double click.
+inline std::uint32_t nextPressTime() {
+  static std::uint32_t time = 0;
+  return time += 1000;
+}
+
+inline canvas::InputEvent pressAt(std::int32_t x, std::int32_t y, std::uint32_t time = nextPressTime()) {
+  return canvas::InputEvent{canvas::InputEvent::Kind::kLeftPress, {}, 0, {x, y}, time};
 }
 inline canvas::InputEvent pressOn(const Rect& rect) { return pressAt(rect.x + 5, rect.y + 5); }
 inline canvas::InputEvent typedText(std::string text) {

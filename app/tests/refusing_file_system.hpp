@@ -2,6 +2,7 @@
 // commit can be made to fail without touching what is already stored.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,6 +47,32 @@ class FixedSnapshotFileSystem final : public runtime::testing::ForwardingFileSys
     return ForwardingFileSystem::replaceFile(from, to);
   }
   bool refusing = true;
+};
+
+// Passes everything to the disk, asking `hook` first with the operation ("write", "sync",
+// "replace" with the target's path, "exists") and the path, and after a file was written
+// ("written"): its false fails the operation, a written file staying on the disk whole. A hook
+// that saves through the same file system clears itself first.
+class HookedFileSystem final : public runtime::testing::ForwardingFileSystem {
+ public:
+  bool writeFile(const std::string& path, const runtime::Bytes& bytes) override {
+    return pass("write", path) && ForwardingFileSystem::writeFile(path, bytes) && pass("written", path);
+  }
+  bool replaceFile(const std::string& from, const std::string& to) override {
+    return pass("replace", to) && ForwardingFileSystem::replaceFile(from, to);
+  }
+  bool syncFile(const std::string& path) override { return pass("sync", path) && ForwardingFileSystem::syncFile(path); }
+  bool fileExists(const std::string& path) override {
+    return pass("exists", path) && ForwardingFileSystem::fileExists(path);
+  }
+  std::function<bool(std::string_view operation, std::string_view path)> hook;
+
+ private:
+  // A copy runs: the hook may replace itself.
+  bool pass(std::string_view operation, std::string_view path) {
+    const auto run = hook;
+    return !run || run(operation, path);
+  }
 };
 
 }  // namespace app::testing

@@ -89,6 +89,7 @@ TEST_F(ScreenActions, ArchiveAndRestoreFlipTheStoredLifecycle) {
   EXPECT_EQ(view_->status, "Saved animal-5");
 
   state.selectedId = "animal-3";
+  state.base.fields = recordFieldsOf(stored("animal-3"));
   state.detailText = "Cat";
   applyButtons(state, *view_, true, over(kArchiveButton));
   EXPECT_TRUE(state.selectedArchived);

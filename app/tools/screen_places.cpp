@@ -2,7 +2,8 @@
 // draws and hit-tests with, so that window tests click, probe and read what the program has.
 // Output, one line per place: "<name> <x> <y> <width> <height>", in client pixels of a window of
 // the program's size. The names: animals, customers, search, search-focus, name, detail, owner,
-// name-focus, detail-focus, owner-focus, save, new, archive, row0 ... row5, status, close.
+// name-focus, detail-focus, owner-focus, save, new, archive, row0 ... row5, status, status2 (a
+// status's second line), close.
 // Exit status: 0, or 3 for a bad command line.
 #include <algorithm>
 #include <cstdint>
@@ -61,8 +62,9 @@ int main(int argc, char** /*argv*/) {
   print("new", app::kNewRecordButton);
   print("archive", app::kArchiveButton);
   for (std::int32_t row = 0; row < app::kListRows; ++row) print("row" + std::to_string(row), app::listRow(row));
-  print("status",
-        app::Rect{app::kStatusText.x, app::kStatusText.y - kTextLineRise, app::fieldBox(0).width, kTextLineHeight});
+  const app::Rect status{app::kStatusText.x, app::kStatusText.y - kTextLineRise, app::kStatusWidth, kTextLineHeight};
+  print("status", status);
+  print("status2", app::Rect{status.x, status.y + app::kStatusLineHeight, status.width, status.height});
   print("close", closeArea());
   std::cout.flush();
   return 0;
