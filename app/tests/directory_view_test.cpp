@@ -288,6 +288,19 @@ TEST(DirectoryView, AFailedCommitIsNotReportedSavedByARecordAlreadyStoredAlike) 
   EXPECT_EQ(view.lastSavedId, "");
 }
 
+TEST(DirectoryView, AFirstSaveRefusedByAnotherHoldersLockIsNotReportedSaved) {
+  // An empty store: the reopen after the refused commit reads no snapshot either, as an absent
+  // write-ahead file reads; nothing this save wrote is there.
+  TempDirectory dir;
+  DirectoryView view(dir.text());
+  const auto otherHolder = store::lockStoreDirectory(dir.text());
+  ASSERT_NE(otherHolder, nullptr);
+  EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Ada", "", "", false));
+  EXPECT_EQ(view.status, kStatusCommitFailed);
+  EXPECT_EQ(view.lastSavedId, "");
+  EXPECT_TRUE(view.database.records.empty());
+}
+
 TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
   TempDirectory dir;
   std::ofstream(dir.text("plain-file")) << "x";
