@@ -62,14 +62,25 @@ void showConflict(DirectoryScreenState& state, DirectoryView& view, const TextFi
 // is stored becomes the base, so that the Save the status advises writes the user's fields over it
 // knowingly.
 void stopAtConflict(DirectoryScreenState& state, DirectoryView& view, const TextFieldSet& fields,
-                    const RecordFields& stored, bool archived, const TextWidth& width) {
-  RecordFields form = formFieldsOf(state);
-  form.archived = archived;
-  const bool asked = mergedFields(state.base, form, stored).archived;
+                    const RecordFields& stored, bool archivedAsked, const TextWidth& width) {
   followStoredFields(state, stored);
   state.base.fields = stored;
-  state.selectedArchived = asked;
+  state.selectedArchived = archivedAsked;
   showConflict(state, view, fields, stored, width);
+}
+
+// The form, archived as `archived`, merged with its record as stored: the fields a save writes,
+// or none when the user and the store changed a field to two values, which stops the save.
+std::optional<RecordFields> mergeWithStored(DirectoryScreenState& state, DirectoryView& view,
+                                            const store::Record& record, bool archived, const TextWidth& width) {
+  RecordFields asked = formFieldsOf(state);
+  asked.archived = archived;
+  const RecordFields stored = recordFieldsOf(record);
+  const TextFieldSet fields = conflictingFields(state.base, asked, stored);
+  RecordFields merged = mergedFields(state.base, asked, stored);
+  if (!anyField(fields)) return merged;
+  stopAtConflict(state, view, fields, stored, merged.archived, width);
+  return std::nullopt;
 }
 
 // A new record's save reported failed may reach the store after all (a later open takes its
@@ -116,12 +127,11 @@ void takeReading(DirectoryScreenState& state, DirectoryView& view, const TextWid
 }
 
 // Saves the form, archived as asked by an Archive or Restore click, or as the form holds it after
-// the reading (Save). The view first reads again
-// what another program saved since; the record as stored is merged into the form, and nothing is
-// saved on a conflict, nor when that reading changed the values a conflict status names. The
-// store read back after the commit decides what the form then holds. A commit refused because
-// another save came in between merges what the view read back into the form in the same way, and
-// the form keeps the archived flag asked for.
+// the reading (Save). The view first reads again what another program saved since; the record as
+// stored is merged into the form, and nothing is saved on a conflict, nor when that reading
+// changed the values a conflict status names. The store read back after the commit decides what
+// the form then holds. A commit refused because another save came in between merges what the view
+// read back into the form in the same way, and the form keeps the archived flag asked for.
 void saveForm(DirectoryScreenState& state, DirectoryView& view, std::optional<bool> archiveAsked,
               const TextWidth& width) {
   const runtime::Text conflictBefore = state.conflict ? state.conflict->status : runtime::Text();
@@ -135,13 +145,9 @@ void saveForm(DirectoryScreenState& state, DirectoryView& view, std::optional<bo
   asked.archived = archived;
   const bool isNew = state.selectedId.empty();
   if (const store::Record* record = storedRecord(view, state.selectedId)) {
-    const RecordFields stored = recordFieldsOf(*record);
-    const TextFieldSet fields = conflictingFields(state.base, asked, stored);
-    if (anyField(fields)) {
-      stopAtConflict(state, view, fields, stored, archived, width);
-      return;
-    }
-    asked = mergedFields(state.base, asked, stored);
+    const std::optional<RecordFields> merged = mergeWithStored(state, view, *record, archived, width);
+    if (!merged) return;
+    asked = *merged;
   }
   if (view.saveRecord(state.selectedId, state.kind, asked.name, asked.detail, asked.owner, asked.archived)) {
     takeRecord(state, view.lastSavedId, asked);
@@ -156,17 +162,10 @@ void saveForm(DirectoryScreenState& state, DirectoryView& view, std::optional<bo
   settleUnconfirmed(state, view);
   const store::Record* record = storedRecord(view, state.selectedId);
   if (record == nullptr) return;
-  RecordFields form = formFieldsOf(state);
-  form.archived = archived;
-  const RecordFields stored = recordFieldsOf(*record);
-  const TextFieldSet fields = conflictingFields(state.base, form, stored);
-  if (anyField(fields)) {
-    stopAtConflict(state, view, fields, stored, archived, width);
-    return;
-  }
-  const bool archivedAsked = mergedFields(state.base, form, stored).archived;
-  followStoredFields(state, stored);
-  state.selectedArchived = archivedAsked;
+  const std::optional<RecordFields> merged = mergeWithStored(state, view, *record, archived, width);
+  if (!merged) return;
+  followStoredFields(state, recordFieldsOf(*record));
+  state.selectedArchived = merged->archived;
 }
 
 // Whether the form's record showed as archived ("Restore") when the window last drew it; as the
