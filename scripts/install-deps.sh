@@ -26,6 +26,8 @@ packages=(
   xdotool imagemagick imagemagick-6.q16 x11-utils python3 python3-minimal python3.11-minimal mawk
   # The test display's window manager (scripts/display-wm.py).
   python3-xlib python3-six
+  # The immutable flag the window tests set on a store's files (chattr).
+  e2fsprogs
   # Essential packages (and apt), present on every Debian system: named so that the check below
   # covers the shell and file commands the scripts use as well, not only the tools above.
   bash dash coreutils sed grep diffutils dpkg apt util-linux
@@ -36,7 +38,7 @@ packages=(
 commands=(
   bash sh env dirname basename nproc seq sleep mkdir mktemp rm cp ls head tail cut sort tr stat id
   timeout md5sum readlink sed grep awk cmp flock dpkg dpkg-query apt-get cat uname setarch setpriv
-  chmod chown
+  chmod chown chattr
   cmake ctest ninja gcc g++ clang++
   x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres
   clang-format clang-tidy run-clang-tidy comm paste

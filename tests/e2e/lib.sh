@@ -424,10 +424,12 @@ wait_for_exit() {
 #   row0 ... row5           the list rows, top to bottom
 #   status                  the status line: one line of text, the form's width
 #   close                   the close button of the window's own frame
-# Two more are spots where the program draws nothing, so it has no rectangle for them; they are
-# the tests' own choice, kept here:
+# Three more have no rectangle of the program's: two spots where it draws nothing and a label it
+# draws at a point; they are the tests' own choice, kept here:
 #   background              a spot at the bottom right where nothing is drawn
 #   header                  the empty header right of the title "Oreb Inc." (drawn at 34,57)
+#   record-id               the form's record id under its title, "New record" for a new record
+#                           (a muted label drawn at 392,218)
 # read_place <name> sets PLACE (x y w h), PLACE_X and PLACE_Y (where a click on it goes: its
 # centre), PROBE_X and PROBE_Y (a pixel of its own fill) and PLACE_AREA (x y w h: what a
 # screenshot check looks at). An unknown name ends the test.
@@ -436,6 +438,7 @@ read_place() {
   case "$1" in
     background) PLACE=(975 685 20 10) ;;
     header) PLACE=(560 50 80 20) ;;
+    record-id) PLACE=(392 214 240 19) ;;
     *)
       [ "${#PLACES[@]}" -gt 0 ] || load_places
       if [ -z "${PLACES[$1]:-}" ]; then
@@ -658,6 +661,17 @@ region_of() {
 # region_colours <png> <x> <y> <w> <h>: how many colours the client rectangle holds.
 region_colours() {
   convert "$1" -crop "${4}x${5}+$((WIN_X + $2))+$((WIN_Y + $3))" +repage -format '%k' info:
+}
+
+# text_mask <place> <dx> <dy> <w> <h> [<r,g,b>]: the digest of where a rectangle, from dx,dy into
+# the place, shows the text colour (LABEL unless given): a text's glyphs, whatever the background
+# behind them. A text typed into a field reads as the same text drawn elsewhere in the same style:
+# a field's text starts 14 px right of and 10 px lower in its place than the status's does in its.
+text_mask() {
+  read_place "$1"
+  import -window root "$WORK/mask.png" 2>/dev/null
+  convert "$WORK/mask.png" -crop "${4}x${5}+$((WIN_X + PLACE[0] + $2))+$((WIN_Y + PLACE[1] + $3))" +repage -fill black \
+    +opaque "rgb(${6:-$LABEL})" -fill white -opaque "rgb(${6:-$LABEL})" -depth 8 gray:- | md5sum | cut -d' ' -f1
 }
 
 # snapshot_area <place>: the digest of the place's area (see read_place) now.

@@ -9,15 +9,6 @@
 require_display
 E2E_TIME_LIMIT=110  # the test's timeout is 150 s
 
-# text_mask <place> <dx> <dy> <w> <h>: the digest of where a rectangle, from dx,dy into the place,
-# shows the text colour: a text's glyphs, whatever the background behind them.
-text_mask() {
-  read_place "$1"
-  import -window root "$WORK/mask.png" 2>/dev/null
-  convert "$WORK/mask.png" -crop "${4}x${5}+$((WIN_X + PLACE[0] + $2))+$((WIN_Y + PLACE[1] + $3))" +repage -fill black \
-    +opaque "rgb($LABEL)" -fill white -opaque "rgb($LABEL)" -depth 8 gray:- | md5sum | cut -d' ' -f1
-}
-
 B_DETAIL="Rabbit / routine visit / B: ears checked"
 A_DETAIL="Rabbit / routine visit / A: claws trimmed"
 
