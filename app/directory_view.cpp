@@ -111,8 +111,10 @@ bool DirectoryView::reloadIfChanged() {
     return false;
   }
   const bool statusOfReading = status == readingStatus_;
+  const Text readBefore = readingStatus_;
   if (!reopen(true)) return false;
-  if (statusOfReading || !database.store.ok)
+  // A failed reading tells of its failure, unless the status already answers that very failure.
+  if (statusOfReading || (!database.store.ok && database.store.message != readBefore))
     showReading(database.store.ok ? Text(kStatusReady) : database.store.message);
   return true;
 }
@@ -132,6 +134,7 @@ std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Tex
   if (!database.store.ok) reopen(true);
   if (!database.store.ok) {
     showReading(database.store.message);
+    if (database.store.message == store::kWriteAheadNotPromoted) status = kStatusNotSavedUnmoved;
     return status;
   }
   if (kind != "animal") return std::nullopt;
@@ -157,6 +160,7 @@ bool DirectoryView::commitBatch(const store::RecordBatch& batch, bool newRecord)
   // again as a second record. A commit that wrote no such file cannot have stored anything,
   // however alike a record another program saved.
   if (committed || (wal.present && holds(record))) {
+    if (!database.store.ok) readingStatus_ = database.store.message;  // the status answers it
     status = keptStatus(record.id);
     lastSavedId = record.id;
     return true;

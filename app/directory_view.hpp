@@ -51,7 +51,7 @@ class DirectoryView {
   // keeps what it read last, and reads the files once they are back. A snapshot file that cannot
   // be read is left to the next save. The reading's status ("Ready" or the store's message)
   // replaces a status that told of an earlier reading or of the store's absence, and a failed
-  // reading's message replaces any; a save's outcome stays.
+  // reading's message replaces any but a save's outcome that told of the same failure.
   bool reloadIfChanged();
 
   // The status of a save whose record the store holds: "Saved <id>", or, while the store's state
@@ -96,6 +96,8 @@ inline constexpr const char* kStatusEdgeInvalid = "Relationship validation faile
 inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
 // After "Kept <id>": the store's state is a write-ahead file that could not be moved into place.
 inline constexpr const char* kStatusKeptUnmoved = "; the store file could not be replaced yet";
+// A save refused while that is so.
+inline constexpr const char* kStatusNotSavedUnmoved = "Not saved; the store file could not be replaced yet";
 // A store with records was read, and its files are no longer in the data directory.
 inline constexpr const char* kStatusStoreMissing = "Records missing from the data directory; put them back";
 

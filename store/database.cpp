@@ -91,7 +91,7 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
     ahead.snapshotOnDisk = snapshotIdentityOf(promoted);
   } else {
     ahead.ok = false;
-    ahead.message = "write-ahead recovery could not promote the durable snapshot";
+    ahead.message = kWriteAheadNotPromoted;
   }
   return ahead;
 }

@@ -16,6 +16,9 @@ namespace store {
 // store was taken away, and an empty one in its place would be saved over it.
 enum class OpenMode { kCreate, kExisting };
 inline constexpr const char* kStoreFilesMissing = "the store files are missing";
+// The message of an open that read a write-ahead file as the store's state but could not move it
+// into place (the snapshot file cannot be replaced, or the directory's lock was not had).
+inline constexpr const char* kWriteAheadNotPromoted = "write-ahead recovery could not promote the durable snapshot";
 
 // Always returns a database; database.store.ok and .message tell whether it opened cleanly.
 // Lets through the file read's vusk_runtime_exception ("file.read", "file.read.limit") and the

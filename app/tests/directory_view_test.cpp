@@ -360,7 +360,7 @@ TEST(DirectoryView, ASaveKeptInAWriteAheadFileThatCannotBeMovedIntoPlaceIsReport
   EXPECT_FALSE(view.database.store.ok);
   EXPECT_EQ(recordOf(view, "animal-6").content, "Pepper");
   EXPECT_FALSE(view.saveRecord("animal-6", "animal", "Pepper", "Dog / fixed", "customer-1", false));
-  EXPECT_EQ(view.status, "write-ahead recovery could not promote the durable snapshot");
+  EXPECT_EQ(view.status, "Not saved; the store file could not be replaced yet");
 
   fixed.refusing = false;
   ASSERT_TRUE(view.saveRecord("animal-6", "animal", "Pepper", "Dog / fixed", "customer-1", false)) << view.status;

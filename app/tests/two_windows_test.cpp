@@ -476,7 +476,7 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
   const Case cases[] = {
       {"snapshot file unchangeable", Loss::kSnapshotUnchangeable,
        "Kept animal-6; the store file could not be replaced yet", "animal-6",
-       "write-ahead recovery could not promote the durable snapshot"},
+       kStatusNotSavedUnmoved},
       {"directory replaced by a file", Loss::kDirectoryReplacedByAFile, kStatusStoreMissing, "", kStatusStoreMissing},
       {"directory removed", Loss::kDirectoryRemoved, kStatusStoreMissing, "", kStatusStoreMissing},
       {"snapshot file removed", Loss::kSnapshotRemoved, kStatusStoreMissing, "", kStatusStoreMissing},

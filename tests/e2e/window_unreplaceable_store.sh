@@ -126,7 +126,7 @@ expect_pixels "second saved: five animals, the new one selected" row3 "$BUTTON" 
 
 # --- What the status line read, each time --------------------------------------------------------
 shows_text "kept status" "$kept_text" "Kept animal-6; the store file could not be replaced yet"
-shows_text "refused status" "$refused_text" "write-ahead recovery could not promote the durable snapshot"
+shows_text "refused status" "$refused_text" "Not saved; the store file could not be replaced yet"
 shows_text "saved status" "$saved_text" "Saved animal-6"
 shows_text "not kept status" "$failed_text" "Commit failed; reopened saved records"
 shows_text "second saved status" "$second_saved_text" "Saved $second_id"
