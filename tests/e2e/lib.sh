@@ -422,7 +422,7 @@ wait_for_exit() {
 #                           detail-focus, owner-focus, search-focus
 #   save, new, archive      Save, New record and Archive (Restore for an archived record)
 #   row0 ... row5           the list rows, top to bottom
-#   status                  the status line: one line of text, the form's width
+#   status, status2         the status's first and second line of text, each the form's width
 #   close                   the close button of the window's own frame
 # Two more are spots where the program draws nothing, so it has no rectangle for them; they are
 # the tests' own choice, kept here:
@@ -658,6 +658,28 @@ region_of() {
 # region_colours <png> <x> <y> <w> <h>: how many colours the client rectangle holds.
 region_colours() {
   convert "$1" -crop "${4}x${5}+$((WIN_X + $2))+$((WIN_Y + $3))" +repage -format '%k' info:
+}
+
+# label_pixels <png> <x> <y> <w> <h> <convert output...>: the client rectangle of a screenshot with
+# the label colour (the colour of text) white and every other colour black, written as the
+# output arguments say.
+label_pixels() {
+  convert "$1" -crop "${4}x${5}+$((WIN_X + $2))+$((WIN_Y + $3))" +repage -fill black +opaque "rgb($LABEL)" \
+    -fill white -opaque "rgb($LABEL)" "${@:6}"
+}
+
+# label_count <png> <x> <y> <w> <h>: how many pixels of the client rectangle have the label colour.
+label_count() {
+  label_pixels "$@" -format '%[fx:round(mean*w*h)]' info:
+}
+
+# text_mask <place> <dx> <dy> <w> <h>: the digest of where a rectangle, from dx,dy into the place,
+# shows the text colour now: a text's glyphs, whatever the background behind them. The same text
+# drawn in two places gives the same digest (glyphs are drawn without antialiasing).
+text_mask() {
+  read_place "$1"
+  import -window root "$WORK/mask.png" 2>/dev/null
+  label_pixels "$WORK/mask.png" $((PLACE[0] + $2)) $((PLACE[1] + $3)) "$4" "$5" -depth 8 gray:- | md5sum | cut -d' ' -f1
 }
 
 # snapshot_area <place>: the digest of the place's area (see read_place) now.
