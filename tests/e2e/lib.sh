@@ -422,7 +422,7 @@ wait_for_exit() {
 #                           detail-focus, owner-focus, search-focus
 #   save, new, archive      Save, New record and Archive (Restore for an archived record)
 #   row0 ... row5           the list rows, top to bottom
-#   status                  the status line: one line of text, the form's width
+#   status, status2         the status's first and second line of text, each the form's width
 #   close                   the close button of the window's own frame
 # Three more have no rectangle of the program's: two spots where it draws nothing and a label it
 # draws at a point; they are the tests' own choice, kept here:
@@ -663,15 +663,30 @@ region_colours() {
   convert "$1" -crop "${4}x${5}+$((WIN_X + $2))+$((WIN_Y + $3))" +repage -format '%k' info:
 }
 
+# label_pixels <png> <x> <y> <w> <h> <convert output...>: the client rectangle of a screenshot with
+# the text colour (TEXT_COLOUR, LABEL unless set) white and every other colour black, written as
+# the output arguments say.
+label_pixels() {
+  local colour="${TEXT_COLOUR:-$LABEL}"
+  convert "$1" -crop "${4}x${5}+$((WIN_X + $2))+$((WIN_Y + $3))" +repage -fill black +opaque "rgb($colour)" \
+    -fill white -opaque "rgb($colour)" "${@:6}"
+}
+
+# label_count <png> <x> <y> <w> <h>: how many pixels of the client rectangle have the label colour.
+label_count() {
+  label_pixels "$@" -format '%[fx:round(mean*w*h)]' info:
+}
+
 # text_mask <place> <dx> <dy> <w> <h> [<r,g,b>]: the digest of where a rectangle, from dx,dy into
-# the place, shows the text colour (LABEL unless given): a text's glyphs, whatever the background
-# behind them. A text typed into a field reads as the same text drawn elsewhere in the same style:
-# a field's text starts 14 px right of and 10 px lower in its place than the status's does in its.
+# the place, shows the text colour (LABEL unless given) now: a text's glyphs, whatever the
+# background behind them. The same text drawn in two places in one style gives the same digest
+# (glyphs are drawn without antialiasing): a field's text starts 14 px right of and 10 px lower in
+# its place than the status's does in its.
 text_mask() {
   read_place "$1"
   import -window root "$WORK/mask.png" 2>/dev/null
-  convert "$WORK/mask.png" -crop "${4}x${5}+$((WIN_X + PLACE[0] + $2))+$((WIN_Y + PLACE[1] + $3))" +repage -fill black \
-    +opaque "rgb(${6:-$LABEL})" -fill white -opaque "rgb(${6:-$LABEL})" -depth 8 gray:- | md5sum | cut -d' ' -f1
+  TEXT_COLOUR="${6:-$LABEL}" label_pixels "$WORK/mask.png" $((PLACE[0] + $2)) $((PLACE[1] + $3)) "$4" "$5" \
+    -depth 8 gray:- | md5sum | cut -d' ' -f1
 }
 
 # snapshot_area <place>: the digest of the place's area (see read_place) now.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Two windows on one data directory change one field of one record to two texts: B types into
 # Clover's detail, A types another text into it and saves. B's Archive click then saves nothing
-# (the snapshot file stays byte for byte, its sequence too); the status names the detail and A's
-# text (read by the glyphs it draws, against the same text typed into a field of A's form), B's
+# (the snapshot file stays byte for byte, its sequence too); the status names the detail by its
+# label on one line and A's text, shortened to the part where it departs from B's, on the next
+# (read by the glyphs it draws, against the same lines typed into fields of A's form), B's
 # form keeps its text and the click (its button reads Restore), and the Save the status advises
 # writes both. A, given the focus, then shows B's text and Restore.
 . "$(dirname "$0")/lib.sh"
@@ -40,6 +41,7 @@ click_place archive wait_area_change "B: status changed by Archive" "$b_ready" s
 park_pointer
 b_conflict="$(snapshot_area status)"
 b_conflict_text="$(text_mask status 0 0 526 26)"  # a field shows its first 528 px, 14 px further in
+b_conflict_text2="$(text_mask status2 0 0 526 26)"
 b_restore="$(snapshot_area archive)"
 [ "$b_restore" != "$archive_label" ] || fail "B's button does not read Restore after the stopped Archive"
 [ "$b_conflict" != "$a_saved" ] || fail "B's status after the stopped save reads as a save"
@@ -68,12 +70,16 @@ wait_area_equal "A: Clover's detail as B saved it" "$b_detail" detail
 wait_area_equal "A: the button reads Restore, as B's" "$b_restore" archive
 save_shot "A got the focus after B's save"
 
-# A's new record's name holds the text B's stopped save showed (cut where the field ends).
+# A's new record's name and detail hold the two lines B's stopped save showed.
 click_place new expect_focus "A: name field focused" name
-[ "$(text_mask name 14 10 526 26)" != "$b_conflict_text" ] || fail "B's status showed no text"
-type_into name 'Other window: detail "...A: claws trimmed"; Save keeps yours'
+[ "$(text_mask name 14 10 526 26)" != "$b_conflict_text" ] || fail "B's status showed no first line"
+[ "$(text_mask detail 14 10 526 26)" != "$b_conflict_text2" ] || fail "B's status showed no second line"
+type_into name 'Other window: SPECIES / VISIT NOTE'
+focus_field "A: detail field focused" detail
+type_into detail '"...A: claws trimmed"; Save keeps yours'
 park_pointer
-expect_eq "B's status named the detail and A's text" "$(text_mask name 14 10 526 26)" "$b_conflict_text"
+expect_eq "B's status named the detail by its label" "$(text_mask name 14 10 526 26)" "$b_conflict_text"
+expect_eq "B's status showed A's text from where it departs" "$(text_mask detail 14 10 526 26)" "$b_conflict_text2"
 save_shot "A typed B's conflict status"
 
 end_windows_with_escape
