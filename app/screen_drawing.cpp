@@ -122,7 +122,7 @@ runtime::Text conflictStatusText(const TextFieldSet& fields, const RecordFields&
   const runtime::Text others = more == 0 ? runtime::Text() : " +" + std::to_string(more) + " more";
   const runtime::Text& value = stored.*member;
   const runtime::Text advice = "; Save keeps yours";
-  const runtime::Text oneLine = field + " \"" + value + "\"" + others + advice;
+  runtime::Text oneLine = field + " \"" + value + "\"" + others + advice;
   if (width(oneLine) <= kStatusWidth) return oneLine;
   const std::int32_t room = kStatusWidth - width("\"\"" + advice);
   return field + others + "\n\"" + shortenedValue(value, yours.*member, room, width) + "\"" + advice;

@@ -475,8 +475,7 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
   };
   const Case cases[] = {
       {"snapshot file unchangeable", Loss::kSnapshotUnchangeable,
-       "Kept animal-6; the store file could not be replaced yet", "animal-6",
-       kStatusNotSavedUnmoved},
+       "Kept animal-6; the store file could not be replaced yet", "animal-6", kStatusNotSavedUnmoved},
       {"directory replaced by a file", Loss::kDirectoryReplacedByAFile, kStatusStoreMissing, "", kStatusStoreMissing},
       {"directory removed", Loss::kDirectoryRemoved, kStatusStoreMissing, "", kStatusStoreMissing},
       {"snapshot file removed", Loss::kSnapshotRemoved, kStatusStoreMissing, "", kStatusStoreMissing},
@@ -632,7 +631,9 @@ TEST(TwoWindows, TheBaseAfterASaveIsWhatThisWindowWroteAndTheStoreHeldAfterIt) {
   // Another program saves right after this window's commit, before the window reads the store
   // back: its rename shows in the form at once and stays through this window's next save.
   TwoWindowsOn on("animal-3");
-  auto& [dir, a, b] = on;
+  TempDirectory& dir = on.dir;
+  Window& a = on.a;
+  Window& b = on.b;
   testing::HookedFileSystem hooked;
   const runtime::ScopedFileSystem scoped(hooked);
   bool committed = false;
@@ -679,7 +680,9 @@ TEST(TwoWindows, OnlyAClickMadeAfterTheConflictShowedKeepsTheUsersText) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     TwoWindowsOn on("animal-3");
-    auto& [dir, a, b] = on;
+    TempDirectory& dir = on.dir;
+    Window& a = on.a;
+    Window& b = on.b;
     a.state.detailText = "Cat / A";
     a.click(kSaveButton);
     b.state.detailText = "Cat / B";
@@ -696,7 +699,9 @@ TEST(TwoWindows, OnlyAClickMadeAfterTheConflictShowedKeepsTheUsersText) {
 
 TEST(TwoWindows, AReadingKeepsTypedTextAndTheConflictStatusNamesWhatIsStoredNow) {
   TwoWindowsOn on("animal-3");
-  auto& [dir, a, b] = on;
+  TempDirectory& dir = on.dir;
+  Window& a = on.a;
+  Window& b = on.b;
   const auto focusB = [&b] {
     b.frame({}, false);
     b.frame({}, true);
