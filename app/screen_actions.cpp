@@ -203,11 +203,7 @@ void pressButtons(DirectoryScreenState& state, DirectoryView& view, const Pointe
   const bool overridesConflict = !state.conflict || (click.afterConflictShown && !click.secondOfDouble);
   if (at(kSaveButton) && overridesConflict) saveForm(state, view, std::nullopt, width);
   if (at(kNewRecordButton)) {
-    state.selectedId.clear();
-    state.nameText.clear();
-    state.detailText.clear();
-    state.selectedArchived = false;
-    state.unconfirmed.reset();
+    emptyForm(state);
     state.focus = kFocusName;
   }
   if (!state.selectedId.empty() && at(kArchiveButton) && overridesConflict && !click.secondOfDouble) {

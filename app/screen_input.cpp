@@ -11,11 +11,7 @@ namespace {
 
 void switchKind(DirectoryScreenState& state, const char* kind) {
   state.kind = kind;
-  state.selectedId.clear();
-  state.nameText.clear();
-  state.detailText.clear();
-  state.selectedArchived = false;
-  state.unconfirmed.reset();
+  emptyForm(state);
   state.scroll = 0;
 }
 
@@ -35,6 +31,14 @@ runtime::Text* focusedText(DirectoryScreenState& state) {
 }
 
 }  // namespace
+
+void emptyForm(DirectoryScreenState& state) {
+  state.selectedId.clear();
+  state.nameText.clear();
+  state.detailText.clear();
+  state.selectedArchived = false;
+  state.unconfirmed.reset();
+}
 
 PointerProbe pointerAt(std::int32_t x, std::int32_t y) {
   return [x, y](const Rect& rect) { return rect.contains(x, y); };

@@ -20,6 +20,10 @@ using PointerProbe = std::function<bool(const Rect&)>;
 PointerProbe pointerAt(std::int32_t x, std::int32_t y);
 PointerProbe pointerNowhere();
 
+// Makes the form a new record of its own: no id, no name or detail, not archived, and no earlier
+// save of a new record that may still reach the store. The owner text stays.
+void emptyForm(DirectoryScreenState& state);
+
 // A press in this frame, hit-tested with `at`: on a tab it switches the kind and empties the
 // form (the owner text, the search text and the focus stay), on the search box or a form field it
 // focuses it. Returns whether this frame holds a click.
