@@ -105,7 +105,7 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
 bool DirectoryView::reloadIfChanged() {
   // What was read stays listed while the store is away; the next save says so.
   if (storeGone()) return false;
-  if (database.store.ok && store::checkSnapshotFile(database.store) != store::SnapshotFileCheck::kChanged) {
+  if (database.store.ok && store::checkStoreFiles(database.store) != store::StoreFilesCheck::kChanged) {
     // The store is there as it was read (also put back whole): a status of its absence is over.
     if (status == readingStatus_) showReading(kStatusReady);
     return false;

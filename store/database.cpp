@@ -61,10 +61,6 @@ StoreState loadSnapshot(const Text& directory, OpenMode mode) {
   return state;
 }
 
-StoreState loadFile(const Text& path, const Text& directory) {
-  return decodeSnapshot(runtime::readFileBytes(path, kMaxSnapshotFileBytes), directory);
-}
-
 StoreState recoverStore(const Text& directory, OpenMode mode) {
   const Text wal = walPath(directory);
   if (!runtime::fileExists(wal)) return loadSnapshot(directory, mode);
@@ -76,13 +72,11 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
   const bool locked = lock != nullptr;
   StoreState snapshot = loadSnapshot(directory, mode);
   if (!runtime::fileExists(wal)) return snapshot;  // the commit that held the lock ended
-  StoreState ahead = loadFile(wal, directory);
-  if (!ahead.ok) {
+  const Bytes aheadBytes = runtime::readFileBytes(wal, kMaxSnapshotFileBytes);
+  StoreState ahead = decodeSnapshot(aheadBytes, directory);
+  if (!writeAheadTakesOver(ahead, snapshot.ok, snapshot.sequence)) {
+    // Torn, or older than the snapshot: no commit's state.
     if (snapshot.ok && locked) runtime::deleteFileQuietly(wal);
-    return snapshot;
-  }
-  if (snapshot.ok && ahead.sequence < snapshot.sequence) {
-    if (locked) runtime::deleteFileQuietly(wal);
     return snapshot;
   }
   const Bytes promoted = encodeSnapshot(ahead);
@@ -90,8 +84,11 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
     runtime::deleteFileQuietly(wal);
     ahead.snapshotOnDisk = snapshotIdentityOf(promoted);
   } else {
+    // The write-ahead file stays the store's state beside the snapshot file, as read.
     ahead.ok = false;
     ahead.message = kWriteAheadNotPromoted;
+    ahead.snapshotOnDisk = std::move(snapshot.snapshotOnDisk);
+    ahead.writeAheadOnDisk = snapshotIdentityOf(aheadBytes);
   }
   return ahead;
 }

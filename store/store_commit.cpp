@@ -3,6 +3,7 @@
 #include "store/store_commit.hpp"
 
 #include <algorithm>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <new>
@@ -47,16 +48,49 @@ void moveNextFile(const Text& directory, const Text& next, CommitStep& step) {
   if (runtime::syncDirectory(directory)) step = CommitStep::kDurable;
 }
 
+// The file's size and two ends against the identity.
+bool endsAre(const runtime::FileSystem::FileEnds& ends, const SnapshotIdentity& known) {
+  return known.present && known.size == ends.size && known.head == ends.head && known.tail == ends.tail;
+}
+
 // The file at the path against the one identified. Only its size and its two ends are
 // read: the sequence and the checksum over every byte tell two files apart.
-SnapshotFileCheck compareSnapshotFile(const Text& path, const SnapshotIdentity& known) {
+StoreFilesCheck compareSnapshotFile(const Text& path, const SnapshotIdentity& known) {
   using Status = runtime::FileSystem::FileEnds::Status;
   const runtime::FileSystem::FileEnds ends = runtime::readFileEnds(path, kSnapshotHeadBytes, kSnapshotTailBytes);
-  if (ends.status == Status::kUnreadable) return SnapshotFileCheck::kUnreadable;
-  const bool same = ends.status == Status::kAbsent ? !known.present
-                                                   : known.present && known.size == ends.size &&
-                                                         known.head == ends.head && known.tail == ends.tail;
-  return same ? SnapshotFileCheck::kSame : SnapshotFileCheck::kChanged;
+  if (ends.status == Status::kUnreadable) return StoreFilesCheck::kUnreadable;
+  const bool same = ends.status == Status::kAbsent ? !known.present : endsAre(ends, known);
+  return same ? StoreFilesCheck::kSame : StoreFilesCheck::kChanged;
+}
+
+// The directory's write-ahead file against the state: a change only when an open would take it
+// over the snapshot file the state read, and it is neither the state's own nor a copy of that
+// snapshot file (a commit whose removal of it failed leaves one), whose sequence is given; for a state read from a
+// write-ahead file that could not be moved into place, when it is not that file. Memory running
+// out throws.
+StoreFilesCheck checkWriteAheadFile(const StoreState& state, std::int32_t snapshotSequence) {
+  using Status = runtime::FileSystem::FileEnds::Status;
+  const Text wal = walPath(state.directory);
+  const runtime::FileSystem::FileEnds ends = runtime::readFileEnds(wal, kSnapshotHeadBytes, kSnapshotTailBytes);
+  if (ends.status == Status::kUnreadable) return StoreFilesCheck::kUnreadable;
+  // A state read from a write-ahead file that could not be moved into place holds that file: any
+  // other is another state of the store.
+  if (!state.ok && state.writeAheadOnDisk.present) {
+    return ends.status != Status::kAbsent && endsAre(ends, state.writeAheadOnDisk) ? StoreFilesCheck::kSame
+                                                                                  : StoreFilesCheck::kChanged;
+  }
+  if (ends.status == Status::kAbsent || endsAre(ends, state.writeAheadOnDisk) || endsAre(ends, state.snapshotOnDisk)) {
+    return StoreFilesCheck::kSame;
+  }
+  try {
+    const StoreState ahead = decodeSnapshot(runtime::readFileBytes(wal, kMaxSnapshotFileBytes), state.directory);
+    return writeAheadTakesOver(ahead, state.ok, snapshotSequence) ? StoreFilesCheck::kChanged : StoreFilesCheck::kSame;
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception&) {
+    // Gone since, larger than an open reads, or holding what no store holds: nothing to tell.
+    return StoreFilesCheck::kUnreadable;
+  }
 }
 
 // Absent again, keeping the room of its two ends.
@@ -76,7 +110,7 @@ void reserveSnapshotIdentity(SnapshotIdentity& identity) {
 
 // True when the directory's snapshot file is the one identified; false also when it cannot be read.
 bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
-  return compareSnapshotFile(snapshotPath(directory), known) == SnapshotFileCheck::kSame;
+  return compareSnapshotFile(snapshotPath(directory), known) == StoreFilesCheck::kSame;
 }
 
 // The file steps of a commit of these bytes, under the directory's lock: the check of the
@@ -86,10 +120,13 @@ bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
 // move into place, once that file may be on disk whole.
 void writeCommitFiles(const StoreState& state, Bytes& bytes, SnapshotIdentity& written, CommitStep& step) {
   // Another state or program on the directory may have committed since this state read the
-  // snapshot file: replacing that file would lose its records. The lock keeps every other commit
-  // (and recovery) out from the check to the move.
+  // store, or left a write-ahead file that an open takes as the store's state: replacing the
+  // snapshot file, or writing over that write-ahead file, would lose its records. The lock keeps
+  // every other commit (and recovery) out from the check to the move.
   const std::unique_ptr<runtime::FileSystem::Lock> lock = lockStoreDirectory(state.directory);
   if (lock == nullptr || !snapshotFileIs(state.directory, state.snapshotOnDisk)) return;
+  // The state was read, or last written, under the sequence before the one it commits.
+  if (checkWriteAheadFile(state, state.sequence - 1) != StoreFilesCheck::kSame) return;
   const Text wal = walPath(state.directory);
   // The checksum is a serial chain over every byte: it is computed while the rest of the
   // write-ahead file is on its way to the disk, and written last.
@@ -140,12 +177,17 @@ std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& direct
   return runtime::lockFile(lockPath(directory), kStoreLockWaitMilliseconds);
 }
 
-SnapshotFileCheck checkSnapshotFile(const StoreState& state) {
-  return compareSnapshotFile(snapshotPath(state.directory), state.snapshotOnDisk);
+StoreFilesCheck checkStoreFiles(const StoreState& state) {
+  const StoreFilesCheck snapshot = compareSnapshotFile(snapshotPath(state.directory), state.snapshotOnDisk);
+  return snapshot == StoreFilesCheck::kSame ? checkWriteAheadFile(state, state.sequence) : snapshot;
 }
 
 bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known) {
-  return known.present && compareSnapshotFile(walPath(directory), known) == SnapshotFileCheck::kSame;
+  return known.present && compareSnapshotFile(walPath(directory), known) == StoreFilesCheck::kSame;
+}
+
+bool writeAheadTakesOver(const StoreState& ahead, bool snapshotUsable, std::int32_t snapshotSequence) {
+  return ahead.ok && (!snapshotUsable || ahead.sequence >= snapshotSequence);
 }
 
 bool commitStore(StoreState& state, SnapshotIdentity* walWritten) {
@@ -160,6 +202,7 @@ bool commitStore(StoreState& state, SnapshotIdentity* walWritten) {
   SnapshotIdentity written;
   try {
     reserveSnapshotIdentity(written);
+    reserveSnapshotIdentity(state.writeAheadOnDisk);
     if (walWritten != nullptr) reserveSnapshotIdentity(*walWritten);
   } catch (const std::bad_alloc&) {
     return false;
@@ -177,7 +220,13 @@ bool commitStore(StoreState& state, SnapshotIdentity* walWritten) {
   } catch (const std::bad_alloc&) {
     // Memory running out fails the commit where it stands.
   }
-  if (step != CommitStep::kDurable && walWritten != nullptr) *walWritten = written;
+  if (step == CommitStep::kDurable) {
+    clearSnapshotIdentity(state.writeAheadOnDisk);
+  } else if (written.present) {
+    // The whole write-ahead file left behind is this state's own: its next commit writes over it.
+    state.writeAheadOnDisk = written;  // into the room reserved above
+    if (walWritten != nullptr) *walWritten = written;
+  }
   if (step == CommitStep::kNone) {
     state.sequence = previous;
     return false;

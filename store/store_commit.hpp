@@ -21,26 +21,35 @@ inline constexpr std::int64_t kStoreLockWaitMilliseconds = 3000;
 // files; null when it was not had within kStoreLockWaitMilliseconds.
 std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory);
 
-// The state's snapshot file as it is on disk now, measured against the one the state read or
-// last wrote: the same file, another one (also one that came or went), or one that cannot be
-// read. Only the file's size and its two ends are read, as the check of a commit reads them.
-enum class SnapshotFileCheck { kSame, kChanged, kUnreadable };
-SnapshotFileCheck checkSnapshotFile(const StoreState& state);
-// True when the directory's write-ahead file is the one identified, as checkSnapshotFile tells.
+// The store's files as they are on disk now, measured against what the state read or last
+// wrote: the same, changed by another state or program, or not readable. The store's state is
+// its snapshot file and a whole write-ahead file an open would take over it (writeAheadTakesOver),
+// so both count: the snapshot file is compared by its size and its two ends; a write-ahead file
+// other than the state's own (StoreState::writeAheadOnDisk) or a copy of the snapshot file it
+// read is read whole and decoded, and is a change when an open would take it. A torn write-ahead
+// file, or one older than the snapshot, an open discards: it is no change.
+enum class StoreFilesCheck { kSame, kChanged, kUnreadable };
+StoreFilesCheck checkStoreFiles(const StoreState& state);
+// True when the directory's write-ahead file is the one identified, by its size and two ends.
 bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known);
+// Whether an open takes the state of a write-ahead file (`ahead`) over that of the snapshot file
+// beside it: it decodes, and its sequence is not below the snapshot's when that one is usable.
+bool writeAheadTakesOver(const StoreState& ahead, bool snapshotUsable, std::int32_t snapshotSequence);
 
 // Makes a dirty state durable under sequence + 1. On failure, memory running out included, the
-// state is left as it was, except after a move that went through but whose directory flush
-// failed: the state then takes the snapshot file it wrote, and its sequence, as its own (the
-// file may or may not survive a power cut), and stays dirty, so that its next commit writes the
-// sequence after. A commit holds the directory's lock and refuses, touching no file, when the
-// lock cannot be had within kStoreLockWaitMilliseconds or the snapshot file is not the one the
-// state read or last wrote: another state or program committed since, and its records would be
-// lost. A failed commit that may have left its whole write-ahead file puts that file's identity
-// in `walWritten` (when given), also when the write itself failed after its last byte (its close,
-// say) and the file on disk is whole: an open may still promote it, and then reads a snapshot of
-// that identity. Otherwise `walWritten` is left absent; such a commit wrote nothing an open could
-// read. A commit never throws, with or without `walWritten`.
+// state is left as it was, but for what it knows of the files: after a move that went through but
+// whose directory flush failed, the state takes the snapshot file it wrote, and its sequence, as
+// its own (the file may or may not survive a power cut), and stays dirty, so that its next commit
+// writes the sequence after; and a whole write-ahead file the commit left is the state's own
+// (writeAheadOnDisk), which its next commit may write over. A commit holds the directory's lock
+// and refuses, touching no file, when the lock cannot be had within kStoreLockWaitMilliseconds or
+// the store's files are not what the state read or last wrote (checkStoreFiles): another state or
+// program committed since, or left a write-ahead file an open takes as the store's state, and its
+// records would be lost. A failed commit that may have left its whole write-ahead file puts that
+// file's identity in `walWritten` (when given), also when the write itself failed after its last
+// byte (its close, say) and the file on disk is whole: an open may still promote it, and then
+// reads a snapshot of that identity. Otherwise `walWritten` is left absent; such a commit wrote
+// nothing an open could read. A commit never throws, with or without `walWritten`.
 bool commitStore(StoreState& state, SnapshotIdentity* walWritten = nullptr);
 // Writes and flushes the next file and moves it over the snapshot file in one durable step. The
 // caller holds the directory's lock (lockStoreDirectory).

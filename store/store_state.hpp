@@ -55,6 +55,11 @@ struct StoreState {
   bool ok = true;
   Text message = "ok";
   SnapshotIdentity snapshotOnDisk;  // absent for a state that has not read a snapshot file
+  // The whole write-ahead file this state holds as its own: the one it read as the store's state
+  // when an open could not move it into place, or the one its last failed commit left. Its next
+  // commit writes over it; any other write-ahead file an open would take is another program's
+  // change. Absent otherwise.
+  SnapshotIdentity writeAheadOnDisk;
 };
 
 // Result of storeGet: found flag and the value ("" when not found).

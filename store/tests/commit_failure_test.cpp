@@ -297,5 +297,56 @@ TEST(DirectoryFlushAnswer, EnsureDirectoryKeepsLevelsOnADriveWithoutDirectoryFlu
   }
 }
 
+TEST(CommitRefusal, AWholeWriteAheadFileAnOpenWouldTakeIsNeverWrittenOver) {
+  // Another program's failed commit left a write-ahead file beside the snapshot file this state
+  // read (at sequence 1): an open takes it as the store's state unless it is torn or older.
+  struct Row {
+    const char* name;
+    std::int32_t sequence;  // the write-ahead file's
+    std::size_t cut;        // bytes missing at its end
+    bool refused;
+  };
+  const Row rows[] = {
+      {"one sequence ahead", 2, 0, true},
+      {"of the snapshot's sequence", 1, 0, true},
+      {"torn", 2, 1, false},
+      {"older than the snapshot", 0, 0, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    StoreState state = makeStoreState(dir.text());
+    ASSERT_TRUE(storePut(state, "a", "old"));
+    ASSERT_TRUE(commitStore(state));
+    StoreState other = state;
+    other.sequence = row.sequence;
+    ASSERT_TRUE(storePut(other, "theirs", "kept"));
+    runtime::Bytes theirs = encodeSnapshot(other);
+    theirs.resize(theirs.size() - row.cut);
+    ASSERT_TRUE(runtime::writeFileBytes(walPath(dir.text()), theirs));
+    const runtime::Bytes snapshot = readAll(snapshotPath(dir.text()));
+
+    ASSERT_TRUE(storePut(state, "a", "mine"));
+    SnapshotIdentity wal;
+    EXPECT_EQ(commitStore(state, &wal), !row.refused);
+    if (row.refused) {
+      EXPECT_FALSE(wal.present);
+      EXPECT_EQ(state.sequence, 1);
+      EXPECT_TRUE(state.dirty);
+      EXPECT_EQ(readAll(walPath(dir.text())), theirs);
+      EXPECT_EQ(readAll(snapshotPath(dir.text())), snapshot);
+      EXPECT_FALSE(exists(nextPath(dir.text())));
+      // Read again, the store is theirs, and the change goes in on it.
+      Database reopened = openDatabase(dir.text());
+      ASSERT_TRUE(reopened.store.ok) << reopened.store.message;
+      EXPECT_EQ(storeGet(reopened.store, "theirs").value, "kept");
+      ASSERT_TRUE(storePut(reopened.store, "a", "mine"));
+      EXPECT_TRUE(commitStore(reopened.store));
+    } else {
+      EXPECT_FALSE(exists(walPath(dir.text())));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace store

@@ -341,7 +341,7 @@ class WatchingFileSystem final : public runtime::testing::ForwardingFileSystem {
   bool endsUnreadable = false;
 };
 
-TEST(TwoWriters, TheSnapshotCheckTellsWhetherTheFileIsStillTheOneAStateReadOrWrote) {
+TEST(TwoWriters, TheStoreCheckTellsWhetherTheFilesAreStillTheOnesAStateReadOrWrote) {
   TempDir root;
   const std::string data = root.text("data");
   const std::string other = root.text("other");
@@ -354,14 +354,24 @@ TEST(TwoWriters, TheSnapshotCheckTellsWhetherTheFileIsStillTheOneAStateReadOrWro
   WatchingFileSystem watching;
   const auto check = [&watching](const Database& database) {
     const runtime::ScopedFileSystem scoped(watching);
-    return checkSnapshotFile(database.store);
+    return checkStoreFiles(database.store);
   };
-  using Check = SnapshotFileCheck;
+  using Check = StoreFilesCheck;
   struct Step {
     const char* name;
     std::function<void()> act;
     Check a;
     Check b;
+    bool readsWriteAheadFile = false;  // the check reads a write-ahead file whole
+  };
+  // A write-ahead file of a's state under the sequence, whole or cut short.
+  const auto putWriteAhead = [&a, &data](std::int32_t sequence, std::size_t cut) {
+    StoreState ahead = a.store;
+    ahead.sequence = sequence;
+    ASSERT_TRUE(storePut(ahead, "note", std::to_string(sequence)));
+    runtime::Bytes bytes = encodeSnapshot(ahead);
+    bytes.resize(bytes.size() - cut);
+    ASSERT_TRUE(runtime::writeFileBytes(walPath(data), bytes));
   };
   const Step steps[] = {
       {"both opened on one file", [] {}, Check::kSame, Check::kSame},
@@ -390,16 +400,45 @@ TEST(TwoWriters, TheSnapshotCheckTellsWhetherTheFileIsStillTheOneAStateReadOrWro
          EXPECT_EQ(check(absent), Check::kChanged);
        },
        Check::kSame, Check::kSame},
+      // The store's state is also a whole write-ahead file an open would take.
+      {"a's commit stops before its move: its write-ahead file is a's own",
+       [&] {
+         FaultFileSystem faults;
+         faults.injectAt("replace ", FaultFileSystem::Mode::kFailOne);
+         const runtime::ScopedFileSystem scoped(faults);
+         ASSERT_FALSE(putBatch(a, batchOf("customer-c")));
+         ASSERT_TRUE(a.store.writeAheadOnDisk.present);
+       },
+       Check::kSame, Check::kChanged, true},
+      {"b reads it as the store's state, and cannot move it into place",
+       [&] {
+         FaultFileSystem faults;
+         faults.injectAt("replace ", FaultFileSystem::Mode::kCrash);
+         const runtime::ScopedFileSystem scoped(faults);
+         b = openDatabase(data);
+         ASSERT_EQ(b.store.message, kWriteAheadNotPromoted);
+       },
+       Check::kSame, Check::kSame},
+      // b's state, the write-ahead file it read, is gone with each of these.
+      {"another program's, of the snapshot's sequence", [&] { putWriteAhead(a.store.sequence, 0); }, Check::kChanged,
+       Check::kChanged, true},
+      {"one cut short", [&] { putWriteAhead(a.store.sequence + 1, 1); }, Check::kSame, Check::kChanged, true},
+      {"one older than the snapshot", [&] { putWriteAhead(a.store.sequence - 1, 0); }, Check::kSame,
+       Check::kChanged, true},
+      {"a copy of the snapshot file",
+       [&] { ASSERT_TRUE(runtime::writeFileBytes(walPath(data), readAll(snapshotPath(data)))); }, Check::kSame,
+       Check::kChanged},
       {"the file's ends cannot be read", [&] { watching.endsUnreadable = true; }, Check::kUnreadable,
        Check::kUnreadable},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name);
     step.act();
+    watching.wholeReads = 0;
     EXPECT_EQ(check(a), step.a);
     EXPECT_EQ(check(b), step.b);
+    EXPECT_EQ(watching.wholeReads > 0, step.readsWriteAheadFile) << "whole-file reads: " << watching.wholeReads;
   }
-  EXPECT_EQ(watching.wholeReads, 0) << "the check read a whole file";
 }
 
 }  // namespace
