@@ -776,15 +776,18 @@ start_seeded_window() {
 }
 
 # start_window_pair <data directory>: the program started twice on the directory, as a user does
-# by mistake. Window 1 (A) seeds the demo records; window 2 (B) opens on them, where A is, and is
-# moved right and down (the display's window manager places nothing: it opens over A) so that A's
-# tabs and list show to its left, while A stays. B is the current window afterwards. Each window is to be raised
-# before it is used.
+# by mistake. The first of the two (A) seeds the demo records; the second (B) opens on them, where
+# A is, and is moved right and down (the display's window manager places nothing: it opens over A)
+# so that A's tabs and list show to its left, while A stays. Sets PAIR_A and PAIR_B, their numbers
+# for use_window (1 and 2 in a test that started no window before). B is the current window
+# afterwards. Each window is to be raised before it is used.
 start_window_pair() {
+  PAIR_A=$((${#WINDOW_PIDS[@]} + 1))
+  PAIR_B=$((PAIR_A + 1))
   start_seeded_window "$1"
   local a_place="$WIN_X,$WIN_Y"
   start_window "$1"
-  expect_first_frame "window 2: first frame"
+  expect_first_frame "$(window_label $((PAIR_B - 1))): first frame"
   expect_eq "B opens where A is" "$WIN_X,$WIN_Y" "$a_place"
   expect_eq "store after B opened" "$(store_sequence "$1/store.corvane")" 5
   xdotool windowmove "$WIN" 280 100
@@ -794,9 +797,9 @@ start_window_pair() {
   done
   expect_eq "B moved" "$WIN_X,$WIN_Y" "280,100"
   expect_eq "B's size after the move" "$WIN_SIZE" "1000x700"
-  use_window 1
+  use_window "$PAIR_A"
   expect_eq "A stayed" "$WIN_X,$WIN_Y" "$a_place"
-  use_window 2
+  use_window "$PAIR_B"
 }
 
 # type_into_record <window> <what> <row> <field> <text>: in the window, raised, list row 0 to 5 is
