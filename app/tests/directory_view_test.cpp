@@ -239,11 +239,12 @@ TEST(DirectoryView, AFailedCommitReopensWhatIsStored) {
   {
     testing::RefusingFileSystem refusing("store.wal.corvane");
     runtime::ScopedFileSystem scoped(refusing);
-    EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+    const SaveOutcome outcome = view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false);
+    EXPECT_EQ(outcome.result, SaveResult::kNotKept);
+    EXPECT_FALSE(outcome.writeAheadLeft);  // no write-ahead file: nothing a later open could take
   }
   EXPECT_EQ(view.status, "Commit failed; reopened saved records");
   EXPECT_EQ(view.lastSavedId, "");
-  EXPECT_EQ(view.unconfirmedId, "");  // no write-ahead file: nothing a later open could take
   EXPECT_EQ(view.database.records.size(), 5u);
   EXPECT_EQ(view.database.store.sequence, 5);
   EXPECT_TRUE(view.database.store.ok);
