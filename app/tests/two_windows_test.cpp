@@ -544,8 +544,9 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     std::function<void(Window&, const std::string&)> then;
     const char* savedName;
     const char* lastStatus;
-    std::size_t records;  // stored at the end
-    const char* detail;   // animal-6's detail at the end
+    std::size_t records;              // stored at the end
+    const char* detail;               // animal-6's detail at the end
+    bool correctedWhileAway = false;  // the user saves `savedName` while the store is away
   };
   const auto nothing = [](Window&, const std::string&) {};
   const auto focus = [](Window& w, const std::string&) {
@@ -565,6 +566,16 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     w.state.nameText = "Peper";
     w.state.detailText = "Dog";
   };
+  // The directory comes back from a copy without the write-ahead file, and another program saves
+  // its own "Peper" under animal-6, alike but for its update time.
+  const auto lookAlike = [](Window&, const std::string& data) {
+    fs::remove(fs::path(data) / "store.wal.corvane");
+    DirectoryView other(data);
+    ASSERT_TRUE(
+        other.saveRecord("customer-1", "customer", "Marta Quillfeather", "marta.quillfeather@example.test", "", false));
+    ASSERT_TRUE(other.saveRecord("", "animal", "Peper", "Dog", "customer-1", false));
+    ASSERT_EQ(other.lastSavedId, "animal-6");
+  };
   const char* const missing = kStatusStoreMissing;
   const Row rows[] = {
       {"snapshot file fixed: kept in the write-ahead file", Fault::kSnapshotFixed,
@@ -582,6 +593,10 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
        focusThenOtherEdits, "Pepper", "Saved animal-6", 6, "Dog / other"},
       {"a tab there and back makes a new form", Fault::kStoreTakenAfterWal, missing, "", 0, tabThereAndBack, "Peper",
        "Saved animal-7", 7, "Dog"},
+      {"corrected and saved while away, then another program's open promotes it", Fault::kStoreTakenAfterWal, missing,
+       "", 0, otherOpens, "Pepper", "Saved animal-6", 6, "Dog", true},
+      {"another program's look-alike under the id is not this window's save", Fault::kStoreTakenAfterWal, missing, "",
+       0, lookAlike, "Peper", "Saved animal-7", 7, "Dog"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -616,6 +631,11 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     EXPECT_EQ(w.state.nameText, "Peper");
 
     hooked.hook = nullptr;
+    if (row.correctedWhileAway) {
+      w.state.nameText = row.savedName;
+      w.click(kSaveButton);
+      EXPECT_EQ(w.view.status, kStatusStoreMissing);
+    }
     if (row.fault == Fault::kStoreTakenAfterWal) fs::rename(root.path() / "away", data);
     row.then(w, data.string());
     w.state.nameText = row.savedName;
