@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/record_fields.hpp"
@@ -44,12 +45,21 @@ struct ConflictStop {
   std::optional<std::uint32_t> shownAt;  // when a frame first showed that status
 };
 
-// A new record whose save was reported failed after it wrote its write-ahead file: a later open
-// may still take that file as the store's state. The id the save gave the record and the fields
-// it wrote.
-struct UnconfirmedSave {
-  runtime::Text id;
-  RecordFields fields;
+// The record the form edits, as one value: a new one; a new one whose save was not kept but left
+// its whole write-ahead file, which a later open may still take as the store's state (that save's
+// record, with its id and what it wrote); or a stored one, with its id and its base. It is only
+// ever replaced whole.
+struct FormRecord {
+  enum class Kind { kNew, kUnconfirmed, kStored };
+  Kind kind = Kind::kNew;
+  runtime::Text id;       // a stored record's id; empty otherwise
+  FormBase base;          // a stored record's base
+  WrittenRecord written;  // an unconfirmed record's save
+
+  static FormRecord stored(runtime::Text id, FormBase base) {
+    return {Kind::kStored, std::move(id), std::move(base), {}};
+  }
+  static FormRecord unconfirmed(WrittenRecord written) { return {Kind::kUnconfirmed, {}, {}, std::move(written)}; }
 };
 
 // A left-button press, for telling the second click of a double-click.
@@ -61,21 +71,25 @@ struct PressMark {
 };
 
 struct DirectoryScreenState {
-  runtime::Text kind = "animal";               // kind listed and edited: "animal" or "customer"
-  runtime::Text selectedId;                    // record shown in the form; empty for a new record
-  runtime::Text nameText;                      // field 0, the record's name
-  runtime::Text detailText;                    // field 1, its detail
-  runtime::Text ownerText = "customer-1";      // field 2, its owner
-  runtime::Text searchText;                    // list filter
-  std::int32_t focus = 0;                      // 0 name, 1 detail, 2 owner, 3 search
-  std::int32_t scroll = 0;                     // matching records skipped at the top of the list; never negative
-  bool selectedArchived = false;               // the form's record is archived
-  FormBase base;                               // meaningful only while selectedId is not empty
-  std::optional<ConflictStop> conflict;        // until a later save, or the form no longer holds its text
-  std::optional<UnconfirmedSave> unconfirmed;  // only for a new record's form
+  runtime::Text kind = "animal";           // kind listed and edited: "animal" or "customer"
+  FormRecord record;                       // the record the form edits
+  runtime::Text nameText;                  // field 0, the record's name
+  runtime::Text detailText;                // field 1, its detail
+  runtime::Text ownerText = "customer-1";  // field 2, its owner
+  runtime::Text searchText;                // list filter
+  std::int32_t focus = 0;                  // 0 name, 1 detail, 2 owner, 3 search
+  std::int32_t scroll = 0;                 // matching records skipped at the top of the list; never negative
+  bool selectedArchived = false;           // the form's record is archived
+  std::optional<ConflictStop> conflict;    // until a later save, or the form no longer holds its text
   std::optional<PressMark> lastPress;
   bool windowFocused = false;        // the window had the keyboard focus in the previous frame
   std::optional<ShownScreen> shown;  // none before the first frame is drawn
+
+  // The stored record the form edits, or null for a new one.
+  FormRecord* stored() { return record.kind == FormRecord::Kind::kStored ? &record : nullptr; }
+  const FormRecord* stored() const { return record.kind == FormRecord::Kind::kStored ? &record : nullptr; }
+  // Its id; empty for a new record.
+  const runtime::Text& selectedId() const { return record.id; }
 };
 
 // Focus values.

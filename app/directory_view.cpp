@@ -53,11 +53,23 @@ store::Edge makeOwnerEdge(const Text& animal, Text owner) {
   return edge;
 }
 
+// What a save of the record writes, as a reading tells it apart.
+WrittenRecord writtenOf(const store::Record& record) {
+  return {record.id, record.kind, recordFieldsOf(record), record.updated};
+}
+
 }  // namespace
+
+bool holdsWritten(const store::Database& database, const WrittenRecord& written) {
+  const std::int32_t index = store::findRecordIndex(database, written.id);
+  if (index < 0) return false;
+  const store::Record& stored = database.records[static_cast<std::size_t>(index)];
+  return stored.kind == written.kind && recordFieldsOf(stored) == written.fields && stored.updated == written.updated;
+}
 
 DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
   reopen(true);
-  if (!database.store.ok) showReading(database.store.message);
+  if (!database.store.ok) showReading(readingText());
 }
 
 DirectoryView::~DirectoryView() = default;
@@ -76,10 +88,10 @@ Text DirectoryView::makeNewId(const Text& kind) const {
   }
 }
 
-bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) {
+SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) {
   if (std::optional<Text> refused = refusalBeforeSave(kind, name, owner); refused.has_value()) {
     status = std::move(*refused);
-    return false;
+    return {};
   }
   const bool isAnimal = kind == "animal";  // the only kind with an owner
   const bool isNew = id.empty();
@@ -90,16 +102,16 @@ bool DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text 
   if (isNew) record.id = makeNewId(record.kind);
   if (!store::validateRecord(record)) {
     status = kStatusRecordInvalid;
-    return false;
+    return {};
   }
   if (isAnimal) {
     batch.edges.push_back(makeOwnerEdge(record.id, std::move(owner)));
     if (!store::validateEdge(batch.edges.front())) {
       status = kStatusEdgeInvalid;
-      return false;
+      return {};
     }
   }
-  return commitBatch(batch, isNew);
+  return commitBatch(batch);
 }
 
 bool DirectoryView::reloadIfChanged() {
@@ -112,10 +124,18 @@ bool DirectoryView::reloadIfChanged() {
   }
   const bool statusOfReading = status == readingStatus_;
   const Text readBefore = readingStatus_;
+  const bool keptShown = !keptId_.empty() && status == keptStatus(keptId_);
   if (!reopen(true)) return false;
+  const Text reading = readingText();
+  if (database.store.ok && keptShown) {
+    // The write-ahead file that kept the save was moved into place, by this reading or another
+    // program's open.
+    status = store::findRecordIndex(database, keptId_) >= 0 ? "Saved " + keptId_ : Text(kStatusReady);
+    keptId_.clear();
+    return true;
+  }
   // A failed reading tells of its failure, unless the status already answers that very failure.
-  if (statusOfReading || (!database.store.ok && database.store.message != readBefore))
-    showReading(database.store.ok ? Text(kStatusReady) : database.store.message);
+  if (statusOfReading || (!database.store.ok && reading != readBefore)) showReading(reading);
   return true;
 }
 
@@ -133,7 +153,7 @@ std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Tex
   // opened again: what kept it shut may be gone.
   if (!database.store.ok) reopen(true);
   if (!database.store.ok) {
-    showReading(database.store.message);
+    showReading(readingText());
     if (database.store.message == store::kWriteAheadNotPromoted) status = kStatusNotSavedUnmoved;
     return status;
   }
@@ -145,8 +165,10 @@ std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Tex
   return std::nullopt;
 }
 
-bool DirectoryView::commitBatch(const store::RecordBatch& batch, bool newRecord) {
-  const store::Record& record = batch.records.front();
+SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
+  SaveOutcome outcome;
+  outcome.written = writtenOf(batch.records.front());
+  const Text& id = outcome.written.id;
   store::SnapshotIdentity wal;
   const bool committed = store::putBatch(database, batch, &wal);
   // The in-memory database may disagree with the files after a failed put; read back what is
@@ -154,33 +176,33 @@ bool DirectoryView::commitBatch(const store::RecordBatch& batch, bool newRecord)
   // nothing to keep.
   const bool present = reopen(false);
   lastSavedId.clear();
-  unconfirmedId.clear();
+  keptId_.clear();
   // Reported as failed after its write-ahead file was written, and that file is what the store
   // read back holds: the record is stored, and saying otherwise would lead the user to save it
   // again as a second record. A commit that wrote no such file cannot have stored anything,
-  // however alike a record another program saved.
-  if (committed || (wal.present && holds(record))) {
-    if (!database.store.ok) readingStatus_ = database.store.message;  // the status answers it
-    status = keptStatus(record.id);
-    lastSavedId = record.id;
-    return true;
-  }
-  if (present) {
-    status = kStatusCommitFailed;
-  } else {
-    showReading(kStatusStoreMissing);
+  // however alike a record another program saved; and after the commit let go of the lock,
+  // another program's save may hold the id with other content.
+  if (committed || (wal.present && holdsWritten(database, outcome.written))) {
+    outcome.result = database.store.ok ? SaveResult::kSaved : SaveResult::kKept;
+    if (!database.store.ok) {
+      readingStatus_ = readingText();  // the status answers it
+      keptId_ = id;
+    }
+    status = keptStatus(id);
+    lastSavedId = id;
+    return outcome;
   }
   // A later open may still take its write-ahead file as the store's state.
-  if (newRecord && wal.present) unconfirmedId = record.id;
-  return false;
-}
-
-bool DirectoryView::holds(const store::Record& record) const {
-  const std::int32_t index = store::findRecordIndex(database, record.id);
-  if (index < 0) return false;
-  const store::Record& stored = database.records[static_cast<std::size_t>(index)];
-  return stored.kind == record.kind && recordFieldsOf(stored) == recordFieldsOf(record) &&
-         stored.updated == record.updated;
+  outcome.writeAheadLeft = wal.present;
+  if (!present) {
+    showReading(kStatusStoreMissing);
+    outcome.result = SaveResult::kStoreGone;
+    return outcome;
+  }
+  outcome.result = SaveResult::kNotKept;
+  status = database.store.message == store::kWriteAheadNotPromoted ? kStatusNotSavedUnmoved : kStatusCommitFailed;
+  if (!database.store.ok) readingStatus_ = readingText();
+  return outcome;
 }
 
 bool DirectoryView::storeGone() const { return storeRead_ && !store::storeFilesPresent(dataDirectory); }
@@ -198,6 +220,12 @@ bool DirectoryView::reopen(bool keepWhenGone) {
 void DirectoryView::showReading(Text text) {
   status = text;
   readingStatus_ = std::move(text);
+}
+
+Text DirectoryView::readingText() const {
+  if (database.store.ok) return kStatusReady;
+  if (database.store.message == store::kWriteAheadNotPromoted) return kStatusSavesWait;
+  return database.store.message;
 }
 
 void DirectoryView::seedDemoData() {

@@ -2,13 +2,16 @@
 // it opens the database, seeds the demo records, turns one form submission into a validated
 // record (and, for an animal, its "owned-by" edge) committed in one batch, and reopens the
 // database from disk after every commit attempt so that it always shows what is stored. Another
-// program on the same directory may commit in between: the view reads its saves again when the
-// snapshot file changed (reloadIfChanged), and a commit made over them is refused. A store taken
-// away while the view runs is never replaced by a new, empty one.
+// program on the same directory may commit in between, or leave a write-ahead file that an open
+// takes as the store's state: the view reads the store again when its files changed
+// (reloadIfChanged), and a commit made over them is refused. A store taken away while the view
+// runs is never replaced by a new, empty one.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
+#include "app/record_fields.hpp"
 #include "runtime/text.hpp"
 #include "store/batch.hpp"
 #include "store/record.hpp"
@@ -17,6 +20,28 @@
 namespace app {
 
 using runtime::Text;
+
+// What a save came to.
+enum class SaveResult {
+  kSaved,      // the store holds the record as written
+  kKept,       // the same, in a write-ahead file an open takes but could not move into place yet
+  kRefused,    // refused before anything was written (the status says why)
+  kNotKept,    // the commit failed, and the store read back does not hold the record
+  kStoreGone,  // the commit failed, and the store's files had gone from the data directory
+};
+
+// A save's outcome, and the record it wrote. A save that was not kept but left its whole
+// write-ahead file (`writeAheadLeft`) may still reach the store: a later open may take that file.
+struct SaveOutcome {
+  SaveResult result = SaveResult::kRefused;
+  WrittenRecord written;  // empty for a save refused before its record was made
+  bool writeAheadLeft = false;
+  explicit operator bool() const { return result == SaveResult::kSaved || result == SaveResult::kKept; }
+};
+
+// True when the database lists the record as the save wrote it: the same id, kind, fields and
+// update time. A record another program stored alike under that id is not this save's.
+bool holdsWritten(const store::Database& database, const WrittenRecord& written);
 
 class DirectoryView {
  public:
@@ -29,29 +54,30 @@ class DirectoryView {
 
   // Validates and commits the record (and an animal's owner edge), then reads the store back as
   // an open reads it (the snapshot, or a write-ahead file the open takes as the store's state even
-  // where it cannot move it into place), and that reading decides: true when the commit went
+  // where it cannot move it into place), and that reading decides: saved when the commit went
   // through, or when it was reported failed after writing its write-ahead file and the store read
-  // back holds the record as written under the id the save gave it (the status then says it is
-  // kept, naming the store's trouble while the file cannot be moved into place). An empty id
-  // makes a new one, "<kind>-<n>", from the first number not in use. A database that is not open
-  // is opened again first; the save is refused with its message only when that fails too. Once a
-  // store with records was read, a store whose files are gone from the data directory refuses
-  // every save with kStatusStoreMissing, writing nothing. The snapshot is not read again when
-  // another program changed it: such a commit is refused and the database reopened. The outcome
-  // is in `status`, the saved id in `lastSavedId`, and the id of a new record whose write-ahead
-  // file may still be taken by a later open in `unconfirmedId`.
-  virtual bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
+  // back holds the record as written (holdsWritten); kept when that reading is a write-ahead file
+  // that could not be moved into place (the status says so). An empty id makes a new one,
+  // "<kind>-<n>", from the first number not in use. A database that is not open is opened again
+  // first; the save is refused with its message only when that fails too. Once a store with
+  // records was read, a store whose files are gone from the data directory refuses every save
+  // with kStatusStoreMissing, writing nothing. The store is not read again when another program
+  // changed it: such a commit is refused and the database reopened. The outcome is also in
+  // `status`, and a saved or kept id in `lastSavedId`.
+  virtual SaveOutcome saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
 
   // Saves the five demo records, through saveRecord, when the database is open and holds no record.
   virtual void seedDemoData();
 
-  // Reads the database again when it is not open, or when its snapshot file is no longer the one
-  // it read or last wrote (another program saved, or the file came back). Returns whether it
-  // reopened. A store with records whose files went away is not read as an empty one: the view
-  // keeps what it read last, and reads the files once they are back. A snapshot file that cannot
-  // be read is left to the next save. The reading's status ("Ready" or the store's message)
-  // replaces a status that told of an earlier reading or of the store's absence, and a failed
-  // reading's message replaces any but a save's outcome that told of the same failure.
+  // Reads the database again when it is not open, or when its files are no longer the ones it
+  // read or last wrote (another program saved, left a write-ahead file an open takes, or the
+  // file came back). Returns whether it reopened. A store with records whose files went away is
+  // not read as an empty one: the view keeps what it read last, and reads the files once they are
+  // back. Files that cannot be read are left to the next save. The reading's status ("Ready", or
+  // what the store's trouble means) replaces a status that told of an earlier reading or of the
+  // store's absence, and a failed reading's replaces any but a save's outcome that told of the
+  // same failure. A reading that finds a kept save's write-ahead file moved into place says it is
+  // saved.
   bool reloadIfChanged();
 
   // The status of a save whose record the store holds: "Saved <id>", or, while the store's state
@@ -61,8 +87,7 @@ class DirectoryView {
   Text dataDirectory;
   store::Database database;  // as last opened from disk
   Text status = "Ready";     // outcome of the last construction, reading or save
-  Text lastSavedId;          // id written by the last successful save
-  Text unconfirmedId;        // see saveRecord; empty otherwise
+  Text lastSavedId;          // id written by the last save that was saved or kept
 
  private:
   Text makeNewId(const Text& kind) const;
@@ -70,10 +95,8 @@ class DirectoryView {
   // that did not open, or an animal whose owner is not an active customer. None when the save may
   // go on.
   std::optional<Text> refusalBeforeSave(const Text& kind, const Text& name, const Text& owner);
-  // Commits the validated batch, reads the store back and sets the status and the ids.
-  bool commitBatch(const store::RecordBatch& batch, bool newRecord);
-  // True when the database lists the record under its id as `record` holds it.
-  bool holds(const store::Record& record) const;
+  // Commits the validated batch, reads the store back and sets the status and the id.
+  SaveOutcome commitBatch(const store::RecordBatch& batch);
   // True when a store with records was read and its files are no longer in the data directory.
   bool storeGone() const;
   // Opens the database again: creating the directory and an empty store only while no store with
@@ -81,9 +104,12 @@ class DirectoryView {
   bool reopen(bool keepWhenGone);
   // Sets the status to what a reading of the store (or its absence) says.
   void showReading(Text text);
+  // What the database as read says: "Ready", or its trouble in the window's words.
+  Text readingText() const;
 
   bool storeRead_ = false;        // a store with records was read
   Text readingStatus_ = "Ready";  // the status the last reading gave
+  Text keptId_;                   // the id a "Kept" status names, until a reading finds it in place
 };
 
 // The status texts of the view.
@@ -98,6 +124,8 @@ inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened save
 inline constexpr const char* kStatusKeptUnmoved = "; the store file could not be replaced yet";
 // A save refused while that is so.
 inline constexpr const char* kStatusNotSavedUnmoved = "Not saved; the store file could not be replaced yet";
+// A reading that found it so, with no save of this window's kept there.
+inline constexpr const char* kStatusSavesWait = "Last save kept; saves wait for the store file";
 // A store with records was read, and its files are no longer in the data directory.
 inline constexpr const char* kStatusStoreMissing = "Records missing from the data directory; put them back";
 

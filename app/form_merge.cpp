@@ -53,8 +53,9 @@ RecordFields mergedFields(const FormBase& base, const RecordFields& asked, const
 }
 
 void followStoredFields(DirectoryScreenState& state, const RecordFields& stored) {
+  if (state.stored() == nullptr) return;
   RecordFields form = formFieldsOf(state);
-  FormBase& base = state.base;
+  FormBase& base = state.stored()->base;
   for (std::size_t i = 0; i < kTextFields.size(); ++i) {
     const auto member = kTextFields[i].member;
     if (form.*member == stored.*member) {

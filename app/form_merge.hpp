@@ -23,7 +23,7 @@ bool anyField(const TextFieldSet& fields);
 // The fields a save writes: the user's where the user changed them, the stored ones elsewhere.
 RecordFields mergedFields(const FormBase& base, const RecordFields& asked, const RecordFields& stored);
 
-// A reading of the store comes into the form: each field the user left alone takes the stored
+// A reading of the store comes into the form of a stored record: each field the user left alone takes the stored
 // value, as text and as base. A field whose text equals the stored value is agreed: the stored
 // value becomes its base and the text stays the user's, so that what the user types on is the
 // user's change alone and a later reading never replaces it. Other fields keep text and base.

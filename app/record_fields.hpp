@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "runtime/text.hpp"
@@ -18,6 +19,15 @@ struct RecordFields {
   runtime::Text owner;
   bool archived = false;
   bool operator==(const RecordFields&) const = default;
+};
+
+// The record a save wrote, as a reading of the store tells it apart from any other: its id, kind,
+// fields and update time.
+struct WrittenRecord {
+  runtime::Text id;
+  runtime::Text kind;
+  RecordFields fields;
+  std::int32_t updated = 0;
 };
 
 // A text field, in the form's order, and the word the screen names it by.

@@ -37,9 +37,7 @@ const store::Record* storedRecord(const DirectoryView& view, const runtime::Text
 
 // The form holds the record as the store gave it or a save wrote it, which becomes its base.
 void takeRecord(DirectoryScreenState& state, const runtime::Text& id, const RecordFields& fields) {
-  state.selectedId = id;
-  state.base = FormBase{fields, {}};
-  state.unconfirmed.reset();
+  state.record = FormRecord::stored(id, FormBase{fields, {}});
   setFormFields(state, fields);
 }
 
@@ -64,40 +62,42 @@ void showConflict(DirectoryScreenState& state, DirectoryView& view, const TextFi
 void stopAtConflict(DirectoryScreenState& state, DirectoryView& view, const TextFieldSet& fields,
                     const RecordFields& stored, bool archivedAsked, const TextWidth& width) {
   followStoredFields(state, stored);
-  state.base.fields = stored;
+  state.stored()->base.fields = stored;
   state.selectedArchived = archivedAsked;
   showConflict(state, view, fields, stored, width);
 }
 
-// The form, archived as `archived`, merged with its record as stored: the fields a save writes,
-// or none when the user and the store changed a field to two values, which stops the save.
+// The form of a stored record, archived as `archived`, merged with its record as stored: the
+// fields a save writes, or none when the user and the store changed a field to two values, which
+// stops the save.
 std::optional<RecordFields> mergeWithStored(DirectoryScreenState& state, DirectoryView& view,
                                             const store::Record& record, bool archived, const TextWidth& width) {
   RecordFields asked = formFieldsOf(state);
   asked.archived = archived;
   const RecordFields stored = recordFieldsOf(record);
-  const TextFieldSet fields = conflictingFields(state.base, asked, stored);
-  RecordFields merged = mergedFields(state.base, asked, stored);
+  const FormBase& base = state.stored()->base;
+  const TextFieldSet fields = conflictingFields(base, asked, stored);
+  RecordFields merged = mergedFields(base, asked, stored);
   if (!anyField(fields)) return merged;
   stopAtConflict(state, view, fields, stored, merged.archived, width);
   return std::nullopt;
 }
 
-// A new record's save reported failed may reach the store after all (a later open takes its
-// write-ahead file). Once the store holds that record as the save wrote it, under the id the save
-// gave it, the form is that record as after a save: the fields written are its base, and what the
-// user typed since stays the user's change. Once the id holds another record, that save can no
-// longer arrive, and the form stays a new record of its own.
+// A new record's save that was not kept may reach the store after all (a later open takes its
+// write-ahead file). Once the store holds that save's record as it wrote it (holdsWritten), the
+// form is that record as after a save: the fields written are its base, and what the user typed
+// since stays the user's change. Once the id holds another record, that save can no longer
+// arrive, and the form stays a new record of its own.
 void settleUnconfirmed(DirectoryScreenState& state, DirectoryView& view) {
-  if (!state.unconfirmed) return;
-  const store::Record* record = storedRecord(view, state.unconfirmed->id);
-  if (record == nullptr) return;
-  const UnconfirmedSave save = std::move(*state.unconfirmed);
-  state.unconfirmed.reset();
-  if (record->kind != state.kind || recordFieldsOf(*record) != save.fields) return;
-  state.selectedId = save.id;
-  state.base = FormBase{save.fields, {}};
-  view.status = view.keptStatus(save.id);
+  const FormRecord& form = state.record;
+  if (form.kind != FormRecord::Kind::kUnconfirmed || storedRecord(view, form.written.id) == nullptr) return;
+  if (!holdsWritten(view.database, form.written)) {
+    state.record = FormRecord{};
+    return;
+  }
+  const WrittenRecord written = form.written;
+  state.record = FormRecord::stored(written.id, FormBase{written.fields, {}});
+  view.status = view.keptStatus(written.id);
 }
 
 // What the view read from the store comes into the form: a new record's save that went in after
@@ -106,16 +106,17 @@ void settleUnconfirmed(DirectoryScreenState& state, DirectoryView& view) {
 // or saved what the user typed).
 void takeReading(DirectoryScreenState& state, DirectoryView& view, const TextWidth& width) {
   settleUnconfirmed(state, view);
-  const store::Record* record = storedRecord(view, state.selectedId);
+  const store::Record* record = storedRecord(view, state.selectedId());
   if (record == nullptr) return;
   const RecordFields stored = recordFieldsOf(*record);
   if (state.conflict) {
     const RecordFields form = formFieldsOf(state);
-    TextFieldSet fields = conflictingFields(state.base, form, stored);
+    FormBase& base = state.stored()->base;
+    TextFieldSet fields = conflictingFields(base, form, stored);
     for (std::size_t i = 0; i < fields.size(); ++i) {
       const auto member = kTextFields[i].member;
       fields[i] = fields[i] || (state.conflict->fields[i] && form.*member != stored.*member);
-      if (fields[i]) state.base.fields.*member = stored.*member;
+      if (fields[i]) base.fields.*member = stored.*member;
     }
     if (anyField(fields)) {
       showConflict(state, view, fields, stored, width);
@@ -129,9 +130,11 @@ void takeReading(DirectoryScreenState& state, DirectoryView& view, const TextWid
 // Saves the form, archived as asked by an Archive or Restore click, or as the form holds it after
 // the reading (Save). The view first reads again what another program saved since; the record as
 // stored is merged into the form, and nothing is saved on a conflict, nor when that reading
-// changed the values a conflict status names. The store read back after the commit decides what
-// the form then holds. A commit refused because another save came in between merges what the view
-// read back into the form in the same way, and the form keeps the archived flag asked for.
+// changed the values a conflict status names. The save's outcome decides what the form then
+// holds: the record saved or kept; for a new record not kept whose write-ahead file a later open
+// may take, that save's record (FormRecord::unconfirmed); otherwise the form as it was. A commit refused
+// because another save came in between merges what the view read back into the form in the same
+// way, and the form keeps the archived flag asked for.
 void saveForm(DirectoryScreenState& state, DirectoryView& view, std::optional<bool> archiveAsked,
               const TextWidth& width) {
   const runtime::Text conflictBefore = state.conflict ? state.conflict->status : runtime::Text();
@@ -143,24 +146,32 @@ void saveForm(DirectoryScreenState& state, DirectoryView& view, std::optional<bo
   const bool archived = archiveAsked.value_or(state.selectedArchived);
   RecordFields asked = formFieldsOf(state);
   asked.archived = archived;
-  const bool isNew = state.selectedId.empty();
-  if (const store::Record* record = storedRecord(view, state.selectedId)) {
+  const runtime::Text id = state.selectedId();
+  if (const store::Record* record = storedRecord(view, id)) {
     const std::optional<RecordFields> merged = mergeWithStored(state, view, *record, archived, width);
     if (!merged) return;
     asked = *merged;
   }
-  if (view.saveRecord(state.selectedId, state.kind, asked.name, asked.detail, asked.owner, asked.archived)) {
-    takeRecord(state, view.lastSavedId, asked);
-    // The store read back may already hold a later save of another program: it shows at once.
-    if (const store::Record* record = storedRecord(view, state.selectedId)) {
-      followStoredFields(state, recordFieldsOf(*record));
-    }
-    return;
+  const SaveOutcome outcome = view.saveRecord(id, state.kind, asked.name, asked.detail, asked.owner, asked.archived);
+  switch (outcome.result) {
+    case SaveResult::kSaved:
+    case SaveResult::kKept:
+      takeRecord(state, outcome.written.id, asked);
+      // The store read back may already hold a later save of another program: it shows at once.
+      if (const store::Record* record = storedRecord(view, outcome.written.id)) {
+        followStoredFields(state, recordFieldsOf(*record));
+      }
+      return;
+    case SaveResult::kRefused:
+      return;
+    case SaveResult::kNotKept:
+    case SaveResult::kStoreGone:
+      if (id.empty() && outcome.writeAheadLeft) state.record = FormRecord::unconfirmed(outcome.written);
+      if (outcome.result == SaveResult::kStoreGone) return;
+      break;
   }
-  if (isNew && !view.unconfirmedId.empty()) state.unconfirmed = UnconfirmedSave{view.unconfirmedId, asked};
-  if (view.status != kStatusCommitFailed) return;
   settleUnconfirmed(state, view);
-  const store::Record* record = storedRecord(view, state.selectedId);
+  const store::Record* record = storedRecord(view, state.selectedId());
   if (record == nullptr) return;
   const std::optional<RecordFields> merged = mergeWithStored(state, view, *record, archived, width);
   if (!merged) return;
@@ -171,7 +182,7 @@ void saveForm(DirectoryScreenState& state, DirectoryView& view, std::optional<bo
 // Whether the form's record showed as archived ("Restore") when the window last drew it; as the
 // form now holds it when another record (or none) was drawn there.
 bool archivedAsShown(const DirectoryScreenState& state) {
-  if (state.shown && state.shown->selectedId == state.selectedId) return state.shown->archived;
+  if (state.shown && state.shown->selectedId == state.selectedId()) return state.shown->archived;
   return state.selectedArchived;
 }
 
@@ -206,10 +217,10 @@ void pressButtons(DirectoryScreenState& state, DirectoryView& view, const Pointe
     emptyForm(state);
     state.focus = kFocusName;
   }
-  if (!state.selectedId.empty() && at(kArchiveButton) && overridesConflict && !click.secondOfDouble) {
+  if (!state.selectedId().empty() && at(kArchiveButton) && overridesConflict && !click.secondOfDouble) {
     saveForm(state, view, !archivedAsShown(state), width);
   }
-  if (state.selectedId.empty()) endConflict(state, view);  // New record, or a tab before the buttons
+  if (state.selectedId().empty()) endConflict(state, view);  // New record, or a tab before the buttons
 }
 
 // A click: on the tabs, the search box and the fields (applyPress), the buttons, a list row.
@@ -287,8 +298,8 @@ void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const Fra
 }
 
 void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view, std::uint32_t drawnAt) {
-  state.shown = ShownScreen{state.kind,       state.searchText,      state.scroll, listedRowIds(state, view),
-                            state.selectedId, state.selectedArchived};
+  state.shown = ShownScreen{state.kind,         state.searchText,      state.scroll, listedRowIds(state, view),
+                            state.selectedId(), state.selectedArchived};
   if (state.conflict && !state.conflict->shownAt && view.status == state.conflict->status) {
     state.conflict->shownAt = drawnAt;
   }

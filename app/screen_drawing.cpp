@@ -56,7 +56,7 @@ void roundedRect(DrawList& list, const Rect& rect, std::int32_t radius, Rgb colo
 void drawRecordList(DrawList& list, const DirectoryScreenState& state, const DirectoryView& view,
                     const PointerProbe& hover) {
   forEachListedRecord(state, view, [&](const store::Record& record, const Rect& row) {
-    drawButton(list, listRowLabel(record), row.x, row.y, row.width, record.id == state.selectedId, hover);
+    drawButton(list, listRowLabel(record), row.x, row.y, row.width, record.id == state.selectedId(), hover);
   });
 }
 
@@ -158,7 +158,7 @@ DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryVi
   drawRecordList(list, state, view, hover);
 
   titleText(list, "Directory / " + state.kind, kFormTitle.x, kFormTitle.y, kTitleSize);
-  mutedLabel(list, state.selectedId.empty() ? runtime::Text("New record") : state.selectedId, kRecordIdLabel.x,
+  mutedLabel(list, state.selectedId().empty() ? runtime::Text("New record") : state.selectedId(), kRecordIdLabel.x,
              kRecordIdLabel.y);
   const runtime::Text* fieldTexts[3] = {&state.nameText, &state.detailText, &state.ownerText};
   for (std::int32_t i = 0; i < 3; ++i) {

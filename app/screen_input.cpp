@@ -33,11 +33,10 @@ runtime::Text* focusedText(DirectoryScreenState& state) {
 }  // namespace
 
 void emptyForm(DirectoryScreenState& state) {
-  state.selectedId.clear();
+  state.record = FormRecord{};
   state.nameText.clear();
   state.detailText.clear();
   state.selectedArchived = false;
-  state.unconfirmed.reset();
 }
 
 PointerProbe pointerAt(std::int32_t x, std::int32_t y) {

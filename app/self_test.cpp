@@ -28,8 +28,10 @@ int runSelfTest(DirectoryView& view, std::ostream& out, std::ostream& err) {
                     err)) {
     return kSelfTestFailed;
   }
-  if (!requireCheck(view.saveRecord("animal-3", "animal", "Mochi", "Cat / visit complete", "customer-1", false),
-                    "update patient", err)) {
+  if (!requireCheck(
+          view.saveRecord("animal-3", "animal", "Mochi", "Cat / visit complete", "customer-1", false).result ==
+              SaveResult::kSaved,
+          "update patient", err)) {
     return kSelfTestFailed;
   }
 
@@ -40,7 +42,9 @@ int runSelfTest(DirectoryView& view, std::ostream& out, std::ostream& err) {
     return kSelfTestFailed;
   }
   if (!requireCheck(second.database.edges.size() == 3, "relationships persisted", err)) return kSelfTestFailed;
-  if (!requireCheck(second.saveRecord("animal-3", "animal", "Mochi", "Cat", "customer-1", true), "archive", err)) {
+  if (!requireCheck(
+          second.saveRecord("animal-3", "animal", "Mochi", "Cat", "customer-1", true).result == SaveResult::kSaved,
+          "archive", err)) {
     return kSelfTestFailed;
   }
 

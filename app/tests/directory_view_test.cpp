@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "app/record_fields.hpp"
 #include "directory_files.hpp"
 #include "refusing_file_system.hpp"
 #include "runtime/files.hpp"
@@ -239,11 +240,12 @@ TEST(DirectoryView, AFailedCommitReopensWhatIsStored) {
   {
     testing::RefusingFileSystem refusing("store.wal.corvane");
     runtime::ScopedFileSystem scoped(refusing);
-    EXPECT_FALSE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
+    const SaveOutcome outcome = view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false);
+    EXPECT_EQ(outcome.result, SaveResult::kNotKept);
+    EXPECT_FALSE(outcome.writeAheadLeft);  // no write-ahead file: nothing a later open could take
   }
   EXPECT_EQ(view.status, "Commit failed; reopened saved records");
   EXPECT_EQ(view.lastSavedId, "");
-  EXPECT_EQ(view.unconfirmedId, "");  // no write-ahead file: nothing a later open could take
   EXPECT_EQ(view.database.records.size(), 5u);
   EXPECT_EQ(view.database.store.sequence, 5);
   EXPECT_TRUE(view.database.store.ok);
@@ -286,6 +288,52 @@ TEST(DirectoryView, AFailedCommitIsNotReportedSavedByARecordAlreadyStoredAlike) 
   EXPECT_FALSE(view.saveRecord("animal-3", "animal", "Mochi", "Cat / annual wellness", "customer-1", false));
   EXPECT_EQ(view.status, "Commit failed; reopened saved records");
   EXPECT_EQ(view.lastSavedId, "");
+}
+
+TEST(DirectoryView, ASavesRecordIsTheOneWithItsIdKindFieldsAndUpdateTime) {
+  TempDirectory dir;
+  DirectoryView view(dir.text());
+  view.seedDemoData();
+  const store::Record& mochi = recordOf(view, "animal-3");
+  const WrittenRecord asStored{mochi.id, mochi.kind, recordFieldsOf(mochi), mochi.updated};
+  struct Row {
+    const char* name;
+    void (*change)(WrittenRecord&);
+    bool held;
+  };
+  const Row rows[] = {
+      {"as written", [](WrittenRecord&) {}, true},
+      {"another update time", [](WrittenRecord& w) { ++w.updated; }, false},
+      {"another detail", [](WrittenRecord& w) { w.fields.detail += "!"; }, false},
+      {"archived", [](WrittenRecord& w) { w.fields.archived = true; }, false},
+      {"another kind", [](WrittenRecord& w) { w.kind = "customer"; }, false},
+      {"another id", [](WrittenRecord& w) { w.id = "animal-9"; }, false},
+  };
+  for (const Row& row : rows) {
+    WrittenRecord written = asStored;
+    row.change(written);
+    EXPECT_EQ(holdsWritten(view.database, written), row.held) << row.name;
+  }
+
+  // Another program saves under the new record's id between this commit, reported failed after
+  // its write-ahead file, and the read back: the id holds other content, and the save is not kept.
+  testing::HookedFileSystem hooked;
+  const runtime::ScopedFileSystem scoped(hooked);
+  bool failed = false;
+  hooked.hook = [&](std::string_view operation, std::string_view path) {
+    if (operation == "write" && path.ends_with("store.next.corvane")) return !(failed = true);
+    if (failed && operation == "exists") {
+      hooked.hook = nullptr;
+      DirectoryView other(dir.text());
+      EXPECT_TRUE(other.saveRecord("animal-6", "animal", "Pepper", "Dog / other", "customer-1", false));
+    }
+    return true;
+  };
+  const SaveOutcome outcome = view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false);
+  EXPECT_EQ(outcome.result, SaveResult::kNotKept);
+  EXPECT_TRUE(outcome.writeAheadLeft);
+  EXPECT_EQ(outcome.written.id, "animal-6");
+  EXPECT_EQ(view.status, kStatusCommitFailed);
 }
 
 TEST(DirectoryView, AFirstSaveRefusedByAnotherHoldersLockIsNotReportedSaved) {

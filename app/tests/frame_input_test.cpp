@@ -62,21 +62,21 @@ TEST_F(QueuedInput, APressReleasedBetweenTwoFramesIsAClickWhereItWasMade) {
   EXPECT_EQ(state_.kind, "customer");
   click(100, 420);  // the third customer row, as drawn
   frame();
-  EXPECT_EQ(state_.selectedId, "");  // only two customers: no row there
+  EXPECT_EQ(state_.selectedId(), "");  // only two customers: no row there
 
   // Two presses between two frames are two clicks in order: the row is the Animals tab's.
   click(100, 186);  // Animals tab
   click(100, 420);  // third animal row
   frame();
   EXPECT_EQ(state_.kind, "animal");
-  EXPECT_EQ(state_.selectedId, "animal-5");
+  EXPECT_EQ(state_.selectedId(), "animal-5");
   EXPECT_EQ(state_.nameText, "Clover");
 }
 
 TEST_F(QueuedInput, TextKeysAndClicksOfOneFrameApplyInTheOrderTheyCame) {
   click(100, 320);  // Mochi's row: a record in the form
   frame();
-  ASSERT_EQ(state_.selectedId, "animal-3");
+  ASSERT_EQ(state_.selectedId(), "animal-3");
   click(630, 548);  // New record: the name has the focus
   type("abc");
   key(0x08);  // BACKSPACE
@@ -88,7 +88,7 @@ TEST_F(QueuedInput, TextKeysAndClicksOfOneFrameApplyInTheOrderTheyCame) {
   frame();
   EXPECT_EQ(state_.nameText, "abd");
   EXPECT_EQ(state_.detailText, "CatZ");
-  ASSERT_EQ(state_.selectedId, "animal-6") << view_->status;
+  ASSERT_EQ(state_.selectedId(), "animal-6") << view_->status;
   EXPECT_EQ(lastStored().id, "animal-6");
   EXPECT_EQ(lastStored().content, "abd");
   EXPECT_EQ(store::recordProperty(lastStored(), "detail"), "Cat");

@@ -37,11 +37,11 @@ TEST_F(ScreenActions, SaveCreatesThenUpdatesTheSameRecord) {
   state.nameText = "Pepper";
   state.detailText = "Dog / first visit";
   applyButtons(state, *view_, true, over(kSaveButton));
-  EXPECT_EQ(state.selectedId, "animal-6");
+  EXPECT_EQ(state.selectedId(), "animal-6");
   EXPECT_EQ(view_->status, "Saved animal-6");
   state.detailText = "Dog / second visit";
   applyButtons(state, *view_, true, over(kSaveButton));
-  EXPECT_EQ(state.selectedId, "animal-6");
+  EXPECT_EQ(state.selectedId(), "animal-6");
   EXPECT_EQ(view_->database.records.size(), 6u);
   EXPECT_EQ(store::recordProperty(stored("animal-6"), "detail"), "Dog / second visit");
 }
@@ -51,7 +51,7 @@ TEST_F(ScreenActions, ARefusedSaveLeavesTheScreenAsItWas) {
   state.nameText = "Stray";
   state.ownerText = "";
   applyButtons(state, *view_, true, over(kSaveButton));
-  EXPECT_EQ(state.selectedId, "");
+  EXPECT_EQ(state.selectedId(), "");
   EXPECT_EQ(state.nameText, "Stray");
   EXPECT_EQ(view_->status, "Enter an existing customer ID");
   EXPECT_EQ(view_->database.records.size(), 5u);
@@ -62,19 +62,19 @@ TEST_F(ScreenActions, ButtonsActOnlyOnAClick) {
   state.nameText = "Pepper";
   applyButtons(state, *view_, false, over(kSaveButton));
   EXPECT_EQ(view_->database.records.size(), 5u);
-  EXPECT_EQ(state.selectedId, "");
+  EXPECT_EQ(state.selectedId(), "");
 }
 
 TEST_F(ScreenActions, NewRecordEmptiesTheFormButKeepsTheOwner) {
   DirectoryScreenState state;
-  state.selectedId = "animal-3";
+  state.record = FormRecord::stored("animal-3", {});
   state.nameText = "Mochi";
   state.detailText = "Cat";
   state.ownerText = "customer-2";
   state.selectedArchived = true;
   state.focus = kFocusSearch;
   applyButtons(state, *view_, true, over(kNewRecordButton));
-  EXPECT_EQ(state.selectedId, "");
+  EXPECT_EQ(state.selectedId(), "");
   EXPECT_EQ(state.nameText, "");
   EXPECT_EQ(state.detailText, "");
   EXPECT_EQ(state.ownerText, "customer-2");
@@ -88,8 +88,7 @@ TEST_F(ScreenActions, ArchiveAndRestoreFlipTheStoredLifecycle) {
   applyButtons(state, *view_, true, over(kArchiveButton));  // no record in the form: nothing
   EXPECT_EQ(view_->status, "Saved animal-5");
 
-  state.selectedId = "animal-3";
-  state.base.fields = recordFieldsOf(stored("animal-3"));
+  state.record = FormRecord::stored("animal-3", FormBase{recordFieldsOf(stored("animal-3")), {}});
   state.detailText = "Cat";
   applyButtons(state, *view_, true, over(kArchiveButton));
   EXPECT_TRUE(state.selectedArchived);

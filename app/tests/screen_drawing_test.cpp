@@ -173,7 +173,7 @@ TEST_F(ScreenDrawing, ARowClickLoadsTheRecordInTheSameFrame) {
   state.focus = kFocusDetail;
   applyFrameInput(state, *view_, FrameInput{{pressAt(100, 370)}});
   const DrawList list = buildScreenDrawing(state, *view_, pointerAt(100, 370));
-  EXPECT_EQ(state.selectedId, "animal-4");
+  EXPECT_EQ(state.selectedId(), "animal-4");
   EXPECT_EQ(state.nameText, "Juniper");
   EXPECT_EQ(state.detailText, "Dog");
   EXPECT_EQ(state.ownerText, "customer-2");
@@ -187,7 +187,7 @@ TEST_F(ScreenDrawing, ARowClickLoadsTheRecordInTheSameFrame) {
   // Without a click the pointer only hovers.
   DirectoryScreenState idle;
   applyFrameInput(idle, *view_, FrameInput{});
-  EXPECT_EQ(idle.selectedId, "");
+  EXPECT_EQ(idle.selectedId(), "");
 }
 
 TEST_F(ScreenDrawing, AClickSelectsTheRowUnderThePressNotUnderThePointer) {
@@ -195,7 +195,7 @@ TEST_F(ScreenDrawing, AClickSelectsTheRowUnderThePressNotUnderThePointer) {
   DirectoryScreenState state;
   applyFrameInput(state, *view_, FrameInput{{pressAt(100, 420)}});
   const DrawList list = buildScreenDrawing(state, *view_, pointerAt(100, 320));
-  EXPECT_EQ(state.selectedId, "animal-5");
+  EXPECT_EQ(state.selectedId(), "animal-5");
   EXPECT_EQ(list[8].colour, (Rgb{49, 65, 70}));    // first row: hovered only
   EXPECT_EQ(list[12].colour, (Rgb{48, 116, 96}));  // third row: selected, not hovered
 }

@@ -13,7 +13,7 @@ PointerProbe over(const Rect& rect) { return pointerAt(rect.x + 3, rect.y + 3); 
 
 DirectoryScreenState filledForm() {
   DirectoryScreenState state;
-  state.selectedId = "animal-3";
+  state.record = FormRecord::stored("animal-3", {});
   state.nameText = "Mochi";
   state.detailText = "Cat";
   state.ownerText = "customer-2";
@@ -41,7 +41,7 @@ TEST(ScreenPress, TabsSwitchTheKindAndEmptyTheFormButKeepOwnerSearchAndFocus) {
   state.kind = "animal";
   ASSERT_TRUE(applyPress(state, true, over(kCustomersTab)));
   EXPECT_EQ(state.kind, "customer");
-  EXPECT_EQ(state.selectedId, "");
+  EXPECT_EQ(state.selectedId(), "");
   EXPECT_EQ(state.nameText, "");
   EXPECT_EQ(state.detailText, "");
   EXPECT_FALSE(state.selectedArchived);

@@ -43,7 +43,7 @@ using runtime::testing::TempDirectory;
 class InterruptedView : public DirectoryView {
  public:
   using DirectoryView::DirectoryView;
-  bool saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) override {
+  SaveOutcome saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) override {
     ++saves;
     if (beforeCommit) std::exchange(beforeCommit, nullptr)();
     return DirectoryView::saveRecord(std::move(id), std::move(kind), std::move(name), std::move(detail),
@@ -65,7 +65,7 @@ struct Window {
     });
     ASSERT_TRUE(row.has_value()) << id << " is not listed";
     frame({pressOn(*row)}, state.windowFocused);
-    ASSERT_EQ(state.selectedId, id);
+    ASSERT_EQ(state.selectedId(), id);
   }
   void click(const Rect& button) { frame({pressOn(button)}, state.windowFocused); }
   // One frame of the window's input, then its drawing, on screen at `drawnAt`.
@@ -199,12 +199,12 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
     b.click(row.bArchives ? kArchiveButton : kSaveButton);
     EXPECT_EQ(b.view.status, row.status);
     EXPECT_EQ(formFieldsOf(b.state), row.form);
-    EXPECT_EQ(b.state.selectedId, row.id);
+    EXPECT_EQ(b.state.selectedId(), row.id);
     EXPECT_EQ(storedIn(dir.text(), row.id), row.first);
     const bool savedFirst = b.view.status == std::string("Saved ") + row.id;
     EXPECT_EQ(b.view.database.store.sequence, sequence + (savedFirst ? 1 : 0));
     if (savedFirst) {
-      EXPECT_EQ(b.state.base.fields, row.first);
+      EXPECT_EQ(b.state.stored()->base.fields, row.first);
     }
 
     b.click(kSaveButton);
@@ -330,8 +330,8 @@ TEST(TwoWindows, ANewRecordIsSavedOnWhatTheOtherWindowAdded) {
   b.state.ownerText = "customer-6";
   b.click(kSaveButton);
   EXPECT_EQ(b.view.status, "Saved animal-7");
-  EXPECT_EQ(b.state.selectedId, "animal-7");
-  EXPECT_EQ(b.state.base.fields, (RecordFields{"Pepper", "Dog / first visit", "customer-6", false}));
+  EXPECT_EQ(b.state.selectedId(), "animal-7");
+  EXPECT_EQ(b.state.stored()->base.fields, (RecordFields{"Pepper", "Dog / first visit", "customer-6", false}));
   const Window check(dir.text());
   EXPECT_EQ(check.stored("customer-6").name, "Ada Quint");
   EXPECT_EQ(check.stored("animal-7").owner, "customer-6");
@@ -371,10 +371,10 @@ TEST(TwoWindows, GainingTheFocusShowsTheOtherWindowsSavesAndTheUntouchedFieldsFo
     applyWindowFocus(b.state, b.view, step.bFocused);
     EXPECT_EQ(b.stored("animal-3").detail, step.bDetail);
     EXPECT_EQ(b.state.detailText, step.bDetail);
-    EXPECT_EQ(b.state.base.fields.detail, step.bDetail);
-    EXPECT_EQ(b.state.nameText, "Mochi B");        // typed by B: kept
-    EXPECT_EQ(b.state.base.fields.name, "Mochi");  // and still measured against what B loaded
-    EXPECT_EQ(b.view.status, "Ready");             // a refresh says nothing
+    EXPECT_EQ(b.state.stored()->base.fields.detail, step.bDetail);
+    EXPECT_EQ(b.state.nameText, "Mochi B");                  // typed by B: kept
+    EXPECT_EQ(b.state.stored()->base.fields.name, "Mochi");  // and still measured against what B loaded
+    EXPECT_EQ(b.view.status, "Ready");                       // a refresh says nothing
   }
 
   // A renames Mochi too: the focus brings it in, B's name stays as typed, and B's save sees both.
@@ -386,7 +386,7 @@ TEST(TwoWindows, GainingTheFocusShowsTheOtherWindowsSavesAndTheUntouchedFieldsFo
   EXPECT_EQ(b.state.nameText, "Mochi B");
   b.click(kSaveButton);
   EXPECT_EQ(b.view.status, "Other window: NAME \"Mochi A\"; Save keeps yours");
-  EXPECT_EQ(b.state.base.fields.name, "Mochi A");
+  EXPECT_EQ(b.state.stored()->base.fields.name, "Mochi A");
   b.click(kSaveButton);
   EXPECT_EQ(b.view.status, "Saved animal-3");
   EXPECT_EQ(storedIn(dir.text(), "animal-3"), (RecordFields{"Mochi B", "Cat / third", "customer-1", false}));
@@ -435,7 +435,7 @@ TEST(TwoWindows, AClickOnAWindowWithoutTheFocusActsOnWhatItShowed) {
 
     b.frame({pressOn(c.bClick)}, true);
     EXPECT_EQ(b.view.status, c.bStatus);
-    EXPECT_EQ(b.state.selectedId, c.bSelected);
+    EXPECT_EQ(b.state.selectedId(), c.bSelected);
     EXPECT_EQ(storedIn(dir.text(), "animal-3"), c.mochi);
     EXPECT_EQ(b.stored("animal-3"), c.mochi);  // and B shows it now
   }
@@ -501,7 +501,7 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
       w.state.detailText = "Dog";
       w.click(kSaveButton);
       EXPECT_EQ(w.view.status, c.firstStatus);
-      EXPECT_EQ(w.state.selectedId, c.firstId);
+      EXPECT_EQ(w.state.selectedId(), c.firstId);
       w.click(kSaveButton);
       EXPECT_EQ(w.view.status, c.secondStatus);
       applyWindowFocus(w.state, w.view, false);
@@ -520,7 +520,7 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
       }
       w.click(kSaveButton);
       EXPECT_EQ(w.view.status, "Saved animal-6");
-      EXPECT_EQ(w.state.selectedId, "animal-6");
+      EXPECT_EQ(w.state.selectedId(), "animal-6");
       const Window check(data.string());
       EXPECT_EQ(check.view.database.records.size(), 6u);
       EXPECT_EQ(check.stored("animal-6"), (RecordFields{"Pepper", "Dog", "customer-1", false}));
@@ -544,8 +544,9 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     std::function<void(Window&, const std::string&)> then;
     const char* savedName;
     const char* lastStatus;
-    std::size_t records;  // stored at the end
-    const char* detail;   // animal-6's detail at the end
+    std::size_t records;              // stored at the end
+    const char* detail;               // animal-6's detail at the end
+    bool correctedWhileAway = false;  // the user saves `savedName` while the store is away
   };
   const auto nothing = [](Window&, const std::string&) {};
   const auto focus = [](Window& w, const std::string&) {
@@ -555,7 +556,7 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
   const auto otherOpens = [](Window&, const std::string& data) { DirectoryView other(data); };
   const auto focusThenOtherEdits = [focus](Window& w, const std::string& data) {
     focus(w, data);
-    ASSERT_EQ(w.state.selectedId, "animal-6");
+    ASSERT_EQ(w.state.selectedId(), "animal-6");
     DirectoryView other(data);
     ASSERT_TRUE(other.saveRecord("animal-6", "animal", "Peper", "Dog / other", "customer-1", false)) << other.status;
   };
@@ -564,6 +565,16 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     w.click(kAnimalsTab);
     w.state.nameText = "Peper";
     w.state.detailText = "Dog";
+  };
+  // The directory comes back from a copy without the write-ahead file, and another program saves
+  // its own "Peper" under animal-6, alike but for its update time.
+  const auto lookAlike = [](Window&, const std::string& data) {
+    fs::remove(fs::path(data) / "store.wal.corvane");
+    DirectoryView other(data);
+    ASSERT_TRUE(
+        other.saveRecord("customer-1", "customer", "Marta Quillfeather", "marta.quillfeather@example.test", "", false));
+    ASSERT_TRUE(other.saveRecord("", "animal", "Peper", "Dog", "customer-1", false));
+    ASSERT_EQ(other.lastSavedId, "animal-6");
   };
   const char* const missing = kStatusStoreMissing;
   const Row rows[] = {
@@ -582,6 +593,10 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
        focusThenOtherEdits, "Pepper", "Saved animal-6", 6, "Dog / other"},
       {"a tab there and back makes a new form", Fault::kStoreTakenAfterWal, missing, "", 0, tabThereAndBack, "Peper",
        "Saved animal-7", 7, "Dog"},
+      {"corrected and saved while away, then another program's open promotes it", Fault::kStoreTakenAfterWal, missing,
+       "", 0, otherOpens, "Pepper", "Saved animal-6", 6, "Dog", true},
+      {"another program's look-alike under the id is not this window's save", Fault::kStoreTakenAfterWal, missing, "",
+       0, lookAlike, "Peper", "Saved animal-7", 7, "Dog"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -611,11 +626,16 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     w.state.detailText = "Dog";
     w.click(kSaveButton);
     EXPECT_EQ(w.view.status, row.status);
-    EXPECT_EQ(w.state.selectedId, row.formId);
+    EXPECT_EQ(w.state.selectedId(), row.formId);
     EXPECT_EQ(w.view.database.records.size(), row.listed);  // the list shows what the store holds
     EXPECT_EQ(w.state.nameText, "Peper");
 
     hooked.hook = nullptr;
+    if (row.correctedWhileAway) {
+      w.state.nameText = row.savedName;
+      w.click(kSaveButton);
+      EXPECT_EQ(w.view.status, kStatusStoreMissing);
+    }
     if (row.fault == Fault::kStoreTakenAfterWal) fs::rename(root.path() / "away", data);
     row.then(w, data.string());
     w.state.nameText = row.savedName;
@@ -624,6 +644,94 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     const Window check(data.string());
     EXPECT_EQ(check.view.database.records.size(), row.records);
     EXPECT_EQ(check.stored("animal-6"), (RecordFields{row.savedName, row.detail, "customer-1", false}));
+  }
+}
+
+TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
+  // A keeps a new animal "KeptA" in a write-ahead file that cannot be moved into place: the
+  // snapshot file cannot be replaced, or the next file does not fit on the disk. B edits Juniper
+  // or saves a new "KeptB": refused while the trouble lasts (also when A's save lands between B's
+  // reading and B's commit), and saved onto A's record once it is over. A's status then says
+  // saved, and A's next save stays on A's record.
+  enum class Fault { kSnapshotFixed, kNextFileRefused };
+  struct Row {
+    const char* name;
+    Fault fault;
+    bool aInBetween;  // A's save lands between B's reading and B's commit
+    bool bNew;        // B saves a new "KeptB" rather than Juniper's detail
+    bool liftFirst;   // the trouble is over before B saves
+  };
+  const Row rows[] = {
+      {"snapshot file fixed, B edits Juniper", Fault::kSnapshotFixed, false, false, false},
+      {"snapshot file fixed, lifted before B saves", Fault::kSnapshotFixed, false, false, true},
+      {"snapshot file fixed, both keep a new record", Fault::kSnapshotFixed, false, true, false},
+      {"snapshot file fixed, A's save between B's reading and commit", Fault::kSnapshotFixed, true, true, false},
+      {"next file does not fit, B edits Juniper", Fault::kNextFileRefused, false, false, false},
+      {"next file does not fit, A's save between B's reading and commit", Fault::kNextFileRefused, true, false, false},
+  };
+  const auto focus = [](Window& w) {
+    applyWindowFocus(w.state, w.view, false);
+    applyWindowFocus(w.state, w.view, true);
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDirectory dir;
+    Window a(dir.text());
+    a.view.seedDemoData();
+    Window b(dir.text());
+    b.select("animal-4");
+    bool fault = true;
+    testing::HookedFileSystem hooked;
+    const runtime::ScopedFileSystem scoped(hooked);
+    hooked.hook = [&](std::string_view operation, std::string_view path) {
+      if (!fault) return true;
+      if (row.fault == Fault::kSnapshotFixed) return !(operation == "replace" && path.ends_with("/store.corvane"));
+      return !(operation == "write" && path.ends_with("store.next.corvane"));
+    };
+    const auto aKeeps = [&a] {
+      a.click(kNewRecordButton);
+      a.state.nameText = "KeptA";
+      a.click(kSaveButton);
+      ASSERT_EQ(a.view.status, "Kept animal-6; the store file could not be replaced yet");
+    };
+    if (row.aInBetween) {
+      b.view.beforeCommit = aKeeps;
+    } else {
+      aKeeps();
+      focus(b);
+      EXPECT_GE(store::findRecordIndex(b.view.database, "animal-6"), 0) << "B does not list A's kept record";
+      EXPECT_EQ(b.view.status, kStatusSavesWait);
+      EXPECT_EQ(Window(dir.text()).view.status, kStatusSavesWait);  // a program started now
+    }
+    if (row.bNew) {
+      b.click(kNewRecordButton);
+      b.state.nameText = "KeptB";
+    } else {
+      b.state.detailText = "Dog / B";
+    }
+    fault = !row.liftFirst;
+    b.click(kSaveButton);
+    if (!row.liftFirst) {
+      EXPECT_EQ(b.view.status, kStatusNotSavedUnmoved);
+      EXPECT_EQ(b.state.selectedId(), row.bNew ? "" : "animal-4");
+      fault = false;
+      b.click(kSaveButton);
+    }
+    const char* const bId = row.bNew ? "animal-7" : "animal-4";
+    EXPECT_EQ(b.view.status, std::string("Saved ") + bId);
+
+    focus(a);
+    EXPECT_EQ(a.view.status, "Saved animal-6");
+    EXPECT_EQ(formFieldsOf(a.state).name, "KeptA");
+    a.state.detailText = "A's note";
+    a.click(kSaveButton);
+    EXPECT_EQ(a.view.status, "Saved animal-6");
+    const Window check(dir.text());
+    EXPECT_EQ(check.view.database.records.size(), row.bNew ? 7u : 6u);
+    EXPECT_EQ(check.stored("animal-6"), (RecordFields{"KeptA", "A's note", "customer-1", false}));
+    const RecordFields bSaved = row.bNew ? RecordFields{"KeptB", "", "customer-2", false}
+                                         : RecordFields{"Juniper", "Dog / B", "customer-2", false};
+    EXPECT_EQ(check.stored(bId), bSaved);
   }
 }
 
@@ -757,7 +865,7 @@ TEST(TwoWindows, OneFramesClicksSeeTheListAsItWouldBeDrawn) {
     } else {
       for (canvas::InputEvent& event : events) w.frame({std::move(event)}, true);
     }
-    EXPECT_EQ(w.state.selectedId, "animal-3");  // Mochi, first of Mochi and Clover
+    EXPECT_EQ(w.state.selectedId(), "animal-3");  // Mochi, first of Mochi and Clover
   }
 }
 

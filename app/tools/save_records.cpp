@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
       const std::string name = prefix + " " + std::to_string(n);
       bool saved = false;
       for (int attempt = 0; attempt < 20 && !saved; ++attempt) {
-        saved = view.saveRecord("", "customer", name, "", "", false);
+        saved = static_cast<bool>(view.saveRecord("", "customer", name, "", "", false));
         if (saved) {
           std::cout << "saved " << view.lastSavedId << ' ' << name << std::endl;
         } else {
