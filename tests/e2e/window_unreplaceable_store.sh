@@ -8,8 +8,8 @@
 # file can be written: the save is not kept, the form stays a new record, the store as it was;
 # once the flag is gone, Save stores it.
 # Then two windows, A and B, on another directory with its snapshot file fixed. A keeps a new
-# animal; B, given the focus, lists it, and B's save of another record is refused and writes
-# nothing. Once the flag is gone B's save goes in on top of the kept animal, once; A, given the
+# animal; B, given the focus, lists it and says saves wait, and B's save of another record is
+# refused and writes nothing. Once the flag is gone B's save goes in on top of the kept animal, once; A, given the
 # focus, no longer says Kept, and its edit of the kept animal is stored under the same id. With
 # the file fixed again A keeps one new animal and B's save of another is refused; once the flag is
 # gone B's Save stores its animal, A (no longer saying Kept) saves a note onto its own, and each
@@ -220,8 +220,11 @@ files_before="$(ls -A "$data" | tr '\n' ' ')"
 use_window "$B"
 raise_window
 expect_pixels "B before its focus: three animals" row2 "$BUTTON" row3 "$BACKGROUND"
+b_ready_text="$(status_text)"
 click_place background
 expect_pixels "B given the focus: a fourth animal listed" row3 "$BUTTON" row4 "$BACKGROUND"
+wait_status_other "B given the focus: its status changed" "$b_ready_text"
+b_focus_text="$STATUS_TEXT"
 expect_eq "B: its fourth row reads as A's (Pepper)" "$(row_text 3)" "$pepper_row"
 save_shot "B given the focus lists the kept animal"
 
@@ -331,6 +334,7 @@ expect_store_files "A saved its note" "$data"
 save_shot "A saved its note"
 
 # What the two windows' status lines read, typed into A's form.
+shows_text "B's status once given the focus" "$b_focus_text" "Last save kept; saves wait for the store file"
 shows_text "B's saved status of Juniper" "$b_juniper_text" "Saved animal-4"
 shows_text "A's kept status of KeptA" "$kept_a_text" "Kept $kept_a_id; the store file could not be replaced yet"
 shows_text "A's status once given the focus" "$a_focus_text" "Saved $kept_a_id"
