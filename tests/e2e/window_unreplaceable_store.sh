@@ -9,13 +9,13 @@
 # once the flag is gone, Save stores it.
 # Then two windows, A and B, on another directory with its snapshot file fixed. A keeps a new
 # animal; B, given the focus, lists it and says saves wait, and B's save of another record is
-# refused and writes nothing. Once the flag is gone B's save goes in on top of the kept animal, once; A, given the
-# focus, no longer says Kept, and its edit of the kept animal is stored under the same id. With
-# the file fixed again A keeps one new animal and B's save of another is refused; once the flag is
-# gone B's Save stores its animal, A (no longer saying Kept) saves a note onto its own, and each
-# is stored once, under its own id, the note on A's only. Statuses are read by their glyphs,
-# against the same text typed into the name field. Needs root and a file system with the
-# immutable flag.
+# refused and writes nothing. Once the flag is gone B's save goes in on top of the kept animal,
+# once; A, given the focus, no longer says Kept, and its edit of the kept animal is stored under
+# the same id. With the file fixed again A keeps one new animal and B's save of another is
+# refused; once the flag is gone B's Save stores its animal, A (no longer saying Kept) saves a
+# note onto its own, and each is stored once, under its own id, the note on A's only. Statuses
+# are read by their glyphs, against the same text typed into the name field. Needs root and a
+# file system with the immutable flag.
 . "$(dirname "$0")/lib.sh"
 require_display
 E2E_TIME_LIMIT=300  # the test's timeout is 360 s
@@ -212,7 +212,8 @@ pepper_row="$(row_text 3)"
 [ "$pepper_row" != "$empty_row" ] || fail "A's fourth row shows no text"
 expect_eq "A kept: snapshot sequence" "$(store_sequence "$store")" 5
 expect_eq "A kept: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
-expect_eq "A kept: the write-ahead file holds Pepper as animal-6" "$(dump_value "$(dump_store "$wal")" animal-6:name)" Pepper
+expect_eq "A kept: the write-ahead file holds Pepper as animal-6" \
+  "$(dump_value "$(dump_store "$wal")" animal-6:name)" Pepper
 wal_before="$(md5sum <"$wal")"
 files_before="$(ls -A "$data" | tr '\n' ' ')"
 
