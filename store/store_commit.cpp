@@ -77,7 +77,7 @@ StoreFilesCheck checkWriteAheadFile(const StoreState& state, std::int32_t snapsh
   // other is another state of the store.
   if (!state.ok && state.writeAheadOnDisk.present) {
     return ends.status != Status::kAbsent && endsAre(ends, state.writeAheadOnDisk) ? StoreFilesCheck::kSame
-                                                                                  : StoreFilesCheck::kChanged;
+                                                                                   : StoreFilesCheck::kChanged;
   }
   if (ends.status == Status::kAbsent || endsAre(ends, state.writeAheadOnDisk) || endsAre(ends, state.snapshotOnDisk)) {
     return StoreFilesCheck::kSame;
