@@ -62,12 +62,11 @@ struct FormRecord {
   static FormRecord unconfirmed(WrittenRecord written) { return {Kind::kUnconfirmed, {}, {}, std::move(written)}; }
 };
 
-// A left-button press, for telling the second click of a double-click.
+// A left-button press, for telling whether the next press goes on the same burst of clicks.
 struct PressMark {
   std::uint32_t time = 0;
   std::int32_t x = 0;
   std::int32_t y = 0;
-  bool second = false;  // it was itself the second click of a double-click
 };
 
 struct DirectoryScreenState {

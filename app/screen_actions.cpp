@@ -14,11 +14,12 @@ namespace app {
 
 namespace {
 
-// How a click came: the second click of a double-click, and whether it was made after a frame
-// showed the conflict status that is up (always so without one).
+// How a click came: whether it starts a burst of presses, and whether the user had the conflict
+// status that is up in view long enough before it to answer it (always so without one); see
+// standingOf.
 struct ClickStanding {
-  bool secondOfDouble = false;
-  bool afterConflictShown = true;
+  bool startsBurst = true;
+  bool conflictSeen = true;
 };
 
 // The status of a save stopped by a conflict gives way to "Ready" once the form no longer holds
@@ -206,20 +207,18 @@ void selectListedRow(DirectoryScreenState& state, DirectoryView& view, const Poi
   }
 }
 
-// The buttons under a click. While a conflict status is up, a click keeps the user's text over
-// the other window's only when the user made it after seeing the status, and not as the second
-// click of a double-click; Archive or Restore never acts on a double-click's second.
+// The buttons under a click. A burst of presses acts once: Save and Archive or Restore act on its
+// first press only. While a conflict status is up, that first press keeps the user's text over
+// the other window's only when the user had the status in view for a double-click time before it.
 void pressButtons(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at, ClickStanding click,
                   const TextWidth& width) {
-  const bool overridesConflict = !state.conflict || (click.afterConflictShown && !click.secondOfDouble);
-  if (at(kSaveButton) && overridesConflict) saveForm(state, view, std::nullopt, width);
+  const bool acts = click.startsBurst && (!state.conflict || click.conflictSeen);
+  if (at(kSaveButton) && acts) saveForm(state, view, std::nullopt, width);
   if (at(kNewRecordButton)) {
     emptyForm(state);
     state.focus = kFocusName;
   }
-  if (!state.selectedId().empty() && at(kArchiveButton) && overridesConflict && !click.secondOfDouble) {
-    saveForm(state, view, !archivedAsShown(state), width);
-  }
+  if (!state.selectedId().empty() && at(kArchiveButton) && acts) saveForm(state, view, !archivedAsShown(state), width);
   if (state.selectedId().empty()) endConflict(state, view);  // New record, or a tab before the buttons
 }
 
@@ -231,20 +230,24 @@ void applyClick(DirectoryScreenState& state, DirectoryView& view, const PointerP
   selectListedRow(state, view, at);
 }
 
-// How a press came, and it becomes the last press. A press is the second click of a double-click
-// when it follows a press that was not within the system's double-click time, inside the
-// double-click rectangle centred on that press.
+// How a press came, and it becomes the last press. A press within the system's double-click time
+// of the previous press, inside the double-click rectangle centred on it, goes on that press's
+// burst, however many presses came before: a double- or triple-click is one burst. Any other press
+// starts a burst. While a conflict status is up, a press may keep the user's text only when it
+// comes a double-click time or more after the first frame that showed the status: a press sooner
+// was not made in answer to it (the clock wraps; times are compared by their difference).
 ClickStanding standingOf(DirectoryScreenState& state, const canvas::InputEvent& press,
                          const canvas::DoubleClickSpan& span) {
   const std::optional<PressMark>& last = state.lastPress;
   ClickStanding click;
-  click.secondOfDouble = last && !last->second && press.time - last->time <= span.milliseconds &&
-                         std::abs(press.point.x - last->x) <= span.width / 2 &&
-                         std::abs(press.point.y - last->y) <= span.height / 2;
-  state.lastPress = PressMark{press.time, press.point.x, press.point.y, click.secondOfDouble};
+  click.startsBurst =
+      !(last && press.time - last->time <= span.milliseconds && std::abs(press.point.x - last->x) <= span.width / 2 &&
+        std::abs(press.point.y - last->y) <= span.height / 2);
+  state.lastPress = PressMark{press.time, press.point.x, press.point.y};
   if (state.conflict) {
     const std::optional<std::uint32_t>& shownAt = state.conflict->shownAt;
-    click.afterConflictShown = shownAt && static_cast<std::int32_t>(press.time - *shownAt) >= 0;
+    click.conflictSeen =
+        shownAt && static_cast<std::int32_t>(press.time - *shownAt) >= static_cast<std::int32_t>(span.milliseconds);
   }
   return click;
 }

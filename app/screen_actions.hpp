@@ -49,14 +49,18 @@ struct FrameInput {
 // released, is a click on the tabs, the search box and the fields, the buttons, then a list row,
 // which loads the record the row showed when the window last drew it. After each event the list
 // returns to the top while the search has the focus, or when it is scrolled past its last match.
-// The second click of a double-click does not act on Archive or Restore, and a click on Save or
-// Archive or Restore while a conflict status is up acts only when the user made it after a frame
-// showed that status and it is no double-click's second. After the input come the window's focus
-// (a click that gave it has acted on what the window showed) and the scroll keys.
+// Presses each within the system's double-click time and rectangle of the one before are one
+// burst, whatever their count (a double- or triple-click), and a burst acts once: Save and Archive
+// or Restore act on its first press only (the tabs, fields and rows on each). While a conflict
+// status is up, a click on Save or Archive or Restore acts only when it starts a burst and comes
+// a double-click time or more after the first frame that showed that status. After the input come
+// the window's focus (a click that gave it has acted on what the window showed) and the scroll
+// keys.
 void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const FrameInput& input);
 
 // Keeps what the frame just drew (ShownScreen) for the clicks of the next frame's input, and when
-// (`drawnAt`, the clock of the press times) a conflict status was first shown.
+// (`drawnAt`, the clock of the press times) a conflict status was first shown: the clicks that
+// may keep the user's text over it come a double-click time or more after that.
 void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view, std::uint32_t drawnAt = 0);
 
 }  // namespace app

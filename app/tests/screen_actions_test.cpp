@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "app/directory_view.hpp"
 #include "app/screen_input.hpp"
 #include "app/screen_layout.hpp"
@@ -117,6 +120,42 @@ TEST_F(ScreenActions, ClicksOfOneFrameMeanWhatTheWindowLastDrew) {
   // Another record, or a new one, in the form since: its own flag counts.
   applyFrameInput(state, *view_, FrameInput{{pressAt(100, 370), pressOn(kArchiveButton)}});
   EXPECT_EQ(stored("animal-4").lifecycle, "archival");
+}
+
+TEST_F(ScreenActions, ABurstOfPressesOnAButtonActsOnce) {
+  // Mochi in the form, then presses on a button at the given times, each in its own frame: presses
+  // each within 500 ms of the one before are one burst.
+  struct Row {
+    const char* name;
+    Rect button;
+    std::vector<std::uint32_t> presses;
+    bool archived;       // Mochi is stored archived at the end
+    std::int32_t saves;  // commits the presses made
+  };
+  const Row rows[] = {
+      {"a triple-click on Archive", kArchiveButton, {1000, 1300, 1600}, true, 1},
+      {"a triple-click on Save", kSaveButton, {1000, 1300, 1600}, false, 1},
+      {"three clicks on Archive a second apart", kArchiveButton, {1000, 2000, 3000}, true, 3},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDirectory dir;
+    DirectoryView view(dir.text());
+    view.seedDemoData();
+    const std::int32_t sequence = view.database.store.sequence;
+    DirectoryScreenState state;
+    applyFrameInput(state, view, FrameInput{{pressAt(100, 320)}});  // Mochi's row
+    rememberShownScreen(state, view);
+    for (const std::uint32_t time : row.presses) {
+      applyFrameInput(state, view, FrameInput{{pressAt(row.button.x + 5, row.button.y + 5, time)}});
+      rememberShownScreen(state, view);
+    }
+    const std::int32_t index = store::findRecordIndex(view.database, "animal-3");
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(view.database.records[static_cast<std::size_t>(index)].lifecycle,
+              row.archived ? "archival" : "canonical");
+    EXPECT_EQ(view.database.store.sequence, sequence + row.saves);
+  }
 }
 
 TEST_F(ScreenActions, TheSearchFocusKeepsTheListAtTheTop) {

@@ -766,24 +766,30 @@ TEST(TwoWindows, TheBaseAfterASaveIsWhatThisWindowWroteAndTheStoreHeldAfterIt) {
 }
 
 TEST(TwoWindows, OnlyAClickMadeAfterTheConflictShowedKeepsTheUsersText) {
-  // A saves Mochi's detail, B has typed another: B clicks a button at 1000 ms and again at
-  // `second`, in one frame or with a frame between, the frame that first showed B's conflict drawn
-  // at `drawnAt`. A second click within 500 ms and 4 px of the first is a double-click's.
+  // A saves Mochi's detail, B has typed another: B clicks a button at the given times, from 1000 ms,
+  // all in one frame or each in its own frame, the frame that first showed B's conflict drawn at
+  // `drawnAt`. Presses each within 500 ms and 4 px of the one before are one burst, which acts
+  // once; a burst keeps B's text when it starts 500 ms or more after the status was drawn.
   struct Row {
     const char* name;
     Rect button;
-    std::uint32_t second;
-    bool frameBetween;
+    std::vector<std::uint32_t> presses;
+    bool framePerPress;
     std::uint32_t drawnAt;
     bool bKept;  // B's detail is stored at the end; else A's, and B's status still names it
   };
   const Row rows[] = {
-      {"a double-click on Save in one frame", kSaveButton, 1120, false, 1010, false},
-      {"a double-click on Save over two frames", kSaveButton, 1250, true, 1010, false},
-      {"a second click queued before the status was drawn", kSaveButton, 1600, true, 1700, false},
-      {"a click after the status was on screen", kSaveButton, 1600, true, 1010, true},
-      {"a double-click on Archive acts once", kArchiveButton, 1120, true, 1010, false},
-      {"Archive, then a deliberate Restore", kArchiveButton, 1900, true, 1010, true},
+      {"a double-click on Save in one frame", kSaveButton, {1000, 1120}, false, 1010, false},
+      {"a double-click on Save over two frames", kSaveButton, {1000, 1250}, true, 1010, false},
+      {"a triple-click on Save", kSaveButton, {1000, 1300, 1600}, true, 1010, false},
+      {"four clicks on Save", kSaveButton, {1000, 1300, 1600, 1900}, true, 1010, false},
+      {"a second click queued before the status was drawn", kSaveButton, {1000, 1600}, true, 1700, false},
+      {"a second click soon after the status was drawn", kSaveButton, {1000, 1550}, true, 1100, false},
+      {"a click after the status was on screen", kSaveButton, {1000, 1600}, true, 1010, true},
+      {"a click long after the status was on screen", kSaveButton, {1000, 3000}, true, 1010, true},
+      {"a double-click on Archive acts once", kArchiveButton, {1000, 1120}, true, 1010, false},
+      {"a triple-click on Archive acts once", kArchiveButton, {1000, 1300, 1600}, true, 1010, false},
+      {"Archive, then a deliberate Restore", kArchiveButton, {1000, 1900}, true, 1010, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -794,10 +800,12 @@ TEST(TwoWindows, OnlyAClickMadeAfterTheConflictShowedKeepsTheUsersText) {
     a.state.detailText = "Cat / A";
     a.click(kSaveButton);
     b.state.detailText = "Cat / B";
-    std::vector<canvas::InputEvent> events{pressAt(row.button.x + 5, row.button.y + 5, 1000)};
-    if (row.frameBetween) b.frame(std::exchange(events, {}), true, row.drawnAt);
-    events.push_back(pressAt(row.button.x + 5, row.button.y + 5, row.second));
-    b.frame(std::move(events), true, row.drawnAt);
+    std::vector<canvas::InputEvent> events;
+    for (const std::uint32_t time : row.presses) {
+      events.push_back(pressAt(row.button.x + 5, row.button.y + 5, time));
+      if (row.framePerPress) b.frame(std::exchange(events, {}), true, row.drawnAt);
+    }
+    if (!events.empty()) b.frame(std::move(events), true, row.drawnAt);
     EXPECT_EQ(storedIn(dir.text(), "animal-3"),
               (RecordFields{"Mochi", row.bKept ? "Cat / B" : "Cat / A", "customer-1"}));
     EXPECT_EQ(b.view.status.starts_with("Other window: SPECIES / VISIT NOTE"), !row.bKept) << b.view.status;
