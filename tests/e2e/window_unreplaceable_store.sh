@@ -69,28 +69,14 @@ status_text() {
   text_mask status 0 0 526 26
 }
 
-# wait_status <what> <mask>: waits, for up to 15 s, until the status line reads as the mask.
+# wait_status <what> <mask> [other]: waits, for up to 15 s, until the status line reads as the
+# mask, or, with "other", reads otherwise and holds still over two readings; sets STATUS_TEXT.
 wait_status() {
-  local deadline=$((SECONDS + 15))
-  while [ "$SECONDS" -lt "$deadline" ]; do
-    if [ "$(status_text)" = "$2" ]; then
-      echo "ok: $1"
-      return 0
-    fi
-    require_running
-    sleep 0.2
-  done
-  fail "$1: the status line does not read as expected"
-  return 1
-}
-
-# wait_status_other <what> <mask>: waits, for up to 15 s, until the status line reads otherwise
-# than the mask and holds still over two readings; sets STATUS_TEXT.
-wait_status_other() {
   local deadline=$((SECONDS + 15)) previous=""
   while [ "$SECONDS" -lt "$deadline" ]; do
     STATUS_TEXT="$(status_text)"
-    if [ "$STATUS_TEXT" != "$2" ] && [ "$STATUS_TEXT" = "$previous" ]; then
+    if { [ "$#" -eq 2 ] && [ "$STATUS_TEXT" = "$2" ]; } ||
+      { [ "$#" -eq 3 ] && [ "$STATUS_TEXT" != "$2" ] && [ "$STATUS_TEXT" = "$previous" ]; }; then
       echo "ok: $1"
       return 0
     fi
@@ -98,7 +84,7 @@ wait_status_other() {
     require_running
     sleep 0.2
   done
-  fail "$1: the status line still reads as before"
+  fail "$1: the status line does not read as expected"
   return 1
 }
 
@@ -210,7 +196,6 @@ expect_eq "A: the form's id reads as the one window's kept animal-6" "$(id_label
 expect_pixels "A: a fourth animal listed and selected" row3 "$PRIMARY" row4 "$BACKGROUND"
 pepper_row="$(row_text 3)"
 [ "$pepper_row" != "$empty_row" ] || fail "A's fourth row shows no text"
-expect_eq "A kept: snapshot sequence" "$(store_sequence "$store")" 5
 expect_eq "A kept: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
 expect_eq "A kept: the write-ahead file holds Pepper as animal-6" \
   "$(dump_value "$(dump_store "$wal")" animal-6:name)" Pepper
@@ -224,7 +209,7 @@ expect_pixels "B before its focus: three animals" row2 "$BUTTON" row3 "$BACKGROU
 b_ready_text="$(status_text)"
 click_place background
 expect_pixels "B given the focus: a fourth animal listed" row3 "$BUTTON" row4 "$BACKGROUND"
-wait_status_other "B given the focus: its status changed" "$b_ready_text"
+wait_status "B given the focus: its status changed" "$b_ready_text" other
 b_focus_text="$STATUS_TEXT"
 expect_eq "B: its fourth row reads as A's (Pepper)" "$(row_text 3)" "$pepper_row"
 save_shot "B given the focus lists the kept animal"
@@ -232,7 +217,6 @@ save_shot "B given the focus lists the kept animal"
 type_into_record "$B" "B (Juniper)" 1 detail " / B: limping"
 status_after_save "B: Juniper's detail refused while the snapshot file is fixed"
 expect_eq "B: the status reads as the refused one (Not saved)" "$STATUS_TEXT" "$refused_text"
-expect_eq "B refused: snapshot sequence" "$(store_sequence "$store")" 5
 expect_eq "B refused: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
 expect_eq "B refused: write-ahead file unchanged" "$(md5sum <"$wal")" "$wal_before"
 expect_eq "B refused: no other file written" "$(ls -A "$data" | tr '\n' ' ')" "$files_before"
@@ -243,7 +227,6 @@ status_after_save "B: Juniper's detail saved once the snapshot file is free" wai
 b_juniper_text="$STATUS_TEXT"
 dump="$(dump_store "$store")"
 expect_stored_once "$dump" Pepper
-expect_eq "B saved: no second copy of Pepper (animal-7)" "$(printf '%s\n' "$dump" | grep -c '^record/animal-7/')" 0
 assert_store "B saved" sequence=7 catalog/records/count=6 animal-6:name=Pepper animal-6:detail="Dog / first visit" \
   animal-4:name=Juniper animal-4:detail="Dog / vaccination review / B: limping"
 expect_store_files "B saved" "$data"
@@ -261,7 +244,6 @@ park_pointer
 wait_status "A: Pepper's edit saved (Saved animal-6)" "$saved_text"
 dump="$(dump_store "$store")"
 expect_stored_once "$dump" Pepper
-expect_eq "A saved: no second copy of Pepper (animal-7)" "$(printf '%s\n' "$dump" | grep -c '^record/animal-7/')" 0
 assert_store "A saved Pepper's edit" sequence=8 catalog/records/count=6 animal-6:name=Pepper \
   animal-6:detail="Dog / first visit / A: weighed" animal-4:detail="Dog / vaccination review / B: limping"
 save_shot "A saved its edit of the kept animal"
@@ -278,7 +260,6 @@ kept_a_text="$STATUS_TEXT"
 kept_a_id="$(dump_store "$wal" | sed -n 's|^record/\([^/]*\)/content=KeptA$|\1|p')"
 [ -n "$kept_a_id" ] || fail "the write-ahead file does not hold KeptA"
 expect_pixels "A: KeptA listed fifth and selected" row4 "$PRIMARY" row5 "$BACKGROUND"
-expect_eq "A kept KeptA: snapshot sequence" "$(store_sequence "$store")" 8
 expect_eq "A kept KeptA: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
 wal_before="$(md5sum <"$wal")"
 files_before="$(ls -A "$data" | tr '\n' ' ')"
@@ -294,7 +275,6 @@ status_after_save "B: KeptB refused while the snapshot file is fixed"
 expect_eq "B: the status reads as the refused one (Not saved)" "$STATUS_TEXT" "$refused_text"
 expect_eq "B: the form's id still reads New record" "$(id_label)" "$new_label"
 expect_pixels "B: five animals listed (KeptA fifth), none selected" row4 "$BUTTON" row5 "$BACKGROUND"
-expect_eq "B refused KeptB: snapshot sequence" "$(store_sequence "$store")" 8
 expect_eq "B refused KeptB: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
 expect_eq "B refused KeptB: write-ahead file unchanged" "$(md5sum <"$wal")" "$wal_before"
 expect_eq "B refused KeptB: no other file written" "$(ls -A "$data" | tr '\n' ' ')" "$files_before"
@@ -318,7 +298,7 @@ use_window "$A"
 raise_window
 focus_field "A: KeptA's detail focused" detail
 park_pointer
-wait_status_other "A given the focus: the status no longer reads Kept" "$kept_a_text"
+wait_status "A given the focus: the status no longer reads Kept" "$kept_a_text" other
 a_focus_text="$STATUS_TEXT"
 save_shot "A given the focus after B saved"
 type_into detail " / A: note"
@@ -343,8 +323,5 @@ shows_text "A's status after the note" "$a_note_text" "Saved $kept_a_id"
 shows_text "B's saved status of KeptB" "$kept_b_saved_text" "Saved $kept_b_id"
 
 end_windows_with_escape
-assert_store "pair after exit" sequence=11 catalog/records/count=8 animal-6:name=Pepper \
-  animal-6:detail="Dog / first visit / A: weighed" animal-4:detail="Dog / vaccination review / B: limping" \
-  "$kept_a_id:detail=Cat / kept by A / A: note" "$kept_b_id:detail=Rabbit / kept by B"
 
 finish
