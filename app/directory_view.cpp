@@ -126,7 +126,6 @@ bool DirectoryView::reloadIfChanged() {
   const Text readBefore = readingStatus_;
   const bool keptShown = !keptId_.empty() && status == keptStatus(keptId_);
   if (!reopen(true)) return false;
-  const Text reading = readingText();
   if (database.store.ok && keptShown) {
     // The write-ahead file that kept the save was moved into place, by this reading or another
     // program's open.
@@ -135,6 +134,7 @@ bool DirectoryView::reloadIfChanged() {
     return true;
   }
   // A failed reading tells of its failure, unless the status already answers that very failure.
+  const Text reading = readingText();
   if (statusOfReading || (!database.store.ok && reading != readBefore)) showReading(reading);
   return true;
 }
