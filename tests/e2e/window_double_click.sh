@@ -44,6 +44,18 @@ both_change() {
   park_pointer
 }
 
+# archive_stopped <how> <clicks> <delay ms> <sequence> <record> <A's detail> <B's detail>: B's
+# Archive clicked so stops at the conflict, and the record stays unarchived though the button
+# reads Restore; a single Save then stores B's detail with the record archived.
+archive_stopped() {
+  stopped_clicks "B's Archive $1" archive "$2" "$3" "$b_status" status "$4" "$5" "$6"
+  assert_store "$5 after B's Archive $1" "record/$5/lifecycle=canonical"
+  [ "$(snapshot_area archive)" != "$b_archive" ] || fail "B's button does not read Restore after the Archive $1"
+  save_shot "B's Archive $1"
+  click_place save wait_for_sequence "$store" $(($4 + 1)) 30
+  assert_store "B's Save after the Archive $1" "$5:detail=$7" "record/$5/lifecycle=archival"
+}
+
 start_window_pair "$data"
 
 # --- Save double-clicked, on B with the focus and on B without it ---------------------------------
@@ -88,15 +100,8 @@ save_shot "B saved with one click"
 both_change Clover 2 " / B: ears checked" " / A: claws trimmed" 9
 use_window 2
 raise_window
-stopped_clicks "B's Archive double-clicked" archive 2 120 "$b_status" status 9 animal-5 \
-  "Rabbit / routine visit / A: claws trimmed"
-assert_store "Clover after B's double-clicked Archive" record/animal-5/lifecycle=canonical
-[ "$(snapshot_area archive)" != "$b_archive" ] || fail "B's button does not read Restore after the stopped Archive"
-save_shot "B double-clicked Archive"
-
-click_place save wait_for_sequence "$store" 10 30
-assert_store "B's Save after the stopped Archive" animal-5:detail="Rabbit / routine visit / B: ears checked" \
-  record/animal-5/lifecycle=archival
+archive_stopped double-clicked 2 120 9 animal-5 "Rabbit / routine visit / A: claws trimmed" \
+  "Rabbit / routine visit / B: ears checked"
 
 # --- Save and Archive triple-clicked ---------------------------------------------------------------
 mochi="Cat / annual wellness / B: weighed"
@@ -115,14 +120,7 @@ save_shot "B saved with one click after the triple-click"
 both_change Mochi 0 " / B: combed" " / A: bathed" 13
 use_window 2
 raise_window
-stopped_clicks "B's Archive triple-clicked" archive 3 300 "$b_status" status 13 animal-3 \
-  "$mochi / B: brushed / A: bathed"
-assert_store "Mochi after B's triple-clicked Archive" record/animal-3/lifecycle=canonical
-[ "$(snapshot_area archive)" != "$b_archive" ] || fail "B's button does not read Restore after the stopped Archive"
-save_shot "B triple-clicked Archive"
-click_place save wait_for_sequence "$store" 14 30
-assert_store "B's Save after the triple-clicked Archive" animal-3:detail="$mochi / B: brushed / B: combed" \
-  record/animal-3/lifecycle=archival
+archive_stopped triple-clicked 3 300 13 animal-3 "$mochi / B: brushed / A: bathed" "$mochi / B: brushed / B: combed"
 park_pointer
 save_shot "B saved Mochi archived with one click"
 

@@ -64,6 +64,28 @@ status_after_save() {
   save_shot "$1"
 }
 
+# remember_files: the snapshot file, the write-ahead file and the data directory's file list, as
+# they are now; expect_untouched <what>: none of them changed since.
+remember_files() {
+  snapshot_before="$(md5sum <"$store")" wal_before="$(md5sum <"$wal" 2>/dev/null)"
+  files_before="$(ls -A "$data" | tr '\n' ' ')"
+}
+expect_untouched() {
+  expect_eq "$1: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
+  expect_eq "$1: write-ahead file unchanged" "$(md5sum <"$wal" 2>/dev/null)" "$wal_before"
+  expect_eq "$1: no other file written" "$(ls -A "$data" | tr '\n' ' ')" "$files_before"
+}
+
+# save_new_animal <what> <name> <detail>: New record, the name and the detail typed, and saved
+# (status_after_save).
+save_new_animal() {
+  click_place new expect_focus "$1: new record, the name focused" name
+  type_into name "$2"
+  press_key Tab
+  type_into detail "$3"
+  status_after_save "$1"
+}
+
 # The glyphs of the status line now (a field shows its first 528 px, 14 px further in).
 status_text() {
   text_mask status 0 0 526 26
@@ -111,8 +133,7 @@ expect_pixels "kept: a fourth animal listed and selected" row2 "$BUTTON" row3 "$
 expect_eq "kept: snapshot sequence" "$(store_sequence "$store")" 5
 expect_eq "kept: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
 expect_eq "kept: the write-ahead file holds the record" "$(dump_value "$(dump_store "$wal")" animal-6:name)" Peper
-wal_before="$(md5sum <"$wal")"
-files_before="$(ls -A "$data" | tr '\n' ' ')"
+remember_files
 
 # The typo fixed, and saved again while the file stays fixed: refused, nothing written.
 focus_field "name focused for the fix" name
@@ -123,9 +144,7 @@ type_into name "per"
 status_after_save "refused while the snapshot file is fixed"
 refused_text="$STATUS_TEXT"
 expect_eq "refused: snapshot sequence" "$(store_sequence "$store")" 5
-expect_eq "refused: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
-expect_eq "refused: write-ahead file unchanged" "$(md5sum <"$wal")" "$wal_before"
-expect_eq "refused: no other file written" "$(ls -A "$data" | tr '\n' ' ')" "$files_before"
+expect_untouched "refused"
 
 # The flag lifted: the same form's Save stores the record once, with the corrected name.
 immutable -i "$store"
@@ -143,11 +162,7 @@ expect_eq "the fourth animal's id is the one the kept form showed" "$(id_label)"
 # --- The data directory fixed: no write-ahead file, the save not kept ----------------------------
 immutable +i "$data"
 snapshot_before="$(md5sum <"$store")"
-click_place new expect_focus "second new record: the name focused" name
-type_into name "Quince"
-press_key Tab
-type_into detail "Cat / first visit"
-status_after_save "not kept while the directory is fixed"
+save_new_animal "not kept while the directory is fixed" Quince "Cat / first visit"
 failed_text="$STATUS_TEXT"
 expect_eq "not kept: the form's id reads New record" "$(id_label)" "$new_label"
 expect_pixels "not kept: four animals listed, none selected" row3 "$BUTTON" row4 "$BACKGROUND"
@@ -186,11 +201,7 @@ immutable +i "$store"
 snapshot_before="$(md5sum <"$store")"
 use_window "$A"
 raise_window
-click_place new expect_focus "A: new record, the name focused" name
-type_into name "Pepper"
-press_key Tab
-type_into detail "Dog / first visit"
-status_after_save "A: Pepper kept while the snapshot file is fixed"
+save_new_animal "A: Pepper kept while the snapshot file is fixed" Pepper "Dog / first visit"
 expect_eq "A: the status reads as the one window's Kept animal-6" "$STATUS_TEXT" "$kept_text"
 expect_eq "A: the form's id reads as the one window's kept animal-6" "$(id_label)" "$kept_label"
 expect_pixels "A: a fourth animal listed and selected" row3 "$PRIMARY" row4 "$BACKGROUND"
@@ -199,8 +210,7 @@ pepper_row="$(row_text 3)"
 expect_eq "A kept: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
 expect_eq "A kept: the write-ahead file holds Pepper as animal-6" \
   "$(dump_value "$(dump_store "$wal")" animal-6:name)" Pepper
-wal_before="$(md5sum <"$wal")"
-files_before="$(ls -A "$data" | tr '\n' ' ')"
+remember_files
 
 # B reads the write-ahead file when it gets the focus: the kept animal is listed.
 use_window "$B"
@@ -217,9 +227,7 @@ save_shot "B given the focus lists the kept animal"
 type_into_record "$B" "B (Juniper)" 1 detail " / B: limping"
 status_after_save "B: Juniper's detail refused while the snapshot file is fixed"
 expect_eq "B: the status reads as the refused one (Not saved)" "$STATUS_TEXT" "$refused_text"
-expect_eq "B refused: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
-expect_eq "B refused: write-ahead file unchanged" "$(md5sum <"$wal")" "$wal_before"
-expect_eq "B refused: no other file written" "$(ls -A "$data" | tr '\n' ' ')" "$files_before"
+expect_untouched "B refused"
 
 # The flag lifted: B's Save goes in on top of the kept animal.
 immutable -i "$store"
@@ -251,33 +259,22 @@ save_shot "A saved its edit of the kept animal"
 # --- Two windows, the file fixed again: each keeps or saves its own new animal once --------------
 immutable +i "$store"
 snapshot_before="$(md5sum <"$store")"
-click_place new expect_focus "A: second new record, the name focused" name
-type_into name "KeptA"
-press_key Tab
-type_into detail "Cat / kept by A"
-status_after_save "A: KeptA kept while the snapshot file is fixed"
+save_new_animal "A: KeptA kept while the snapshot file is fixed" KeptA "Cat / kept by A"
 kept_a_text="$STATUS_TEXT"
 kept_a_id="$(dump_store "$wal" | sed -n 's|^record/\([^/]*\)/content=KeptA$|\1|p')"
 [ -n "$kept_a_id" ] || fail "the write-ahead file does not hold KeptA"
 expect_pixels "A: KeptA listed fifth and selected" row4 "$PRIMARY" row5 "$BACKGROUND"
 expect_eq "A kept KeptA: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
-wal_before="$(md5sum <"$wal")"
-files_before="$(ls -A "$data" | tr '\n' ' ')"
+remember_files
 
 # B's click on New record gives it the focus: it reads A's kept animal, and its save is refused.
 use_window "$B"
 raise_window
-click_place new expect_focus "B: new record, the name focused" name
-type_into name "KeptB"
-press_key Tab
-type_into detail "Rabbit / kept by B"
-status_after_save "B: KeptB refused while the snapshot file is fixed"
+save_new_animal "B: KeptB refused while the snapshot file is fixed" KeptB "Rabbit / kept by B"
 expect_eq "B: the status reads as the refused one (Not saved)" "$STATUS_TEXT" "$refused_text"
 expect_eq "B: the form's id still reads New record" "$(id_label)" "$new_label"
 expect_pixels "B: five animals listed (KeptA fifth), none selected" row4 "$BUTTON" row5 "$BACKGROUND"
-expect_eq "B refused KeptB: snapshot file unchanged" "$(md5sum <"$store")" "$snapshot_before"
-expect_eq "B refused KeptB: write-ahead file unchanged" "$(md5sum <"$wal")" "$wal_before"
-expect_eq "B refused KeptB: no other file written" "$(ls -A "$data" | tr '\n' ' ')" "$files_before"
+expect_untouched "B refused KeptB"
 
 # The flag lifted: B saves its form again, as its user would.
 immutable -i "$store"
