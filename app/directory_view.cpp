@@ -6,9 +6,11 @@
 #include <utility>
 
 #include "app/record_fields.hpp"
+#include "runtime/files.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
+#include "store/store_files.hpp"
 #include "store/store_state.hpp"
 
 namespace app {
@@ -58,7 +60,63 @@ WrittenRecord writtenOf(const store::Record& record) {
   return {record.id, record.kind, recordFieldsOf(record), record.updated};
 }
 
+ViewStatus refused(const char* why) { return {ViewStatus::Kind::kRefused, {}, {}, why}; }
+
+// A status that tells of a write-ahead file that waits to be moved into place.
+bool tellsOfWriteAhead(const ViewStatus& status) {
+  using Kind = ViewStatus::Kind;
+  return status.kind == Kind::kSavesWait || status.kind == Kind::kKept || status.kind == Kind::kNotSavedWaiting;
+}
+
+// A status that tells of the store's files as a reading finds them, rather than of the form or of
+// a save's own outcome.
+bool tellsOfStoreFiles(const ViewStatus& status) {
+  using Kind = ViewStatus::Kind;
+  return tellsOfWriteAhead(status) || status.kind == Kind::kReady || status.kind == Kind::kStoreMissing ||
+         status.kind == Kind::kOpenFailed;
+}
+
+// Why a store file could not be written or moved into place, after "Kept <id>; " or "Not saved; ".
+const char* troubleWords(store::StoreTrouble trouble) {
+  switch (trouble) {
+    case store::StoreTrouble::kNoRoom:
+      return "no room on the disk for the store file";
+    case store::StoreTrouble::kNoPermission:
+      return "no permission to write the store file";
+    default:
+      return "the store file could not be replaced yet";
+  }
+}
+
 }  // namespace
+
+Text statusText(const ViewStatus& status) {
+  using Kind = ViewStatus::Kind;
+  switch (status.kind) {
+    case Kind::kReady:
+      return kStatusReady;
+    case Kind::kStoreMissing:
+      return kStatusStoreMissing;
+    case Kind::kSavesWait:
+      if (status.cause == store::StoreTrouble::kNoRoom) return "Last save kept; saves wait for room on the disk";
+      if (status.cause == store::StoreTrouble::kNoPermission) return "Last save kept; saves wait for permission";
+      return kStatusSavesWait;
+    case Kind::kSaved:
+      return "Saved " + status.id;
+    case Kind::kKept:
+      return "Kept " + status.id + "; " + troubleWords(status.cause);
+    case Kind::kNotSavedWaiting:
+    case Kind::kNotWritten:
+      return Text("Not saved; ") + troubleWords(status.cause);
+    case Kind::kCommitFailed:
+      return kStatusCommitFailed;
+    case Kind::kOpenFailed:
+    case Kind::kRefused:
+    case Kind::kConflict:
+      break;
+  }
+  return status.text;
+}
 
 bool holdsWritten(const store::Database& database, const WrittenRecord& written) {
   const std::int32_t index = store::findRecordIndex(database, written.id);
@@ -69,7 +127,7 @@ bool holdsWritten(const store::Database& database, const WrittenRecord& written)
 
 DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
   reopen(true);
-  if (!database.store.ok) showReading(readingText());
+  showReading();
 }
 
 DirectoryView::~DirectoryView() = default;
@@ -89,10 +147,7 @@ Text DirectoryView::makeNewId(const Text& kind) const {
 }
 
 SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) {
-  if (std::optional<Text> refused = refusalBeforeSave(kind, name, owner); refused.has_value()) {
-    status = std::move(*refused);
-    return {};
-  }
+  if (refusedBeforeSave(kind, name, owner)) return {};
   const bool isAnimal = kind == "animal";  // the only kind with an owner
   const bool isNew = id.empty();
   store::RecordBatch batch;
@@ -101,13 +156,13 @@ SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail
   store::Record& record = batch.records.front();
   if (isNew) record.id = makeNewId(record.kind);
   if (!store::validateRecord(record)) {
-    status = kStatusRecordInvalid;
+    setStatus(refused(kStatusRecordInvalid));
     return {};
   }
   if (isAnimal) {
     batch.edges.push_back(makeOwnerEdge(record.id, std::move(owner)));
     if (!store::validateEdge(batch.edges.front())) {
-      status = kStatusEdgeInvalid;
+      setStatus(refused(kStatusEdgeInvalid));
       return {};
     }
   }
@@ -115,68 +170,82 @@ SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail
 }
 
 bool DirectoryView::reloadIfChanged() {
-  // What was read stays listed while the store is away; the next save says so.
-  if (storeGone()) return false;
-  if (database.store.ok && store::checkStoreFiles(database.store) != store::StoreFilesCheck::kChanged) {
-    // The store is there as it was read (also put back whole): a status of its absence is over.
-    if (status == readingStatus_) showReading(kStatusReady);
+  if (storeGone()) {
+    // What was read stays listed while the store is away, and the next save says so; a status
+    // that tells of a write-ahead file there is over now.
+    if (tellsOfWriteAhead(status_)) setStatus({ViewStatus::Kind::kStoreMissing});
     return false;
   }
-  const bool statusOfReading = status == readingStatus_;
-  const Text readBefore = readingStatus_;
-  const bool keptShown = !keptId_.empty() && status == keptStatus(keptId_);
-  if (!reopen(true)) return false;
-  if (database.store.ok && keptShown) {
-    // The write-ahead file that kept the save was moved into place, by this reading or another
-    // program's open.
-    status = store::findRecordIndex(database, keptId_) >= 0 ? "Saved " + keptId_ : Text(kStatusReady);
-    keptId_.clear();
-    return true;
+  if (database.store.ok && store::checkStoreFiles(database.store) != store::StoreFilesCheck::kChanged) {
+    showReading();  // the store is there as it was read, also when put back whole
+    return false;
   }
-  // A failed reading tells of its failure, unless the status already answers that very failure.
-  const Text reading = readingText();
-  if (statusOfReading || (!database.store.ok && reading != readBefore)) showReading(reading);
+  if (!reopen(true)) return false;
+  showReading();
   return true;
 }
 
-Text DirectoryView::keptStatus(const Text& id) const {
-  return database.store.ok ? "Saved " + id : "Kept " + id + kStatusKeptUnmoved;
+void DirectoryView::confirmSave(const Text& id) {
+  lastReading_ = readingStatus();
+  keptId_.reset();
+  if (database.store.ok) {
+    setStatus({ViewStatus::Kind::kSaved, id});
+    return;
+  }
+  keptId_ = id;
+  setStatus({ViewStatus::Kind::kKept, id, database.store.trouble});
 }
 
-std::optional<Text> DirectoryView::refusalBeforeSave(const Text& kind, const Text& name, const Text& owner) {
-  if (name.empty()) return Text(kStatusNameRequired);
+void DirectoryView::showConflict(Text words) { setStatus({ViewStatus::Kind::kConflict, {}, {}, std::move(words)}); }
+
+void DirectoryView::endConflict() {
+  if (status_.kind == ViewStatus::Kind::kConflict) setStatus(readingStatus());
+}
+
+bool DirectoryView::refusedBeforeSave(const Text& kind, const Text& name, const Text& owner) {
+  if (name.empty()) {
+    setStatus(refused(kStatusNameRequired));
+    return true;
+  }
   if (storeGone()) {
-    showReading(kStatusStoreMissing);
-    return status;
+    setStatus({ViewStatus::Kind::kStoreMissing});
+    return true;
   }
   // A database that is not open (its open failed, or the reopen after an earlier commit did) is
   // opened again: what kept it shut may be gone.
-  if (!database.store.ok) reopen(true);
   if (!database.store.ok) {
-    showReading(readingText());
-    if (database.store.message == store::kWriteAheadNotPromoted) status = kStatusNotSavedUnmoved;
-    return status;
+    reopen(true);
+    showReading();
   }
-  if (kind != "animal") return std::nullopt;
+  if (!database.store.ok) {
+    if (database.store.message == store::kWriteAheadNotPromoted) {
+      setStatus({ViewStatus::Kind::kNotSavedWaiting, {}, database.store.trouble});
+    }
+    return true;
+  }
+  if (kind != "animal") return false;
   const std::int32_t ownerIndex = store::findRecordIndex(database, owner);
-  if (ownerIndex < 0) return Text(kStatusUnknownOwner);
+  if (ownerIndex < 0) {
+    setStatus(refused(kStatusUnknownOwner));
+    return true;
+  }
   const store::Record& ownerRecord = database.records[static_cast<std::size_t>(ownerIndex)];
-  if (ownerRecord.kind != "customer" || isArchived(ownerRecord)) return Text(kStatusInactiveOwner);
-  return std::nullopt;
+  if (ownerRecord.kind == "customer" && !isArchived(ownerRecord)) return false;
+  setStatus(refused(kStatusInactiveOwner));
+  return true;
 }
 
 SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
   SaveOutcome outcome;
   outcome.written = writtenOf(batch.records.front());
-  const Text& id = outcome.written.id;
   store::SnapshotIdentity wal;
   const bool committed = store::putBatch(database, batch, &wal);
+  const store::StoreTrouble trouble = database.store.trouble;
   // The in-memory database may disagree with the files after a failed put; read back what is
   // durably stored either way. A store gone meanwhile leaves nothing to read, and the failed put
   // nothing to keep.
   const bool present = reopen(false);
   lastSavedId.clear();
-  keptId_.clear();
   // Reported as failed after its write-ahead file was written, and that file is what the store
   // read back holds: the record is stored, and saying otherwise would lead the user to save it
   // again as a second record. A commit that wrote no such file cannot have stored anything,
@@ -184,28 +253,39 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
   // another program's save may hold the id with other content.
   if (committed || (wal.present && holdsWritten(database, outcome.written))) {
     outcome.result = database.store.ok ? SaveResult::kSaved : SaveResult::kKept;
-    if (!database.store.ok) {
-      readingStatus_ = readingText();  // the status answers it
-      keptId_ = id;
-    }
-    status = keptStatus(id);
-    lastSavedId = id;
+    confirmSave(outcome.written.id);
+    lastSavedId = outcome.written.id;
     return outcome;
   }
+  keptId_.reset();
+  lastReading_ = readingStatus();  // the status below answers this reading
   // A later open may still take its write-ahead file as the store's state.
   outcome.writeAheadLeft = wal.present;
   if (!present) {
-    showReading(kStatusStoreMissing);
     outcome.result = SaveResult::kStoreGone;
+    setStatus({ViewStatus::Kind::kStoreMissing});
     return outcome;
   }
   outcome.result = SaveResult::kNotKept;
-  status = database.store.message == store::kWriteAheadNotPromoted ? kStatusNotSavedUnmoved : kStatusCommitFailed;
-  if (!database.store.ok) readingStatus_ = readingText();
+  if (database.store.message == store::kWriteAheadNotPromoted) {
+    setStatus({ViewStatus::Kind::kNotSavedWaiting, {}, database.store.trouble});
+  } else if (trouble == store::StoreTrouble::kNoRoom || trouble == store::StoreTrouble::kNoPermission) {
+    setStatus({ViewStatus::Kind::kNotWritten, {}, trouble});
+  } else {
+    setStatus({ViewStatus::Kind::kCommitFailed});
+  }
   return outcome;
 }
 
-bool DirectoryView::storeGone() const { return storeRead_ && !store::storeFilesPresent(dataDirectory); }
+bool DirectoryView::storeGone() const {
+  if (!storeRead_) return false;
+  if (!store::storeFilesPresent(dataDirectory)) return true;
+  // Read from a write-ahead file that is gone, beside the snapshot file it was read with: an open
+  // now would find the older snapshot, without the records that file held.
+  const store::StoreState& read = database.store;
+  return read.writeAheadOnDisk.present && !runtime::fileExists(store::walPath(dataDirectory)) &&
+         store::snapshotFileIs(dataDirectory, read.snapshotOnDisk);
+}
 
 bool DirectoryView::reopen(bool keepWhenGone) {
   store::Database opened =
@@ -213,19 +293,44 @@ bool DirectoryView::reopen(bool keepWhenGone) {
   const bool gone = !opened.store.ok && opened.store.message == store::kStoreFilesMissing;
   if (gone && keepWhenGone) return false;
   database = std::move(opened);
-  if (database.store.ok && !database.store.entries.empty()) storeRead_ = true;
+  // A store read from a write-ahead file not moved into place is a store read as well.
+  const bool read = database.store.ok || database.store.message == store::kWriteAheadNotPromoted;
+  if (read && !database.store.entries.empty()) storeRead_ = true;
   return !gone;
 }
 
-void DirectoryView::showReading(Text text) {
-  status = text;
-  readingStatus_ = std::move(text);
+ViewStatus DirectoryView::readingStatus() const {
+  if (database.store.ok) return {};
+  if (database.store.message == store::kWriteAheadNotPromoted) {
+    return {ViewStatus::Kind::kSavesWait, {}, database.store.trouble};
+  }
+  if (database.store.message == store::kStoreFilesMissing) return {ViewStatus::Kind::kStoreMissing};
+  return {ViewStatus::Kind::kOpenFailed, {}, {}, database.store.message};
 }
 
-Text DirectoryView::readingText() const {
-  if (database.store.ok) return kStatusReady;
-  if (database.store.message == store::kWriteAheadNotPromoted) return kStatusSavesWait;
-  return database.store.message;
+void DirectoryView::showReading() {
+  const ViewStatus reading = readingStatus();
+  const bool fresh = reading != lastReading_;
+  lastReading_ = reading;
+  if (database.store.ok) {
+    // A kept save is in place now, moved by this reading or another program's open.
+    const std::optional<Text> kept = std::exchange(keptId_, std::nullopt);
+    if (!tellsOfStoreFiles(status_)) return;
+    if (kept && store::findRecordIndex(database, *kept) >= 0) {
+      setStatus({ViewStatus::Kind::kSaved, *kept});
+    } else {
+      setStatus(reading);
+    }
+    return;
+  }
+  // A kept save, or a save refused while the store waits, still tells what this reading found.
+  if (tellsOfWriteAhead(status_) && reading.kind == ViewStatus::Kind::kSavesWait) return;
+  if (fresh || tellsOfStoreFiles(status_)) setStatus(reading);
+}
+
+void DirectoryView::setStatus(ViewStatus status) {
+  statusWords_ = statusText(status);
+  status_ = std::move(status);
 }
 
 void DirectoryView::seedDemoData() {

@@ -22,10 +22,10 @@ struct ClickStanding {
   bool conflictSeen = true;
 };
 
-// The status of a save stopped by a conflict gives way to "Ready" once the form no longer holds
-// the text it is about; a status that replaced it since stays.
+// The status of a save stopped by a conflict gives way to what the store as read says once the
+// form no longer holds the text it is about; a status that replaced it since stays.
 void endConflict(DirectoryScreenState& state, DirectoryView& view) {
-  if (state.conflict && view.status == state.conflict->status) view.status = kStatusReady;
+  if (state.conflict) view.endConflict();
   state.conflict.reset();
 }
 
@@ -53,7 +53,7 @@ void showConflict(DirectoryScreenState& state, DirectoryView& view, const TextFi
                   const RecordFields& stored, const TextWidth& width) {
   const runtime::Text status = conflictStatusText(fields, stored, formFieldsOf(state), state.kind, width);
   if (!state.conflict || state.conflict->status != status) state.conflict = ConflictStop{fields, status, {}};
-  view.status = status;
+  view.showConflict(status);
 }
 
 // A save stopped: the fields the user left alone take the stored values, the form keeps the
@@ -98,7 +98,7 @@ void settleUnconfirmed(DirectoryScreenState& state, DirectoryView& view) {
   }
   const WrittenRecord written = form.written;
   state.record = FormRecord::stored(written.id, FormBase{written.fields, {}});
-  view.status = view.keptStatus(written.id);
+  view.confirmSave(written.id);
 }
 
 // What the view read from the store comes into the form: a new record's save that went in after
@@ -280,11 +280,14 @@ void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool foc
 void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const FrameInput& input) {
   for (const canvas::InputEvent& event : input.events) {
     switch (event.kind) {
+      // A key or typed text between two presses ends their burst: the second is a click of its own.
       case canvas::InputEvent::Kind::kText:
         applyTypedText(state, event.text);
+        state.lastPress.reset();
         break;
       case canvas::InputEvent::Kind::kKey:
         applyEditKey(state, event.virtualKey);
+        state.lastPress.reset();
         break;
       case canvas::InputEvent::Kind::kLeftPress: {
         const ClickStanding click = standingOf(state, event, input.doubleClick);
@@ -303,7 +306,7 @@ void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const Fra
 void rememberShownScreen(DirectoryScreenState& state, const DirectoryView& view, std::uint32_t drawnAt) {
   state.shown = ShownScreen{state.kind,         state.searchText,      state.scroll, listedRowIds(state, view),
                             state.selectedId(), state.selectedArchived};
-  if (state.conflict && !state.conflict->shownAt && view.status == state.conflict->status) {
+  if (state.conflict && !state.conflict->shownAt && view.statusValue().kind == ViewStatus::Kind::kConflict) {
     state.conflict->shownAt = drawnAt;
   }
 }

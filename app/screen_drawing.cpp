@@ -176,9 +176,10 @@ DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryVi
   drawButton(list, state.selectedArchived ? "Restore" : "Archive", kArchiveButton.x, kArchiveButton.y,
              kArchiveButton.width, false, hover);
   std::int32_t statusY = kStatusText.y;
-  for (std::size_t start = 0; start <= view.status.size(); statusY += kStatusLineHeight) {
-    const std::size_t end = std::min(view.status.find('\n', start), view.status.size());
-    titleText(list, view.status.substr(start, end - start), kStatusText.x, statusY, kTextSize);
+  const runtime::Text& status = view.status();
+  for (std::size_t start = 0; start <= status.size(); statusY += kStatusLineHeight) {
+    const std::size_t end = std::min(status.find('\n', start), status.size());
+    titleText(list, status.substr(start, end - start), kStatusText.x, statusY, kTextSize);
     start = end + 1;
   }
   mutedLabel(list, kFooterText, kFooter.x, kFooter.y);

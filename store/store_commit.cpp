@@ -108,11 +108,6 @@ void reserveSnapshotIdentity(SnapshotIdentity& identity) {
   identity.tail.reserve(kSnapshotTailBytes);
 }
 
-// True when the directory's snapshot file is the one identified; false also when it cannot be read.
-bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
-  return compareSnapshotFile(snapshotPath(directory), known) == StoreFilesCheck::kSame;
-}
-
 // The file steps of a commit of these bytes, under the directory's lock: the check of the
 // snapshot file, the write-ahead and next files, the move and the removal of the write-ahead
 // file. `step` tells how far they went, also when memory runs out part way; `written`, with room
@@ -180,6 +175,10 @@ std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& direct
 StoreFilesCheck checkStoreFiles(const StoreState& state) {
   const StoreFilesCheck snapshot = compareSnapshotFile(snapshotPath(state.directory), state.snapshotOnDisk);
   return snapshot == StoreFilesCheck::kSame ? checkWriteAheadFile(state, state.sequence) : snapshot;
+}
+
+bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
+  return compareSnapshotFile(snapshotPath(directory), known) == StoreFilesCheck::kSame;
 }
 
 bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known) {

@@ -30,6 +30,9 @@ std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& direct
 // file, or one older than the snapshot, an open discards: it is no change.
 enum class StoreFilesCheck { kSame, kChanged, kUnreadable };
 StoreFilesCheck checkStoreFiles(const StoreState& state);
+// True when the directory's snapshot file is the one identified (absent when the identity is);
+// false also when it cannot be read.
+bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known);
 // True when the directory's write-ahead file is the one identified, by its size and two ends.
 bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known);
 // Whether an open takes the state of a write-ahead file (`ahead`) over that of the snapshot file

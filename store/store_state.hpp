@@ -42,6 +42,11 @@ inline constexpr std::size_t kSnapshotTailBytes = layout::kChecksumBytes;
 // The schema a valid state names.
 inline constexpr std::string_view kStoreSchema = "corvane.store.v1";
 
+// What kept the store's files from being written or moved into place, as far as the files tell:
+// set by a commit that failed (kNone after one that went through) and by an open that read a
+// write-ahead file it could not move into place.
+enum class StoreTrouble { kNone, kNoRoom, kNoPermission, kNotReplaced, kOther };
+
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {
   Text schema = Text(kStoreSchema);
@@ -60,6 +65,7 @@ struct StoreState {
   // commit writes over it; any other write-ahead file an open would take is another program's
   // change. Absent otherwise.
   SnapshotIdentity writeAheadOnDisk;
+  StoreTrouble trouble = StoreTrouble::kNone;
 };
 
 // Result of storeGet: found flag and the value ("" when not found).

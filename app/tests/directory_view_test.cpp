@@ -33,7 +33,7 @@ const store::Record& recordOf(const DirectoryView& view, const std::string& id) 
 TEST(DirectoryView, OpensAFreshDirectoryReadyAndEmpty) {
   TempDirectory dir;
   DirectoryView view(dir.text());
-  EXPECT_EQ(view.status, "Ready");
+  EXPECT_EQ(view.status(), "Ready");
   EXPECT_EQ(view.lastSavedId, "");
   EXPECT_TRUE(view.database.store.ok);
   EXPECT_TRUE(view.database.records.empty());
@@ -47,7 +47,7 @@ TEST(DirectoryView, SeedsFiveDemoRecordsWithOwnerEdges) {
   ASSERT_EQ(view.database.records.size(), 5u);
   const char* ids[] = {"customer-1", "customer-2", "animal-3", "animal-4", "animal-5"};
   for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(view.database.records[i].id, ids[i]);
-  EXPECT_EQ(view.status, "Saved animal-5");
+  EXPECT_EQ(view.status(), "Saved animal-5");
   EXPECT_EQ(view.lastSavedId, "animal-5");
   EXPECT_EQ(view.database.store.sequence, 5);
 
@@ -103,14 +103,14 @@ TEST(DirectoryView, SeedingDoesNothingOnAStoredOrUnopenedDatabase) {
   DirectoryView stored(dir.text());
   stored.seedDemoData();
   EXPECT_EQ(stored.database.records.size(), 1u);
-  EXPECT_EQ(stored.status, "Ready");
+  EXPECT_EQ(stored.status(), "Ready");
 
   std::ofstream(dir.text("plain-file")) << "not a directory";
   DirectoryView unavailable(dir.text("plain-file"));
-  EXPECT_EQ(unavailable.status, "database directory is unavailable");
+  EXPECT_EQ(unavailable.status(), "database directory is unavailable");
   unavailable.seedDemoData();
   EXPECT_TRUE(unavailable.database.records.empty());
-  EXPECT_EQ(unavailable.status, "database directory is unavailable");
+  EXPECT_EQ(unavailable.status(), "database directory is unavailable");
 }
 
 TEST(DirectoryView, RefusalsWriteNothing) {
@@ -139,7 +139,7 @@ TEST(DirectoryView, RefusalsWriteNothing) {
   };
   for (const Case& c : cases) {
     EXPECT_FALSE(view.saveRecord(c.id, c.kind, c.name, "detail", c.owner, false)) << c.name;
-    EXPECT_EQ(view.status, c.status) << c.name;
+    EXPECT_EQ(view.status(), c.status) << c.name;
     EXPECT_EQ(view.lastSavedId, lastSaved);
   }
   EXPECT_EQ(view.database.store.sequence, sequence);
@@ -152,11 +152,11 @@ TEST(DirectoryView, ValidationRefusalsKeepTheLastSavedId) {
   DirectoryView view(dir.text());
   view.seedDemoData();
   EXPECT_FALSE(view.saveRecord("animal-3", "animal", "Mochi", std::string(65537, 'd'), "customer-1", false));
-  EXPECT_EQ(view.status, "Record validation failed");
+  EXPECT_EQ(view.status(), "Record validation failed");
   EXPECT_EQ(view.lastSavedId, "animal-5");
   // A 251-byte id passes the record rules but its edge id "owner-" + id is too long.
   EXPECT_FALSE(view.saveRecord(std::string(251, 'a'), "animal", "Long", "", "customer-1", false));
-  EXPECT_EQ(view.status, "Relationship validation failed");
+  EXPECT_EQ(view.status(), "Relationship validation failed");
   EXPECT_EQ(view.database.records.size(), 5u);
   // The same id as a customer needs no edge and is stored.
   EXPECT_TRUE(view.saveRecord(std::string(251, 'a'), "customer", "Long", "", "", false));
@@ -167,7 +167,7 @@ TEST(DirectoryView, SavingAnExistingIdReplacesTheRecordAndItsEdge) {
   DirectoryView view(dir.text());
   view.seedDemoData();
   ASSERT_TRUE(view.saveRecord("animal-3", "animal", "Mochi", "Cat / visit complete", "customer-2", true));
-  EXPECT_EQ(view.status, "Saved animal-3");
+  EXPECT_EQ(view.status(), "Saved animal-3");
   EXPECT_EQ(view.lastSavedId, "animal-3");
   EXPECT_EQ(view.database.records.size(), 5u);
   ASSERT_EQ(view.database.edges.size(), 3u);
@@ -195,7 +195,7 @@ TEST(DirectoryView, NewIdsCountTheRecordsAndSkipIdsInUse) {
   view.seedDemoData();
   ASSERT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
   EXPECT_EQ(view.lastSavedId, "animal-6");
-  EXPECT_EQ(view.status, "Saved animal-6");
+  EXPECT_EQ(view.status(), "Saved animal-6");
   ASSERT_TRUE(view.saveRecord("", "customer", "Ada", "ada@example.test", "", false));
   EXPECT_EQ(view.lastSavedId, "customer-7");
 
@@ -244,7 +244,7 @@ TEST(DirectoryView, AFailedCommitReopensWhatIsStored) {
     EXPECT_EQ(outcome.result, SaveResult::kNotKept);
     EXPECT_FALSE(outcome.writeAheadLeft);  // no write-ahead file: nothing a later open could take
   }
-  EXPECT_EQ(view.status, "Commit failed; reopened saved records");
+  EXPECT_EQ(view.status(), "Commit failed; reopened saved records");
   EXPECT_EQ(view.lastSavedId, "");
   EXPECT_EQ(view.database.records.size(), 5u);
   EXPECT_EQ(view.database.store.sequence, 5);
@@ -267,8 +267,8 @@ TEST(DirectoryView, ACommitReportedFailedButPromotedOnReopenIsReportedSaved) {
   for (const Step& step : {Step{"", false}, Step{"animal-6", true}, Step{"animal-6", false}}) {
     testing::RefusingFileSystem refusing("store.next.corvane", 1);
     runtime::ScopedFileSystem scoped(refusing);
-    EXPECT_TRUE(view.saveRecord(step.id, "animal", "Pepper", "Dog", "customer-1", step.archived)) << view.status;
-    EXPECT_EQ(view.status, "Saved animal-6");
+    EXPECT_TRUE(view.saveRecord(step.id, "animal", "Pepper", "Dog", "customer-1", step.archived)) << view.status();
+    EXPECT_EQ(view.status(), "Saved animal-6");
     EXPECT_EQ(view.lastSavedId, "animal-6");
     EXPECT_EQ(recordOf(view, "animal-6").lifecycle, step.archived ? "archival" : "canonical");
   }
@@ -286,7 +286,7 @@ TEST(DirectoryView, AFailedCommitIsNotReportedSavedByARecordAlreadyStoredAlike) 
   runtime::ScopedFileSystem scoped(refusing);
   // animal-3 is stored with exactly these fields already; nothing new reached the disk.
   EXPECT_FALSE(view.saveRecord("animal-3", "animal", "Mochi", "Cat / annual wellness", "customer-1", false));
-  EXPECT_EQ(view.status, "Commit failed; reopened saved records");
+  EXPECT_EQ(view.status(), "Commit failed; reopened saved records");
   EXPECT_EQ(view.lastSavedId, "");
 }
 
@@ -333,7 +333,7 @@ TEST(DirectoryView, ASavesRecordIsTheOneWithItsIdKindFieldsAndUpdateTime) {
   EXPECT_EQ(outcome.result, SaveResult::kNotKept);
   EXPECT_TRUE(outcome.writeAheadLeft);
   EXPECT_EQ(outcome.written.id, "animal-6");
-  EXPECT_EQ(view.status, kStatusCommitFailed);
+  EXPECT_EQ(view.status(), kStatusCommitFailed);
 }
 
 TEST(DirectoryView, AFirstSaveRefusedByAnotherHoldersLockIsNotReportedSaved) {
@@ -344,7 +344,7 @@ TEST(DirectoryView, AFirstSaveRefusedByAnotherHoldersLockIsNotReportedSaved) {
   const auto otherHolder = store::lockStoreDirectory(dir.text());
   ASSERT_NE(otherHolder, nullptr);
   EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Ada", "", "", false));
-  EXPECT_EQ(view.status, kStatusCommitFailed);
+  EXPECT_EQ(view.status(), kStatusCommitFailed);
   EXPECT_EQ(view.lastSavedId, "");
   EXPECT_TRUE(view.database.records.empty());
 }
@@ -354,9 +354,9 @@ TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
   std::ofstream(dir.text("plain-file")) << "x";
   DirectoryView view(dir.text("plain-file"));
   EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Name", "", "", false));
-  EXPECT_EQ(view.status, "database directory is unavailable");
+  EXPECT_EQ(view.status(), "database directory is unavailable");
   EXPECT_FALSE(view.saveRecord("customer-1", "customer", "", "", "", false));
-  EXPECT_EQ(view.status, "A name is required");
+  EXPECT_EQ(view.status(), "A name is required");
 }
 
 TEST(DirectoryView, TwoViewsOnOneDirectoryNeverLoseASaveEitherReported) {
@@ -374,16 +374,16 @@ TEST(DirectoryView, TwoViewsOnOneDirectoryNeverLoseASaveEitherReported) {
       DirectoryView& early = firstSavesFirst ? first : second;
       DirectoryView& late = firstSavesFirst ? second : first;
 
-      ASSERT_TRUE(early.saveRecord("", "customer", "Early Owner", "", "", false)) << early.status;
-      EXPECT_EQ(early.status, "Saved customer-6");
+      ASSERT_TRUE(early.saveRecord("", "customer", "Early Owner", "", "", false)) << early.status();
+      EXPECT_EQ(early.status(), "Saved customer-6");
       EXPECT_FALSE(late.saveRecord("", "customer", lateName, "", "", false));
-      EXPECT_EQ(late.status, kStatusCommitFailed);
+      EXPECT_EQ(late.status(), kStatusCommitFailed);
       EXPECT_EQ(late.lastSavedId, "");
       ASSERT_EQ(late.database.records.size(), 6u);
       EXPECT_EQ(recordOf(late, "customer-6").content, "Early Owner");
 
-      ASSERT_TRUE(late.saveRecord("", "customer", lateName, "", "", false)) << late.status;
-      EXPECT_EQ(late.status, "Saved customer-7");
+      ASSERT_TRUE(late.saveRecord("", "customer", lateName, "", "", false)) << late.status();
+      EXPECT_EQ(late.status(), "Saved customer-7");
       const DirectoryView check(dir.text());
       ASSERT_EQ(check.database.records.size(), 7u);
       EXPECT_EQ(recordOf(check, "customer-6").content, "Early Owner");
@@ -403,16 +403,16 @@ TEST(DirectoryView, ASaveKeptInAWriteAheadFileThatCannotBeMovedIntoPlaceIsReport
   testing::FixedSnapshotFileSystem fixed;
   runtime::ScopedFileSystem scoped(fixed);
   EXPECT_TRUE(view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false));
-  EXPECT_EQ(view.status, "Kept animal-6; the store file could not be replaced yet");
+  EXPECT_EQ(view.status(), "Kept animal-6; the store file could not be replaced yet");
   EXPECT_EQ(view.lastSavedId, "animal-6");
   EXPECT_FALSE(view.database.store.ok);
   EXPECT_EQ(recordOf(view, "animal-6").content, "Pepper");
   EXPECT_FALSE(view.saveRecord("animal-6", "animal", "Pepper", "Dog / fixed", "customer-1", false));
-  EXPECT_EQ(view.status, "Not saved; the store file could not be replaced yet");
+  EXPECT_EQ(view.status(), "Not saved; the store file could not be replaced yet");
 
   fixed.refusing = false;
-  ASSERT_TRUE(view.saveRecord("animal-6", "animal", "Pepper", "Dog / fixed", "customer-1", false)) << view.status;
-  EXPECT_EQ(view.status, "Saved animal-6");
+  ASSERT_TRUE(view.saveRecord("animal-6", "animal", "Pepper", "Dog / fixed", "customer-1", false)) << view.status();
+  EXPECT_EQ(view.status(), "Saved animal-6");
   EXPECT_FALSE(std::filesystem::exists(dir.text("store.wal.corvane")));
   const DirectoryView check(dir.text());
   EXPECT_EQ(check.database.records.size(), 6u);
@@ -442,11 +442,11 @@ TEST(DirectoryView, AStoreTakenAwayIsNeverReplacedByAnEmptyOne) {
       if (loss == kDirectoryReplacedByAFile) std::ofstream(data) << "x";
       const auto expectRefused = [&] {
         EXPECT_FALSE(view.saveRecord("", "customer", "While away", "", "", false));
-        EXPECT_EQ(view.status, kStatusStoreMissing);
+        EXPECT_EQ(view.status(), kStatusStoreMissing);
         EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Renamed", "", "", false));
-        EXPECT_EQ(view.status, kStatusStoreMissing);
+        EXPECT_EQ(view.status(), kStatusStoreMissing);
         EXPECT_FALSE(view.reloadIfChanged());
-        EXPECT_EQ(view.status, kStatusStoreMissing);
+        EXPECT_EQ(view.status(), kStatusStoreMissing);
         EXPECT_EQ(view.database.records.size(), 6u);  // still listing what it read
         EXPECT_FALSE(fs::exists(data / "store.corvane") || fs::exists(data / "store.wal.corvane"));
       };
@@ -463,10 +463,10 @@ TEST(DirectoryView, AStoreTakenAwayIsNeverReplacedByAnEmptyOne) {
       }
       if (way >= 2) {
         EXPECT_FALSE(view.reloadIfChanged());  // the very store it read: nothing to read again
-        EXPECT_EQ(view.status, kStatusReady);
+        EXPECT_EQ(view.status(), kStatusReady);
       }
-      ASSERT_TRUE(view.saveRecord("", "customer", "After", "", "", false)) << view.status;
-      EXPECT_EQ(view.status, "Saved customer-7");
+      ASSERT_TRUE(view.saveRecord("", "customer", "After", "", "", false)) << view.status();
+      EXPECT_EQ(view.status(), "Saved customer-7");
       const DirectoryView check(data.string());
       EXPECT_EQ(check.database.records.size(), 7u);
       EXPECT_EQ(recordOf(check, "customer-6").content, "Sixth");
@@ -490,13 +490,13 @@ TEST(DirectoryView, ARefreshThatReadsTheStoreAnewReplacesOnlyAStatusOfAReading) 
   for (const auto& [file, status] : steps) {
     SCOPED_TRACE(status);
     if (file == nullptr) {
-      ASSERT_TRUE(view.saveRecord("customer-1", "customer", "Marta Q", "", "", false)) << view.status;
+      ASSERT_TRUE(view.saveRecord("customer-1", "customer", "Marta Q", "", "", false)) << view.status();
       ASSERT_TRUE(DirectoryView(dir.text()).saveRecord("customer-2", "customer", "Tobias W", "", "", false));
     } else {
       ASSERT_TRUE(runtime::writeFileBytes(dir.text("store.corvane"), *file));
     }
     EXPECT_TRUE(view.reloadIfChanged());
-    EXPECT_EQ(view.status, status);
+    EXPECT_EQ(view.status(), status);
   }
   EXPECT_EQ(view.database.records.size(), 5u);
 }
@@ -514,14 +514,14 @@ TEST(DirectoryView, ARefreshReadsOnlyAChangedSnapshotOrADatabaseThatIsNotOpen) {
   EXPECT_TRUE(other.reloadIfChanged());
   EXPECT_EQ(other.database.records.size(), 6u);
   EXPECT_FALSE(other.reloadIfChanged());
-  EXPECT_EQ(other.status, "Ready");
+  EXPECT_EQ(other.status(), "Ready");
 
   // A database that did not open is opened again each time, until it opens.
   std::ofstream(dir.text("plain")) << "x";
   DirectoryView unopened(dir.text("plain/data"));
   EXPECT_FALSE(unopened.database.store.ok);
   EXPECT_TRUE(unopened.reloadIfChanged());
-  EXPECT_EQ(unopened.status, "database directory is unavailable");
+  EXPECT_EQ(unopened.status(), "database directory is unavailable");
   std::filesystem::remove(dir.text("plain"));
   std::filesystem::create_directory(dir.text("plain"));
   EXPECT_TRUE(unopened.reloadIfChanged());
@@ -536,7 +536,7 @@ TEST(DirectoryView, TheUpdateTimeDoesNotOverflowAtTheTopSequence) {
   ASSERT_TRUE(runtime::writeFileBytes(dir.text("store.corvane"), store::encodeSnapshot(state)));
   DirectoryView view(dir.text());
   ASSERT_TRUE(view.database.store.ok) << view.database.store.message;
-  ASSERT_TRUE(view.saveRecord("customer-1", "customer", "Late", "", "", false)) << view.status;
+  ASSERT_TRUE(view.saveRecord("customer-1", "customer", "Late", "", "", false)) << view.status();
   EXPECT_EQ(recordOf(view, "customer-1").updated, std::numeric_limits<std::int32_t>::max());
 }
 

@@ -88,7 +88,7 @@ TEST_F(QueuedInput, TextKeysAndClicksOfOneFrameApplyInTheOrderTheyCame) {
   frame();
   EXPECT_EQ(state_.nameText, "abd");
   EXPECT_EQ(state_.detailText, "CatZ");
-  ASSERT_EQ(state_.selectedId(), "animal-6") << view_->status;
+  ASSERT_EQ(state_.selectedId(), "animal-6") << view_->status();
   EXPECT_EQ(lastStored().id, "animal-6");
   EXPECT_EQ(lastStored().content, "abd");
   EXPECT_EQ(store::recordProperty(lastStored(), "detail"), "Cat");

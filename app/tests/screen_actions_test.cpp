@@ -41,7 +41,7 @@ TEST_F(ScreenActions, SaveCreatesThenUpdatesTheSameRecord) {
   state.detailText = "Dog / first visit";
   applyButtons(state, *view_, true, over(kSaveButton));
   EXPECT_EQ(state.selectedId(), "animal-6");
-  EXPECT_EQ(view_->status, "Saved animal-6");
+  EXPECT_EQ(view_->status(), "Saved animal-6");
   state.detailText = "Dog / second visit";
   applyButtons(state, *view_, true, over(kSaveButton));
   EXPECT_EQ(state.selectedId(), "animal-6");
@@ -56,7 +56,7 @@ TEST_F(ScreenActions, ARefusedSaveLeavesTheScreenAsItWas) {
   applyButtons(state, *view_, true, over(kSaveButton));
   EXPECT_EQ(state.selectedId(), "");
   EXPECT_EQ(state.nameText, "Stray");
-  EXPECT_EQ(view_->status, "Enter an existing customer ID");
+  EXPECT_EQ(view_->status(), "Enter an existing customer ID");
   EXPECT_EQ(view_->database.records.size(), 5u);
 }
 
@@ -89,7 +89,7 @@ TEST_F(ScreenActions, ArchiveAndRestoreFlipTheStoredLifecycle) {
   DirectoryScreenState state;
   state.nameText = "Mochi";
   applyButtons(state, *view_, true, over(kArchiveButton));  // no record in the form: nothing
-  EXPECT_EQ(view_->status, "Saved animal-5");
+  EXPECT_EQ(view_->status(), "Saved animal-5");
 
   state.record = FormRecord::stored("animal-3", FormBase{recordFieldsOf(stored("animal-3")), {}});
   state.detailText = "Cat";
@@ -103,7 +103,7 @@ TEST_F(ScreenActions, ArchiveAndRestoreFlipTheStoredLifecycle) {
   state.nameText = "";  // refused: the flag stays
   applyButtons(state, *view_, true, over(kArchiveButton));
   EXPECT_FALSE(state.selectedArchived);
-  EXPECT_EQ(view_->status, "A name is required");
+  EXPECT_EQ(view_->status(), "A name is required");
 }
 
 TEST_F(ScreenActions, ClicksOfOneFrameMeanWhatTheWindowLastDrew) {

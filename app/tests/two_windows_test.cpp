@@ -186,7 +186,7 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
       } else {
         a.click(kArchiveButton);
       }
-      ASSERT_EQ(a.view.status, std::string("Saved ") + row.id);
+      ASSERT_EQ(a.view.status(), std::string("Saved ") + row.id);
     };
     if (row.aInBetween) {
       b.view.beforeCommit = aSaves;
@@ -197,18 +197,18 @@ TEST(TwoWindows, ASaveWritesWhatItsUserChangedOntoWhatTheOtherSaved) {
 
     row.bEdit(b.state);
     b.click(row.bArchives ? kArchiveButton : kSaveButton);
-    EXPECT_EQ(b.view.status, row.status);
+    EXPECT_EQ(b.view.status(), row.status);
     EXPECT_EQ(formFieldsOf(b.state), row.form);
     EXPECT_EQ(b.state.selectedId(), row.id);
     EXPECT_EQ(storedIn(dir.text(), row.id), row.first);
-    const bool savedFirst = b.view.status == std::string("Saved ") + row.id;
+    const bool savedFirst = b.view.status() == std::string("Saved ") + row.id;
     EXPECT_EQ(b.view.database.store.sequence, sequence + (savedFirst ? 1 : 0));
     if (savedFirst) {
       EXPECT_EQ(b.state.stored()->base.fields, row.first);
     }
 
     b.click(kSaveButton);
-    EXPECT_EQ(b.view.status, std::string("Saved ") + row.id);
+    EXPECT_EQ(b.view.status(), std::string("Saved ") + row.id);
     EXPECT_EQ(storedIn(dir.text(), row.id), row.again);
     EXPECT_EQ(formFieldsOf(b.state), row.again);
     EXPECT_EQ(b.view.database.records.size(), 5u);
@@ -292,9 +292,9 @@ TEST(TwoWindows, TheConflictStatusEndsWhenTheFormLeavesTheTypedText) {
     a.select("animal-3"), b.select("animal-3");
     a.state.detailText = "Cat / A", b.state.detailText = "Cat / B";
     a.click(kSaveButton), b.click(kSaveButton);
-    ASSERT_EQ(b.view.status, "Other window: SPECIES / VISIT NOTE\n\"Cat / A\"; Save keeps yours");
+    ASSERT_EQ(b.view.status(), "Other window: SPECIES / VISIT NOTE\n\"Cat / A\"; Save keeps yours");
     step(b);
-    EXPECT_EQ(b.view.status, &step == &steps[4] ? "Saved animal-3" : "Ready");
+    EXPECT_EQ(b.view.status(), &step == &steps[4] ? "Saved animal-3" : "Ready");
   }
 }
 
@@ -309,7 +309,7 @@ TEST(TwoWindows, AFieldTypedAsTheOtherWindowSavedItIsAgreedAndTypingOnIsTheUsers
   applyWindowFocus(b.state, b.view, true);  // B reads A's save
   b.state.detailText += " due";
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, "Saved animal-4");
+  EXPECT_EQ(b.view.status(), "Saved animal-4");
   EXPECT_EQ(storedIn(dir.text(), "animal-4").detail, "Dog / vaccination review booster due");
 }
 
@@ -322,14 +322,14 @@ TEST(TwoWindows, ANewRecordIsSavedOnWhatTheOtherWindowAdded) {
   a.click(kNewRecordButton);
   a.state.nameText = "Ada Quint";
   a.click(kSaveButton);
-  ASSERT_EQ(a.view.status, "Saved customer-6");
+  ASSERT_EQ(a.view.status(), "Saved customer-6");
 
   b.click(kNewRecordButton);
   b.state.nameText = "Pepper";
   b.state.detailText = "Dog / first visit";
   b.state.ownerText = "customer-6";
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, "Saved animal-7");
+  EXPECT_EQ(b.view.status(), "Saved animal-7");
   EXPECT_EQ(b.state.selectedId(), "animal-7");
   EXPECT_EQ(b.state.stored()->base.fields, (RecordFields{"Pepper", "Dog / first visit", "customer-6", false}));
   const Window check(dir.text());
@@ -366,7 +366,7 @@ TEST(TwoWindows, GainingTheFocusShowsTheOtherWindowsSavesAndTheUntouchedFieldsFo
     if (step.aDetail != nullptr) {
       a.state.detailText = step.aDetail;
       a.click(kSaveButton);
-      ASSERT_EQ(a.view.status, "Saved animal-3");
+      ASSERT_EQ(a.view.status(), "Saved animal-3");
     }
     applyWindowFocus(b.state, b.view, step.bFocused);
     EXPECT_EQ(b.stored("animal-3").detail, step.bDetail);
@@ -374,7 +374,7 @@ TEST(TwoWindows, GainingTheFocusShowsTheOtherWindowsSavesAndTheUntouchedFieldsFo
     EXPECT_EQ(b.state.stored()->base.fields.detail, step.bDetail);
     EXPECT_EQ(b.state.nameText, "Mochi B");                  // typed by B: kept
     EXPECT_EQ(b.state.stored()->base.fields.name, "Mochi");  // and still measured against what B loaded
-    EXPECT_EQ(b.view.status, "Ready");                       // a refresh says nothing
+    EXPECT_EQ(b.view.status(), "Ready");                     // a refresh says nothing
   }
 
   // A renames Mochi too: the focus brings it in, B's name stays as typed, and B's save sees both.
@@ -385,10 +385,10 @@ TEST(TwoWindows, GainingTheFocusShowsTheOtherWindowsSavesAndTheUntouchedFieldsFo
   EXPECT_EQ(b.stored("animal-3").name, "Mochi A");
   EXPECT_EQ(b.state.nameText, "Mochi B");
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, "Other window: NAME \"Mochi A\"; Save keeps yours");
+  EXPECT_EQ(b.view.status(), "Other window: NAME \"Mochi A\"; Save keeps yours");
   EXPECT_EQ(b.state.stored()->base.fields.name, "Mochi A");
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, "Saved animal-3");
+  EXPECT_EQ(b.view.status(), "Saved animal-3");
   EXPECT_EQ(storedIn(dir.text(), "animal-3"), (RecordFields{"Mochi B", "Cat / third", "customer-1", false}));
 }
 
@@ -431,10 +431,10 @@ TEST(TwoWindows, AClickOnAWindowWithoutTheFocusActsOnWhatItShowed) {
     b.state.searchText = c.bSearch;
     b.frame({}, false);  // B drawn, and left without the focus
     c.aChange(a);
-    ASSERT_EQ(a.view.status, "Saved animal-3");
+    ASSERT_EQ(a.view.status(), "Saved animal-3");
 
     b.frame({pressOn(c.bClick)}, true);
-    EXPECT_EQ(b.view.status, c.bStatus);
+    EXPECT_EQ(b.view.status(), c.bStatus);
     EXPECT_EQ(b.state.selectedId(), c.bSelected);
     EXPECT_EQ(storedIn(dir.text(), "animal-3"), c.mochi);
     EXPECT_EQ(b.stored("animal-3"), c.mochi);  // and B shows it now
@@ -452,7 +452,7 @@ TEST(TwoWindows, OneWindowAloneSavesTheFormAsItIs) {
   a.state.detailText = "Dog / x";
   a.state.nameText = "Juniper";
   a.click(kArchiveButton);
-  EXPECT_EQ(a.view.status, "Saved animal-4");
+  EXPECT_EQ(a.view.status(), "Saved animal-4");
   EXPECT_EQ(a.stored("animal-4"), (RecordFields{"Juniper", "Dog / x", "customer-2", true}));
   EXPECT_TRUE(a.state.selectedArchived);
   a.click(kArchiveButton);
@@ -500,13 +500,13 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
       w.state.nameText = "Pepper";
       w.state.detailText = "Dog";
       w.click(kSaveButton);
-      EXPECT_EQ(w.view.status, c.firstStatus);
+      EXPECT_EQ(w.view.status(), c.firstStatus);
       EXPECT_EQ(w.state.selectedId(), c.firstId);
       w.click(kSaveButton);
-      EXPECT_EQ(w.view.status, c.secondStatus);
+      EXPECT_EQ(w.view.status(), c.secondStatus);
       applyWindowFocus(w.state, w.view, false);
       applyWindowFocus(w.state, w.view, true);
-      EXPECT_EQ(w.view.status, c.secondStatus);  // nothing to read yet: the status holds
+      EXPECT_EQ(w.view.status(), c.secondStatus);  // nothing to read yet: the status holds
 
       fixed.refusing = false;
       if (c.loss == Loss::kDirectoryReplacedByAFile) fs::remove(data);
@@ -516,10 +516,10 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
         applyWindowFocus(w.state, w.view, false);
         applyWindowFocus(w.state, w.view, true);
         EXPECT_GE(w.view.database.records.size(), 5u);
-        EXPECT_NE(w.view.status, kStatusStoreMissing);
+        EXPECT_NE(w.view.status(), kStatusStoreMissing);
       }
       w.click(kSaveButton);
-      EXPECT_EQ(w.view.status, "Saved animal-6");
+      EXPECT_EQ(w.view.status(), "Saved animal-6");
       EXPECT_EQ(w.state.selectedId(), "animal-6");
       const Window check(data.string());
       EXPECT_EQ(check.view.database.records.size(), 6u);
@@ -558,7 +558,7 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     focus(w, data);
     ASSERT_EQ(w.state.selectedId(), "animal-6");
     DirectoryView other(data);
-    ASSERT_TRUE(other.saveRecord("animal-6", "animal", "Peper", "Dog / other", "customer-1", false)) << other.status;
+    ASSERT_TRUE(other.saveRecord("animal-6", "animal", "Peper", "Dog / other", "customer-1", false)) << other.status();
   };
   const auto tabThereAndBack = [](Window& w, const std::string&) {
     w.click(kCustomersTab);
@@ -625,7 +625,7 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     w.state.nameText = "Peper";
     w.state.detailText = "Dog";
     w.click(kSaveButton);
-    EXPECT_EQ(w.view.status, row.status);
+    EXPECT_EQ(w.view.status(), row.status);
     EXPECT_EQ(w.state.selectedId(), row.formId);
     EXPECT_EQ(w.view.database.records.size(), row.listed);  // the list shows what the store holds
     EXPECT_EQ(w.state.nameText, "Peper");
@@ -634,13 +634,13 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     if (row.correctedWhileAway) {
       w.state.nameText = row.savedName;
       w.click(kSaveButton);
-      EXPECT_EQ(w.view.status, kStatusStoreMissing);
+      EXPECT_EQ(w.view.status(), kStatusStoreMissing);
     }
     if (row.fault == Fault::kStoreTakenAfterWal) fs::rename(root.path() / "away", data);
     row.then(w, data.string());
     w.state.nameText = row.savedName;
     w.click(kSaveButton);
-    EXPECT_EQ(w.view.status, row.lastStatus);
+    EXPECT_EQ(w.view.status(), row.lastStatus);
     const Window check(data.string());
     EXPECT_EQ(check.view.database.records.size(), row.records);
     EXPECT_EQ(check.stored("animal-6"), (RecordFields{row.savedName, row.detail, "customer-1", false}));
@@ -692,7 +692,7 @@ TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
       a.click(kNewRecordButton);
       a.state.nameText = "KeptA";
       a.click(kSaveButton);
-      ASSERT_EQ(a.view.status, "Kept animal-6; the store file could not be replaced yet");
+      ASSERT_EQ(a.view.status(), "Kept animal-6; the store file could not be replaced yet");
     };
     if (row.aInBetween) {
       b.view.beforeCommit = aKeeps;
@@ -700,8 +700,8 @@ TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
       aKeeps();
       focus(b);
       EXPECT_GE(store::findRecordIndex(b.view.database, "animal-6"), 0) << "B does not list A's kept record";
-      EXPECT_EQ(b.view.status, kStatusSavesWait);
-      EXPECT_EQ(Window(dir.text()).view.status, kStatusSavesWait);  // a program started now
+      EXPECT_EQ(b.view.status(), kStatusSavesWait);
+      EXPECT_EQ(Window(dir.text()).view.status(), kStatusSavesWait);  // a program started now
     }
     if (row.bNew) {
       b.click(kNewRecordButton);
@@ -712,20 +712,20 @@ TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
     fault = !row.liftFirst;
     b.click(kSaveButton);
     if (!row.liftFirst) {
-      EXPECT_EQ(b.view.status, kStatusNotSavedUnmoved);
+      EXPECT_EQ(b.view.status(), kStatusNotSavedUnmoved);
       EXPECT_EQ(b.state.selectedId(), row.bNew ? "" : "animal-4");
       fault = false;
       b.click(kSaveButton);
     }
     const char* const bId = row.bNew ? "animal-7" : "animal-4";
-    EXPECT_EQ(b.view.status, std::string("Saved ") + bId);
+    EXPECT_EQ(b.view.status(), std::string("Saved ") + bId);
 
     focus(a);
-    EXPECT_EQ(a.view.status, "Saved animal-6");
+    EXPECT_EQ(a.view.status(), "Saved animal-6");
     EXPECT_EQ(formFieldsOf(a.state).name, "KeptA");
     a.state.detailText = "A's note";
     a.click(kSaveButton);
-    EXPECT_EQ(a.view.status, "Saved animal-6");
+    EXPECT_EQ(a.view.status(), "Saved animal-6");
     const Window check(dir.text());
     EXPECT_EQ(check.view.database.records.size(), row.bNew ? 7u : 6u);
     EXPECT_EQ(check.stored("animal-6"), (RecordFields{"KeptA", "A's note", "customer-1", false}));
@@ -751,17 +751,17 @@ TEST(TwoWindows, TheBaseAfterASaveIsWhatThisWindowWroteAndTheStoreHeldAfterIt) {
       hooked.hook = nullptr;
       a.state.nameText = "Mochi A";
       a.click(kSaveButton);
-      EXPECT_EQ(a.view.status, "Saved animal-3");
+      EXPECT_EQ(a.view.status(), "Saved animal-3");
     }
     return true;
   };
   b.state.detailText = "Cat / B";
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, "Saved animal-3");
+  EXPECT_EQ(b.view.status(), "Saved animal-3");
   EXPECT_EQ(formFieldsOf(b.state), (RecordFields{"Mochi A", "Cat / B", "customer-1", false}));
   b.state.ownerText = "customer-2";
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, "Saved animal-3");
+  EXPECT_EQ(b.view.status(), "Saved animal-3");
   EXPECT_EQ(storedIn(dir.text(), "animal-3"), (RecordFields{"Mochi A", "Cat / B", "customer-2", false}));
 }
 
@@ -808,7 +808,7 @@ TEST(TwoWindows, OnlyAClickMadeAfterTheConflictShowedKeepsTheUsersText) {
     if (!events.empty()) b.frame(std::move(events), true, row.drawnAt);
     EXPECT_EQ(storedIn(dir.text(), "animal-3"),
               (RecordFields{"Mochi", row.bKept ? "Cat / B" : "Cat / A", "customer-1"}));
-    EXPECT_EQ(b.view.status.starts_with("Other window: SPECIES / VISIT NOTE"), !row.bKept) << b.view.status;
+    EXPECT_EQ(b.view.status().starts_with("Other window: SPECIES / VISIT NOTE"), !row.bKept) << b.view.status();
     EXPECT_EQ(b.state.detailText, "Cat / B");
   }
 }
@@ -827,7 +827,7 @@ TEST(TwoWindows, AReadingKeepsTypedTextAndTheConflictStatusNamesWhatIsStoredNow)
     a.frame({}, true);  // A reads B's saves before typing
     a.state.detailText = detail;
     a.click(kSaveButton);
-    ASSERT_EQ(a.view.status, "Saved animal-3");
+    ASSERT_EQ(a.view.status(), "Saved animal-3");
   };
   // B typed what A then saves (agreed), and A puts the old text back: B's text stays, and B's save
   // stops at the conflict instead of writing A's text under B's.
@@ -838,22 +838,22 @@ TEST(TwoWindows, AReadingKeepsTypedTextAndTheConflictStatusNamesWhatIsStoredNow)
   focusB();
   EXPECT_EQ(b.state.detailText, "Cat / dental");
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, "Other window: SPECIES / VISIT NOTE\n\"Cat / annual wellness\"; Save keeps yours");
+  EXPECT_EQ(b.view.status(), "Other window: SPECIES / VISIT NOTE\n\"Cat / annual wellness\"; Save keeps yours");
   // A saves the detail again while B's status is up: B's reading names the new value.
   aSaves("Cat / A again");
   focusB();
-  EXPECT_EQ(b.view.status, "Other window: SPECIES / VISIT NOTE\n\"Cat / A again\"; Save keeps yours");
+  EXPECT_EQ(b.view.status(), "Other window: SPECIES / VISIT NOTE\n\"Cat / A again\"; Save keeps yours");
   b.click(kSaveButton);
-  EXPECT_EQ(b.view.status, "Saved animal-3");
+  EXPECT_EQ(b.view.status(), "Saved animal-3");
   EXPECT_EQ(storedIn(dir.text(), "animal-3").detail, "Cat / dental");
   // A saves what B has: agreed, the status ends.
   b.state.detailText = "Cat / B";
   aSaves("Cat / A");
   b.click(kSaveButton);
-  ASSERT_TRUE(b.view.status.starts_with("Other window"));
+  ASSERT_TRUE(b.view.status().starts_with("Other window"));
   aSaves("Cat / B");
   focusB();
-  EXPECT_EQ(b.view.status, "Ready");
+  EXPECT_EQ(b.view.status(), "Ready");
 }
 
 TEST(TwoWindows, OneFramesClicksSeeTheListAsItWouldBeDrawn) {

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
           std::cout << (outcome.result == app::SaveResult::kKept ? "kept " : "saved ") << outcome.written.id << ' '
                     << name << std::endl;
         } else {
-          std::cout << "refused " << view.status << std::endl;
+          std::cout << "refused " << view.status() << std::endl;
         }
       }
       if (!saved) return 1;
