@@ -123,19 +123,23 @@ TEST_F(ScreenActions, ClicksOfOneFrameMeanWhatTheWindowLastDrew) {
 }
 
 TEST_F(ScreenActions, ABurstOfPressesOnAButtonActsOnce) {
-  // Mochi in the form, then presses on a button at the given times, each in its own frame: presses
-  // each within 500 ms of the one before are one burst.
+  // Mochi in the form, then presses on a button at the given times, each in its own frame after
+  // the keys given: presses each within 500 ms of the one before, with no key or text between
+  // them, are one burst.
   struct Row {
     const char* name;
     Rect button;
     std::vector<std::uint32_t> presses;
     bool archived;       // Mochi is stored archived at the end
     std::int32_t saves;  // commits the presses made
+    std::vector<canvas::InputEvent> between = {};
   };
   const Row rows[] = {
       {"a triple-click on Archive", kArchiveButton, {1000, 1300, 1600}, true, 1},
       {"a triple-click on Save", kSaveButton, {1000, 1300, 1600}, false, 1},
       {"three clicks on Archive a second apart", kArchiveButton, {1000, 2000, 3000}, true, 3},
+      {"Save, a letter typed, Save", kSaveButton, {1000, 1220}, false, 2, {typedText("x")}},
+      {"Save, Backspace, Save", kSaveButton, {1000, 1220}, false, 2, {keyPress(0x08)}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -147,7 +151,10 @@ TEST_F(ScreenActions, ABurstOfPressesOnAButtonActsOnce) {
     applyFrameInput(state, view, FrameInput{{pressAt(100, 320)}});  // Mochi's row
     rememberShownScreen(state, view);
     for (const std::uint32_t time : row.presses) {
-      applyFrameInput(state, view, FrameInput{{pressAt(row.button.x + 5, row.button.y + 5, time)}});
+      std::vector<canvas::InputEvent> events =
+          time == row.presses.front() ? std::vector<canvas::InputEvent>{} : row.between;
+      events.push_back(pressAt(row.button.x + 5, row.button.y + 5, time));
+      applyFrameInput(state, view, FrameInput{events});
       rememberShownScreen(state, view);
     }
     const std::int32_t index = store::findRecordIndex(view.database, "animal-3");

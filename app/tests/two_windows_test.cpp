@@ -576,6 +576,23 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     ASSERT_TRUE(other.saveRecord("", "animal", "Peper", "Dog", "customer-1", false));
     ASSERT_EQ(other.lastSavedId, "animal-6");
   };
+  // This window's focus reads the store back while the snapshot file cannot be replaced, and again
+  // once it can: kept, then saved.
+  const auto focusWhileFixed = [focus](Window& w, const std::string& data) {
+    {
+      testing::FixedSnapshotFileSystem fixed;
+      const runtime::ScopedFileSystem scoped(fixed);
+      focus(w, data);
+      EXPECT_EQ(w.view.status(), "Kept animal-6; the store file could not be replaced yet");
+    }
+    focus(w, data);
+    EXPECT_EQ(w.view.status(), "Saved animal-6");
+  };
+  // Another program saves a "Peper" alike in every field and update time under animal-6.
+  const auto otherSavesAlike = [](Window&, const std::string& data) {
+    DirectoryView other(data);
+    ASSERT_TRUE(other.saveRecord("", "animal", "Peper", "Dog", "customer-1", false));
+  };
   const char* const missing = kStatusStoreMissing;
   const Row rows[] = {
       {"snapshot file fixed: kept in the write-ahead file", Fault::kSnapshotFixed,
@@ -583,12 +600,16 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
        "Dog"},
       {"write-ahead file refused: not kept", Fault::kWalRefused, kStatusCommitFailed, "", 5, nothing, "Pepper",
        "Saved animal-6", 6, "Dog"},
+      {"not kept, and another program's alike record is not this window's", Fault::kWalRefused, kStatusCommitFailed, "",
+       5, otherSavesAlike, "Peper", "Saved animal-7", 7, "Dog"},
       {"write-ahead file whole, its close failed: promoted", Fault::kWalCloseFails, "Saved animal-6", "animal-6", 6,
        nothing, "Pepper", "Saved animal-6", 6, "Dog"},
       {"store away after the write-ahead file, this window's focus promotes it", Fault::kStoreTakenAfterWal, missing,
        "", 0, focus, "Pepper", "Saved animal-6", 6, "Dog"},
       {"another program's open promotes it", Fault::kStoreTakenAfterWal, missing, "", 0, otherOpens, "Pepper",
        "Saved animal-6", 6, "Dog"},
+      {"this window's focus keeps it while the snapshot file is fixed", Fault::kStoreTakenAfterWal, missing, "", 0,
+       focusWhileFixed, "Pepper", "Saved animal-6", 6, "Dog"},
       {"promoted, then another program changes its detail", Fault::kStoreTakenAfterWal, missing, "", 0,
        focusThenOtherEdits, "Pepper", "Saved animal-6", 6, "Dog / other"},
       {"a tab there and back makes a new form", Fault::kStoreTakenAfterWal, missing, "", 0, tabThereAndBack, "Peper",
@@ -652,14 +673,16 @@ TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
   // snapshot file cannot be replaced, or the next file does not fit on the disk. B edits Juniper
   // or saves a new "KeptB": refused while the trouble lasts (also when A's save lands between B's
   // reading and B's commit), and saved onto A's record once it is over. A's status then says
-  // saved, and A's next save stays on A's record.
+  // saved, and A's next save stays on A's record. A save of A's refused meanwhile, and B's
+  // refusal, give way at the next focus once another program's open moved the file into place.
   enum class Fault { kSnapshotFixed, kNextFileRefused };
   struct Row {
     const char* name;
     Fault fault;
-    bool aInBetween;  // A's save lands between B's reading and B's commit
-    bool bNew;        // B saves a new "KeptB" rather than Juniper's detail
-    bool liftFirst;   // the trouble is over before B saves
+    bool aInBetween;        // A's save lands between B's reading and B's commit
+    bool bNew;              // B saves a new "KeptB" rather than Juniper's detail
+    bool liftFirst;         // the trouble is over before B saves
+    bool aRefused = false;  // A saves again while the trouble lasts; then another program's open moves the file
   };
   const Row rows[] = {
       {"snapshot file fixed, B edits Juniper", Fault::kSnapshotFixed, false, false, false},
@@ -668,6 +691,8 @@ TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
       {"snapshot file fixed, A's save between B's reading and commit", Fault::kSnapshotFixed, true, true, false},
       {"next file does not fit, B edits Juniper", Fault::kNextFileRefused, false, false, false},
       {"next file does not fit, A's save between B's reading and commit", Fault::kNextFileRefused, true, false, false},
+      {"snapshot file fixed, A refused too, another program's open moves it", Fault::kSnapshotFixed, false, false,
+       false, true},
   };
   const auto focus = [](Window& w) {
     applyWindowFocus(w.state, w.view, false);
@@ -714,7 +739,16 @@ TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
     if (!row.liftFirst) {
       EXPECT_EQ(b.view.status(), kStatusNotSavedUnmoved);
       EXPECT_EQ(b.state.selectedId(), row.bNew ? "" : "animal-4");
+      if (row.aRefused) {
+        a.click(kSaveButton);
+        EXPECT_EQ(a.view.status(), kStatusNotSavedUnmoved);
+      }
       fault = false;
+      if (row.aRefused) {
+        const DirectoryView other(dir.text());
+        focus(b);
+        EXPECT_EQ(b.view.status(), kStatusReady);
+      }
       b.click(kSaveButton);
     }
     const char* const bId = row.bNew ? "animal-7" : "animal-4";
