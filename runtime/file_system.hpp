@@ -81,6 +81,16 @@ class FileSystem {
   virtual FileEnds readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes);
 };
 
+// Why a file could not be created, written or flushed, as the system told it.
+enum class WriteFailure { kNone, kNoRoom, kNoPermission, kOther };
+// Why the calling thread's last write, creation or flush of a file (writeFileBytes,
+// writeFileBytesCompletingTail, syncFile) failed: kNone once one goes through, and for a failure
+// whose cause the system did not name.
+WriteFailure lastWriteFailure();
+// Records the cause of a failed write, creation or flush for the calling thread; FileSystem
+// implementations call it where the system tells why.
+void noteWriteFailure(WriteFailure failure);
+
 // The real file system.
 FileSystem& diskFileSystem();
 
