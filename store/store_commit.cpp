@@ -160,14 +160,17 @@ bool snapshotFileIs(const Text& directory, const SnapshotIdentity& known) {
 
 // A failed commit's whole write-ahead file is the store's state for an open to take, and the
 // caller is told that the save is kept: first it is made durable, its data and its name in the
-// directory. One that cannot be is no save and is removed. A removal that fails leaves the file
-// for an open to take all the same, and so does a directory moved away meanwhile (its lock file
-// gone with it), which may come back with the file: such a file stays reported.
+// directory. One that cannot be is no save and is removed, and the directory flushed once more
+// where it can be, so that a power cut does not bring back what the caller is told was not saved.
+// A removal that fails leaves the file for an open to take all the same, and so does a directory
+// moved away meanwhile (its lock file gone with it), which may come back with the file: such a
+// file stays reported.
 void keepWriteAheadFile(const Text& directory, const SnapshotIdentity& written, WalFlush flush, CommitFiles& files) {
   const Text wal = walPath(directory);
   if (flush == WalFlush::kNotTried) flush = runtime::syncFile(wal) ? WalFlush::kData : WalFlush::kFailed;
   if (flush == WalFlush::kData && runtime::syncDirectory(directory)) return;
   runtime::deleteFileQuietly(wal);
+  runtime::syncDirectory(directory);
   files.walWhole = writeAheadFileIs(directory, written) || !runtime::fileExists(lockPath(directory));
 }
 

@@ -139,9 +139,10 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
     FaultFileSystem faults;
     faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
     bool answered = false;
+    SnapshotIdentity kept;
     {
       runtime::ScopedFileSystem scope(faults);
-      answered = putBatch(database, changeBatch());
+      answered = putBatch(database, changeBatch(), &kept);
     }
     Snapshot attempted = snapshotOf(database.store);
     attempted.sequence = before.sequence + 1;
@@ -156,6 +157,10 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
                                 << " entries";
     if (answered) {
       EXPECT_TRUE(isNew) << "a commit that answered true was lost";
+    }
+    // A failed commit that answered with its write-ahead file kept promised the change.
+    if (kept.present && scenario.mode == FaultFileSystem::Mode::kFailOne) {
+      EXPECT_TRUE(isNew) << "a kept save was lost";
     }
     if (scenario.operation >= promotion && scenario.powerCut != PowerCut::kFlushedNames) {
       EXPECT_TRUE(isNew) << "the flushed write-ahead file was not recovered";
