@@ -191,6 +191,80 @@ TEST_F(CommitFailure, DeletingTheWriteAheadFileStillCommits) {
   EXPECT_EQ(readAll(walPath(dir_.text())), readAll(snapshotPath(dir_.text())));
 }
 
+TEST_F(CommitFailure, EachFailingStepTellsItsTrouble) {
+  // The operation of protocol() that fails (one past the last: none), the cause the system gives.
+  using Cause = runtime::WriteFailure;
+  const struct {
+    int operation;
+    Cause cause;
+    StoreTrouble trouble;
+  } rows[] = {{0, Cause::kNone, StoreTrouble::kOther},
+              {1, Cause::kNoRoom, StoreTrouble::kNoRoom},
+              {1, Cause::kNoPermission, StoreTrouble::kNoPermission},
+              {2, Cause::kNoRoom, StoreTrouble::kNoRoom},
+              {2, Cause::kNone, StoreTrouble::kOther},
+              {3, Cause::kNoPermission, StoreTrouble::kNoPermission},
+              {4, Cause::kNoRoom, StoreTrouble::kNoRoom},
+              {5, Cause::kNoRoom, StoreTrouble::kNotReplaced},
+              {6, Cause::kNoRoom, StoreTrouble::kOther},
+              {7, Cause::kNoRoom, StoreTrouble::kNone},
+              {8, Cause::kNone, StoreTrouble::kNone}};
+  for (const auto& row : rows) {
+    StoreState state = state_;
+    FaultFileSystem faults;
+    faults.injectAt(row.operation, FaultFileSystem::Mode::kFailOne);
+    faults.failWritesWith(row.cause);
+    {
+      const runtime::ScopedFileSystem scope(faults);
+      commitStore(state);
+    }
+    EXPECT_EQ(state.trouble, row.trouble) << row.operation << " " << static_cast<int>(row.cause);
+    ASSERT_TRUE(runtime::writeFileBytes(snapshotPath(dir_.text()), committed_));  // as the next row expects
+    runtime::deleteFileQuietly(walPath(dir_.text()));
+  }
+}
+
+TEST(CommitRefusal, ACommitOverItsOwnKeptWriteAheadFileLosesNothing) {
+  // The first commit's move is refused and its write-ahead file kept; the second, with a key
+  // more, fails half-way through its own write-ahead file, is killed there, or meets the refused
+  // move again and then touches no file. A fresh open holds the first; the state goes on.
+  const struct {
+    bool wal;  // the write of the write-ahead file fails, else the move
+    FaultFileSystem::Mode mode;
+  } rows[] = {{true, FaultFileSystem::Mode::kFailOne},
+              {true, FaultFileSystem::Mode::kCrash},
+              {false, FaultFileSystem::Mode::kFailOne}};
+  for (const auto& row : rows) {
+    TempDir dir;
+    const std::string d = dir.text();
+    StoreState state = makeStoreState(d);
+    ASSERT_TRUE(storePut(state, "a", "1") && commitStore(state) && storePut(state, "b", "2"));
+    FaultFileSystem faults;
+    const runtime::ScopedFileSystem scope(faults);
+    faults.injectAt("replace ", FaultFileSystem::Mode::kFailOne);
+    SnapshotIdentity kept;
+    ASSERT_FALSE(commitStore(state, &kept));
+    ASSERT_TRUE(kept.present);
+    const runtime::Bytes wal = readAll(walPath(d));
+    const runtime::Bytes snapshot = readAll(snapshotPath(d));
+    faults.restart();
+    faults.injectAt(row.wal ? "write " + walPath(d) : "replace ", row.mode, 30);
+    ASSERT_TRUE(storePut(state, "c", "3"));
+    EXPECT_FALSE(commitStore(state));
+    faults.restart();
+    if (!row.wal) {
+      EXPECT_EQ(readAll(walPath(d)), wal);
+      EXPECT_EQ(readAll(snapshotPath(d)), snapshot);
+      EXPECT_FALSE(exists(nextPath(d)));
+    }
+    TempDir copy;
+    std::filesystem::copy(runtime::toNativePath(d), copy.path());
+    EXPECT_EQ(storeGet(openDatabase(copy.text()).store, "b").value, "2") << "the kept save was lost";
+    EXPECT_TRUE(commitStore(state));
+    EXPECT_EQ(liveEntries(openDatabase(d).store), (testing::EntryList{{"a", "1"}, {"b", "2"}, {"c", "3"}}));
+  }
+}
+
 TEST_F(CommitFailure, EncodingOverTheLimitTouchesNoFile) {
   state_.maxSnapshotBytes = 1024;
   ASSERT_TRUE(storePut(state_, "big", std::string(1024, 'x')));
