@@ -16,6 +16,7 @@
 #include "runtime/file_system.hpp"
 #include "runtime/runtime_error.hpp"
 #include "runtime/testing/forwarding_file_system.hpp"
+#include "runtime/testing/read_only_file.hpp"
 #include "runtime/testing/temp_directory.hpp"
 
 #ifdef _WIN32
@@ -277,6 +278,29 @@ TEST(WriteFileBytesTest, MissingDirectoryOrDirectoryPathFails) {
   EXPECT_FALSE(writeFileBytes(dir.text("missing/data.bin"), bytesOf("x")));
   EXPECT_FALSE(writeFileBytes(dir.text(), bytesOf("x")));
   EXPECT_TRUE(dir.isEmpty());
+}
+
+TEST(WriteFileBytesTest, AFailedWriteOrFlushTellsItsCause) {
+  TempDirectory dir;
+  writeRaw(dir.text("read-only"), "x");
+  const testing::ReadOnlyFile readOnly(dir.path() / "read-only");
+  using Cause = WriteFailure;
+  const struct {
+    std::string path;
+    Cause write;
+    Cause flush;
+    bool runs;  // where the system can fail it so
+  } rows[] = {{dir.text("fine"), Cause::kNone, Cause::kNone, true},
+              {dir.text("missing/x"), Cause::kOther, Cause::kOther, true},
+              {"/dev/full", Cause::kNoRoom, Cause::kOther, fs::exists("/dev/full")},
+              {dir.text("read-only"), Cause::kNoPermission, Cause::kNoPermission, readOnly.refusesWrites()}};
+  for (const auto& row : rows) {
+    if (!row.runs) continue;
+    EXPECT_EQ(writeFileBytes(row.path, bytesOf("x")), row.write == Cause::kNone) << row.path;
+    EXPECT_EQ(lastWriteFailure(), row.write) << row.path;
+    EXPECT_EQ(syncFile(row.path), row.flush == Cause::kNone) << row.path;
+    EXPECT_EQ(lastWriteFailure(), row.flush) << row.path;
+  }
 }
 
 TEST(WriteFileBytesTest, CompletingTheTailWritesTheSameBytesAsAWholeWrite) {

@@ -230,6 +230,31 @@ TEST_F(Open, FailedPromotionKeepsTheWriteAheadFileAndItsRecords) {
   EXPECT_FALSE(exists(wal()));
 }
 
+TEST_F(Open, APromotionThatCannotBeMadeTellsItsTrouble) {
+  using Cause = runtime::WriteFailure;
+  const struct {
+    const char* operation;  // the first that begins so fails
+    Cause cause;
+    StoreTrouble trouble;
+  } rows[] = {{"write ", Cause::kNoRoom, StoreTrouble::kNoRoom},
+              {"replace ", Cause::kNone, StoreTrouble::kNotReplaced},
+              {"lock ", Cause::kNone, StoreTrouble::kOther}};
+  for (const auto& row : rows) {
+    writeBytes(wal(), encoded(dir_.text(), 1, {{"k", "v"}}));
+    FaultFileSystem faults;
+    faults.injectAt(row.operation, FaultFileSystem::Mode::kFailOne, 0);  // a write leaves an empty file
+    faults.failWritesWith(row.cause);
+    Database database;
+    {
+      runtime::ScopedFileSystem scope(faults);
+      database = openDatabase(dir_.text());
+    }
+    EXPECT_EQ(database.store.message, kWriteAheadNotPromoted);
+    EXPECT_EQ(database.store.trouble, row.trouble) << row.operation;
+    EXPECT_FALSE(exists(nextPath(dir_.text())));
+  }
+}
+
 TEST_F(Open, SnapshotWhoseStatusCannotBeReadIsAReadErrorNotANewStore) {
   writeBytes(snapshot(), encoded(dir_.text(), 3, {{"k", "v"}}));
   FaultFileSystem faults;
