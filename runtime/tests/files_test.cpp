@@ -285,21 +285,17 @@ TEST(WriteFileBytesTest, AFailedWriteOrFlushTellsItsCause) {
   writeRaw(dir.text("read-only"), "x");
   const testing::ReadOnlyFile readOnly(dir.path() / "read-only");
   using Cause = WriteFailure;
-  const struct {
-    std::string path;
-    Cause write;
-    Cause flush;
-    bool runs;  // where the system can fail it so
-  } rows[] = {{dir.text("fine"), Cause::kNone, Cause::kNone, true},
-              {dir.text("missing/x"), Cause::kOther, Cause::kOther, true},
-              {"/dev/full", Cause::kNoRoom, Cause::kOther, fs::exists("/dev/full")},
-              {dir.text("read-only"), Cause::kNoPermission, Cause::kNoPermission, readOnly.refusesWrites()}};
-  for (const auto& row : rows) {
-    if (!row.runs) continue;
-    EXPECT_EQ(writeFileBytes(row.path, bytesOf("x")), row.write == Cause::kNone) << row.path;
-    EXPECT_EQ(lastWriteFailure(), row.write) << row.path;
-    EXPECT_EQ(syncFile(row.path), row.flush == Cause::kNone) << row.path;
-    EXPECT_EQ(lastWriteFailure(), row.flush) << row.path;
+  // The file, why its write and then its flush fail, and whether the system here can fail them so.
+  for (const auto& [path, write, flush, runs] :
+       {std::tuple{dir.text("fine"), Cause::kNone, Cause::kNone, true},
+        {dir.text("missing/x"), Cause::kOther, Cause::kOther, true},
+        {std::string("/dev/full"), Cause::kNoRoom, Cause::kOther, fs::exists("/dev/full")},
+        {dir.text("read-only"), Cause::kNoPermission, Cause::kNoPermission, readOnly.refusesWrites()}}) {
+    if (!runs) continue;
+    EXPECT_EQ(writeFileBytes(path, bytesOf("x")), write == Cause::kNone) << path;
+    EXPECT_EQ(lastWriteFailure(), write) << path;
+    EXPECT_EQ(syncFile(path), flush == Cause::kNone) << path;
+    EXPECT_EQ(lastWriteFailure(), flush) << path;
   }
 }
 

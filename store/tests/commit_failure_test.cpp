@@ -48,12 +48,14 @@ class CommitFailure : public ::testing::Test {
             "sync directory " + d, "delete " + walPath(d)};
   }
 
-  // Runs the commit with the operation `step` failing; returns the commit's answer.
-  bool commitFailingAt(const std::string& step, std::optional<std::size_t> torn = std::nullopt) {
-    const std::vector<std::string> steps = protocol();
-    const auto index = std::find(steps.begin(), steps.end(), step) - steps.begin();
+  // Runs the commit with its first operation `step` failing (for `cause` where it is a write or
+  // flush), or killed there; returns the commit's answer.
+  bool commitFailingAt(const std::string& step, std::optional<std::size_t> torn = std::nullopt,
+                       runtime::WriteFailure cause = runtime::WriteFailure::kNone,
+                       FaultFileSystem::Mode mode = FaultFileSystem::Mode::kFailOne) {
     FaultFileSystem faults;
-    faults.injectAt(static_cast<int>(index), FaultFileSystem::Mode::kFailOne, torn);
+    faults.injectAt(step, mode, torn);
+    faults.failWritesWith(cause);
     runtime::ScopedFileSystem scope(faults);
     return commitStore(state_, &walWritten_);
   }
@@ -103,6 +105,7 @@ TEST_F(CommitFailure, CommitTakesTheLockAndUsesSevenFileOperationsInOrder) {
 TEST_F(CommitFailure, TheLockThatCannotBeHad) {
   EXPECT_FALSE(commitFailingAt("lock " + lockPath(dir_.text())));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kOther);
   EXPECT_FALSE(walWritten_.present);
   EXPECT_FALSE(exists(walPath(dir_.text())));
   EXPECT_FALSE(exists(nextPath(dir_.text())));
@@ -114,14 +117,16 @@ TEST_F(CommitFailure, ASnapshotFileChangedSinceIsNotReplaced) {
   other.sequence = 4;
   ASSERT_TRUE(runtime::writeFileBytes(snapshotPath(dir_.text()), encodeSnapshot(other)));
   EXPECT_FALSE(commitStore(state_, &walWritten_));
+  EXPECT_EQ(state_.trouble, StoreTrouble::kOther);
   EXPECT_FALSE(walWritten_.present);
   EXPECT_FALSE(exists(walPath(dir_.text())));
   EXPECT_EQ(readAll(snapshotPath(dir_.text())), encodeSnapshot(other));
 }
 
 TEST_F(CommitFailure, WritingTheWriteAheadFile) {
-  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), 7));
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), 7, runtime::WriteFailure::kNoRoom));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoRoom);
   EXPECT_FALSE(walWritten_.present);  // a torn write-ahead file is no commit's
   EXPECT_EQ(readAll(walPath(dir_.text())).size(), 7u);
   expectRetrySucceeds();
@@ -129,16 +134,19 @@ TEST_F(CommitFailure, WritingTheWriteAheadFile) {
 
 TEST_F(CommitFailure, WritingTheWholeWriteAheadFileWhoseCloseFails) {
   // Every byte is written and only the write's answer is false: an open would promote the file.
-  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), std::numeric_limits<std::size_t>::max()));
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), std::numeric_limits<std::size_t>::max(),
+                               runtime::WriteFailure::kNoPermission));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoPermission);
   expectWalHoldsTheAttempt();
   EXPECT_FALSE(exists(nextPath(dir_.text())));
   expectRetrySucceeds(3);  // the kept file moved into place first
 }
 
 TEST_F(CommitFailure, FlushingTheWriteAheadFile) {
-  EXPECT_FALSE(commitFailingAt("sync " + walPath(dir_.text())));
+  EXPECT_FALSE(commitFailingAt("sync " + walPath(dir_.text()), std::nullopt, runtime::WriteFailure::kNoRoom));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoRoom);
   EXPECT_FALSE(walWritten_.present);  // not durable: no save, and removed
   EXPECT_FALSE(exists(walPath(dir_.text())));
   EXPECT_FALSE(exists(nextPath(dir_.text())));
@@ -146,25 +154,40 @@ TEST_F(CommitFailure, FlushingTheWriteAheadFile) {
 }
 
 TEST_F(CommitFailure, WritingTheNextFile) {
-  EXPECT_FALSE(commitFailingAt("write " + nextPath(dir_.text()), 30));
+  EXPECT_FALSE(commitFailingAt("write " + nextPath(dir_.text()), 0, runtime::WriteFailure::kNoRoom));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoRoom);
   expectWalHoldsTheAttempt();
   EXPECT_FALSE(exists(nextPath(dir_.text())));
+  // The next commit, torn over its own kept file, loses nothing of it: that file went into place first.
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), 30));
+  EXPECT_EQ(openDatabase(dir_.text()).store.sequence, 2);
   expectRetrySucceeds(3);
 }
 
 TEST_F(CommitFailure, FlushingTheNextFile) {
-  EXPECT_FALSE(commitFailingAt("sync " + nextPath(dir_.text())));
+  EXPECT_FALSE(commitFailingAt("sync " + nextPath(dir_.text()), std::nullopt, runtime::WriteFailure::kNoPermission));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoPermission);
   expectWalHoldsTheAttempt();
   EXPECT_FALSE(exists(nextPath(dir_.text())));
+  // Killed while it writes over its own kept file, the next commit loses nothing of it either.
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), 30, {}, FaultFileSystem::Mode::kCrash));
+  EXPECT_EQ(openDatabase(dir_.text()).store.sequence, 2);
   expectRetrySucceeds(3);
 }
 
 TEST_F(CommitFailure, TheReplacingMove) {
   EXPECT_FALSE(commitFailingAt("replace " + nextPath(dir_.text()) + " -> " + snapshotPath(dir_.text())));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNotReplaced);
   expectWalHoldsTheAttempt();
+  EXPECT_FALSE(exists(nextPath(dir_.text())));
+  // The move still refused, the next commit touches no file: the kept one stays as it is.
+  const runtime::Bytes kept = readAll(walPath(dir_.text()));
+  EXPECT_FALSE(commitFailingAt("replace "));
+  expectRolledBack();
+  EXPECT_EQ(readAll(walPath(dir_.text())), kept);
   EXPECT_FALSE(exists(nextPath(dir_.text())));
   expectRetrySucceeds(3);
 }
@@ -177,6 +200,7 @@ TEST_F(CommitFailure, FlushingTheDirectoryAfterTheMove) {
   // writes the sequence after, never a second file of the moved one's sequence.
   EXPECT_EQ(state_.sequence, 2);
   EXPECT_TRUE(state_.dirty);
+  EXPECT_EQ(state_.trouble, StoreTrouble::kOther);
   EXPECT_EQ(state_.snapshotOnDisk, snapshotIdentityOf(readAll(snapshotPath(dir_.text()))));
   EXPECT_FALSE(walWritten_.present);
   EXPECT_FALSE(exists(walPath(dir_.text())));
@@ -186,83 +210,10 @@ TEST_F(CommitFailure, FlushingTheDirectoryAfterTheMove) {
 
 TEST_F(CommitFailure, DeletingTheWriteAheadFileStillCommits) {
   EXPECT_TRUE(commitFailingAt("delete " + walPath(dir_.text())));
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNone);
   EXPECT_EQ(state_.sequence, 2);
   EXPECT_FALSE(state_.dirty);
   EXPECT_EQ(readAll(walPath(dir_.text())), readAll(snapshotPath(dir_.text())));
-}
-
-TEST_F(CommitFailure, EachFailingStepTellsItsTrouble) {
-  // The operation of protocol() that fails (one past the last: none), the cause the system gives.
-  using Cause = runtime::WriteFailure;
-  const struct {
-    int operation;
-    Cause cause;
-    StoreTrouble trouble;
-  } rows[] = {{0, Cause::kNone, StoreTrouble::kOther},
-              {1, Cause::kNoRoom, StoreTrouble::kNoRoom},
-              {1, Cause::kNoPermission, StoreTrouble::kNoPermission},
-              {2, Cause::kNoRoom, StoreTrouble::kNoRoom},
-              {2, Cause::kNone, StoreTrouble::kOther},
-              {3, Cause::kNoPermission, StoreTrouble::kNoPermission},
-              {4, Cause::kNoRoom, StoreTrouble::kNoRoom},
-              {5, Cause::kNoRoom, StoreTrouble::kNotReplaced},
-              {6, Cause::kNoRoom, StoreTrouble::kOther},
-              {7, Cause::kNoRoom, StoreTrouble::kNone},
-              {8, Cause::kNone, StoreTrouble::kNone}};
-  for (const auto& row : rows) {
-    StoreState state = state_;
-    FaultFileSystem faults;
-    faults.injectAt(row.operation, FaultFileSystem::Mode::kFailOne);
-    faults.failWritesWith(row.cause);
-    {
-      const runtime::ScopedFileSystem scope(faults);
-      commitStore(state);
-    }
-    EXPECT_EQ(state.trouble, row.trouble) << row.operation << " " << static_cast<int>(row.cause);
-    ASSERT_TRUE(runtime::writeFileBytes(snapshotPath(dir_.text()), committed_));  // as the next row expects
-    runtime::deleteFileQuietly(walPath(dir_.text()));
-  }
-}
-
-TEST(CommitRefusal, ACommitOverItsOwnKeptWriteAheadFileLosesNothing) {
-  // The first commit's move is refused and its write-ahead file kept; the second, with a key
-  // more, fails half-way through its own write-ahead file, is killed there, or meets the refused
-  // move again and then touches no file. A fresh open holds the first; the state goes on.
-  const struct {
-    bool wal;  // the write of the write-ahead file fails, else the move
-    FaultFileSystem::Mode mode;
-  } rows[] = {{true, FaultFileSystem::Mode::kFailOne},
-              {true, FaultFileSystem::Mode::kCrash},
-              {false, FaultFileSystem::Mode::kFailOne}};
-  for (const auto& row : rows) {
-    TempDir dir;
-    const std::string d = dir.text();
-    StoreState state = makeStoreState(d);
-    ASSERT_TRUE(storePut(state, "a", "1") && commitStore(state) && storePut(state, "b", "2"));
-    FaultFileSystem faults;
-    const runtime::ScopedFileSystem scope(faults);
-    faults.injectAt("replace ", FaultFileSystem::Mode::kFailOne);
-    SnapshotIdentity kept;
-    ASSERT_FALSE(commitStore(state, &kept));
-    ASSERT_TRUE(kept.present);
-    const runtime::Bytes wal = readAll(walPath(d));
-    const runtime::Bytes snapshot = readAll(snapshotPath(d));
-    faults.restart();
-    faults.injectAt(row.wal ? "write " + walPath(d) : "replace ", row.mode, 30);
-    ASSERT_TRUE(storePut(state, "c", "3"));
-    EXPECT_FALSE(commitStore(state));
-    faults.restart();
-    if (!row.wal) {
-      EXPECT_EQ(readAll(walPath(d)), wal);
-      EXPECT_EQ(readAll(snapshotPath(d)), snapshot);
-      EXPECT_FALSE(exists(nextPath(d)));
-    }
-    TempDir copy;
-    std::filesystem::copy(runtime::toNativePath(d), copy.path());
-    EXPECT_EQ(storeGet(openDatabase(copy.text()).store, "b").value, "2") << "the kept save was lost";
-    EXPECT_TRUE(commitStore(state));
-    EXPECT_EQ(liveEntries(openDatabase(d).store), (testing::EntryList{{"a", "1"}, {"b", "2"}, {"c", "3"}}));
-  }
 }
 
 TEST_F(CommitFailure, EncodingOverTheLimitTouchesNoFile) {

@@ -232,25 +232,18 @@ TEST_F(Open, FailedPromotionKeepsTheWriteAheadFileAndItsRecords) {
 
 TEST_F(Open, APromotionThatCannotBeMadeTellsItsTrouble) {
   using Cause = runtime::WriteFailure;
-  const struct {
-    const char* operation;  // the first that begins so fails
-    Cause cause;
-    StoreTrouble trouble;
-  } rows[] = {{"write ", Cause::kNoRoom, StoreTrouble::kNoRoom},
-              {"replace ", Cause::kNone, StoreTrouble::kNotReplaced},
-              {"lock ", Cause::kNone, StoreTrouble::kOther}};
-  for (const auto& row : rows) {
+  // The first operation that begins so fails (a write leaves an empty file), for that cause.
+  for (const auto& [operation, cause, trouble] : {std::tuple{"write ", Cause::kNoRoom, StoreTrouble::kNoRoom},
+                                                  {"replace ", Cause::kNone, StoreTrouble::kNotReplaced},
+                                                  {"lock ", Cause::kNone, StoreTrouble::kOther}}) {
     writeBytes(wal(), encoded(dir_.text(), 1, {{"k", "v"}}));
     FaultFileSystem faults;
-    faults.injectAt(row.operation, FaultFileSystem::Mode::kFailOne, 0);  // a write leaves an empty file
-    faults.failWritesWith(row.cause);
-    Database database;
-    {
-      runtime::ScopedFileSystem scope(faults);
-      database = openDatabase(dir_.text());
-    }
+    faults.injectAt(operation, FaultFileSystem::Mode::kFailOne, 0);
+    faults.failWritesWith(cause);
+    runtime::ScopedFileSystem scope(faults);
+    const Database database = openDatabase(dir_.text());
     EXPECT_EQ(database.store.message, kWriteAheadNotPromoted);
-    EXPECT_EQ(database.store.trouble, row.trouble) << row.operation;
+    EXPECT_EQ(database.store.trouble, trouble) << operation;
     EXPECT_FALSE(exists(nextPath(dir_.text())));
   }
 }

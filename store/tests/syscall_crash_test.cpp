@@ -69,6 +69,18 @@ struct Call {
   runtime::Bytes data;
 };
 
+// The second of the run's commits meets a call that fails with `error` (a write, flush or rename
+// of the file at `path`) and tells `trouble`; the caller then reopens, or commits again on the
+// same state.
+struct Row {
+  const char* name;
+  Call::Kind kind;
+  const char* path;
+  int error;
+  StoreTrouble trouble;
+  bool reopens;
+};
+
 class Recorder {
  public:
   explicit Recorder(fs::path root) : root_(std::move(root)) {}
@@ -95,22 +107,9 @@ class Recorder {
     calls.push_back({kind, -1, 0, std::move(path), std::move(target), {}});
   }
 
-  // True once for the call `refusal` names, which then fails with its errno without reaching the
-  // system.
-  bool refuses(Call::Kind kind, const std::string& path) {
-    if (!refusal.has_value() || refusal->kind != kind || refusal->path != path) return false;
-    errno = refusal->error;
-    refusal.reset();
-    return true;
-  }
-
   std::vector<Call> calls;
-  struct Refusal {
-    Call::Kind kind;  // kWrite, kFlush or kRename
-    std::string path;
-    int error;
-  };
-  std::optional<Refusal> refusal;
+  // When set, the call it names fails once, without reaching the system.
+  const Row* refusal = nullptr;
 
  private:
   fs::path root_;
@@ -133,6 +132,16 @@ int recordOpen(const char* path, int flags, int fd) {
   }
   return fd;
 }
+
+// True once for the call the recorder's refusal names, which then fails with its errno.
+bool refused(Call::Kind kind, const std::string& path) {
+  const Row* row = gRecorder != nullptr ? gRecorder->refusal : nullptr;
+  if (row == nullptr || row->kind != kind || row->path != path) return false;
+  errno = row->error;
+  gRecorder->refusal = nullptr;
+  return true;
+}
+std::string pathOf(int fd) { return gRecorder != nullptr ? gRecorder->pathOf(fd) : std::string(); }
 
 void recordPath(Call::Kind kind, const char* path, int result) {
   if (gRecorder == nullptr || result != 0) return;
@@ -169,9 +178,7 @@ int __wrap_open64(const char* path, int flags, ...) {
 }
 
 ssize_t __wrap_write(int fd, const void* data, size_t size) {
-  if (store::gRecorder != nullptr && store::gRecorder->refuses(store::Call::kWrite, store::gRecorder->pathOf(fd))) {
-    return -1;
-  }
+  if (store::refused(store::Call::kWrite, store::pathOf(fd))) return -1;
   const ssize_t written = __real_write(fd, data, size);
   if (store::gRecorder != nullptr && written > 0 && store::gRecorder->tracks(fd)) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -186,9 +193,7 @@ int __wrap_close(int fd) {
 }
 
 int __wrap_fsync(int fd) {
-  if (store::gRecorder != nullptr && store::gRecorder->refuses(store::Call::kFlush, store::gRecorder->pathOf(fd))) {
-    return -1;
-  }
+  if (store::refused(store::Call::kFlush, store::pathOf(fd))) return -1;
   const int result = __real_fsync(fd);
   if (store::gRecorder != nullptr && result == 0 && store::gRecorder->tracks(fd)) {
     store::gRecorder->onFd(store::Call::kFlush, fd);
@@ -206,7 +211,7 @@ int __wrap_fdatasync(int fd) {
 
 int __wrap_rename(const char* from, const char* to) {
   if (store::gRecorder != nullptr &&
-      store::gRecorder->refuses(store::Call::kRename, store::gRecorder->relative(from).value_or(""))) {
+      store::refused(store::Call::kRename, store::gRecorder->relative(from).value_or(""))) {
     return -1;
   }
   const int result = __real_rename(from, to);
@@ -445,32 +450,24 @@ std::map<std::string, std::optional<runtime::Bytes>> treeOf(const fs::path& root
   return tree;
 }
 
-// The second of the run's commits meets a failing call, after which the caller reopens, or commits
-// again on the same state.
-struct Row {
-  const char* name;
-  Call::Kind kind;
-  const char* path;  // below the root
-  int error;
-  bool reopens;
-};
+constexpr const char* kNext = "data/store.next.corvane";
+using Trouble = StoreTrouble;
 const Row kRows[] = {
-    {"move refused", Call::kRename, "data/store.next.corvane", EIO, true},
-    {"next file not written for want of room", Call::kWrite, "data/store.next.corvane", ENOSPC, true},
-    {"next file not flushed", Call::kFlush, "data/store.next.corvane", EIO, true},
-    {"write-ahead file not flushed", Call::kFlush, "data/store.wal.corvane", EIO, true},
-    {"directory not flushed after the move", Call::kFlush, "data", EIO, true},
-    {"move refused, then committed again", Call::kRename, "data/store.next.corvane", EIO, false},
-    {"next file not written, then committed again", Call::kWrite, "data/store.next.corvane", ENOSPC, false},
+    {"move refused", Call::kRename, kNext, EIO, Trouble::kNotReplaced, true},
+    {"next file not written for want of room", Call::kWrite, kNext, ENOSPC, Trouble::kNoRoom, true},
+    {"next file not flushed, over quota", Call::kFlush, kNext, EDQUOT, Trouble::kNoRoom, true},
+    {"write-ahead file not flushed, read-only", Call::kFlush, "data/store.wal.corvane", EROFS, Trouble::kNoPermission,
+     true},
+    {"directory not flushed after the move", Call::kFlush, "data", EIO, Trouble::kOther, true},
+    {"move refused, then committed again", Call::kRename, kNext, EIO, Trouble::kNotReplaced, false},
+    {"next file not written, then committed again", Call::kWrite, kNext, EIO, Trouble::kOther, false},
 };
-
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 class SystemCallCrashSafety : public ::testing::TestWithParam<Row> {};
-INSTANTIATE_TEST_SUITE_P(Rows, SystemCallCrashSafety, ::testing::ValuesIn(kRows),
-                         [](const auto& row) { return std::to_string(row.index); });
+INSTANTIATE_TEST_SUITE_P(Rows, SystemCallCrashSafety, ::testing::ValuesIn(kRows));
 
 TEST_P(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {
   const Row& row = GetParam();
-  SCOPED_TRACE(row.name);
   TempDir root;
   TempDir scratch;
   const std::string data = root.text("data");
@@ -484,10 +481,10 @@ TEST_P(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {
     ASSERT_TRUE(database.store.ok) << database.store.message;
     for (int n = 0; n < 4; ++n) {
       const std::size_t begun = recorder.calls.size();
-      if (n == 1) recorder.refusal = Recorder::Refusal{row.kind, row.path, row.error};
+      recorder.refusal = n == 1 ? &row : nullptr;
       SnapshotIdentity kept;
       const bool answered = putBatch(database, batchNumber(n), &kept);
-      recorder.refusal.reset();
+      EXPECT_EQ(database.store.trouble, n == 1 ? row.trouble : StoreTrouble::kNone);
       // Checked, not assumed: the power cuts below judge the states by the answers actually given.
       EXPECT_EQ(answered, n != 1) << "commit " << n;
       Snapshot attempted = snapshotOf(database.store);
