@@ -16,7 +16,6 @@
 #include "runtime/file_system.hpp"
 #include "runtime/runtime_error.hpp"
 #include "runtime/testing/forwarding_file_system.hpp"
-#include "runtime/testing/read_only_file.hpp"
 #include "runtime/testing/temp_directory.hpp"
 
 #ifdef _WIN32
@@ -278,25 +277,6 @@ TEST(WriteFileBytesTest, MissingDirectoryOrDirectoryPathFails) {
   EXPECT_FALSE(writeFileBytes(dir.text("missing/data.bin"), bytesOf("x")));
   EXPECT_FALSE(writeFileBytes(dir.text(), bytesOf("x")));
   EXPECT_TRUE(dir.isEmpty());
-}
-
-TEST(WriteFileBytesTest, AFailedWriteOrFlushTellsItsCause) {
-  TempDirectory dir;
-  writeRaw(dir.text("read-only"), "x");
-  const testing::ReadOnlyFile readOnly(dir.path() / "read-only");
-  using Cause = WriteFailure;
-  // The file, why its write and then its flush fail, and whether the system here can fail them so.
-  for (const auto& [path, write, flush, runs] :
-       {std::tuple{dir.text("fine"), Cause::kNone, Cause::kNone, true},
-        {dir.text("missing/x"), Cause::kOther, Cause::kOther, true},
-        {std::string("/dev/full"), Cause::kNoRoom, Cause::kOther, fs::exists("/dev/full")},
-        {dir.text("read-only"), Cause::kNoPermission, Cause::kNoPermission, readOnly.refusesWrites()}}) {
-    if (!runs) continue;
-    EXPECT_EQ(writeFileBytes(path, bytesOf("x")), write == Cause::kNone) << path;
-    EXPECT_EQ(lastWriteFailure(), write) << path;
-    EXPECT_EQ(syncFile(path), flush == Cause::kNone) << path;
-    EXPECT_EQ(lastWriteFailure(), flush) << path;
-  }
 }
 
 TEST(WriteFileBytesTest, CompletingTheTailWritesTheSameBytesAsAWholeWrite) {

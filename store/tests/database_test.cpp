@@ -231,18 +231,17 @@ TEST_F(Open, FailedPromotionKeepsTheWriteAheadFileAndItsRecords) {
 }
 
 TEST_F(Open, APromotionThatCannotBeMadeTellsItsTrouble) {
-  using Cause = runtime::WriteFailure;
   // The first operation that begins so fails (a write leaves an empty file), for that cause.
-  for (const auto& [operation, cause, trouble] : {std::tuple{"write ", Cause::kNoRoom, StoreTrouble::kNoRoom},
-                                                  {"replace ", Cause::kNone, StoreTrouble::kNotReplaced},
-                                                  {"lock ", Cause::kNone, StoreTrouble::kOther}}) {
+  for (const auto& [operation, cause, trouble] :
+       {std::tuple{"write ", runtime::WriteFailure::kNoRoom, StoreTrouble::kNoRoom},
+        {"replace ", runtime::WriteFailure::kNone, StoreTrouble::kNotReplaced},
+        {"lock ", runtime::WriteFailure::kNone, StoreTrouble::kOther}}) {
     writeBytes(wal(), encoded(dir_.text(), 1, {{"k", "v"}}));
     FaultFileSystem faults;
     faults.injectAt(operation, FaultFileSystem::Mode::kFailOne, 0);
     faults.failWritesWith(cause);
     runtime::ScopedFileSystem scope(faults);
     const Database database = openDatabase(dir_.text());
-    EXPECT_EQ(database.store.message, kWriteAheadNotPromoted);
     EXPECT_EQ(database.store.trouble, trouble) << operation;
     EXPECT_FALSE(exists(nextPath(dir_.text())));
   }
