@@ -21,7 +21,9 @@ class FileSystem {
   // Whole-file read. Throws vusk_runtime_exception ("file.read", "file.read.limit").
   // maxBytes is not negative here.
   virtual Bytes readFile(const std::string& path, std::int64_t maxBytes) = 0;
-  // Creates or truncates the file and writes the bytes; true when it now holds exactly them.
+  // Creates or truncates the file and writes the bytes; true when it now holds exactly them. This
+  // and the two below note why a write, creation or flush failed, where the system tells it
+  // (noteWriteFailure).
   virtual bool writeFile(const std::string& path, const Bytes& bytes) = 0;
   // writeFile for bytes whose last `tailBytes` are filled in by `completeTail` (which the
   // caller's bytes are changed by). The disk writes the rest first and starts its write-back,

@@ -48,8 +48,7 @@ class CommitFailure : public ::testing::Test {
             "sync directory " + d, "delete " + walPath(d)};
   }
 
-  // Runs the commit with its first operation `step` failing (for `cause` where it is a write or
-  // flush), or killed there; returns the commit's answer.
+  // Runs the commit with its first operation `step` failing for `cause`, or killed; returns its answer.
   bool commitFailingAt(const std::string& step, std::optional<std::size_t> torn = std::nullopt,
                        runtime::WriteFailure cause = runtime::WriteFailure::kNone,
                        FaultFileSystem::Mode mode = FaultFileSystem::Mode::kFailOne) {

@@ -231,14 +231,13 @@ TEST_F(Open, FailedPromotionKeepsTheWriteAheadFileAndItsRecords) {
 }
 
 TEST_F(Open, APromotionThatCannotBeMadeTellsItsTrouble) {
-  // The first operation that begins so fails (a write leaves an empty file), for that cause.
   for (const auto& [operation, cause, trouble] :
        {std::tuple{"write ", runtime::WriteFailure::kNoRoom, StoreTrouble::kNoRoom},
         {"replace ", runtime::WriteFailure::kNone, StoreTrouble::kNotReplaced},
         {"lock ", runtime::WriteFailure::kNone, StoreTrouble::kOther}}) {
     writeBytes(wal(), encoded(dir_.text(), 1, {{"k", "v"}}));
     FaultFileSystem faults;
-    faults.injectAt(operation, FaultFileSystem::Mode::kFailOne, 0);
+    faults.injectAt(operation, FaultFileSystem::Mode::kFailOne, 0);  // a write leaves an empty file
     faults.failWritesWith(cause);
     runtime::ScopedFileSystem scope(faults);
     const Database database = openDatabase(dir_.text());
