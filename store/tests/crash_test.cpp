@@ -4,6 +4,7 @@
 // a commit that answered true, and never fail on files the store itself wrote.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -73,6 +74,7 @@ std::vector<Scenario> scenariosFor(int operations) {
     scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, 20, PowerCut::kNone});
     scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, std::nullopt, PowerCut::kFlushedNames});
     scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, std::nullopt, PowerCut::kAllNames});
+    scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, SIZE_MAX, PowerCut::kFlushedNames});  // whole, yet failed
     for (const auto& torn : tears) {
       for (const PowerCut cut : {PowerCut::kNone, PowerCut::kFlushedNames, PowerCut::kAllNames}) {
         scenarios.push_back({n, FaultFileSystem::Mode::kCrash, torn, cut});
