@@ -1,10 +1,8 @@
 // What a commit leaves in memory and on disk when it stops at each of its file operations.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -133,8 +131,7 @@ TEST_F(CommitFailure, WritingTheWriteAheadFile) {
 
 TEST_F(CommitFailure, WritingTheWholeWriteAheadFileWhoseCloseFails) {
   // Every byte is written and only the write's answer is false: an open would promote the file.
-  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), std::numeric_limits<std::size_t>::max(),
-                               runtime::WriteFailure::kNoPermission));
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), SIZE_MAX, runtime::WriteFailure::kNoPermission));
   expectRolledBack();
   EXPECT_EQ(state_.trouble, StoreTrouble::kNoPermission);
   expectWalHoldsTheAttempt();

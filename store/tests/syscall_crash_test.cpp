@@ -69,8 +69,7 @@ struct Call {
   runtime::Bytes data;
 };
 
-// The run's second commit meets a failing call (a write, flush or rename of the file at `path`)
-// and tells `trouble`; the caller then reopens, or commits again on the same state.
+// The second commit meets a failing call on `path` and tells `trouble`; the caller reopens or commits again.
 struct Row {
   const char* name;
   Call::Kind kind;
@@ -448,16 +447,14 @@ std::map<std::string, std::optional<runtime::Bytes>> treeOf(const fs::path& root
 }
 
 constexpr const char* kNext = "data/store.next.corvane";
-using Trouble = StoreTrouble;
 const Row kRows[] = {
-    {"move refused", Call::kRename, kNext, EIO, Trouble::kNotReplaced, true},
-    {"next file not written for want of room", Call::kWrite, kNext, ENOSPC, Trouble::kNoRoom, true},
-    {"next file not flushed, over quota", Call::kFlush, kNext, EDQUOT, Trouble::kNoRoom, true},
-    {"write-ahead file not flushed, read-only", Call::kFlush, "data/store.wal.corvane", EROFS, Trouble::kNoPermission,
-     true},
-    {"directory not flushed after the move", Call::kFlush, "data", EIO, Trouble::kOther, true},
-    {"move refused, then committed again", Call::kRename, kNext, EIO, Trouble::kNotReplaced, false},
-    {"next file not written, then committed again", Call::kWrite, kNext, EPERM, Trouble::kNoPermission, false},
+    {"move refused", Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced, true},
+    {"next file not written for want of room", Call::kWrite, kNext, ENOSPC, StoreTrouble::kNoRoom, true},
+    {"next file not flushed, over quota", Call::kFlush, kNext, EDQUOT, StoreTrouble::kNoRoom, true},
+    {"write-ahead flush, read-only", Call::kFlush, "data/store.wal.corvane", EROFS, StoreTrouble::kNoPermission, true},
+    {"directory not flushed after the move", Call::kFlush, "data", EIO, StoreTrouble::kOther, true},
+    {"move refused, then committed again", Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced, false},
+    {"next file not written, then committed again", Call::kWrite, kNext, EPERM, StoreTrouble::kNoPermission, false},
 };
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 class SystemCallCrashSafety : public ::testing::TestWithParam<Row> {};
