@@ -21,7 +21,9 @@ class FileSystem {
   // Whole-file read. Throws vusk_runtime_exception ("file.read", "file.read.limit").
   // maxBytes is not negative here.
   virtual Bytes readFile(const std::string& path, std::int64_t maxBytes) = 0;
-  // Creates or truncates the file and writes the bytes; true when it now holds exactly them.
+  // Creates or truncates the file and writes the bytes; true when it now holds exactly them. This
+  // and the two below note why a write, creation or flush failed, where the system tells it
+  // (noteWriteFailure).
   virtual bool writeFile(const std::string& path, const Bytes& bytes) = 0;
   // writeFile for bytes whose last `tailBytes` are filled in by `completeTail` (which the
   // caller's bytes are changed by). The disk writes the rest first and starts its write-back,
@@ -80,6 +82,16 @@ class FileSystem {
   // read) but it cannot be opened, sized or read, or it is not a regular file.
   virtual FileEnds readFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes);
 };
+
+// Why a file could not be created, written or flushed, as the system told it.
+enum class WriteFailure { kNone, kNoRoom, kNoPermission, kOther };
+// Why the calling thread's last write, creation or flush of a file (writeFileBytes,
+// writeFileBytesCompletingTail, syncFile) failed: kNone once one goes through, and for a failure
+// whose cause the system did not name.
+WriteFailure lastWriteFailure();
+// Records the cause of a failed write, creation or flush for the calling thread; FileSystem
+// implementations call it where the system tells why.
+void noteWriteFailure(WriteFailure failure);
 
 // The real file system.
 FileSystem& diskFileSystem();

@@ -1,6 +1,5 @@
 #include "runtime/files.hpp"
 
-#include <fstream>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -77,17 +76,7 @@ class DiskFileSystem final : public FileSystem {
   // (toNativePath), every other operation answers as for a file that is not there.
 
   bool writeFile(const std::string& path, const Bytes& bytes) override {
-    const std::optional<std::filesystem::path> native = nativePathOf(path);
-    if (!native.has_value()) return false;
-    std::ofstream out(*native, std::ios::binary | std::ios::trunc);
-    if (!out.is_open() || out.fail() || out.bad()) return false;
-    if (!bytes.empty())
-      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    bool good = !out.fail() && !out.bad();
-    out.close();
-    good = good && !out.fail() && !out.bad();
-    return good;
+    return writeFileCompletingTail(path, bytes, 0, [] {});
   }
 
   bool writeFileCompletingTail(const std::string& path, const Bytes& bytes, std::size_t tailBytes,
@@ -148,6 +137,7 @@ class DiskFileSystem final : public FileSystem {
 };
 
 FileSystem* gCurrent = nullptr;
+thread_local WriteFailure tLastWriteFailure = WriteFailure::kNone;
 
 std::string utf8Of(const std::filesystem::path& path) {
   const std::u8string u8 = path.u8string();
@@ -178,6 +168,10 @@ bool FileSystem::writeFileCompletingTail(const std::string& path, const Bytes& b
   completeTail();
   return writeFile(path, bytes);
 }
+
+WriteFailure lastWriteFailure() { return tLastWriteFailure; }
+
+void noteWriteFailure(WriteFailure failure) { tLastWriteFailure = failure; }
 
 FileSystem& diskFileSystem() {
   static DiskFileSystem disk;
@@ -218,17 +212,20 @@ Bytes readFileBytes(const std::string& path, std::int64_t maxBytes) {
 }
 
 bool writeFileBytes(const std::string& path, const Bytes& bytes) {
+  noteWriteFailure(WriteFailure::kNone);
   if (!isUsableText(path)) return false;
   return currentFileSystem().writeFile(path, bytes);
 }
 
 bool writeFileBytesCompletingTail(const std::string& path, const Bytes& bytes, std::size_t tailBytes,
                                   const std::function<void()>& completeTail) {
+  noteWriteFailure(WriteFailure::kNone);
   if (!isUsableText(path) || tailBytes > bytes.size()) return false;
   return currentFileSystem().writeFileCompletingTail(path, bytes, tailBytes, completeTail);
 }
 
 bool syncFile(const std::string& path) {
+  noteWriteFailure(WriteFailure::kNone);
   if (namesNoFile(path)) return false;
   return currentFileSystem().syncFile(path);
 }

@@ -34,7 +34,8 @@ bool namesNoFile(std::string_view path);
 Bytes readFileBytes(const std::string& path, std::int64_t maxBytes);
 
 // Creates or truncates the file and writes the bytes. The path must be 1..131068 bytes of
-// valid UTF-8 without zero bytes; otherwise false and nothing is touched.
+// valid UTF-8 without zero bytes; otherwise false and nothing is touched. After this, the
+// function below and syncFile, lastWriteFailure (file_system.hpp) tells why one failed.
 bool writeFileBytes(const std::string& path, const Bytes& bytes);
 // writeFileBytes for bytes whose last `tailBytes` bytes `completeTail` fills in while the rest
 // is on its way to the disk (see FileSystem::writeFileCompletingTail). The same bytes and the

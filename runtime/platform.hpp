@@ -19,12 +19,13 @@ namespace runtime::platform {
 
 // Creates or truncates the file and writes size bytes, the last tailBytes of them only after
 // completeTail has run: the rest is written first and its write-back started where the system
-// offers that (sync_file_range on Linux). True when the file holds exactly the bytes.
+// offers that (sync_file_range on Linux). True when the file holds exactly the bytes; a creation,
+// write or close that fails notes why (noteWriteFailure, file_system.hpp).
 bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size,
                       std::size_t tailBytes, const std::function<void()>& completeTail);
 
 // Forces the file's buffers to disk. False when the file cannot be opened for writing or
-// the flush fails; a missing file is not created.
+// the flush fails, noting why (noteWriteFailure); a missing file is not created.
 bool flushFile(const std::filesystem::path& path);
 
 // Moves `from` over `to` in one step, replacing `to`. Windows returns once the move is written

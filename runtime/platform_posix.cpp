@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "runtime/file_system.hpp"
 #include "runtime/platform.hpp"
 #include "runtime/text.hpp"
 
@@ -33,11 +34,25 @@ std::size_t utf16Units(const std::string& utf8) {
   return units;
 }
 
+// Notes why the write, creation or flush of a file just failed, as errno tells it; false, for the
+// failure.
+bool writeFailed() {
+  const int error = errno;
+  if (error == ENOSPC || error == EDQUOT) {
+    noteWriteFailure(WriteFailure::kNoRoom);
+  } else {
+    const bool refused = error == EACCES || error == EPERM || error == EROFS;
+    noteWriteFailure(refused ? WriteFailure::kNoPermission : WriteFailure::kOther);
+  }
+  return false;
+}
+
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
+    if (written < 0) return writeFailed();
+    if (written == 0) return false;
     data += written;
     size -= static_cast<std::size_t>(written);
   }
@@ -49,7 +64,7 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
 bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size,
                       std::size_t tailBytes, const std::function<void()>& completeTail) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) return writeFailed();
   const std::size_t body = size - tailBytes;
   bool written = writeAll(fd, data, body);
 #ifdef SYNC_FILE_RANGE_WRITE
@@ -58,11 +73,11 @@ bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* dat
 #endif
   completeTail();
   written = written && writeAll(fd, data + body, tailBytes);
-  const bool closed = ::close(fd) == 0;
+  const bool closed = ::close(fd) == 0 || writeFailed();
   return written && closed;
 }
 
-bool flushFile(const std::filesystem::path& path) { return fsyncPath(path, O_WRONLY); }
+bool flushFile(const std::filesystem::path& path) { return fsyncPath(path, O_WRONLY) || writeFailed(); }
 
 bool moveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;

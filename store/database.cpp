@@ -80,7 +80,8 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
     return snapshot;
   }
   const Bytes promoted = encodeSnapshot(ahead);
-  if (locked && promoteSnapshot(directory, promoted)) {
+  StoreTrouble trouble = StoreTrouble::kOther;  // the lock not had
+  if (locked && promoteSnapshot(directory, promoted, &trouble)) {
     runtime::deleteFileQuietly(wal);
     ahead.snapshotOnDisk = snapshotIdentityOf(promoted);
   } else {
@@ -89,6 +90,7 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
     ahead.message = kWriteAheadNotPromoted;
     ahead.snapshotOnDisk = std::move(snapshot.snapshotOnDisk);
     ahead.writeAheadOnDisk = snapshotIdentityOf(aheadBytes);
+    ahead.trouble = trouble;
   }
   return ahead;
 }

@@ -39,23 +39,35 @@ bool writeAheadFileIs(const Text& directory, const SnapshotIdentity& known);
 // beside it: it decodes, and its sequence is not below the snapshot's when that one is usable.
 bool writeAheadTakesOver(const StoreState& ahead, bool snapshotUsable, std::int32_t snapshotSequence);
 
-// Makes a dirty state durable under sequence + 1. On failure, memory running out included, the
-// state is left as it was, but for what it knows of the files: after a move that went through but
-// whose directory flush failed, the state takes the snapshot file it wrote, and its sequence, as
-// its own (the file may or may not survive a power cut), and stays dirty, so that its next commit
-// writes the sequence after; and a whole write-ahead file the commit left is the state's own
-// (writeAheadOnDisk), which its next commit may write over. A commit holds the directory's lock
-// and refuses, touching no file, when the lock cannot be had within kStoreLockWaitMilliseconds or
-// the store's files are not what the state read or last wrote (checkStoreFiles): another state or
-// program committed since, or left a write-ahead file an open takes as the store's state, and its
-// records would be lost. A failed commit that may have left its whole write-ahead file puts that
-// file's identity in `walWritten` (when given), also when the write itself failed after its last
-// byte (its close, say) and the file on disk is whole: an open may still promote it, and then
-// reads a snapshot of that identity. Otherwise `walWritten` is left absent; such a commit wrote
-// nothing an open could read. A commit never throws, with or without `walWritten`.
+// Makes a dirty state durable under the sequence after its own. On failure, memory running out
+// included, the state is left as it was, but for what it knows of the files (its snapshotOnDisk,
+// writeAheadOnDisk and sequence, and `trouble`, which every outcome sets; a state that is not ok
+// keeps the trouble its open found): after a move that went through but whose directory flush
+// failed, the state takes the snapshot file it wrote, and its sequence, as its own (the file may
+// or may not survive a power cut), and stays dirty, so that its next commit writes the sequence
+// after. A commit holds the directory's lock and refuses, touching no file, when the lock cannot
+// be had within kStoreLockWaitMilliseconds or the store's files are not what the state read or
+// last wrote (checkStoreFiles): another state or program committed since, or left a write-ahead
+// file an open takes as the store's state, and its records would be lost.
+//
+// A failed commit that leaves its whole write-ahead file makes it durable, its data and its name
+// in the directory, and then reports it as kept: its identity goes in `walWritten` (when given),
+// also when the write itself failed after its last byte (its close, say) and the file on disk is
+// whole. An open takes that file as the store's state, and then reads a snapshot of that identity.
+// A file that cannot be made durable is no save: it is removed and `walWritten` is left absent,
+// unless the removal fails too, or memory runs out first, and the file stays for an open to take
+// (then it is reported, though a power cut may take it). A
+// whole write-ahead file left, reported or not, is the state's own (writeAheadOnDisk): its next
+// commit never writes over it, but first moves it into place as an open would, under the lock
+// and after the same checks, and then commits under the sequence after that file's. When that
+// move cannot be made the commit refuses, leaving the files as they were; when it is made but not
+// flushed, the state takes the moved file and its sequence as its own and the write-ahead file,
+// a copy of it, stays its own for the next commit to move again. A commit never throws, with or
+// without `walWritten`.
 bool commitStore(StoreState& state, SnapshotIdentity* walWritten = nullptr);
-// Writes and flushes the next file and moves it over the snapshot file in one durable step. The
-// caller holds the directory's lock (lockStoreDirectory).
-bool promoteSnapshot(const Text& directory, const Bytes& bytes);
+// Writes and flushes the next file and moves it over the snapshot file in one durable step; a
+// next file that cannot be written or moved is removed. `trouble` (when given) tells what stopped
+// it, kNone when it went through. The caller holds the directory's lock (lockStoreDirectory).
+bool promoteSnapshot(const Text& directory, const Bytes& bytes, StoreTrouble* trouble = nullptr);
 
 }  // namespace store

@@ -44,7 +44,10 @@ inline constexpr std::string_view kStoreSchema = "corvane.store.v1";
 
 // What kept the store's files from being written or moved into place, as far as the files tell:
 // set by a commit that failed (kNone after one that went through) and by an open that read a
-// write-ahead file it could not move into place.
+// write-ahead file it could not move into place. kNoRoom and kNoPermission: the write-ahead or
+// next file could not be written or flushed for that cause; kNotReplaced: the snapshot file
+// could not be replaced; kOther: anything else (another program changed the files, the lock was
+// not had, an I/O error, a directory flush).
 enum class StoreTrouble { kNone, kNoRoom, kNoPermission, kNotReplaced, kOther };
 
 // The key/value map bound to one directory, with its commit sequence and status.
@@ -61,9 +64,9 @@ struct StoreState {
   Text message = "ok";
   SnapshotIdentity snapshotOnDisk;  // absent for a state that has not read a snapshot file
   // The whole write-ahead file this state holds as its own: the one it read as the store's state
-  // when an open could not move it into place, or the one its last failed commit left. Its next
-  // commit writes over it; any other write-ahead file an open would take is another program's
-  // change. Absent otherwise.
+  // when an open could not move it into place, or the one its last failed commit left, which its
+  // next commit moves into place first. Any other write-ahead file an open would take is another
+  // program's change. Absent otherwise.
   SnapshotIdentity writeAheadOnDisk;
   StoreTrouble trouble = StoreTrouble::kNone;
 };

@@ -1,10 +1,8 @@
 // What a commit leaves in memory and on disk when it stops at each of its file operations.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,12 +46,13 @@ class CommitFailure : public ::testing::Test {
             "sync directory " + d, "delete " + walPath(d)};
   }
 
-  // Runs the commit with the operation `step` failing; returns the commit's answer.
-  bool commitFailingAt(const std::string& step, std::optional<std::size_t> torn = std::nullopt) {
-    const std::vector<std::string> steps = protocol();
-    const auto index = std::find(steps.begin(), steps.end(), step) - steps.begin();
+  // Runs the commit with its first operation `step` failing for `cause`, or killed; returns its answer.
+  bool commitFailingAt(const std::string& step, std::optional<std::size_t> torn = std::nullopt,
+                       runtime::WriteFailure cause = runtime::WriteFailure::kNone,
+                       FaultFileSystem::Mode mode = FaultFileSystem::Mode::kFailOne) {
     FaultFileSystem faults;
-    faults.injectAt(static_cast<int>(index), FaultFileSystem::Mode::kFailOne, torn);
+    faults.injectAt(step, mode, torn);
+    faults.failWritesWith(cause);
     runtime::ScopedFileSystem scope(faults);
     return commitStore(state_, &walWritten_);
   }
@@ -103,6 +102,7 @@ TEST_F(CommitFailure, CommitTakesTheLockAndUsesSevenFileOperationsInOrder) {
 TEST_F(CommitFailure, TheLockThatCannotBeHad) {
   EXPECT_FALSE(commitFailingAt("lock " + lockPath(dir_.text())));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kOther);
   EXPECT_FALSE(walWritten_.present);
   EXPECT_FALSE(exists(walPath(dir_.text())));
   EXPECT_FALSE(exists(nextPath(dir_.text())));
@@ -114,14 +114,16 @@ TEST_F(CommitFailure, ASnapshotFileChangedSinceIsNotReplaced) {
   other.sequence = 4;
   ASSERT_TRUE(runtime::writeFileBytes(snapshotPath(dir_.text()), encodeSnapshot(other)));
   EXPECT_FALSE(commitStore(state_, &walWritten_));
+  EXPECT_EQ(state_.trouble, StoreTrouble::kOther);
   EXPECT_FALSE(walWritten_.present);
   EXPECT_FALSE(exists(walPath(dir_.text())));
   EXPECT_EQ(readAll(snapshotPath(dir_.text())), encodeSnapshot(other));
 }
 
 TEST_F(CommitFailure, WritingTheWriteAheadFile) {
-  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), 7));
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), 7, runtime::WriteFailure::kNoRoom));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoRoom);
   EXPECT_FALSE(walWritten_.present);  // a torn write-ahead file is no commit's
   EXPECT_EQ(readAll(walPath(dir_.text())).size(), 7u);
   expectRetrySucceeds();
@@ -129,62 +131,84 @@ TEST_F(CommitFailure, WritingTheWriteAheadFile) {
 
 TEST_F(CommitFailure, WritingTheWholeWriteAheadFileWhoseCloseFails) {
   // Every byte is written and only the write's answer is false: an open would promote the file.
-  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), std::numeric_limits<std::size_t>::max()));
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), SIZE_MAX, runtime::WriteFailure::kNoPermission));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoPermission);
   expectWalHoldsTheAttempt();
   EXPECT_FALSE(exists(nextPath(dir_.text())));
-  expectRetrySucceeds();
+  expectRetrySucceeds(3);  // the kept file moved into place first
 }
 
 TEST_F(CommitFailure, FlushingTheWriteAheadFile) {
-  EXPECT_FALSE(commitFailingAt("sync " + walPath(dir_.text())));
+  EXPECT_FALSE(commitFailingAt("sync " + walPath(dir_.text()), std::nullopt, runtime::WriteFailure::kNoRoom));
   expectRolledBack();
-  expectWalHoldsTheAttempt();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoRoom);
+  EXPECT_FALSE(walWritten_.present);  // not durable: no save, and removed
+  EXPECT_FALSE(exists(walPath(dir_.text())));
   EXPECT_FALSE(exists(nextPath(dir_.text())));
   expectRetrySucceeds();
 }
 
 TEST_F(CommitFailure, WritingTheNextFile) {
-  EXPECT_FALSE(commitFailingAt("write " + nextPath(dir_.text()), 30));
+  EXPECT_FALSE(commitFailingAt("write " + nextPath(dir_.text()), 0, runtime::WriteFailure::kNoRoom));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoRoom);
   expectWalHoldsTheAttempt();
-  EXPECT_EQ(readAll(nextPath(dir_.text())).size(), 30u);
-  expectRetrySucceeds();
+  EXPECT_FALSE(exists(nextPath(dir_.text())));
+  // The next commit, torn over its own kept file, loses nothing of it: that file went into place first.
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), 30));
+  EXPECT_EQ(openDatabase(dir_.text()).store.sequence, 2);
+  expectRetrySucceeds(3);
 }
 
 TEST_F(CommitFailure, FlushingTheNextFile) {
-  EXPECT_FALSE(commitFailingAt("sync " + nextPath(dir_.text())));
+  EXPECT_FALSE(commitFailingAt("sync " + nextPath(dir_.text()), std::nullopt, runtime::WriteFailure::kNoPermission));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNoPermission);
   expectWalHoldsTheAttempt();
   EXPECT_FALSE(exists(nextPath(dir_.text())));
-  expectRetrySucceeds();
+  // Killed while it writes over its own kept file, the next commit loses nothing of it either.
+  EXPECT_FALSE(commitFailingAt("write " + walPath(dir_.text()), 30, {}, FaultFileSystem::Mode::kCrash));
+  EXPECT_EQ(openDatabase(dir_.text()).store.sequence, 2);
+  expectRetrySucceeds(3);
 }
 
 TEST_F(CommitFailure, TheReplacingMove) {
   EXPECT_FALSE(commitFailingAt("replace " + nextPath(dir_.text()) + " -> " + snapshotPath(dir_.text())));
   expectRolledBack();
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNotReplaced);
   expectWalHoldsTheAttempt();
   EXPECT_FALSE(exists(nextPath(dir_.text())));
-  expectRetrySucceeds();
+  // The move still refused, the next commit (a key more) touches no file: the kept one stays.
+  const runtime::Bytes kept = readAll(walPath(dir_.text()));
+  ASSERT_TRUE(storePut(state_, "c", "more"));
+  EXPECT_FALSE(commitFailingAt("replace "));
+  EXPECT_EQ(state_.sequence, 1);
+  EXPECT_EQ(readAll(walPath(dir_.text())), kept);
+  EXPECT_FALSE(exists(nextPath(dir_.text())));
+  ASSERT_TRUE(commitStore(state_));
+  EXPECT_EQ(storeGet(openDatabase(dir_.text()).store, "c").value, "more");
 }
 
 TEST_F(CommitFailure, FlushingTheDirectoryAfterTheMove) {
-  // The snapshot file has been replaced but the move may not survive a power cut: the commit
-  // answers false, and the write-ahead file beside it holds the same attempt.
+  // The snapshot file has been replaced but the move may not survive a power cut, nor may the
+  // write-ahead file's name: the commit answers false, and removes that file.
   EXPECT_FALSE(commitFailingAt("sync directory " + dir_.text()));
   // The state takes the moved file and its sequence as its own, and stays dirty: the retry
   // writes the sequence after, never a second file of the moved one's sequence.
   EXPECT_EQ(state_.sequence, 2);
   EXPECT_TRUE(state_.dirty);
+  EXPECT_EQ(state_.trouble, StoreTrouble::kOther);
   EXPECT_EQ(state_.snapshotOnDisk, snapshotIdentityOf(readAll(snapshotPath(dir_.text()))));
-  expectWalHoldsTheAttempt();
-  EXPECT_EQ(readAll(snapshotPath(dir_.text())), readAll(walPath(dir_.text())));
+  EXPECT_FALSE(walWritten_.present);
+  EXPECT_FALSE(exists(walPath(dir_.text())));
   EXPECT_FALSE(exists(nextPath(dir_.text())));
   expectRetrySucceeds(3);
 }
 
 TEST_F(CommitFailure, DeletingTheWriteAheadFileStillCommits) {
   EXPECT_TRUE(commitFailingAt("delete " + walPath(dir_.text())));
+  EXPECT_EQ(state_.trouble, StoreTrouble::kNone);
   EXPECT_EQ(state_.sequence, 2);
   EXPECT_FALSE(state_.dirty);
   EXPECT_EQ(readAll(walPath(dir_.text())), readAll(snapshotPath(dir_.text())));
@@ -277,9 +301,9 @@ TEST(DirectoryFlushAnswer, UnsupportedCountsAsDoneAndFailureFails) {
     }
     EXPECT_EQ(committed, c.done);
     EXPECT_EQ(fileSystem.synced.back(), root.text());
-    // The move went through either way; a failed flush only leaves the write-ahead file beside it.
+    // The move went through either way; a failed flush leaves no write-ahead file to promise.
     EXPECT_EQ(decodeSnapshot(readAll(snapshotPath(root.text())), root.text()).sequence, 1);
-    EXPECT_EQ(exists(walPath(root.text())), !c.done);
+    EXPECT_FALSE(exists(walPath(root.text())));
   }
 }
 

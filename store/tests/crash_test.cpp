@@ -4,6 +4,7 @@
 // a commit that answered true, and never fail on files the store itself wrote.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -73,6 +74,7 @@ std::vector<Scenario> scenariosFor(int operations) {
     scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, 20, PowerCut::kNone});
     scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, std::nullopt, PowerCut::kFlushedNames});
     scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, std::nullopt, PowerCut::kAllNames});
+    scenarios.push_back({n, FaultFileSystem::Mode::kFailOne, SIZE_MAX, PowerCut::kFlushedNames});  // whole, yet failed
     for (const auto& torn : tears) {
       for (const PowerCut cut : {PowerCut::kNone, PowerCut::kFlushedNames, PowerCut::kAllNames}) {
         scenarios.push_back({n, FaultFileSystem::Mode::kCrash, torn, cut});
@@ -139,9 +141,10 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
     FaultFileSystem faults;
     faults.injectAt(scenario.operation, scenario.mode, scenario.torn);
     bool answered = false;
+    SnapshotIdentity kept;
     {
       runtime::ScopedFileSystem scope(faults);
-      answered = putBatch(database, changeBatch());
+      answered = putBatch(database, changeBatch(), &kept);
     }
     Snapshot attempted = snapshotOf(database.store);
     attempted.sequence = before.sequence + 1;
@@ -157,6 +160,8 @@ TEST(CrashSafety, BatchPutStoppedAtAnyFileOperation) {
     if (answered) {
       EXPECT_TRUE(isNew) << "a commit that answered true was lost";
     }
+    // A failed commit that answered with its write-ahead file kept promised the change.
+    EXPECT_TRUE(isNew || !kept.present || scenario.mode == FaultFileSystem::Mode::kCrash) << "a kept save was lost";
     if (scenario.operation >= promotion && scenario.powerCut != PowerCut::kFlushedNames) {
       EXPECT_TRUE(isNew) << "the flushed write-ahead file was not recovered";
     }

@@ -230,6 +230,22 @@ TEST_F(Open, FailedPromotionKeepsTheWriteAheadFileAndItsRecords) {
   EXPECT_FALSE(exists(wal()));
 }
 
+TEST_F(Open, APromotionThatCannotBeMadeTellsItsTrouble) {
+  for (const auto& [operation, cause, trouble] :
+       {std::tuple{"write ", runtime::WriteFailure::kNoRoom, StoreTrouble::kNoRoom},
+        {"replace ", runtime::WriteFailure::kNone, StoreTrouble::kNotReplaced},
+        {"lock ", runtime::WriteFailure::kNone, StoreTrouble::kOther}}) {
+    writeBytes(wal(), encoded(dir_.text(), 1, {{"k", "v"}}));
+    FaultFileSystem faults;
+    faults.injectAt(operation, FaultFileSystem::Mode::kFailOne, 0);  // a write leaves an empty file
+    faults.failWritesWith(cause);
+    runtime::ScopedFileSystem scope(faults);
+    const Database database = openDatabase(dir_.text());
+    EXPECT_EQ(database.store.trouble, trouble) << operation;
+    EXPECT_FALSE(exists(nextPath(dir_.text())));
+  }
+}
+
 TEST_F(Open, SnapshotWhoseStatusCannotBeReadIsAReadErrorNotANewStore) {
   writeBytes(snapshot(), encoded(dir_.text(), 3, {{"k", "v"}}));
   FaultFileSystem faults;

@@ -112,6 +112,7 @@ runtime::Bytes FaultFileSystem::readFile(const std::string& path, std::int64_t m
 bool FaultFileSystem::writeFile(const std::string& path, const runtime::Bytes& bytes) {
   directoryOf(directoryKeyOf(path));
   const bool admitted = admit("write " + path);
+  if (!admitted) runtime::noteWriteFailure(cause_);
   if (!admitted && !tornPending_) return false;
   if (!nodeAt(path).has_value()) rename(path, newNode(false));
   if (admitted) return disk_.writeFile(path, bytes);
@@ -122,7 +123,10 @@ bool FaultFileSystem::writeFile(const std::string& path, const runtime::Bytes& b
 
 bool FaultFileSystem::syncFile(const std::string& path) {
   directoryOf(directoryKeyOf(path));
-  if (!admit("sync " + path)) return false;
+  if (!admit("sync " + path)) {
+    runtime::noteWriteFailure(cause_);
+    return false;
+  }
   const std::optional<int> node = nodeAt(path);
   if (!node.has_value() || !disk_.fileExists(path)) return false;
   nodes_[static_cast<std::size_t>(*node)].flushed = disk_.readFile(path, INT64_MAX);

@@ -35,6 +35,8 @@ class FaultFileSystem final : public runtime::testing::ForwardingFileSystem {
   void injectAt(int index, Mode mode, std::optional<std::size_t> tornBytes = std::nullopt);
   // The same for the first operation whose log line begins with `operation` ("replace ", ...).
   void injectAt(const std::string& operation, Mode mode, std::optional<std::size_t> tornBytes = std::nullopt);
+  // A write or flush the fault refuses fails for this cause, as the system would tell it.
+  void failWritesWith(runtime::WriteFailure cause) { cause_ = cause; }
   // Makes fileExists report the path as present and every read of it fail, as a file whose
   // status cannot be read would.
   void makeUnreadable(const std::string& path) { unreadable_.push_back(path); }
@@ -99,6 +101,7 @@ class FaultFileSystem final : public runtime::testing::ForwardingFileSystem {
   std::optional<std::string> faultOperation_;
   Mode mode_ = Mode::kNone;
   std::optional<std::size_t> tornBytes_;
+  runtime::WriteFailure cause_ = runtime::WriteFailure::kNone;
   bool crashed_ = false;
   bool tornPending_ = false;
   std::vector<std::string> unreadable_;

@@ -69,6 +69,15 @@ struct Call {
   runtime::Bytes data;
 };
 
+// The second commit meets a failing call on `path` and tells `trouble`; the caller reopens or commits again.
+struct Row {
+  const char* name;
+  Call::Kind kind;
+  const char* path;
+  int error;
+  StoreTrouble trouble;
+  bool reopens;
+};
 class Recorder {
  public:
   explicit Recorder(fs::path root) : root_(std::move(root)) {}
@@ -81,9 +90,10 @@ class Recorder {
     return inside.generic_string();
   }
   bool tracks(int fd) const { return fds_.count(fd) != 0; }
+  std::string pathOf(int fd) const { return tracks(fd) ? fds_.at(fd) : std::string(); }
 
   void opened(int fd, int flags, std::string path) {
-    fds_.insert(fd);
+    fds_[fd] = path;
     calls.push_back({Call::kOpen, fd, flags, std::move(path), {}, {}});
   }
   void onFd(Call::Kind kind, int fd, runtime::Bytes data = {}) {
@@ -95,12 +105,12 @@ class Recorder {
   }
 
   std::vector<Call> calls;
-  // When set, the next rename fails with EIO without reaching the system.
-  bool failNextRename = false;
+  // When set, the call it names fails once, without reaching the system.
+  const Row* refusal = nullptr;
 
  private:
   fs::path root_;
-  std::set<int> fds_;
+  std::map<int, std::string> fds_;
 };
 
 Recorder* gRecorder = nullptr;
@@ -118,6 +128,15 @@ int recordOpen(const char* path, int flags, int fd) {
     if (auto inside = gRecorder->relative(path)) gRecorder->opened(fd, flags, *inside);
   }
   return fd;
+}
+
+// True once for the call the recorder's refusal names, which then fails with its errno.
+bool refused(Call::Kind kind, const std::string& path) {
+  const Row* row = gRecorder->refusal;
+  if (row == nullptr || row->kind != kind || row->path != path) return false;
+  errno = row->error;
+  gRecorder->refusal = nullptr;
+  return true;
 }
 
 void recordPath(Call::Kind kind, const char* path, int result) {
@@ -155,6 +174,7 @@ int __wrap_open64(const char* path, int flags, ...) {
 }
 
 ssize_t __wrap_write(int fd, const void* data, size_t size) {
+  if (store::gRecorder != nullptr && store::refused(store::Call::kWrite, store::gRecorder->pathOf(fd))) return -1;
   const ssize_t written = __real_write(fd, data, size);
   if (store::gRecorder != nullptr && written > 0 && store::gRecorder->tracks(fd)) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -169,6 +189,7 @@ int __wrap_close(int fd) {
 }
 
 int __wrap_fsync(int fd) {
+  if (store::gRecorder != nullptr && store::refused(store::Call::kFlush, store::gRecorder->pathOf(fd))) return -1;
   const int result = __real_fsync(fd);
   if (store::gRecorder != nullptr && result == 0 && store::gRecorder->tracks(fd)) {
     store::gRecorder->onFd(store::Call::kFlush, fd);
@@ -185,9 +206,8 @@ int __wrap_fdatasync(int fd) {
 }
 
 int __wrap_rename(const char* from, const char* to) {
-  if (store::gRecorder != nullptr && store::gRecorder->failNextRename) {
-    store::gRecorder->failNextRename = false;
-    errno = EIO;
+  if (store::gRecorder != nullptr &&
+      store::refused(store::Call::kRename, store::gRecorder->relative(from).value_or(""))) {
     return -1;
   }
   const int result = __real_rename(from, to);
@@ -426,7 +446,22 @@ std::map<std::string, std::optional<runtime::Bytes>> treeOf(const fs::path& root
   return tree;
 }
 
-TEST(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {
+constexpr const char* kNext = "data/store.next.corvane";
+const Row kRows[] = {
+    {"move refused", Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced, true},
+    {"next file not written for want of room", Call::kWrite, kNext, ENOSPC, StoreTrouble::kNoRoom, true},
+    {"next file not flushed, over quota", Call::kFlush, kNext, EDQUOT, StoreTrouble::kNoRoom, true},
+    {"write-ahead flush, read-only", Call::kFlush, "data/store.wal.corvane", EROFS, StoreTrouble::kNoPermission, true},
+    {"directory not flushed after the move", Call::kFlush, "data", EIO, StoreTrouble::kOther, true},
+    {"move refused, then committed again", Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced, false},
+    {"next file not written, then committed again", Call::kWrite, kNext, EPERM, StoreTrouble::kNoPermission, false},
+};
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
+class SystemCallCrashSafety : public ::testing::TestWithParam<Row> {};
+INSTANTIATE_TEST_SUITE_P(Rows, SystemCallCrashSafety, ::testing::ValuesIn(kRows));
+
+TEST_P(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {
+  const Row& row = GetParam();
   TempDir root;
   TempDir scratch;
   const std::string data = root.text("data");
@@ -434,15 +469,16 @@ TEST(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {
   std::vector<Produced> produced = {{Snapshot{}, 0, 0}};
   {
     ScopedRecorder recording(recorder);
-    // Open makes the data directory; three commits follow, the second of which fails at its
-    // move and leaves its write-ahead file for the open after it to recover; one more commit.
+    // Open makes the data directory; three commits follow, the second of which fails as the row
+    // says; one more commit.
     Database database = openDatabase(data);
     ASSERT_TRUE(database.store.ok) << database.store.message;
     for (int n = 0; n < 4; ++n) {
       const std::size_t begun = recorder.calls.size();
-      if (n == 1) recorder.failNextRename = true;
-      const bool answered = putBatch(database, batchNumber(n));
-      recorder.failNextRename = false;
+      recorder.refusal = n == 1 ? &row : nullptr;
+      SnapshotIdentity kept;
+      const bool answered = putBatch(database, batchNumber(n), &kept);
+      EXPECT_EQ(database.store.trouble, n == 1 ? row.trouble : StoreTrouble::kNone);
       // Checked, not assumed: the power cuts below judge the states by the answers actually given.
       EXPECT_EQ(answered, n != 1) << "commit " << n;
       Snapshot attempted = snapshotOf(database.store);
@@ -451,13 +487,16 @@ TEST(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {
         continue;
       }
       attempted.sequence = produced.back().snapshot.sequence + 1;
-      produced.push_back({attempted, begun, std::nullopt});
-      // The caller reopens after a failed put; the open promotes the write-ahead file.
+      // A write-ahead file reported kept promised the change, as an answer true does.
+      produced.push_back({attempted, begun, kept.present ? std::optional(recorder.calls.size()) : std::nullopt});
+      if (!row.reopens) continue;
+      // The caller reopens after a failed put; the open promotes a kept write-ahead file.
       const std::size_t reopening = recorder.calls.size();
       database = openDatabase(data);
       ASSERT_TRUE(database.store.ok) << database.store.message;
-      ASSERT_EQ(snapshotOf(database.store), attempted);
-      produced.push_back({attempted, reopening, recorder.calls.size()});
+      const Snapshot reopened = snapshotOf(database.store);
+      ASSERT_TRUE(reopened == attempted || (!kept.present && reopened == produced[produced.size() - 2].snapshot));
+      produced.push_back({reopened, reopening, recorder.calls.size()});
     }
   }
   const std::vector<Call>& calls = recorder.calls;
