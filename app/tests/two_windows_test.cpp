@@ -24,6 +24,7 @@
 #include "directory_files.hpp"
 #include "input_events.hpp"
 #include "refusing_file_system.hpp"
+#include "runtime/file_system.hpp"
 #include "runtime/testing/temp_directory.hpp"
 #include "store/record_keys.hpp"
 
@@ -534,7 +535,7 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
   // (`then`), and saves the form again under `name`: the record is stored once, or, for a form
   // the user made anew, twice.
   namespace fs = std::filesystem;
-  enum class Fault { kSnapshotFixed, kWalRefused, kWalCloseFails, kStoreTakenAfterWal };
+  enum class Fault { kSnapshotFixed, kWalRefused, kWalNotPermitted, kWalCloseFails, kStoreTakenAfterWal };
   struct Row {
     const char* name;
     Fault fault;
@@ -600,6 +601,8 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
        "Dog"},
       {"write-ahead file refused: not kept", Fault::kWalRefused, kStatusCommitFailed, "", 5, nothing, "Pepper",
        "Saved animal-6", 6, "Dog"},
+      {"write-ahead file not permitted: not saved, and says why", Fault::kWalNotPermitted,
+       "Not saved; no permission to write the store file", "", 5, nothing, "Pepper", "Saved animal-6", 6, "Dog"},
       {"not kept, and another program's alike record is not this window's", Fault::kWalRefused, kStatusCommitFailed, "",
        5, otherSavesAlike, "Peper", "Saved animal-7", 7, "Dog"},
       {"write-ahead file whole, its close failed: promoted", Fault::kWalCloseFails, "Saved animal-6", "animal-6", 6,
@@ -632,6 +635,9 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
       switch (row.fault) {
         case Fault::kSnapshotFixed:
           return !(operation == "replace" && path.ends_with("/store.corvane"));
+        case Fault::kWalNotPermitted:
+          if (operation == "write" && wal) runtime::noteWriteFailure(runtime::WriteFailure::kNoPermission);
+          [[fallthrough]];
         case Fault::kWalRefused:
           return !(operation == "write" && wal);
         case Fault::kWalCloseFails:
@@ -711,13 +717,20 @@ TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
     hooked.hook = [&](std::string_view operation, std::string_view path) {
       if (!fault) return true;
       if (row.fault == Fault::kSnapshotFixed) return !(operation == "replace" && path.ends_with("/store.corvane"));
-      return !(operation == "write" && path.ends_with("store.next.corvane"));
+      if (operation != "write" || !path.ends_with("store.next.corvane")) return true;
+      runtime::noteWriteFailure(runtime::WriteFailure::kNoRoom);
+      return false;
     };
-    const auto aKeeps = [&a] {
+    // What each window says while the trouble lasts: its cause, as the file system gave it.
+    const bool noRoom = row.fault == Fault::kNextFileRefused;
+    const std::string why =
+        noRoom ? "no room on the disk for the store file" : "the store file could not be replaced yet";
+    const std::string savesWait = noRoom ? "Last save kept; saves wait for room on the disk" : kStatusSavesWait;
+    const auto aKeeps = [&a, why] {
       a.click(kNewRecordButton);
       a.state.nameText = "KeptA";
       a.click(kSaveButton);
-      ASSERT_EQ(a.view.status(), "Kept animal-6; the store file could not be replaced yet");
+      ASSERT_EQ(a.view.status(), "Kept animal-6; " + why);
     };
     if (row.aInBetween) {
       b.view.beforeCommit = aKeeps;
@@ -725,8 +738,8 @@ TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
       aKeeps();
       focus(b);
       EXPECT_GE(store::findRecordIndex(b.view.database, "animal-6"), 0) << "B does not list A's kept record";
-      EXPECT_EQ(b.view.status(), kStatusSavesWait);
-      EXPECT_EQ(Window(dir.text()).view.status(), kStatusSavesWait);  // a program started now
+      EXPECT_EQ(b.view.status(), savesWait);
+      EXPECT_EQ(Window(dir.text()).view.status(), savesWait);  // a program started now
     }
     if (row.bNew) {
       b.click(kNewRecordButton);
@@ -737,11 +750,11 @@ TEST(TwoWindows, AKeptSaveIsTheStoresStateForEveryWindow) {
     fault = !row.liftFirst;
     b.click(kSaveButton);
     if (!row.liftFirst) {
-      EXPECT_EQ(b.view.status(), kStatusNotSavedUnmoved);
+      EXPECT_EQ(b.view.status(), "Not saved; " + why);
       EXPECT_EQ(b.state.selectedId(), row.bNew ? "" : "animal-4");
       if (row.aRefused) {
         a.click(kSaveButton);
-        EXPECT_EQ(a.view.status(), kStatusNotSavedUnmoved);
+        EXPECT_EQ(a.view.status(), "Not saved; " + why);
       }
       fault = false;
       if (row.aRefused) {

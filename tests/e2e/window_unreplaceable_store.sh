@@ -5,8 +5,9 @@
 # status says so, the form shows the record's id and the list a fourth animal. A further Save
 # while the file stays fixed is refused and writes nothing; once the flag is gone, the next Save
 # stores the corrected record once. With the data directory immutable not even the write-ahead
-# file can be written: the save is not kept, the form stays a new record, the store as it was;
-# once the flag is gone, Save stores it.
+# file can be written: the save is not kept, and the status says there is no permission to write
+# the store file; the form stays a new record, the store as it was; once the flag is gone, Save
+# stores it.
 # Then two windows, A and B, on another directory with its snapshot file fixed. A keeps a new
 # animal; B, given the focus, lists it and says saves wait, and B's save of another record is
 # refused and writes nothing. Once the flag is gone B's save goes in on top of the kept animal,
@@ -183,7 +184,7 @@ expect_pixels "second saved: five animals, the new one selected" row3 "$BUTTON" 
 shows_text "kept status" "$kept_text" "Kept animal-6; the store file could not be replaced yet"
 shows_text "refused status" "$refused_text" "Not saved; the store file could not be replaced yet"
 shows_text "saved status" "$saved_text" "Saved animal-6"
-shows_text "not kept status" "$failed_text" "Commit failed; reopened saved records"
+shows_text "not kept status" "$failed_text" "Not saved; no permission to write the store file"
 shows_text "second saved status" "$second_saved_text" "Saved $second_id"
 
 end_windows_with_escape
