@@ -268,10 +268,11 @@ void writeCommitFiles(StoreState& state, Bytes& bytes, SnapshotIdentity& written
     return;
   }
   // Whatever the move answered, the file in place tells whether it was made. A move made but not
-  // flushed leaves the write-ahead file's name unflushed as well: that is no kept save.
+  // flushed leaves the write-ahead file's name unflushed as well: the directory is flushed once
+  // more, and when that goes through the file stays, for the open that reads the store back to
+  // settle the move; otherwise it is no kept save.
   files.step = snapshotFileIs(state.directory, written) ? CommitStep::kMoved : CommitStep::kNone;
-  keepWriteAheadFile(state.directory, written, files.step == CommitStep::kMoved ? WalFlush::kFailed : WalFlush::kData,
-                     files);
+  keepWriteAheadFile(state.directory, written, WalFlush::kData, files);
 }
 
 }  // namespace
