@@ -218,9 +218,11 @@ bool DirectoryView::refusedBeforeSave(const Text& kind, const Text& name, const 
     showReading();
   }
   if (!database.store.ok) {
-    if (database.store.message == store::kWriteAheadNotPromoted) {
-      setStatus({ViewStatus::Kind::kNotSavedWaiting, {}, database.store.trouble});
-    }
+    // Refused for what the reading found, whatever the status said before.
+    const ViewStatus reading = readingStatus();
+    setStatus(reading.kind == ViewStatus::Kind::kSavesWait
+                  ? ViewStatus{ViewStatus::Kind::kNotSavedWaiting, {}, reading.cause}
+                  : reading);
     return true;
   }
   if (kind != "animal") return false;
@@ -328,10 +330,7 @@ void DirectoryView::showReading() {
   if (fresh || tellsOfStoreFiles(status_)) setStatus(reading);
 }
 
-void DirectoryView::setStatus(ViewStatus status) {
-  statusWords_ = statusText(status);
-  status_ = std::move(status);
-}
+void DirectoryView::setStatus(ViewStatus status) { status_ = std::move(status); }
 
 void DirectoryView::seedDemoData() {
   if (!database.store.ok || !database.records.empty()) return;

@@ -51,9 +51,8 @@ inline constexpr const char* kStatusInactiveOwner = "Choose an active customer";
 inline constexpr const char* kStatusRecordInvalid = "Record validation failed";
 inline constexpr const char* kStatusEdgeInvalid = "Relationship validation failed";
 inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
-// A save refused while the store's state is a write-ahead file that could not replace the
-// snapshot file, and a reading that found it so with no save of this window's kept there.
-inline constexpr const char* kStatusNotSavedUnmoved = "Not saved; the store file could not be replaced yet";
+// A reading that found the store's state a write-ahead file that could not replace the snapshot
+// file, with no save of this window's kept there.
 inline constexpr const char* kStatusSavesWait = "Last save kept; saves wait for the store file";
 // A store with records was read, and its files are no longer in the data directory.
 inline constexpr const char* kStatusStoreMissing = "Records missing from the data directory; put them back";
@@ -134,7 +133,7 @@ class DirectoryView {
   // That status gives way to what the store as last read says; any other status stays.
   void endConflict();
 
-  const Text& status() const { return statusWords_; }
+  Text status() const { return statusText(status_); }
   const ViewStatus& statusValue() const { return status_; }
 
   Text dataDirectory;
@@ -159,12 +158,11 @@ class DirectoryView {
   ViewStatus readingStatus() const;
   // Decides the status after a reading (see reloadIfChanged).
   void showReading();
-  // The one place the status is set, and its words made.
+  // The one place the status is set.
   void setStatus(ViewStatus status);
 
   bool storeRead_ = false;      // a store with records was read
   ViewStatus status_;           // what the status line tells
-  Text statusWords_ = "Ready";  // its words
   ViewStatus lastReading_;      // what the last reading said
   std::optional<Text> keptId_;  // a save kept in a write-ahead file, until a reading finds it moved
 };

@@ -358,6 +358,8 @@ TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
   EXPECT_EQ(view.status(), "database directory is unavailable");
   EXPECT_FALSE(view.saveRecord("customer-1", "customer", "", "", "", false));
   EXPECT_EQ(view.status(), "A name is required");
+  EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Name", "", "", false));  // the same failure again
+  EXPECT_EQ(view.status(), "database directory is unavailable");
 }
 
 TEST(DirectoryView, TwoViewsOnOneDirectoryNeverLoseASaveEitherReported) {

@@ -476,7 +476,8 @@ TEST(TwoWindows, AWindowThatLostItsStoreRecoversWithoutARestart) {
   };
   const Case cases[] = {
       {"snapshot file unchangeable", Loss::kSnapshotUnchangeable,
-       "Kept animal-6; the store file could not be replaced yet", "animal-6", kStatusNotSavedUnmoved},
+       "Kept animal-6; the store file could not be replaced yet", "animal-6",
+       "Not saved; the store file could not be replaced yet"},
       {"directory replaced by a file", Loss::kDirectoryReplacedByAFile, kStatusStoreMissing, "", kStatusStoreMissing},
       {"directory removed", Loss::kDirectoryRemoved, kStatusStoreMissing, "", kStatusStoreMissing},
       {"snapshot file removed", Loss::kSnapshotRemoved, kStatusStoreMissing, "", kStatusStoreMissing},
