@@ -1,12 +1,14 @@
 #include "app/directory_view.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "app/record_fields.hpp"
-#include "runtime/files.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
@@ -76,6 +78,25 @@ bool tellsOfStoreFiles(const ViewStatus& status) {
          status.kind == Kind::kOpenFailed;
 }
 
+// True when `now` still holds every record of `read`: as read (id, kind, fields and update time),
+// or saved again since under its id, with a later update time.
+bool holdsEveryRecord(const store::Database& now, const store::Database& read) {
+  std::unordered_map<std::string_view, const store::Record*> byId;
+  for (const store::Record& record : now.records) byId.emplace(record.id, &record);
+  return std::all_of(read.records.begin(), read.records.end(), [&byId](const store::Record& record) {
+    const auto found = byId.find(record.id);
+    if (found == byId.end()) return false;
+    const store::Record& stored = *found->second;
+    return stored.updated > record.updated || (stored.updated == record.updated && stored.kind == record.kind &&
+                                               recordFieldsOf(stored) == recordFieldsOf(record));
+  });
+}
+
+// A reading of a write-ahead file not moved into place: the store's state waits in it.
+bool readFromWriteAhead(const store::Database& database) {
+  return !database.store.ok && database.store.message == store::kWriteAheadNotPromoted;
+}
+
 // Why a store file could not be written or moved into place, after "Kept <id>; " or "Not saved; ".
 const char* troubleWords(store::StoreTrouble trouble) {
   switch (trouble) {
@@ -126,7 +147,7 @@ bool holdsWritten(const store::Database& database, const WrittenRecord& written)
 }
 
 DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
-  reopen(true);
+  readStore(true);
   showReading();
 }
 
@@ -170,30 +191,30 @@ SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail
 }
 
 bool DirectoryView::reloadIfChanged() {
-  if (storeGone()) {
-    // What was read stays listed while the store is away, and the next save says so; a status
-    // that tells of a write-ahead file there is over now.
-    if (tellsOfWriteAhead(status_)) setStatus({ViewStatus::Kind::kStoreMissing});
-    return false;
+  // A store that took saves is read again only when its files changed; the very files back where
+  // records were missing are the store as it was read.
+  if (database.store.ok) {
+    const store::StoreFilesCheck files = store::checkStoreFiles(database.store);
+    if (missing_ && files == store::StoreFilesCheck::kSame) {
+      missing_ = false;
+      showReading();
+    }
+    if (files != store::StoreFilesCheck::kChanged) return false;
   }
-  if (database.store.ok && store::checkStoreFiles(database.store) != store::StoreFilesCheck::kChanged) {
-    showReading();  // the store is there as it was read, also when put back whole
-    return false;
-  }
-  if (!reopen(true)) return false;
+  const bool taken = readStore(true);
   showReading();
-  return true;
+  return taken;
 }
 
-void DirectoryView::confirmSave(const Text& id) {
+void DirectoryView::confirmSave(const WrittenRecord& written) {
   lastReading_ = readingStatus();
-  keptId_.reset();
+  kept_.reset();
   if (database.store.ok) {
-    setStatus({ViewStatus::Kind::kSaved, id});
+    setStatus({ViewStatus::Kind::kSaved, written.id});
     return;
   }
-  keptId_ = id;
-  setStatus({ViewStatus::Kind::kKept, id, database.store.trouble});
+  kept_ = written;
+  setStatus({ViewStatus::Kind::kKept, written.id, database.store.trouble});
 }
 
 void DirectoryView::showConflict(Text words) { setStatus({ViewStatus::Kind::kConflict, {}, {}, std::move(words)}); }
@@ -207,17 +228,13 @@ bool DirectoryView::refusedBeforeSave(const Text& kind, const Text& name, const 
     setStatus(refused(kStatusNameRequired));
     return true;
   }
-  if (storeGone()) {
-    setStatus({ViewStatus::Kind::kStoreMissing});
-    return true;
-  }
-  // A database that is not open (its open failed, or the reopen after an earlier commit did) is
-  // opened again: what kept it shut may be gone.
-  if (!database.store.ok) {
-    reopen(true);
+  // A database that is not open (its open failed, or the reopen after an earlier commit did), or
+  // whose records are missing or whose files went, is read again first: what kept it may be over.
+  if (missing_ || !database.store.ok || (storeRead_ && !store::storeFilesPresent(dataDirectory))) {
+    readStore(true);
     showReading();
   }
-  if (!database.store.ok) {
+  if (missing_ || !database.store.ok) {
     // Refused for what the reading found, whatever the status said before.
     const ViewStatus reading = readingStatus();
     setStatus(reading.kind == ViewStatus::Kind::kSavesWait
@@ -240,36 +257,37 @@ bool DirectoryView::refusedBeforeSave(const Text& kind, const Text& name, const 
 SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
   SaveOutcome outcome;
   outcome.written = writtenOf(batch.records.front());
-  store::SnapshotIdentity wal;
-  const bool committed = store::putBatch(database, batch, &wal);
+  store::SnapshotIdentity kept;
+  const bool committed = store::putBatch(database, batch, &kept);
   const store::StoreTrouble trouble = database.store.trouble;
   // The in-memory database may disagree with the files after a failed put; read back what is
   // durably stored either way. A store gone meanwhile leaves nothing to read, and the failed put
   // nothing to keep.
-  const bool present = reopen(false);
+  readStore(false);
   lastSavedId.clear();
-  // Reported as failed after its write-ahead file was written, and that file is what the store
-  // read back holds: the record is stored, and saying otherwise would lead the user to save it
-  // again as a second record. A commit that wrote no such file cannot have stored anything,
-  // however alike a record another program saved; and after the commit let go of the lock,
-  // another program's save may hold the id with other content.
-  if (committed || (wal.present && holdsWritten(database, outcome.written))) {
+  // Reported failed after its file was kept, and that file is what the store read back holds: the
+  // record is stored, and saying otherwise would lead the user to save it again as a second
+  // record. A commit that kept no file cannot have stored anything, however alike a record another
+  // program saved; and after the commit let go of the lock, another program's save may hold the
+  // id with other content.
+  if (committed || (kept.present && holdsWritten(database, outcome.written))) {
     outcome.result = database.store.ok ? SaveResult::kSaved : SaveResult::kKept;
-    confirmSave(outcome.written.id);
+    mustHold_ = mustHold_ || !database.store.ok;  // its own kept file: no commit writes it
+    confirmSave(outcome.written);
     lastSavedId = outcome.written.id;
     return outcome;
   }
-  keptId_.reset();
+  kept_.reset();
   lastReading_ = readingStatus();  // the status below answers this reading
   // A later open may still take its write-ahead file as the store's state.
-  outcome.writeAheadLeft = wal.present;
-  if (!present) {
+  outcome.writeAheadLeft = kept.present;
+  if (missing_) {
     outcome.result = SaveResult::kStoreGone;
     setStatus({ViewStatus::Kind::kStoreMissing});
     return outcome;
   }
   outcome.result = SaveResult::kNotKept;
-  if (database.store.message == store::kWriteAheadNotPromoted) {
+  if (readFromWriteAhead(database)) {
     setStatus({ViewStatus::Kind::kNotSavedWaiting, {}, database.store.trouble});
   } else if (trouble == store::StoreTrouble::kNoRoom || trouble == store::StoreTrouble::kNoPermission) {
     setStatus({ViewStatus::Kind::kNotWritten, {}, trouble});
@@ -279,33 +297,26 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
   return outcome;
 }
 
-bool DirectoryView::storeGone() const {
-  if (!storeRead_) return false;
-  if (!store::storeFilesPresent(dataDirectory)) return true;
-  // Read from a write-ahead file that is gone, beside the snapshot file it was read with: an open
-  // now would find the older snapshot, without the records that file held.
-  const store::StoreState& read = database.store;
-  return read.writeAheadOnDisk.present && !runtime::fileExists(store::walPath(dataDirectory)) &&
-         store::snapshotFileIs(dataDirectory, read.snapshotOnDisk);
-}
-
-bool DirectoryView::reopen(bool keepWhenGone) {
+bool DirectoryView::readStore(bool keepWhenGone) {
   store::Database opened =
       store::openDatabase(dataDirectory, storeRead_ ? store::OpenMode::kExisting : store::OpenMode::kCreate);
   const bool gone = !opened.store.ok && opened.store.message == store::kStoreFilesMissing;
-  if (gone && keepWhenGone) return false;
+  missing_ = gone || (mustHold_ && !holdsEveryRecord(opened, database));
+  if (missing_ && (keepWhenGone || !gone)) return false;
+  // A write-ahead file read under the directory's lock is no commit's still being written; nor is
+  // the same file read again.
+  const store::StoreState& read = opened.store;
+  mustHold_ = readFromWriteAhead(opened) && (read.trouble != store::StoreTrouble::kLockNotHad ||
+                                             (mustHold_ && read.writeAheadOnDisk == database.store.writeAheadOnDisk));
   database = std::move(opened);
-  // A store read from a write-ahead file not moved into place is a store read as well.
-  const bool read = database.store.ok || database.store.message == store::kWriteAheadNotPromoted;
-  if (read && !database.store.entries.empty()) storeRead_ = true;
-  return !gone;
+  if ((database.store.ok || readFromWriteAhead(database)) && !database.store.entries.empty()) storeRead_ = true;
+  return true;
 }
 
 ViewStatus DirectoryView::readingStatus() const {
+  if (missing_) return {ViewStatus::Kind::kStoreMissing};
   if (database.store.ok) return {};
-  if (database.store.message == store::kWriteAheadNotPromoted) {
-    return {ViewStatus::Kind::kSavesWait, {}, database.store.trouble};
-  }
+  if (readFromWriteAhead(database)) return {ViewStatus::Kind::kSavesWait, {}, database.store.trouble};
   if (database.store.message == store::kStoreFilesMissing) return {ViewStatus::Kind::kStoreMissing};
   return {ViewStatus::Kind::kOpenFailed, {}, {}, database.store.message};
 }
@@ -314,15 +325,12 @@ void DirectoryView::showReading() {
   const ViewStatus reading = readingStatus();
   const bool fresh = reading != lastReading_;
   lastReading_ = reading;
-  if (database.store.ok) {
-    // A kept save is in place now, moved by this reading or another program's open.
-    const std::optional<Text> kept = std::exchange(keptId_, std::nullopt);
+  if (reading.kind == ViewStatus::Kind::kReady) {
+    // A kept save is in place now, moved by this reading or another program's open; it is saved
+    // when the store holds it as written.
+    const std::optional<WrittenRecord> kept = std::exchange(kept_, std::nullopt);
     if (!tellsOfStoreFiles(status_)) return;
-    if (kept && store::findRecordIndex(database, *kept) >= 0) {
-      setStatus({ViewStatus::Kind::kSaved, *kept});
-    } else {
-      setStatus(reading);
-    }
+    setStatus(kept && holdsWritten(database, *kept) ? ViewStatus{ViewStatus::Kind::kSaved, kept->id} : reading);
     return;
   }
   // A kept save, or a save refused while the store waits, still tells what this reading found.

@@ -1,11 +1,9 @@
 // The one object between the directory screen and self-test and the durable record database:
 // it opens the database, seeds the demo records, turns one form submission into a validated
-// record (and, for an animal, its "owned-by" edge) committed in one batch, and reopens the
-// database from disk after every commit attempt so that it always shows what is stored. Another
-// program on the same directory may commit in between, or leave a write-ahead file that an open
-// takes as the store's state: the view reads the store again when its files changed
-// (reloadIfChanged), and a commit made over them is refused. A store taken away while the view
-// runs is never replaced by a new, empty one.
+// record (and, for an animal, its "owned-by" edge) committed in one batch, and reads the store
+// back after every commit attempt so that it always shows what is stored. Another program may
+// commit in between: the view reads the store again when its files changed (reloadIfChanged),
+// and a commit made over them is refused. A store gone, or that lost records, is never replaced.
 #pragma once
 
 #include <cstdint>
@@ -54,7 +52,7 @@ inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened save
 // A reading that found the store's state a write-ahead file that could not replace the snapshot
 // file, with no save of this window's kept there.
 inline constexpr const char* kStatusSavesWait = "Last save kept; saves wait for the store file";
-// A store with records was read, and its files are no longer in the data directory.
+// A store with records was read, and its files, or records it must hold, are gone.
 inline constexpr const char* kStatusStoreMissing = "Records missing from the data directory; put them back";
 
 // What the status line tells, as one value; statusText makes its words. A reading of the store
@@ -62,7 +60,7 @@ inline constexpr const char* kStatusStoreMissing = "Records missing from the dat
 struct ViewStatus {
   enum class Kind {
     kReady,            // the store as last read is there and takes saves
-    kStoreMissing,     // a store with records was read, and its files are gone from the directory
+    kStoreMissing,     // a store with records was read, and its files or records it must hold are gone
     kSavesWait,        // the store's state is a write-ahead file not moved into place, for `cause`
     kOpenFailed,       // the store could not be read: `text` says why
     kSaved,            // the store holds the save of `id`
@@ -93,41 +91,35 @@ class DirectoryView {
   DirectoryView& operator=(const DirectoryView&) = delete;
 
   // Validates and commits the record (and an animal's owner edge), then reads the store back as
-  // an open reads it (the snapshot, or a write-ahead file the open takes as the store's state even
-  // where it cannot move it into place), and that reading decides: saved when the commit went
-  // through, or when it was reported failed after writing its write-ahead file and the store read
-  // back holds the record as written (holdsWritten); kept when that reading is a write-ahead file
-  // that could not be moved into place (the status says why). An empty id makes a new one,
-  // "<kind>-<n>", from the first number not in use. A database that is not open is opened again
-  // first; the save is refused with its message only when that fails too. Once a store with
-  // records was read (from its snapshot or a write-ahead file), a store whose files are gone from
-  // the data directory refuses every save with kStatusStoreMissing, writing nothing; so does a
-  // store read from a write-ahead file that is gone while the snapshot file is still the one read
-  // beside it. The store is not read again when another program changed it: such a commit is
-  // refused and the database reopened. A store file that could not be written says why: no room
-  // on the disk, or no permission. The outcome is also in the status, and a saved or kept id in
-  // `lastSavedId`.
+  // an open reads it, and that reading decides: saved when the commit went through, or when it
+  // failed with a file kept (its write-ahead file, also one whose move into place was not flushed)
+  // and the reading holds the record as written (holdsWritten); kept when that reading is a
+  // write-ahead file not moved into place (the status says why). An empty id makes a new one,
+  // "<kind>-<n>", from the first number not in use. A database that is not open, or whose records
+  // are missing, is read again first; the save is refused with its message (kStatusStoreMissing
+  // while records are missing) when that fails too, writing nothing. A commit over another
+  // program's change is refused and the database read again. The outcome is also in the status,
+  // and a saved or kept id in `lastSavedId`.
   virtual SaveOutcome saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
 
   // Saves the five demo records, through saveRecord, when the database is open and holds no record.
   virtual void seedDemoData();
 
   // Reads the database again when it is not open, or when its files are no longer the ones it
-  // read or last wrote (another program saved, left a write-ahead file an open takes, or the
-  // file came back). Returns whether it reopened. A store with records whose files went away is
-  // not read as an empty one: the view keeps what it read last, and reads the files once they are
-  // back. Files that cannot be read are left to the next save. Every reading, of the files again
-  // or of their check alone, decides from the status's value: a status of the store's files (ready,
-  // missing, saves wait, kept, not saved while the store waits) gives way to what the reading
-  // finds, and a kept save whose file the reading finds moved into place, whoever moved it, says
-  // "Saved <id>" (or "Ready" when the store no longer holds it); a failed reading replaces any
-  // other status, unless the status came after the same failure.
+  // read or last wrote. Returns whether it took a new reading. Records are missing, and the view
+  // keeps listing what it read last, when a store with records was read and its files are gone, or
+  // when the view read a write-ahead file no commit could still be writing (its own kept file, or
+  // one read under the directory's lock) and the store an open finds now holds one of its records
+  // neither as read nor saved again later. Files that cannot be read are left to the next save. A
+  // status of the store's files (ready, missing, saves wait, kept, not saved while the store waits)
+  // gives way to what a reading finds; a kept save the reading finds in place, as written, says
+  // "Saved <id>"; a failed reading replaces any other status, unless it came after the same failure.
   bool reloadIfChanged();
 
-  // A save of the record with this id that the store read last holds after all (its write-ahead
-  // file was taken by a later open): the status says it is saved, or kept while the store's state
-  // is that file not yet moved into place.
-  void confirmSave(const Text& id);
+  // A save of this record that the store read last holds after all (its write-ahead file was
+  // taken by a later open): the status says it is saved, or kept while the store's state is that
+  // file not yet moved into place.
+  void confirmSave(const WrittenRecord& written);
   // A save stopped by another window's change; the words name the field and its value.
   void showConflict(Text words);
   // That status gives way to what the store as last read says; any other status stays.
@@ -147,13 +139,10 @@ class DirectoryView {
   bool refusedBeforeSave(const Text& kind, const Text& name, const Text& owner);
   // Commits the validated batch, reads the store back and sets the status and the id.
   SaveOutcome commitBatch(const store::RecordBatch& batch);
-  // True when a store with records was read and its files are no longer in the data directory, or
-  // when it was read from a write-ahead file that is gone while the snapshot file beside it is
-  // still the one read.
-  bool storeGone() const;
-  // Opens the database again: creating the directory and an empty store only while no store with
-  // records was read. False when the store is gone; the database read last stays when `keepWhenGone`.
-  bool reopen(bool keepWhenGone);
+  // Reads the store as an open finds it now (creating the directory and an empty store only while
+  // no store with records was read) and takes that reading unless records are missing (`missing_`);
+  // a store gone is taken all the same unless `keepWhenGone`. True when it took the reading.
+  bool readStore(bool keepWhenGone);
   // What the database as read says.
   ViewStatus readingStatus() const;
   // Decides the status after a reading (see reloadIfChanged).
@@ -161,10 +150,12 @@ class DirectoryView {
   // The one place the status is set.
   void setStatus(ViewStatus status);
 
-  bool storeRead_ = false;      // a store with records was read
-  ViewStatus status_;           // what the status line tells
-  ViewStatus lastReading_;      // what the last reading said
-  std::optional<Text> keptId_;  // a save kept in a write-ahead file, until a reading finds it moved
+  bool storeRead_ = false;             // a store with records was read
+  bool mustHold_ = false;              // the database was read from a write-ahead file no commit is writing
+  bool missing_ = false;               // the last reading found records missing
+  ViewStatus status_;                  // what the status line tells
+  ViewStatus lastReading_;             // what the last reading said
+  std::optional<WrittenRecord> kept_;  // a save kept in a write-ahead file, until a reading finds it moved
 };
 
 }  // namespace app

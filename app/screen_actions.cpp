@@ -98,7 +98,7 @@ void settleUnconfirmed(DirectoryScreenState& state, DirectoryView& view) {
   }
   const WrittenRecord written = form.written;
   state.record = FormRecord::stored(written.id, FormBase{written.fields, {}});
-  view.confirmSave(written.id);
+  view.confirmSave(written);
 }
 
 // What the view read from the store comes into the form: a new record's save that went in after

@@ -80,7 +80,7 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
     return snapshot;
   }
   const Bytes promoted = encodeSnapshot(ahead);
-  StoreTrouble trouble = StoreTrouble::kOther;  // the lock not had
+  StoreTrouble trouble = StoreTrouble::kLockNotHad;
   if (locked && promoteSnapshot(directory, promoted, &trouble)) {
     runtime::deleteFileQuietly(wal);
     ahead.snapshotOnDisk = snapshotIdentityOf(promoted);

@@ -214,7 +214,11 @@ void writeCommitFiles(StoreState& state, Bytes& bytes, SnapshotIdentity& written
   // snapshot file, or writing over that write-ahead file, would lose its records. The lock keeps
   // every other commit (and recovery) out from the check to the move.
   const std::unique_ptr<runtime::FileSystem::Lock> lock = lockStoreDirectory(state.directory);
-  if (lock == nullptr || !snapshotFileIs(state.directory, state.snapshotOnDisk)) return;
+  if (lock == nullptr) {
+    files.trouble = StoreTrouble::kLockNotHad;
+    return;
+  }
+  if (!snapshotFileIs(state.directory, state.snapshotOnDisk)) return;
   // The state was read, or last written, under the sequence before the one it commits.
   if (checkWriteAheadFile(state, state.sequence - 1) != StoreFilesCheck::kSame) return;
   if (state.writeAheadOnDisk.present && !moveOwnWriteAheadIntoPlace(state, bytes, files)) return;
@@ -268,10 +272,16 @@ void writeCommitFiles(StoreState& state, Bytes& bytes, SnapshotIdentity& written
     return;
   }
   // Whatever the move answered, the file in place tells whether it was made. A move made but not
-  // flushed leaves the write-ahead file's name unflushed as well: the directory is flushed once
-  // more, and when that goes through the file stays, for the open that reads the store back to
-  // settle the move; otherwise it is no kept save.
+  // flushed has put the commit's bytes in the store's file all the same: every open reads them,
+  // so they are kept as the store's state, never taken back. The write-ahead file, a copy of them
+  // whose data is on the disk, stays beside them: should a power cut undo the move, an open takes
+  // that file if its name survived. The directory is flushed once more where it can be, and the
+  // open that reads the store back settles the move.
   files.step = snapshotFileIs(state.directory, written) ? CommitStep::kMoved : CommitStep::kNone;
+  if (files.step == CommitStep::kMoved) {
+    runtime::syncDirectory(state.directory);
+    return;
+  }
   keepWriteAheadFile(state.directory, written, WalFlush::kData, files);
 }
 

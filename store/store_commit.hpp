@@ -56,7 +56,9 @@ bool writeAheadTakesOver(const StoreState& ahead, bool snapshotUsable, std::int3
 // whole. An open takes that file as the store's state, and then reads a snapshot of that identity.
 // A file that cannot be made durable is no save: it is removed and `walWritten` is left absent,
 // unless the removal fails too, or memory runs out first, and the file stays for an open to take
-// (then it is reported, though a power cut may take it). A
+// (then it is reported, though a power cut may take it). A commit whose move was made but whose
+// directory flush failed has its bytes in the snapshot file, where every open reads them: it
+// keeps its write-ahead file, a copy of them, beside it and reports it as kept too. A
 // whole write-ahead file left, reported or not, is the state's own (writeAheadOnDisk): its next
 // commit never writes over it, but first moves it into place as an open would, under the lock
 // and after the same checks, and then commits under the sequence after that file's. When that

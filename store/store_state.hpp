@@ -46,9 +46,11 @@ inline constexpr std::string_view kStoreSchema = "corvane.store.v1";
 // set by a commit that failed (kNone after one that went through) and by an open that read a
 // write-ahead file it could not move into place. kNoRoom and kNoPermission: the write-ahead or
 // next file could not be written or flushed for that cause; kNotReplaced: the snapshot file
-// could not be replaced; kOther: anything else (another program changed the files, the lock was
-// not had, an I/O error, a directory flush).
-enum class StoreTrouble { kNone, kNoRoom, kNoPermission, kNotReplaced, kOther };
+// could not be replaced; kLockNotHad: the directory's lock was not had (another program held it
+// throughout the wait, or it cannot be made), so an open read a write-ahead file that a commit
+// may still be writing; kOther: anything else (another program changed the files, an I/O error,
+// a directory flush).
+enum class StoreTrouble { kNone, kNoRoom, kNoPermission, kNotReplaced, kLockNotHad, kOther };
 
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {

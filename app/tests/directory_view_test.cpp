@@ -479,31 +479,49 @@ TEST(DirectoryView, AStoreTakenAwayIsNeverReplacedByAnEmptyOne) {
 
 TEST(DirectoryView, AStoreReadFromAWriteAheadFileIsMissingWhenThatFileGoes) {
   // The store's state is a write-ahead file that cannot be moved into place: kept by this view's
-  // save of "W2", or read by a view started then. Taken away (the directory, or the write-ahead
-  // file alone, the older snapshot file staying), the store has records missing: the view says so
-  // at its focus, keeps listing W2, and refuses every save, creating nothing. Put back, its saves
-  // wait again, and go in once the snapshot file can be replaced.
+  // save of "W2", or read by a view started then. Taken away (the directory, or the file alone,
+  // the older snapshot file staying), replaced from outside by a whole file without W2, or removed
+  // while another program saves its own customer-6: the store has records missing. The view says
+  // so at its focus, keeps listing W2, and refuses every save, changing no snapshot file. Put
+  // back, its saves wait again, and go in once the snapshot file can be replaced.
   namespace fs = std::filesystem;
+  enum Loss { kDirectory, kFile, kCopyOfSnapshot, kOfSnapshotSequence, kOlder, kRemovedThenOtherSaves };
   for (const bool startedOnIt : {false, true}) {
-    for (const bool writeAheadOnly : {false, true}) {
-      SCOPED_TRACE(::testing::Message() << "started on it " << startedOnIt << ", file alone " << writeAheadOnly);
+    for (const Loss loss : {kDirectory, kFile, kCopyOfSnapshot, kOfSnapshotSequence, kOlder, kRemovedThenOtherSaves}) {
+      SCOPED_TRACE(::testing::Message() << "started on it " << startedOnIt << ", loss " << loss);
       TempDirectory root;
       const fs::path data = root.path() / "data";
-      const fs::path taken = writeAheadOnly ? data / "store.wal.corvane" : data;
+      const std::string wal = (data / "store.wal.corvane").string();
+      const std::string snapshot = (data / "store.corvane").string();
+      const fs::path taken = loss == kDirectory ? data : fs::path(wal);
       DirectoryView(data.string()).seedDemoData();
+      store::StoreState seeded = store::decodeSnapshot(fileBytes(snapshot), data.string());
       testing::FixedSnapshotFileSystem fixed;
       const runtime::ScopedFileSystem scoped(fixed);
       auto view = std::make_unique<DirectoryView>(data.string());
       ASSERT_TRUE(view->saveRecord("", "customer", "W2", "", "", false));
       if (startedOnIt) view = std::make_unique<DirectoryView>(data.string());
       fs::rename(taken, root.path() / "away");
+      if (loss == kOlder) --seeded.sequence;
+      if (loss == kOfSnapshotSequence) store::storePut(seeded, "note", "another state");
+      if (loss == kCopyOfSnapshot || loss == kOfSnapshotSequence || loss == kOlder) {
+        ASSERT_TRUE(runtime::writeFileBytes(wal, store::encodeSnapshot(seeded)));
+      }
+      if (loss == kRemovedThenOtherSaves) {
+        fixed.refusing = false;
+        DirectoryView other(data.string());
+        ASSERT_TRUE(other.saveRecord("", "customer", "Otter", "", "", false));
+        ASSERT_EQ(other.lastSavedId, "customer-6");
+        fixed.refusing = true;
+      }
+      const runtime::Bytes before = loss == kDirectory ? runtime::Bytes() : fileBytes(snapshot);
       EXPECT_FALSE(view->reloadIfChanged());
       EXPECT_EQ(view->status(), kStatusStoreMissing);
       EXPECT_FALSE(view->saveRecord("", "customer", "After", "", "", false));
       EXPECT_EQ(view->status(), kStatusStoreMissing);
       EXPECT_EQ(recordOf(*view, "customer-6").content, "W2");
-      EXPECT_EQ(fs::exists(data), writeAheadOnly);
-      EXPECT_FALSE(fs::exists(data / "store.wal.corvane"));
+      EXPECT_EQ(fs::exists(data), loss != kDirectory);
+      EXPECT_EQ(loss == kDirectory ? runtime::Bytes() : fileBytes(snapshot), before);
 
       fs::rename(root.path() / "away", taken);
       EXPECT_TRUE(view->reloadIfChanged());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -50,9 +51,10 @@ class FixedSnapshotFileSystem final : public runtime::testing::ForwardingFileSys
 };
 
 // Passes everything to the disk, asking `hook` first with the operation ("write", "sync",
-// "replace" with the target's path, "exists") and the path, and after a file was written
-// ("written"): its false fails the operation, a written file staying on the disk whole. A hook
-// that saves through the same file system clears itself first.
+// "replace" with the target's path, "exists", "delete", "sync directory", "lock") and the path,
+// and after a file was written ("written"): its false fails the operation (a lock is then not to
+// be had, a removal not made), a written file staying on the disk whole. A hook that saves
+// through the same file system clears itself first.
 class HookedFileSystem final : public runtime::testing::ForwardingFileSystem {
  public:
   bool writeFile(const std::string& path, const runtime::Bytes& bytes) override {
@@ -64,6 +66,15 @@ class HookedFileSystem final : public runtime::testing::ForwardingFileSystem {
   bool syncFile(const std::string& path) override { return pass("sync", path) && ForwardingFileSystem::syncFile(path); }
   bool fileExists(const std::string& path) override {
     return pass("exists", path) && ForwardingFileSystem::fileExists(path);
+  }
+  void deleteFile(const std::string& path) override {
+    if (pass("delete", path)) ForwardingFileSystem::deleteFile(path);
+  }
+  DirectorySync syncDirectory(const std::string& path) override {
+    return pass("sync directory", path) ? ForwardingFileSystem::syncDirectory(path) : DirectorySync::kFailed;
+  }
+  LockAttempt tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock) override {
+    return pass("lock", path) ? ForwardingFileSystem::tryLockFile(path, lock) : LockAttempt::kUnavailable;
   }
   std::function<bool(std::string_view operation, std::string_view path)> hook;
 

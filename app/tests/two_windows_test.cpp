@@ -536,7 +536,18 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
   // (`then`), and saves the form again under `name`: the record is stored once, or, for a form
   // the user made anew, twice.
   namespace fs = std::filesystem;
-  enum class Fault { kSnapshotFixed, kWalRefused, kWalNotPermitted, kWalCloseFails, kStoreTakenAfterWal };
+  enum class Fault {
+    kSnapshotFixed,
+    kWalRefused,
+    kWalNotPermitted,
+    kWalCloseFails,
+    kStoreTakenAfterWal,
+    kDirectoryNotFlushedTwice,
+    kDirectoryNotFlushed,
+    kWalReadWhileNotFlushed,
+    kCopyLeftWithoutRoom,
+    kCopyLeftReadUnlocked
+  };
   struct Row {
     const char* name;
     Fault fault;
@@ -556,6 +567,11 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     applyWindowFocus(w.state, w.view, true);
   };
   const auto otherOpens = [](Window&, const std::string& data) { DirectoryView other(data); };
+  std::optional<DirectoryView> reader;  // opened, without the lock, while this window's commit held it
+  const auto readerSavesOn = [&reader](Window&, const std::string&) {
+    ASSERT_TRUE(reader.has_value() && reader->reloadIfChanged());
+    EXPECT_TRUE(reader->saveRecord("customer-2", "customer", "Tobias W", "", "", false)) << reader->status();
+  };
   const auto focusThenOtherEdits = [focus](Window& w, const std::string& data) {
     focus(w, data);
     ASSERT_EQ(w.state.selectedId(), "animal-6");
@@ -622,6 +638,19 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
        "", 0, otherOpens, "Pepper", "Saved animal-6", 6, "Dog", true},
       {"another program's look-alike under the id is not this window's save", Fault::kStoreTakenAfterWal, missing, "",
        0, lookAlike, "Peper", "Saved animal-7", 7, "Dog"},
+      {"moved into place, the directory not flushed twice: saved once", Fault::kDirectoryNotFlushedTwice,
+       "Saved animal-6", "animal-6", 6, nothing, "Pepper", "Saved animal-6", 6, "Dog"},
+      {"moved into place, no directory flush: kept, saved once", Fault::kDirectoryNotFlushed,
+       "Kept animal-6; the store file could not be replaced yet", "animal-6", 6, nothing, "Pepper", "Saved animal-6", 6,
+       "Dog"},
+      {"another program read the file its flush then lost: nothing missing", Fault::kWalReadWhileNotFlushed,
+       kStatusCommitFailed, "", 5, readerSavesOn, "Pepper", "Saved animal-6", 6, "Dog"},
+      {"a copy left, no room to move it, moved by another program", Fault::kCopyLeftWithoutRoom,
+       "Kept animal-6; no room on the disk for the store file", "animal-6", 6, otherOpens, "Pepper", "Saved animal-6",
+       6, "Dog"},
+      {"a copy left, read without the lock, moved by another program", Fault::kCopyLeftReadUnlocked,
+       "Kept animal-6; the store file could not be replaced yet", "animal-6", 6, otherOpens, "Pepper", "Saved animal-6",
+       6, "Dog"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -631,8 +660,13 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     w.view.seedDemoData();
     testing::HookedFileSystem hooked;
     const runtime::ScopedFileSystem scoped(hooked);
+    reader.reset();
+    int directoryFlushes = 0;
+    bool copyLeft = false;
+    bool lockHeld = false;
     hooked.hook = [&](std::string_view operation, std::string_view path) {
       const bool wal = path.ends_with("store.wal.corvane");
+      const bool directoryFlush = operation == "sync directory" && path.ends_with("data");
       switch (row.fault) {
         case Fault::kSnapshotFixed:
           return !(operation == "replace" && path.ends_with("/store.corvane"));
@@ -646,6 +680,22 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
         case Fault::kStoreTakenAfterWal:
           if (operation == "sync" && wal) fs::rename(data, root.path() / "away");
           return !(operation == "sync" && wal);
+        case Fault::kDirectoryNotFlushedTwice:
+        case Fault::kDirectoryNotFlushed:
+          return !(directoryFlush && (row.fault == Fault::kDirectoryNotFlushed || ++directoryFlushes <= 2));
+        case Fault::kWalReadWhileNotFlushed:
+          if (operation == "lock") return !lockHeld;
+          if (operation != "sync" || !wal || reader) return true;
+          lockHeld = true;  // by this window's commit, for the other program's open
+          reader.emplace(data.string());
+          return lockHeld = false;
+        case Fault::kCopyLeftWithoutRoom:
+        case Fault::kCopyLeftReadUnlocked: {
+          if (operation == "delete" && wal) return !(copyLeft = true);
+          const bool next = operation == "write" && path.ends_with("store.next.corvane");
+          if (copyLeft && next) runtime::noteWriteFailure(runtime::WriteFailure::kNoRoom);
+          return !(copyLeft && (row.fault == Fault::kCopyLeftReadUnlocked ? operation == "lock" : next));
+        }
       }
       return true;
     };
