@@ -69,14 +69,19 @@ struct Call {
   runtime::Bytes data;
 };
 
-// The second commit meets a failing call on `path` and tells `trouble`; the caller reopens or commits again.
-struct Row {
-  const char* name;
+// A call on `path` that fails once with `error`; the commit that meets it answers false and tells `trouble`.
+struct Refusal {
   Call::Kind kind;
   const char* path;
   int error;
   StoreTrouble trouble;
+};
+// The second commit meets `refusal`; the caller reopens or commits again. The third meets `then`, if any.
+struct Row {
+  const char* name;
+  Refusal refusal;
   bool reopens;
+  std::optional<Refusal> then = std::nullopt;
 };
 class Recorder {
  public:
@@ -106,7 +111,7 @@ class Recorder {
 
   std::vector<Call> calls;
   // When set, the call it names fails once, without reaching the system.
-  const Row* refusal = nullptr;
+  const Refusal* refusal = nullptr;
 
  private:
   fs::path root_;
@@ -132,9 +137,9 @@ int recordOpen(const char* path, int flags, int fd) {
 
 // True once for the call the recorder's refusal names, which then fails with its errno.
 bool refused(Call::Kind kind, const std::string& path) {
-  const Row* row = gRecorder->refusal;
-  if (row == nullptr || row->kind != kind || row->path != path) return false;
-  errno = row->error;
+  const Refusal* refusal = gRecorder->refusal;
+  if (refusal == nullptr || refusal->kind != kind || refusal->path != path) return false;
+  errno = refusal->error;
   gRecorder->refusal = nullptr;
   return true;
 }
@@ -447,14 +452,22 @@ std::map<std::string, std::optional<runtime::Bytes>> treeOf(const fs::path& root
 }
 
 constexpr const char* kNext = "data/store.next.corvane";
+constexpr const char* kWal = "data/store.wal.corvane";
+const Refusal kDirectoryNotFlushed = {Call::kFlush, "data", EIO, StoreTrouble::kOther};
 const Row kRows[] = {
-    {"move refused", Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced, true},
-    {"next file not written for want of room", Call::kWrite, kNext, ENOSPC, StoreTrouble::kNoRoom, true},
-    {"next file not flushed, over quota", Call::kFlush, kNext, EDQUOT, StoreTrouble::kNoRoom, true},
-    {"write-ahead flush, read-only", Call::kFlush, "data/store.wal.corvane", EROFS, StoreTrouble::kNoPermission, true},
-    {"directory not flushed after the move", Call::kFlush, "data", EIO, StoreTrouble::kOther, true},
-    {"move refused, then committed again", Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced, false},
-    {"next file not written, then committed again", Call::kWrite, kNext, EPERM, StoreTrouble::kNoPermission, false},
+    {"move refused", {Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced}, true},
+    {"next file not written for want of room", {Call::kWrite, kNext, ENOSPC, StoreTrouble::kNoRoom}, true},
+    {"next file not flushed, over quota", {Call::kFlush, kNext, EDQUOT, StoreTrouble::kNoRoom}, true},
+    {"write-ahead flush, read-only", {Call::kFlush, kWal, EROFS, StoreTrouble::kNoPermission}, true},
+    {"directory not flushed after the move", kDirectoryNotFlushed, true},
+    {"move refused, then committed again", {Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced}, false},
+    {"next file not written, then committed again", {Call::kWrite, kNext, EPERM, StoreTrouble::kNoPermission}, false},
+    // The kept write-ahead file is moved into place, but the move may still be undone: the commit
+    // must not write its own write-ahead file over the kept one.
+    {"next file not written, then the kept file moved but its directory not flushed",
+     {Call::kWrite, kNext, ENOSPC, StoreTrouble::kNoRoom},
+     false,
+     kDirectoryNotFlushed},
 };
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 class SystemCallCrashSafety : public ::testing::TestWithParam<Row> {};
@@ -469,24 +482,30 @@ TEST_P(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {
   std::vector<Produced> produced = {{Snapshot{}, 0, 0}};
   {
     ScopedRecorder recording(recorder);
-    // Open makes the data directory; three commits follow, the second of which fails as the row
-    // says; one more commit.
+    // Open makes the data directory; four commits follow, the second of which (and the third,
+    // when the row says so) fails as the row says.
     Database database = openDatabase(data);
     ASSERT_TRUE(database.store.ok) << database.store.message;
+    // The sequence of the state the next commit writes after: the last one answered true or
+    // reopened, or that of a failed commit whose file was kept or moved into place.
+    std::int32_t base = 0;
     for (int n = 0; n < 4; ++n) {
       const std::size_t begun = recorder.calls.size();
-      recorder.refusal = n == 1 ? &row : nullptr;
+      const Refusal* refusal = n == 1 ? &row.refusal : n == 2 && row.then ? &*row.then : nullptr;
+      recorder.refusal = refusal;
       SnapshotIdentity kept;
       const bool answered = putBatch(database, batchNumber(n), &kept);
-      EXPECT_EQ(database.store.trouble, n == 1 ? row.trouble : StoreTrouble::kNone);
+      EXPECT_EQ(database.store.trouble, refusal != nullptr ? refusal->trouble : StoreTrouble::kNone) << "commit " << n;
       // Checked, not assumed: the power cuts below judge the states by the answers actually given.
-      EXPECT_EQ(answered, n != 1) << "commit " << n;
+      EXPECT_EQ(answered, refusal == nullptr) << "commit " << n;
       Snapshot attempted = snapshotOf(database.store);
       if (answered) {
         produced.push_back({attempted, begun, recorder.calls.size()});
+        base = attempted.sequence;
         continue;
       }
-      attempted.sequence = produced.back().snapshot.sequence + 1;
+      attempted.sequence = base + 1;
+      if (kept.present || database.store.sequence == attempted.sequence) base = attempted.sequence;
       // A write-ahead file reported kept promised the change, as an answer true does.
       produced.push_back({attempted, begun, kept.present ? std::optional(recorder.calls.size()) : std::nullopt});
       if (!row.reopens) continue;
@@ -497,6 +516,7 @@ TEST_P(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {
       const Snapshot reopened = snapshotOf(database.store);
       ASSERT_TRUE(reopened == attempted || (!kept.present && reopened == produced[produced.size() - 2].snapshot));
       produced.push_back({reopened, reopening, recorder.calls.size()});
+      base = reopened.sequence;
     }
   }
   const std::vector<Call>& calls = recorder.calls;
