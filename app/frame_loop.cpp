@@ -57,9 +57,9 @@ void draw(const DrawList& list) {
 void runFrame(DirectoryView& view, DirectoryScreenState& state) {
   const PointerProbe hover = [](const Rect& r) { return canvas::isMouseOver(r.x, r.y, r.width, r.height); };
   canvas::pumpMessages();
-  FrameInput input{canvas::takeInput({"TAB", "BACKSPACE"}), mainWindowFocused()};
-  input.scrollDown = canvas::keyPressed("DOWN");
-  input.scrollUp = canvas::keyPressed("UP");
+  canvas::WindowState* window = canvas::currentWindow();
+  FrameInput input{window != nullptr ? takeFrameEvents(*window) : std::vector<canvas::InputEvent>{},
+                   mainWindowFocused()};
   input.doubleClick = canvas::doubleClickSpan();
   input.statusWidth = [](std::string_view text) { return canvas::measureTitleText(runtime::Text(text), kTextSize); };
   applyFrameInput(state, view, input);

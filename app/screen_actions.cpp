@@ -7,12 +7,17 @@
 
 #include "app/form_merge.hpp"
 #include "app/record_list.hpp"
+#include "canvas/key_names.hpp"
 #include "store/record.hpp"
 #include "store/record_keys.hpp"
 
 namespace app {
 
 namespace {
+
+// The list's scroll keys.
+const std::int32_t kDownKey = canvas::virtualKeyForName("DOWN");
+const std::int32_t kUpKey = canvas::virtualKeyForName("UP");
 
 // How a click came: whether it starts a burst of presses, and whether the user had the conflict
 // status that is up in view long enough before it to answer it (always so without one); see
@@ -277,16 +282,33 @@ void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool foc
   if (gained && view.reloadIfChanged()) takeReading(state, view, statusWidth);
 }
 
+std::vector<canvas::InputEvent> takeFrameEvents(canvas::WindowState& window) {
+  static const std::vector<std::int32_t> kKeys{canvas::virtualKeyForName("TAB"), canvas::virtualKeyForName("BACKSPACE"),
+                                               kDownKey, kUpKey};
+  return canvas::takeInput(window, kKeys);
+}
+
 void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const FrameInput& input) {
+  // The focus is known once a frame, not where it changed among the frame's presses. A press on
+  // the window comes when it has the focus (a click on it gives it the focus before the press), so
+  // a change is taken to come before this frame's presses: it ends the burst of the presses of
+  // earlier frames, and a double-click that gave the window the focus stays one burst. A loss and
+  // a gain between two frames are not seen.
+  if (input.focused != state.windowFocused) state.lastPress.reset();
+  std::int32_t downPresses = 0;
+  std::int32_t upPresses = 0;
   for (const canvas::InputEvent& event : input.events) {
     switch (event.kind) {
       // A key or typed text between two presses ends their burst: the second is a click of its own.
+      // DOWN and UP come in order among the presses too; they scroll after the focus.
       case canvas::InputEvent::Kind::kText:
         applyTypedText(state, event.text);
         state.lastPress.reset();
         break;
       case canvas::InputEvent::Kind::kKey:
         applyEditKey(state, event.virtualKey);
+        downPresses += event.virtualKey == kDownKey ? 1 : 0;
+        upPresses += event.virtualKey == kUpKey ? 1 : 0;
         state.lastPress.reset();
         break;
       case canvas::InputEvent::Kind::kLeftPress: {
@@ -299,7 +321,7 @@ void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const Fra
   }
   settleListScroll(state, view);
   applyWindowFocus(state, view, input.focused, input.statusWidth);
-  applyScrollKeys(state, input.scrollDown, input.scrollUp);
+  applyScrollKeys(state, downPresses, upPresses);
   scrollBackPastLastMatch(state, view);
 }
 

@@ -31,14 +31,17 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
 void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused,
                       const TextWidth& statusWidth = estimatedTextWidth);
 
-// What the window kept for one frame: its input in the order it came, whether the window has the
-// keyboard focus, and the DOWN and UP presses; the system's double-click span, and the width of
-// a text in the status's style.
+// Takes the window's input since the previous frame, in the order it came: the typed text, the
+// left-button presses, and the presses of TAB and BACKSPACE, which edit the form, and of DOWN and
+// UP, which scroll the list. Presses of other keys stay banked.
+std::vector<canvas::InputEvent> takeFrameEvents(canvas::WindowState& window);
+
+// What the window kept for one frame: its input in the order it came (takeFrameEvents), and
+// whether the window has the keyboard focus; the system's double-click span, and the width of a
+// text in the status's style.
 struct FrameInput {
   std::vector<canvas::InputEvent> events;
   bool focused = true;
-  bool scrollDown = false;
-  bool scrollUp = false;
   canvas::DoubleClickSpan doubleClick;
   TextWidth statusWidth = estimatedTextWidth;
 };
@@ -49,13 +52,14 @@ struct FrameInput {
 // released, is a click on the tabs, the search box and the fields, the buttons, then a list row,
 // which loads the record the row showed when the window last drew it. After each event the list
 // returns to the top while the search has the focus, or when it is scrolled past its last match.
-// Presses each within the system's double-click time and rectangle of the one before are one
-// burst, whatever their count (a double- or triple-click), and a burst acts once: Save and Archive
-// or Restore act on its first press only (the tabs, fields and rows on each). While a conflict
+// Presses each within the system's double-click time and rectangle of the one before, with no key
+// (DOWN and UP too), typed text or change of the window's focus between them, are one burst,
+// whatever their count (a double- or triple-click), and a burst acts once: Save and Archive or
+// Restore act on its first press only (the tabs, fields and rows on each). While a conflict
 // status is up, a click on Save or Archive or Restore acts only when it starts a burst and comes
 // a double-click time or more after the first frame that showed that status. After the input come
 // the window's focus (a click that gave it has acted on what the window showed) and the scroll
-// keys.
+// keys' presses.
 void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const FrameInput& input);
 
 // Keeps what the frame just drew (ShownScreen) for the clicks of the next frame's input, and when

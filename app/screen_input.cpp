@@ -1,5 +1,6 @@
 #include "app/screen_input.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/text_edit.hpp"
@@ -75,9 +76,8 @@ void applyEditKey(DirectoryScreenState& state, std::int32_t virtualKey) {
   if (virtualKey == kBackspace && value != nullptr) *value = editTextStep(std::move(*value), runtime::Text(), true);
 }
 
-void applyScrollKeys(DirectoryScreenState& state, bool down, bool up) {
-  if (down) state.scroll += 1;
-  if (state.scroll > 0 && up) state.scroll -= 1;
+void applyScrollKeys(DirectoryScreenState& state, std::int32_t downPresses, std::int32_t upPresses) {
+  state.scroll = std::max(0, state.scroll + downPresses - upPresses);
 }
 
 }  // namespace app

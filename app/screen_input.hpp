@@ -39,7 +39,7 @@ void applyTypedText(DirectoryScreenState& state, std::string_view text);
 // keys change nothing.
 void applyEditKey(DirectoryScreenState& state, std::int32_t virtualKey);
 
-// DOWN scrolls one record further, then UP one back (never below 0).
-void applyScrollKeys(DirectoryScreenState& state, bool down, bool up);
+// Each DOWN press scrolls one record further, then each UP press one back (never below 0).
+void applyScrollKeys(DirectoryScreenState& state, std::int32_t downPresses, std::int32_t upPresses);
 
 }  // namespace app

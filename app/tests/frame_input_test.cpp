@@ -42,7 +42,7 @@ class QueuedInput : public ::testing::Test {
   // One frame's input decisions and its drawing, as the frame loop makes them; the pointer
   // hovers at (hoverX, hoverY).
   void frame(std::int32_t hoverX = -1, std::int32_t hoverY = -1) {
-    applyFrameInput(state_, *view_, FrameInput{canvas::takeInput(window_, {0x09, 0x08})});
+    applyFrameInput(state_, *view_, FrameInput{takeFrameEvents(window_)});
     buildScreenDrawing(state_, *view_, pointerAt(hoverX, hoverY));
     rememberShownScreen(state_, *view_);
   }
@@ -102,6 +102,16 @@ TEST_F(QueuedInput, TextKeysAndClicksOfOneFrameApplyInTheOrderTheyCame) {
   frame();
   EXPECT_EQ(lastStored().content, "Zed");
   EXPECT_EQ(store::recordProperty(lastStored(), "detail"), "Cow");
+
+  // DOWN between two presses on Save within the double-click time: two clicks, and the list scrolls.
+  const std::int32_t sequence = view_->database.store.sequence;
+  const std::uint32_t time = nextPressTime();
+  canvas::recordLeftPress(window_, 460, 548, time);
+  key(0x28);
+  canvas::recordLeftPress(window_, 460, 548, time + 200);
+  frame();
+  EXPECT_EQ(view_->database.store.sequence, sequence + 2);
+  EXPECT_EQ(state_.scroll, 1);
 }
 
 }  // namespace

@@ -124,8 +124,8 @@ TEST_F(ScreenActions, ClicksOfOneFrameMeanWhatTheWindowLastDrew) {
 
 TEST_F(ScreenActions, ABurstOfPressesOnAButtonActsOnce) {
   // Mochi in the form, then presses on a button at the given times, each in its own frame after
-  // the keys given: presses each within 500 ms of the one before, with no key or text between
-  // them, are one burst.
+  // the keys given (or a frame without the focus): presses each within 500 ms of the one before,
+  // with no key, text or focus change between them, are one burst.
   struct Row {
     const char* name;
     Rect button;
@@ -133,6 +133,7 @@ TEST_F(ScreenActions, ABurstOfPressesOnAButtonActsOnce) {
     bool archived;       // Mochi is stored archived at the end
     std::int32_t saves;  // commits the presses made
     std::vector<canvas::InputEvent> between = {};
+    std::uint32_t unfocusedBefore = 0;  // a frame without the focus comes before the press at this time
   };
   const Row rows[] = {
       {"a triple-click on Archive", kArchiveButton, {1000, 1300, 1600}, true, 1},
@@ -140,6 +141,9 @@ TEST_F(ScreenActions, ABurstOfPressesOnAButtonActsOnce) {
       {"three clicks on Archive a second apart", kArchiveButton, {1000, 2000, 3000}, true, 3},
       {"Save, a letter typed, Save", kSaveButton, {1000, 1220}, false, 2, {typedText("x")}},
       {"Save, Backspace, Save", kSaveButton, {1000, 1220}, false, 2, {keyPress(0x08)}},
+      {"Save, Down, Save", kSaveButton, {1000, 1200}, false, 2, {keyPress(0x28)}},
+      {"Save, focus lost and regained, Save", kSaveButton, {1000, 1210}, false, 2, {}, 1210},
+      {"a double-click on Archive that gives the window the focus", kArchiveButton, {1000, 1200}, true, 1, {}, 1000},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -153,6 +157,7 @@ TEST_F(ScreenActions, ABurstOfPressesOnAButtonActsOnce) {
     for (const std::uint32_t time : row.presses) {
       std::vector<canvas::InputEvent> events =
           time == row.presses.front() ? std::vector<canvas::InputEvent>{} : row.between;
+      if (time == row.unfocusedBefore) applyFrameInput(state, view, FrameInput{{}, false});
       events.push_back(pressAt(row.button.x + 5, row.button.y + 5, time));
       applyFrameInput(state, view, FrameInput{events});
       rememberShownScreen(state, view);
@@ -173,7 +178,7 @@ TEST_F(ScreenActions, TheSearchFocusKeepsTheListAtTheTop) {
   state.focus = kFocusOwner;
   applyFrameInput(state, *view_, FrameInput{{keyPress(0x09)}});  // TAB into the search
   EXPECT_EQ(state.scroll, 0);
-  applyFrameInput(state, *view_, FrameInput{{}, true, true});  // DOWN in the same frame still scrolls
+  applyFrameInput(state, *view_, FrameInput{{keyPress(0x28)}});  // DOWN in the same frame still scrolls
   EXPECT_EQ(state.scroll, 1);
 }
 
