@@ -141,7 +141,6 @@ TEST_F(ScreenActions, ABurstOfPressesOnAButtonActsOnce) {
       {"three clicks on Archive a second apart", kArchiveButton, {1000, 2000, 3000}, true, 3},
       {"Save, a letter typed, Save", kSaveButton, {1000, 1220}, false, 2, {typedText("x")}},
       {"Save, Backspace, Save", kSaveButton, {1000, 1220}, false, 2, {keyPress(0x08)}},
-      {"Save, Down, Save", kSaveButton, {1000, 1200}, false, 2, {keyPress(0x28)}},
       {"Save, focus lost and regained, Save", kSaveButton, {1000, 1210}, false, 2, {}, 1210},
       {"a double-click on Archive that gives the window the focus", kArchiveButton, {1000, 1200}, true, 1, {}, 1000},
   };

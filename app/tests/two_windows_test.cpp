@@ -543,7 +543,6 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     kWalCloseFails,
     kStoreTakenAfterWal,
     kDirectoryNotFlushedTwice,
-    kDirectoryNotFlushed,
     kWalReadWhileNotFlushed,
     kCopyLeftWithoutRoom,
     kCopyLeftReadUnlocked
@@ -640,9 +639,6 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
        0, lookAlike, "Peper", "Saved animal-7", 7, "Dog"},
       {"moved into place, the directory not flushed twice: saved once", Fault::kDirectoryNotFlushedTwice,
        "Saved animal-6", "animal-6", 6, nothing, "Pepper", "Saved animal-6", 6, "Dog"},
-      {"moved into place, no directory flush: kept, saved once", Fault::kDirectoryNotFlushed,
-       "Kept animal-6; the store file could not be replaced yet", "animal-6", 6, nothing, "Pepper", "Saved animal-6", 6,
-       "Dog"},
       {"another program read the file its flush then lost: nothing missing", Fault::kWalReadWhileNotFlushed,
        kStatusCommitFailed, "", 5, readerSavesOn, "Pepper", "Saved animal-6", 6, "Dog"},
       {"a copy left, no room to move it, moved by another program", Fault::kCopyLeftWithoutRoom,
@@ -666,7 +662,6 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     bool lockHeld = false;
     hooked.hook = [&](std::string_view operation, std::string_view path) {
       const bool wal = path.ends_with("store.wal.corvane");
-      const bool directoryFlush = operation == "sync directory" && path.ends_with("data");
       switch (row.fault) {
         case Fault::kSnapshotFixed:
           return !(operation == "replace" && path.ends_with("/store.corvane"));
@@ -681,8 +676,7 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
           if (operation == "sync" && wal) fs::rename(data, root.path() / "away");
           return !(operation == "sync" && wal);
         case Fault::kDirectoryNotFlushedTwice:
-        case Fault::kDirectoryNotFlushed:
-          return !(directoryFlush && (row.fault == Fault::kDirectoryNotFlushed || ++directoryFlushes <= 2));
+          return !(operation == "sync directory" && ++directoryFlushes <= 2);
         case Fault::kWalReadWhileNotFlushed:
           if (operation == "lock") return !lockHeld;
           if (operation != "sync" || !wal || reader) return true;
