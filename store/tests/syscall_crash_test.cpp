@@ -69,19 +69,16 @@ struct Call {
   runtime::Bytes data;
 };
 
-// A call on `path` that fails once with `error`; the commit that meets it answers false and tells `trouble`.
-struct Refusal {
+// The second commit meets a failing call on `path` and tells `trouble`; the caller reopens or commits again.
+// The third commit meets the failing call of `then`, when given.
+struct Row {
+  const char* name;
   Call::Kind kind;
   const char* path;
   int error;
   StoreTrouble trouble;
-};
-// The second commit meets `refusal`; the caller reopens or commits again. The third meets `then`, if any.
-struct Row {
-  const char* name;
-  Refusal refusal;
   bool reopens;
-  std::optional<Refusal> then = std::nullopt;
+  const Row* then = nullptr;
 };
 class Recorder {
  public:
@@ -111,7 +108,7 @@ class Recorder {
 
   std::vector<Call> calls;
   // When set, the call it names fails once, without reaching the system.
-  const Refusal* refusal = nullptr;
+  const Row* refusal = nullptr;
 
  private:
   fs::path root_;
@@ -137,9 +134,9 @@ int recordOpen(const char* path, int flags, int fd) {
 
 // True once for the call the recorder's refusal names, which then fails with its errno.
 bool refused(Call::Kind kind, const std::string& path) {
-  const Refusal* refusal = gRecorder->refusal;
-  if (refusal == nullptr || refusal->kind != kind || refusal->path != path) return false;
-  errno = refusal->error;
+  const Row* row = gRecorder->refusal;
+  if (row == nullptr || row->kind != kind || row->path != path) return false;
+  errno = row->error;
   gRecorder->refusal = nullptr;
   return true;
 }
@@ -452,22 +449,20 @@ std::map<std::string, std::optional<runtime::Bytes>> treeOf(const fs::path& root
 }
 
 constexpr const char* kNext = "data/store.next.corvane";
-constexpr const char* kWal = "data/store.wal.corvane";
-const Refusal kDirectoryNotFlushed = {Call::kFlush, "data", EIO, StoreTrouble::kOther};
+const Row kDirectoryNotFlushed = {
+    "directory not flushed after the move", Call::kFlush, "data", EIO, StoreTrouble::kOther, true};
 const Row kRows[] = {
-    {"move refused", {Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced}, true},
-    {"next file not written for want of room", {Call::kWrite, kNext, ENOSPC, StoreTrouble::kNoRoom}, true},
-    {"next file not flushed, over quota", {Call::kFlush, kNext, EDQUOT, StoreTrouble::kNoRoom}, true},
-    {"write-ahead flush, read-only", {Call::kFlush, kWal, EROFS, StoreTrouble::kNoPermission}, true},
-    {"directory not flushed after the move", kDirectoryNotFlushed, true},
-    {"move refused, then committed again", {Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced}, false},
-    {"next file not written, then committed again", {Call::kWrite, kNext, EPERM, StoreTrouble::kNoPermission}, false},
+    {"move refused", Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced, true},
+    {"next file not written for want of room", Call::kWrite, kNext, ENOSPC, StoreTrouble::kNoRoom, true},
+    {"next file not flushed, over quota", Call::kFlush, kNext, EDQUOT, StoreTrouble::kNoRoom, true},
+    {"write-ahead flush, read-only", Call::kFlush, "data/store.wal.corvane", EROFS, StoreTrouble::kNoPermission, true},
+    kDirectoryNotFlushed,
+    {"move refused, then committed again", Call::kRename, kNext, EIO, StoreTrouble::kNotReplaced, false},
+    {"next file not written, then committed again", Call::kWrite, kNext, EPERM, StoreTrouble::kNoPermission, false},
     // The kept write-ahead file is moved into place, but the move may still be undone: the commit
     // must not write its own write-ahead file over the kept one.
-    {"next file not written, then the kept file moved but its directory not flushed",
-     {Call::kWrite, kNext, ENOSPC, StoreTrouble::kNoRoom},
-     false,
-     kDirectoryNotFlushed},
+    {"next file not written, then the kept file moved but its directory not flushed", Call::kWrite, kNext, ENOSPC,
+     StoreTrouble::kNoRoom, false, &kDirectoryNotFlushed},
 };
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 class SystemCallCrashSafety : public ::testing::TestWithParam<Row> {};
@@ -491,7 +486,7 @@ TEST_P(SystemCallCrashSafety, EveryPowerCutStateOfCommitsAndARecoveryOpens) {
     std::int32_t base = 0;
     for (int n = 0; n < 4; ++n) {
       const std::size_t begun = recorder.calls.size();
-      const Refusal* refusal = n == 1 ? &row.refusal : n == 2 && row.then ? &*row.then : nullptr;
+      const Row* refusal = n == 1 ? &row : n == 2 ? row.then : nullptr;
       recorder.refusal = refusal;
       SnapshotIdentity kept;
       const bool answered = putBatch(database, batchNumber(n), &kept);
