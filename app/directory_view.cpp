@@ -17,6 +17,8 @@
 
 namespace app {
 
+using Kind = ViewStatus::Kind;
+
 namespace {
 
 // The record's update time: one past the commit the save will make. Saturates instead of
@@ -62,21 +64,7 @@ WrittenRecord writtenOf(const store::Record& record) {
   return {record.id, record.kind, recordFieldsOf(record), record.updated};
 }
 
-ViewStatus refused(const char* why) { return {ViewStatus::Kind::kRefused, {}, {}, why}; }
-
-// A status that tells of a write-ahead file that waits to be moved into place.
-bool tellsOfWriteAhead(const ViewStatus& status) {
-  using Kind = ViewStatus::Kind;
-  return status.kind == Kind::kSavesWait || status.kind == Kind::kKept || status.kind == Kind::kNotSavedWaiting;
-}
-
-// A status that tells of the store's files as a reading finds them, rather than of the form or of
-// a save's own outcome.
-bool tellsOfStoreFiles(const ViewStatus& status) {
-  using Kind = ViewStatus::Kind;
-  return tellsOfWriteAhead(status) || status.kind == Kind::kReady || status.kind == Kind::kStoreMissing ||
-         status.kind == Kind::kOpenFailed;
-}
+ViewStatus refused(const char* why) { return {Kind::kRefused, {}, {}, why}; }
 
 // True when `now` still holds every record of `read`: as read (id, kind, fields and update time),
 // or saved again since under its id, with a later update time.
@@ -92,18 +80,16 @@ bool holdsEveryRecord(const store::Database& now, const store::Database& read) {
   });
 }
 
-// A reading of a write-ahead file not moved into place: the store's state waits in it.
-bool readFromWriteAhead(const store::Database& database) {
-  return !database.store.ok && database.store.message == store::kWriteAheadNotPromoted;
-}
-
-// Why a store file could not be written or moved into place, after "Kept <id>; " or "Not saved; ".
+// Why a store file could not be written, locked or moved into place, after "Kept <id>; " or
+// "Not saved; ".
 const char* troubleWords(store::StoreTrouble trouble) {
   switch (trouble) {
     case store::StoreTrouble::kNoRoom:
       return "no room on the disk for the store file";
     case store::StoreTrouble::kNoPermission:
       return "no permission to write the store file";
+    case store::StoreTrouble::kLockNotHad:
+      return "another program is writing the store";
     default:
       return "the store file could not be replaced yet";
   }
@@ -112,7 +98,6 @@ const char* troubleWords(store::StoreTrouble trouble) {
 }  // namespace
 
 Text statusText(const ViewStatus& status) {
-  using Kind = ViewStatus::Kind;
   switch (status.kind) {
     case Kind::kReady:
       return kStatusReady;
@@ -123,11 +108,11 @@ Text statusText(const ViewStatus& status) {
       if (status.cause == store::StoreTrouble::kNoPermission) return "Last save kept; saves wait for permission";
       return kStatusSavesWait;
     case Kind::kSaved:
-      return "Saved " + status.id;
+      return "Saved " + status.save.id;
     case Kind::kKept:
-      return "Kept " + status.id + "; " + troubleWords(status.cause);
+      return "Kept " + status.save.id + "; " + troubleWords(status.cause);
     case Kind::kNotSavedWaiting:
-    case Kind::kNotWritten:
+    case Kind::kNotSaved:
       return Text("Not saved; ") + troubleWords(status.cause);
     case Kind::kCommitFailed:
       return kStatusCommitFailed;
@@ -146,12 +131,36 @@ bool holdsWritten(const store::Database& database, const WrittenRecord& written)
   return stored.kind == written.kind && recordFieldsOf(stored) == written.fields && stored.updated == written.updated;
 }
 
-DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
-  readStore(true);
-  showReading();
+StoreReading nextReading(const StoreReading& last, store::Database opened, bool keepWhenGone) {
+  StoreReading next;
+  next.pending = last.pending;
+  const store::StoreState& read = opened.store;
+  const bool gone = read.opened == store::OpenOutcome::kFilesMissing;
+  next.missing = gone || (last.settledFile.present && !holdsEveryRecord(opened, last.database));
+  if (next.missing && (keepWhenGone || !gone)) {
+    next.database = last.database;
+    next.settledFile = last.settledFile;
+    next.storeRead = last.storeRead;
+    return next;
+  }
+  // No commit writes a write-ahead file read under the directory's lock; one read without it may
+  // be another program's commit in progress, unless it is the very file already settled.
+  const bool settled = read.opened == store::OpenOutcome::kWriteAheadLocked ||
+                       (read.opened == store::OpenOutcome::kWriteAheadUnlocked && last.settledFile.present &&
+                        read.writeAheadOnDisk == last.settledFile);
+  if (settled) next.settledFile = read.writeAheadOnDisk;
+  next.storeRead = last.storeRead || !read.entries.empty();  // a failed open has no entries
+  // A save waiting to be found is settled by an open store that holds it as written, or by any
+  // reading that holds another record under its id: its write-ahead file can no longer arrive.
+  if (next.pending &&
+      (holdsWritten(opened, *next.pending) ? read.ok : store::findRecordIndex(opened, next.pending->id) >= 0)) {
+    next.pending.reset();
+  }
+  next.database = std::move(opened);
+  return next;
 }
 
-DirectoryView::~DirectoryView() = default;
+DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) { readStore(true); }
 
 Text DirectoryView::makeNewId(const Text& kind) const {
   // Numbered from the count of loaded records plus one, and past every id still in use: a
@@ -177,13 +186,13 @@ SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail
   store::Record& record = batch.records.front();
   if (isNew) record.id = makeNewId(record.kind);
   if (!store::validateRecord(record)) {
-    setStatus(refused(kStatusRecordInvalid));
+    status_ = refused("Record validation failed");
     return {};
   }
   if (isAnimal) {
     batch.edges.push_back(makeOwnerEdge(record.id, std::move(owner)));
     if (!store::validateEdge(batch.edges.front())) {
-      setStatus(refused(kStatusEdgeInvalid));
+      status_ = refused("Relationship validation failed");
       return {};
     }
   }
@@ -191,66 +200,47 @@ SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail
 }
 
 bool DirectoryView::reloadIfChanged() {
-  // A store that took saves is read again only when its files changed; the very files back where
-  // records were missing are the store as it was read.
   if (database.store.ok) {
     const store::StoreFilesCheck files = store::checkStoreFiles(database.store);
-    if (missing_ && files == store::StoreFilesCheck::kSame) {
-      missing_ = false;
-      showReading();
+    if (reading_.missing && files == store::StoreFilesCheck::kSame) {
+      const ViewStatus lastReading = readingStatus();
+      reading_.missing = false;
+      followReading(lastReading, reading_.pending);
     }
     if (files != store::StoreFilesCheck::kChanged) return false;
   }
-  const bool taken = readStore(true);
-  showReading();
-  return taken;
+  return readStore(true);
 }
 
-void DirectoryView::confirmSave(const WrittenRecord& written) {
-  lastReading_ = readingStatus();
-  kept_.reset();
-  if (database.store.ok) {
-    setStatus({ViewStatus::Kind::kSaved, written.id});
-    return;
-  }
-  kept_ = written;
-  setStatus({ViewStatus::Kind::kKept, written.id, database.store.trouble});
-}
-
-void DirectoryView::showConflict(Text words) { setStatus({ViewStatus::Kind::kConflict, {}, {}, std::move(words)}); }
+void DirectoryView::showConflict(Text words) { status_ = {Kind::kConflict, {}, {}, std::move(words)}; }
 
 void DirectoryView::endConflict() {
-  if (status_.kind == ViewStatus::Kind::kConflict) setStatus(readingStatus());
+  if (status_.kind == Kind::kConflict) status_ = readingStatus();
 }
 
 bool DirectoryView::refusedBeforeSave(const Text& kind, const Text& name, const Text& owner) {
   if (name.empty()) {
-    setStatus(refused(kStatusNameRequired));
+    status_ = refused("A name is required");
     return true;
   }
-  // A database that is not open (its open failed, or the reopen after an earlier commit did), or
-  // whose records are missing or whose files went, is read again first: what kept it may be over.
-  if (missing_ || !database.store.ok || (storeRead_ && !store::storeFilesPresent(dataDirectory))) {
+  // A store that is not open, whose records are missing or whose files went is read again first:
+  // what kept it may be over.
+  if (reading_.missing || !database.store.ok || (reading_.storeRead && !store::storeFilesPresent(dataDirectory))) {
     readStore(true);
-    showReading();
   }
-  if (missing_ || !database.store.ok) {
-    // Refused for what the reading found, whatever the status said before.
-    const ViewStatus reading = readingStatus();
-    setStatus(reading.kind == ViewStatus::Kind::kSavesWait
-                  ? ViewStatus{ViewStatus::Kind::kNotSavedWaiting, {}, reading.cause}
-                  : reading);
+  if (reading_.missing || !database.store.ok) {
+    status_ = refusalOfReading();  // whatever the status said before
     return true;
   }
   if (kind != "animal") return false;
   const std::int32_t ownerIndex = store::findRecordIndex(database, owner);
   if (ownerIndex < 0) {
-    setStatus(refused(kStatusUnknownOwner));
+    status_ = refused("Enter an existing customer ID");
     return true;
   }
   const store::Record& ownerRecord = database.records[static_cast<std::size_t>(ownerIndex)];
   if (ownerRecord.kind == "customer" && !isArchived(ownerRecord)) return false;
-  setStatus(refused(kStatusInactiveOwner));
+  status_ = refused("Choose an active customer");
   return true;
 }
 
@@ -258,95 +248,97 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
   SaveOutcome outcome;
   outcome.written = writtenOf(batch.records.front());
   store::SnapshotIdentity kept;
-  const bool committed = store::putBatch(database, batch, &kept);
+  const bool committed = store::putBatch(reading_.database, batch, &kept);
   const store::StoreTrouble trouble = database.store.trouble;
-  // The in-memory database may disagree with the files after a failed put; read back what is
-  // durably stored either way. A store gone meanwhile leaves nothing to read, and the failed put
-  // nothing to keep.
-  readStore(false);
+  // What is durably stored is read back either way: the database in memory may disagree with the
+  // files after a failed put. The write-ahead file this commit kept is its own: no commit writes
+  // it. A store gone meanwhile leaves nothing to read, and the failed put nothing to keep.
+  reading_.settledFile = kept;
+  if (kept.present) reading_.pending = outcome.written;
+  readStore(false, true);
   lastSavedId.clear();
-  // Reported failed after its file was kept, and that file is what the store read back holds: the
-  // record is stored, and saying otherwise would lead the user to save it again as a second
-  // record. A commit that kept no file cannot have stored anything, however alike a record another
-  // program saved; and after the commit let go of the lock, another program's save may hold the
-  // id with other content.
-  if (committed || (kept.present && holdsWritten(database, outcome.written))) {
-    outcome.result = database.store.ok ? SaveResult::kSaved : SaveResult::kKept;
-    mustHold_ = mustHold_ || !database.store.ok;  // its own kept file: no commit writes it
-    confirmSave(outcome.written);
+  // A commit that failed after its file was kept stored the record when the store read back holds
+  // it as written; one that kept no file cannot have stored anything, however alike a record
+  // another program saved.
+  if (committed || (kept.present && !reading_.missing && holdsWritten(database, outcome.written))) {
+    const bool waits = !committed && reading_.settledFile.present;
+    outcome.result = waits ? SaveResult::kKept : SaveResult::kSaved;
+    reading_.pending = waits ? std::optional(outcome.written) : std::nullopt;
+    status_ = reading_.missing
+                  ? readingStatus()
+                  : ViewStatus{waits ? Kind::kKept : Kind::kSaved, outcome.written, database.store.trouble};
     lastSavedId = outcome.written.id;
     return outcome;
   }
-  kept_.reset();
-  lastReading_ = readingStatus();  // the status below answers this reading
   // A later open may still take its write-ahead file as the store's state.
   outcome.writeAheadLeft = kept.present;
-  if (missing_) {
-    outcome.result = SaveResult::kStoreGone;
-    setStatus({ViewStatus::Kind::kStoreMissing});
-    return outcome;
-  }
-  outcome.result = SaveResult::kNotKept;
-  if (readFromWriteAhead(database)) {
-    setStatus({ViewStatus::Kind::kNotSavedWaiting, {}, database.store.trouble});
-  } else if (trouble == store::StoreTrouble::kNoRoom || trouble == store::StoreTrouble::kNoPermission) {
-    setStatus({ViewStatus::Kind::kNotWritten, {}, trouble});
+  outcome.result = reading_.missing ? SaveResult::kStoreGone : SaveResult::kNotKept;
+  const ViewStatus refusal = refusalOfReading();
+  if (refusal.kind == Kind::kStoreMissing || refusal.kind == Kind::kNotSavedWaiting) {
+    status_ = refusal;
+  } else if (trouble == store::StoreTrouble::kNoRoom || trouble == store::StoreTrouble::kNoPermission ||
+             trouble == store::StoreTrouble::kLockNotHad) {
+    status_ = {Kind::kNotSaved, {}, trouble};
   } else {
-    setStatus({ViewStatus::Kind::kCommitFailed});
+    status_ = {Kind::kCommitFailed};
   }
   return outcome;
 }
 
-bool DirectoryView::readStore(bool keepWhenGone) {
+bool DirectoryView::readStore(bool keepWhenGone, bool ofSave) {
+  const ViewStatus lastReading = readingStatus();
+  const std::optional<WrittenRecord> pending = reading_.pending;
   store::Database opened =
-      store::openDatabase(dataDirectory, storeRead_ ? store::OpenMode::kExisting : store::OpenMode::kCreate);
-  const bool gone = !opened.store.ok && opened.store.message == store::kStoreFilesMissing;
-  missing_ = gone || (mustHold_ && !holdsEveryRecord(opened, database));
-  if (missing_ && (keepWhenGone || !gone)) return false;
-  // A write-ahead file read under the directory's lock is no commit's still being written; nor is
-  // the same file read again.
-  const store::StoreState& read = opened.store;
-  mustHold_ = readFromWriteAhead(opened) && (read.trouble != store::StoreTrouble::kLockNotHad ||
-                                             (mustHold_ && read.writeAheadOnDisk == database.store.writeAheadOnDisk));
-  database = std::move(opened);
-  if ((database.store.ok || readFromWriteAhead(database)) && !database.store.entries.empty()) storeRead_ = true;
-  return true;
+      store::openDatabase(dataDirectory, reading_.storeRead ? store::OpenMode::kExisting : store::OpenMode::kCreate);
+  const bool gone = opened.store.opened == store::OpenOutcome::kFilesMissing;
+  reading_ = nextReading(reading_, std::move(opened), keepWhenGone);
+  if (!ofSave) followReading(lastReading, pending);
+  return !reading_.missing || (gone && !keepWhenGone);
+}
+
+void DirectoryView::followReading(const ViewStatus& lastReading, const std::optional<WrittenRecord>& pending) {
+  const ViewStatus reading = readingStatus();
+  const Kind shown = status_.kind;
+  const bool ofReading =
+      shown == Kind::kReady || shown == Kind::kStoreMissing || shown == Kind::kSavesWait || shown == Kind::kOpenFailed;
+  const bool waiting = shown == Kind::kKept || shown == Kind::kNotSavedWaiting;
+  const bool failedSave = shown == Kind::kCommitFailed || shown == Kind::kNotSaved;
+  // A pending save found as written is saved where the store is open; kept where it still waits.
+  const bool found = pending && !reading_.missing && holdsWritten(database, *pending);
+  if (found && (database.store.ok ? ofReading || waiting || failedSave
+                                  : reading.kind == Kind::kSavesWait && (ofReading || failedSave))) {
+    status_ = {database.store.ok ? Kind::kSaved : Kind::kKept, *pending, reading.cause};
+    return;
+  }
+  if (waiting && reading.kind == Kind::kSavesWait) {
+    status_.cause = reading.cause;
+  } else if (ofReading || waiting || (reading.kind != Kind::kReady && reading != lastReading) ||
+             (shown == Kind::kSaved && !reading_.missing && !holdsWritten(database, status_.save))) {
+    status_ = reading;
+  }
 }
 
 ViewStatus DirectoryView::readingStatus() const {
-  if (missing_) return {ViewStatus::Kind::kStoreMissing};
-  if (database.store.ok) return {};
-  if (readFromWriteAhead(database)) return {ViewStatus::Kind::kSavesWait, {}, database.store.trouble};
-  if (database.store.message == store::kStoreFilesMissing) return {ViewStatus::Kind::kStoreMissing};
-  return {ViewStatus::Kind::kOpenFailed, {}, {}, database.store.message};
+  const store::OpenOutcome opened = database.store.opened;
+  if (reading_.missing || opened == store::OpenOutcome::kFilesMissing) return {Kind::kStoreMissing};
+  if (opened == store::OpenOutcome::kOpened) return {};
+  if (opened == store::OpenOutcome::kFailed) return {Kind::kOpenFailed, {}, {}, database.store.message};
+  return {Kind::kSavesWait, {}, database.store.trouble};  // a write-ahead file, with or without the lock
 }
 
-void DirectoryView::showReading() {
-  const ViewStatus reading = readingStatus();
-  const bool fresh = reading != lastReading_;
-  lastReading_ = reading;
-  if (reading.kind == ViewStatus::Kind::kReady) {
-    // A kept save is in place now, moved by this reading or another program's open; it is saved
-    // when the store holds it as written.
-    const std::optional<WrittenRecord> kept = std::exchange(kept_, std::nullopt);
-    if (!tellsOfStoreFiles(status_)) return;
-    setStatus(kept && holdsWritten(database, *kept) ? ViewStatus{ViewStatus::Kind::kSaved, kept->id} : reading);
-    return;
-  }
-  // A kept save, or a save refused while the store waits, still tells what this reading found.
-  if (tellsOfWriteAhead(status_) && reading.kind == ViewStatus::Kind::kSavesWait) return;
-  if (fresh || tellsOfStoreFiles(status_)) setStatus(reading);
+ViewStatus DirectoryView::refusalOfReading() const {
+  ViewStatus reading = readingStatus();
+  if (reading.kind == Kind::kSavesWait) reading.kind = Kind::kNotSavedWaiting;
+  return reading;
 }
-
-void DirectoryView::setStatus(ViewStatus status) { status_ = std::move(status); }
 
 void DirectoryView::seedDemoData() {
   if (!database.store.ok || !database.records.empty()) return;
-  saveRecord("customer-1", "customer", "Marta Quillfeather", "marta.quillfeather@example.test", "", false);
-  saveRecord("customer-2", "customer", "Tobias Wrenhollow", "tobias.wrenhollow@example.test", "", false);
-  saveRecord("animal-3", "animal", "Mochi", "Cat / annual wellness", "customer-1", false);
-  saveRecord("animal-4", "animal", "Juniper", "Dog / vaccination review", "customer-2", false);
-  saveRecord("animal-5", "animal", "Clover", "Rabbit / routine visit", "customer-1", false);
+  saveRecord("customer-1", "customer", "Marta Quillfeather", "marta.quillfeather@example.test", "", false) &&
+      saveRecord("customer-2", "customer", "Tobias Wrenhollow", "tobias.wrenhollow@example.test", "", false) &&
+      saveRecord("animal-3", "animal", "Mochi", "Cat / annual wellness", "customer-1", false) &&
+      saveRecord("animal-4", "animal", "Juniper", "Dog / vaccination review", "customer-2", false) &&
+      saveRecord("animal-5", "animal", "Clover", "Rabbit / routine visit", "customer-1", false);
 }
 
 }  // namespace app

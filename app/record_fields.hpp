@@ -28,6 +28,7 @@ struct WrittenRecord {
   runtime::Text kind;
   RecordFields fields;
   std::int32_t updated = 0;
+  bool operator==(const WrittenRecord&) const = default;
 };
 
 // A text field, in the form's order, and the word the screen names it by.

@@ -90,20 +90,16 @@ std::optional<RecordFields> mergeWithStored(DirectoryScreenState& state, Directo
 }
 
 // A new record's save that was not kept may reach the store after all (a later open takes its
-// write-ahead file). Once the store holds that save's record as it wrote it (holdsWritten), the
-// form is that record as after a save: the fields written are its base, and what the user typed
-// since stays the user's change. Once the id holds another record, that save can no longer
-// arrive, and the form stays a new record of its own.
-void settleUnconfirmed(DirectoryScreenState& state, DirectoryView& view) {
+// write-ahead file; the view's status then says so). Once the store holds that save's record as
+// it wrote it (holdsWritten), the form is that record as after a save: the fields written are its
+// base, and what the user typed since stays the user's change. Once the id holds another record,
+// that save can no longer arrive, and the form stays a new record of its own.
+void settleUnconfirmed(DirectoryScreenState& state, const DirectoryView& view) {
   const FormRecord& form = state.record;
   if (form.kind != FormRecord::Kind::kUnconfirmed || storedRecord(view, form.written.id) == nullptr) return;
-  if (!holdsWritten(view.database, form.written)) {
-    state.record = FormRecord{};
-    return;
-  }
-  const WrittenRecord written = form.written;
-  state.record = FormRecord::stored(written.id, FormBase{written.fields, {}});
-  view.confirmSave(written);
+  state.record = holdsWritten(view.database, form.written)
+                     ? FormRecord::stored(form.written.id, FormBase{form.written.fields, {}})
+                     : FormRecord{};
 }
 
 // What the view read from the store comes into the form: a new record's save that went in after

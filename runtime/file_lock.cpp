@@ -73,14 +73,19 @@ FileSystem::FileEnds FileSystem::readFileEnds(const std::string& path, std::size
   return ends;
 }
 
-std::unique_ptr<FileSystem::Lock> lockFile(const std::string& path, std::int64_t waitMilliseconds) {
+std::unique_ptr<FileSystem::Lock> lockFile(const std::string& path, std::int64_t waitMilliseconds,
+                                           FileSystem::LockAttempt* last) {
+  FileSystem::LockAttempt ignored = FileSystem::LockAttempt::kUnavailable;
+  FileSystem::LockAttempt& attempt = last != nullptr ? *last : ignored;
+  attempt = FileSystem::LockAttempt::kUnavailable;
   if (namesNoFile(path)) return nullptr;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
   FileSystem& fileSystem = currentFileSystem();
   for (;;) {
     std::unique_ptr<FileSystem::Lock> lock;
-    const FileSystem::LockAttempt attempt = fileSystem.tryLockFile(path, lock);
+    attempt = fileSystem.tryLockFile(path, lock);
     if (attempt == FileSystem::LockAttempt::kTaken && lock != nullptr) return lock;
+    if (attempt == FileSystem::LockAttempt::kTaken) attempt = FileSystem::LockAttempt::kUnavailable;
     if (attempt != FileSystem::LockAttempt::kBusy || std::chrono::steady_clock::now() >= deadline) return nullptr;
     platform::sleepSlice(kLockRetryMilliseconds);
   }

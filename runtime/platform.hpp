@@ -80,6 +80,10 @@ int nanosleepOnce(const struct timespec* request, struct timespec* remain);
 
 namespace runtime::platform {
 
+// Notes why the write, creation or flush of a file just failed, as the system's last error tells
+// it (noteWriteFailure); false, for the failure.
+bool noteLastWriteFailure();
+
 // What one attempt at an exclusive file lock found.
 enum class LockAttempt { kTaken, kBusy, kUnavailable };
 
@@ -87,7 +91,8 @@ enum class LockAttempt { kTaken, kBusy, kUnavailable };
 // an exclusive lock on it that conflicts with every other open of the file, in this process or
 // another: flock on POSIX, LockFileEx on Windows. kTaken sets `handle`, which releaseFileLock
 // gives back; kBusy: another open holds the lock; kUnavailable: the file cannot be opened or
-// locked at all (a missing or read-only directory, a file system without locks).
+// locked at all (a missing or read-only directory, a file system without locks), and why a file
+// that could not be made was not is noted (noteWriteFailure).
 LockAttempt tryLockFile(const std::filesystem::path& path, std::intptr_t& handle);
 
 // Releases the lock and closes the file of a handle from tryLockFile.

@@ -15,9 +15,17 @@ namespace runtime::platform {
 
 LockAttempt tryLockFile(const std::filesystem::path& path, std::intptr_t& handle) {
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  // A lock file that is there already can still be locked where it cannot be written.
-  if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return LockAttempt::kUnavailable;
+  if (fd < 0) {
+    // A lock file that is there already can still be locked where it cannot be written; one that
+    // cannot be made is told by why its creation failed.
+    const int refusal = errno;
+    if (refusal == EACCES || refusal == EROFS) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      errno = refusal;
+      noteLastWriteFailure();
+      return LockAttempt::kUnavailable;
+    }
+  }
   for (;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
       handle = fd;

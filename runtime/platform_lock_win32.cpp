@@ -20,8 +20,10 @@ HANDLE openLockFile(const std::filesystem::path& path) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   // LockFileEx needs only one of the two rights: a lock file that is there already can still be
   // locked where it cannot be written (a read-only file).
+  // One that cannot be made is told by why its creation failed.
   if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED) {
     file = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) ::SetLastError(ERROR_ACCESS_DENIED);
   }
   return file;
 }
@@ -32,7 +34,9 @@ LockAttempt tryLockFile(const std::filesystem::path& path, std::intptr_t& handle
   HANDLE file = openLockFile(path);
   if (file == INVALID_HANDLE_VALUE) {
     // Another program that opened the file without sharing it (a scanner, a backup) lets go soon.
-    return ::GetLastError() == ERROR_SHARING_VIOLATION ? LockAttempt::kBusy : LockAttempt::kUnavailable;
+    if (::GetLastError() == ERROR_SHARING_VIOLATION) return LockAttempt::kBusy;
+    noteLastWriteFailure();
+    return LockAttempt::kUnavailable;
   }
   OVERLAPPED start{};
   if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &start) != 0) {

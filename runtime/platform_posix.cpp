@@ -34,9 +34,21 @@ std::size_t utf16Units(const std::string& utf8) {
   return units;
 }
 
-// Notes why the write, creation or flush of a file just failed, as errno tells it; false, for the
-// failure.
-bool writeFailed() {
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return noteLastWriteFailure();
+    if (written == 0) return false;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool noteLastWriteFailure() {
   const int error = errno;
   if (error == ENOSPC || error == EDQUOT) {
     noteWriteFailure(WriteFailure::kNoRoom);
@@ -47,24 +59,10 @@ bool writeFailed() {
   return false;
 }
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) return writeFailed();
-    if (written == 0) return false;
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
-}  // namespace
-
 bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size,
                       std::size_t tailBytes, const std::function<void()>& completeTail) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return writeFailed();
+  if (fd < 0) return noteLastWriteFailure();
   const std::size_t body = size - tailBytes;
   bool written = writeAll(fd, data, body);
 #ifdef SYNC_FILE_RANGE_WRITE
@@ -73,11 +71,11 @@ bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* dat
 #endif
   completeTail();
   written = written && writeAll(fd, data + body, tailBytes);
-  const bool closed = ::close(fd) == 0 || writeFailed();
+  const bool closed = ::close(fd) == 0 || noteLastWriteFailure();
   return written && closed;
 }
 
-bool flushFile(const std::filesystem::path& path) { return fsyncPath(path, O_WRONLY) || writeFailed(); }
+bool flushFile(const std::filesystem::path& path) { return fsyncPath(path, O_WRONLY) || noteLastWriteFailure(); }
 
 bool moveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;

@@ -17,24 +17,11 @@ namespace runtime::platform {
 
 namespace {
 
-// Notes why the write, creation or flush of a file just failed, as GetLastError tells it; false,
-// for the failure.
-bool writeFailed() {
-  const DWORD error = ::GetLastError();
-  if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) {
-    noteWriteFailure(WriteFailure::kNoRoom);
-  } else {
-    const bool refused = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
-    noteWriteFailure(refused ? WriteFailure::kNoPermission : WriteFailure::kOther);
-  }
-  return false;
-}
-
 bool writeAll(HANDLE file, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (::WriteFile(file, data, chunk, &written, nullptr) == 0) return writeFailed();
+    if (::WriteFile(file, data, chunk, &written, nullptr) == 0) return noteLastWriteFailure();
     if (written == 0) return false;
     data += written;
     size -= written;
@@ -60,16 +47,27 @@ bool isDirectory(const std::filesystem::path& path) {
 
 }  // namespace
 
+bool noteLastWriteFailure() {
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) {
+    noteWriteFailure(WriteFailure::kNoRoom);
+  } else {
+    const bool refused = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+    noteWriteFailure(refused ? WriteFailure::kNoPermission : WriteFailure::kOther);
+  }
+  return false;
+}
+
 bool writeFileInParts(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size,
                       std::size_t tailBytes, const std::function<void()>& completeTail) {
   if (isDirectory(path)) return false;
   HANDLE file = openRetryingWhileShared(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
-  if (file == INVALID_HANDLE_VALUE) return writeFailed();
+  if (file == INVALID_HANDLE_VALUE) return noteLastWriteFailure();
   const std::size_t body = size - tailBytes;
   bool written = writeAll(file, data, body);
   completeTail();
   written = written && writeAll(file, data + body, tailBytes);
-  const bool closed = ::CloseHandle(file) != 0 || writeFailed();
+  const bool closed = ::CloseHandle(file) != 0 || noteLastWriteFailure();
   return written && closed;
 }
 
@@ -77,9 +75,9 @@ bool flushFile(const std::filesystem::path& path) {
   // A directory only opens with backup semantics; trying it again would not change that.
   if (isDirectory(path)) return false;
   HANDLE file = openRetryingWhileShared(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
-  if (file == INVALID_HANDLE_VALUE) return writeFailed();
-  const bool flushed = ::FlushFileBuffers(file) != 0 || writeFailed();
-  const bool closed = ::CloseHandle(file) != 0 || writeFailed();
+  if (file == INVALID_HANDLE_VALUE) return noteLastWriteFailure();
+  const bool flushed = ::FlushFileBuffers(file) != 0 || noteLastWriteFailure();
+  const bool closed = ::CloseHandle(file) != 0 || noteLastWriteFailure();
   return flushed && closed;
 }
 

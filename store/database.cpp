@@ -53,7 +53,8 @@ bool directoryAvailable(const Text& directory) {
 StoreState loadSnapshot(const Text& directory, OpenMode mode) {
   const Text file = snapshotPath(directory);
   if (!runtime::fileExists(file)) {
-    return mode == OpenMode::kCreate ? makeStoreState(directory) : makeFailedStoreState(directory, kStoreFilesMissing);
+    return mode == OpenMode::kCreate ? makeStoreState(directory)
+                                     : makeFailedStoreState(directory, kStoreFilesMissing, OpenOutcome::kFilesMissing);
   }
   const Bytes bytes = runtime::readFileBytes(file, kMaxSnapshotFileBytes);
   StoreState state = decodeSnapshot(bytes, directory);
@@ -68,7 +69,8 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
   // progress has one that is not abandoned, and the lock is had only once that commit ended.
   // Without the lock (a read-only directory, a holder that does not let go) the files are read
   // but nothing is promoted or deleted.
-  const std::unique_ptr<runtime::FileSystem::Lock> lock = lockStoreDirectory(directory);
+  StoreTrouble trouble = StoreTrouble::kNone;
+  const std::unique_ptr<runtime::FileSystem::Lock> lock = lockStoreDirectory(directory, &trouble);
   const bool locked = lock != nullptr;
   StoreState snapshot = loadSnapshot(directory, mode);
   if (!runtime::fileExists(wal)) return snapshot;  // the commit that held the lock ended
@@ -80,7 +82,6 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
     return snapshot;
   }
   const Bytes promoted = encodeSnapshot(ahead);
-  StoreTrouble trouble = StoreTrouble::kLockNotHad;
   if (locked && promoteSnapshot(directory, promoted, &trouble)) {
     runtime::deleteFileQuietly(wal);
     ahead.snapshotOnDisk = snapshotIdentityOf(promoted);
@@ -91,6 +92,7 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
     ahead.snapshotOnDisk = std::move(snapshot.snapshotOnDisk);
     ahead.writeAheadOnDisk = snapshotIdentityOf(aheadBytes);
     ahead.trouble = trouble;
+    ahead.opened = locked ? OpenOutcome::kWriteAheadLocked : OpenOutcome::kWriteAheadUnlocked;
   }
   return ahead;
 }
@@ -193,7 +195,7 @@ bool storeFilesPresent(const Text& directory) {
 Database openDatabase(const Text& directory, OpenMode mode) {
   Database database;
   if (mode == OpenMode::kExisting && !storeFilesPresent(directory)) {
-    database.store = makeFailedStoreState(directory, kStoreFilesMissing);
+    database.store = makeFailedStoreState(directory, kStoreFilesMissing, OpenOutcome::kFilesMissing);
   } else if (mode == OpenMode::kExisting || directoryAvailable(directory)) {
     database.store = recoverStore(directory, mode);
   } else {

@@ -213,11 +213,8 @@ void writeCommitFiles(StoreState& state, Bytes& bytes, SnapshotIdentity& written
   // store, or left a write-ahead file that an open takes as the store's state: replacing the
   // snapshot file, or writing over that write-ahead file, would lose its records. The lock keeps
   // every other commit (and recovery) out from the check to the move.
-  const std::unique_ptr<runtime::FileSystem::Lock> lock = lockStoreDirectory(state.directory);
-  if (lock == nullptr) {
-    files.trouble = StoreTrouble::kLockNotHad;
-    return;
-  }
+  const std::unique_ptr<runtime::FileSystem::Lock> lock = lockStoreDirectory(state.directory, &files.trouble);
+  if (lock == nullptr) return;
   if (!snapshotFileIs(state.directory, state.snapshotOnDisk)) return;
   // The state was read, or last written, under the sequence before the one it commits.
   if (checkWriteAheadFile(state, state.sequence - 1) != StoreFilesCheck::kSame) return;
@@ -287,8 +284,15 @@ void writeCommitFiles(StoreState& state, Bytes& bytes, SnapshotIdentity& written
 
 }  // namespace
 
-std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory) {
-  return runtime::lockFile(lockPath(directory), kStoreLockWaitMilliseconds);
+std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory, StoreTrouble* why) {
+  runtime::noteWriteFailure(runtime::WriteFailure::kNone);
+  runtime::FileSystem::LockAttempt last = runtime::FileSystem::LockAttempt::kTaken;
+  std::unique_ptr<runtime::FileSystem::Lock> lock =
+      runtime::lockFile(lockPath(directory), kStoreLockWaitMilliseconds, &last);
+  if (lock == nullptr && why != nullptr) {
+    *why = last == runtime::FileSystem::LockAttempt::kBusy ? StoreTrouble::kLockNotHad : writeTrouble();
+  }
+  return lock;
 }
 
 StoreFilesCheck checkStoreFiles(const StoreState& state) {

@@ -18,8 +18,10 @@ namespace store {
 // directory to end before it gives up.
 inline constexpr std::int64_t kStoreLockWaitMilliseconds = 3000;
 // The directory's lock, which a commit and the recovery at open hold while they work on its
-// files; null when it was not had within kStoreLockWaitMilliseconds.
-std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory);
+// files; null when it was not had within kStoreLockWaitMilliseconds, and then `why` (when given)
+// tells kLockNotHad when another program held it throughout, or why the lock file could not be
+// made or locked (kNoRoom, kNoPermission, kOther).
+std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory, StoreTrouble* why = nullptr);
 
 // The store's files as they are on disk now, measured against what the state read or last
 // wrote: the same, changed by another state or program, or not readable. The store's state is

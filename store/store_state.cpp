@@ -13,10 +13,11 @@ StoreState makeStoreState(const Text& directory) {
   return state;
 }
 
-StoreState makeFailedStoreState(const Text& directory, const Text& message) {
+StoreState makeFailedStoreState(const Text& directory, const Text& message, OpenOutcome outcome) {
   StoreState state = makeStoreState(directory);
   state.ok = false;
   state.message = message;
+  state.opened = outcome;
   return state;
 }
 

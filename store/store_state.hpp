@@ -44,13 +44,19 @@ inline constexpr std::string_view kStoreSchema = "corvane.store.v1";
 
 // What kept the store's files from being written or moved into place, as far as the files tell:
 // set by a commit that failed (kNone after one that went through) and by an open that read a
-// write-ahead file it could not move into place. kNoRoom and kNoPermission: the write-ahead or
-// next file could not be written or flushed for that cause; kNotReplaced: the snapshot file
-// could not be replaced; kLockNotHad: the directory's lock was not had (another program held it
-// throughout the wait, or it cannot be made), so an open read a write-ahead file that a commit
-// may still be writing; kOther: anything else (another program changed the files, an I/O error,
-// a directory flush).
+// write-ahead file it could not move into place. kNoRoom and kNoPermission: a file of the store
+// (the lock file included) could not be made, written or flushed for that cause; kNotReplaced:
+// the snapshot file could not be replaced; kLockNotHad: another program held the directory's lock
+// throughout the wait; kOther: anything else (another program changed the files, an I/O error, a
+// directory flush, a lock file that cannot be made for another cause).
 enum class StoreTrouble { kNone, kNoRoom, kNoPermission, kNotReplaced, kLockNotHad, kOther };
+
+// What an open found. kOpened: the snapshot file, a fresh store, or a write-ahead file it moved
+// into place. kWriteAheadLocked and kWriteAheadUnlocked: a write-ahead file it read as the store's
+// state but could not move into place (`trouble` tells why), read under the directory's lock, so
+// that no commit is still writing it, or without the lock, when a commit may be; kFilesMissing:
+// neither store file where a store was read before; kFailed: anything else (`message` tells).
+enum class OpenOutcome { kOpened, kWriteAheadLocked, kWriteAheadUnlocked, kFilesMissing, kFailed };
 
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {
@@ -71,6 +77,7 @@ struct StoreState {
   // program's change. Absent otherwise.
   SnapshotIdentity writeAheadOnDisk;
   StoreTrouble trouble = StoreTrouble::kNone;
+  OpenOutcome opened = OpenOutcome::kOpened;  // a state that no open made is kOpened, or kFailed when not ok
 };
 
 // Result of storeGet: found flag and the value ("" when not found).
@@ -81,8 +88,8 @@ struct StoreLookup {
 
 // A fresh, ok, clean state with no entries; nothing on disk is touched.
 StoreState makeStoreState(const Text& directory);
-// makeStoreState with ok false and the message as given.
-StoreState makeFailedStoreState(const Text& directory, const Text& message);
+// makeStoreState with ok false, the message as given and the outcome kFailed (or as given).
+StoreState makeFailedStoreState(const Text& directory, const Text& message, OpenOutcome outcome = OpenOutcome::kFailed);
 
 // The identity of a snapshot file holding these bytes.
 SnapshotIdentity snapshotIdentityOf(const Bytes& bytes);

@@ -339,13 +339,13 @@ TEST(DirectoryView, ASavesRecordIsTheOneWithItsIdKindFieldsAndUpdateTime) {
 
 TEST(DirectoryView, AFirstSaveRefusedByAnotherHoldersLockIsNotReportedSaved) {
   // An empty store: the reopen after the refused commit reads no snapshot either, as an absent
-  // write-ahead file reads; nothing this save wrote is there.
+  // write-ahead file reads; nothing this save wrote is there, and the status says who held it.
   TempDirectory dir;
   DirectoryView view(dir.text());
   const auto otherHolder = store::lockStoreDirectory(dir.text());
   ASSERT_NE(otherHolder, nullptr);
   EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Ada", "", "", false));
-  EXPECT_EQ(view.status(), kStatusCommitFailed);
+  EXPECT_EQ(view.status(), "Not saved; another program is writing the store");
   EXPECT_EQ(view.lastSavedId, "");
   EXPECT_TRUE(view.database.records.empty());
 }
@@ -360,6 +360,21 @@ TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
   EXPECT_EQ(view.status(), "A name is required");
   EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Name", "", "", false));  // the same failure again
   EXPECT_EQ(view.status(), "database directory is unavailable");
+
+  // A new directory where no file may be made, the lock file first: the seeding stops at its first
+  // save, and every status names the cause.
+  testing::HookedFileSystem denied;
+  denied.hook = [](std::string_view operation, std::string_view) {
+    if (operation != "lock" && operation != "write") return true;
+    runtime::noteWriteFailure(runtime::WriteFailure::kNoPermission);
+    return false;
+  };
+  const runtime::ScopedFileSystem scoped(denied);
+  DirectoryView fresh(dir.text("fresh"));
+  fresh.seedDemoData();
+  EXPECT_EQ(fresh.status(), "Not saved; no permission to write the store file");
+  EXPECT_FALSE(fresh.saveRecord("customer-1", "customer", "Name", "", "", false));
+  EXPECT_EQ(fresh.status(), "Not saved; no permission to write the store file");
 }
 
 TEST(DirectoryView, TwoViewsOnOneDirectoryNeverLoseASaveEitherReported) {
@@ -525,7 +540,8 @@ TEST(DirectoryView, AStoreReadFromAWriteAheadFileIsMissingWhenThatFileGoes) {
 
       fs::rename(root.path() / "away", taken);
       EXPECT_TRUE(view->reloadIfChanged());
-      EXPECT_EQ(view->status(), kStatusSavesWait);
+      EXPECT_EQ(view->status(),
+                startedOnIt ? kStatusSavesWait : "Kept customer-6; the store file could not be replaced yet");
       fixed.refusing = false;
       ASSERT_TRUE(view->saveRecord("", "customer", "After", "", "", false)) << view->status();
       const DirectoryView check(data.string());
@@ -546,6 +562,7 @@ TEST(DirectoryView, ARefreshThatReadsTheStoreAnewReplacesOnlyAStatusOfAReading) 
       {&garbage, "snapshot header is invalid"},
       {&stored, "Ready"},
       {nullptr, "Saved customer-1"},  // a save's outcome stays
+      {&stored, "Ready"},             // while the store holds that save as written
       {&garbage, "snapshot header is invalid"},
       {&stored, "Ready"}};
   for (const auto& [file, status] : steps) {

@@ -545,7 +545,9 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     kDirectoryNotFlushedTwice,
     kWalReadWhileNotFlushed,
     kCopyLeftWithoutRoom,
-    kCopyLeftReadUnlocked
+    kCopyLeftReadUnlocked,
+    kOtherCommitsBeforeReadBack,
+    kSnapshotFixedReadUnlocked
   };
   struct Row {
     const char* name;
@@ -610,6 +612,44 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     DirectoryView other(data);
     ASSERT_TRUE(other.saveRecord("", "animal", "Peper", "Dog", "customer-1", false));
   };
+  // Another program's commit of a new customer on the store as it is (moving a kept file into place
+  // first) is in flight: its whole write-ahead file is written, made in a copy of the directory.
+  const auto otherCommitInFlight = [](const fs::path& data) {
+    if (fs::exists(data / "store.wal.corvane")) fs::rename(data / "store.wal.corvane", data / "store.corvane");
+    fs::create_directory(data.parent_path() / "other");
+    testing::copyFilesInto(data, data.parent_path() / "other");
+    ASSERT_TRUE(
+        DirectoryView((data.parent_path() / "other").string()).saveRecord("", "customer", "Otter", "", "", false));
+    fs::copy_file(data.parent_path() / "other" / "store.corvane", data / "store.wal.corvane");
+  };
+  // That commit's flush fails and it removes its file: nothing this window read is missing.
+  const auto otherGivesUp = [focus](Window& w, const std::string& data) {
+    fs::remove(fs::path(data) / "store.wal.corvane");
+    focus(w, data);
+    EXPECT_NE(w.view.status(), kStatusStoreMissing);
+  };
+  const auto otherInFlightAtFocus = [focus, otherCommitInFlight, otherGivesUp](Window& w, const std::string& data) {
+    otherCommitInFlight(data);
+    {
+      testing::HookedFileSystem unlocked;
+      unlocked.hook = [](std::string_view operation, std::string_view) { return operation != "lock"; };
+      const runtime::ScopedFileSystem scoped(unlocked);
+      focus(w, data);
+    }
+    otherGivesUp(w, data);
+  };
+  // The snapshot file is freed, but the directory may not be written: the kept save says so.
+  const auto focusWithoutPermission = [focus](Window& w, const std::string& data) {
+    testing::HookedFileSystem denied;
+    denied.hook = [](std::string_view operation, std::string_view path) {
+      if (operation != "write" || !path.ends_with("store.next.corvane")) return true;
+      runtime::noteWriteFailure(runtime::WriteFailure::kNoPermission);
+      return false;
+    };
+    const runtime::ScopedFileSystem scoped(denied);
+    focus(w, data);
+    EXPECT_EQ(w.view.status(), "Kept animal-6; no permission to write the store file");
+  };
   const char* const missing = kStatusStoreMissing;
   const Row rows[] = {
       {"snapshot file fixed: kept in the write-ahead file", Fault::kSnapshotFixed,
@@ -641,12 +681,18 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
        "Saved animal-6", "animal-6", 6, nothing, "Pepper", "Saved animal-6", 6, "Dog"},
       {"another program read the file its flush then lost: nothing missing", Fault::kWalReadWhileNotFlushed,
        kStatusCommitFailed, "", 5, readerSavesOn, "Pepper", "Saved animal-6", 6, "Dog"},
-      {"a copy left, no room to move it, moved by another program", Fault::kCopyLeftWithoutRoom,
-       "Kept animal-6; no room on the disk for the store file", "animal-6", 6, otherOpens, "Pepper", "Saved animal-6",
-       6, "Dog"},
-      {"a copy left, read without the lock, moved by another program", Fault::kCopyLeftReadUnlocked,
-       "Kept animal-6; the store file could not be replaced yet", "animal-6", 6, otherOpens, "Pepper", "Saved animal-6",
-       6, "Dog"},
+      {"a copy left, no room to move it, moved by another program", Fault::kCopyLeftWithoutRoom, "Saved animal-6",
+       "animal-6", 6, otherOpens, "Pepper", "Saved animal-6", 6, "Dog"},
+      {"a copy left, read without the lock, moved by another program", Fault::kCopyLeftReadUnlocked, "Saved animal-6",
+       "animal-6", 6, otherOpens, "Pepper", "Saved animal-6", 6, "Dog"},
+      {"another program's commit in flight at the read-back, then given up: saved", Fault::kOtherCommitsBeforeReadBack,
+       "Saved animal-6", "animal-6", 7, otherGivesUp, "Pepper", "Saved animal-6", 6, "Dog"},
+      {"kept, read back without the lock, then another's commit in flight given up", Fault::kSnapshotFixedReadUnlocked,
+       "Kept animal-6; the store file could not be replaced yet", "animal-6", 6, otherInFlightAtFocus, "Pepper",
+       "Saved animal-6", 6, "Dog"},
+      {"kept, then the file waits for permission", Fault::kSnapshotFixed,
+       "Kept animal-6; the store file could not be replaced yet", "animal-6", 6, focusWithoutPermission, "Pepper",
+       "Saved animal-6", 6, "Dog"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -660,6 +706,8 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     int directoryFlushes = 0;
     bool copyLeft = false;
     bool lockHeld = false;
+    bool committed = false;
+    bool walWritten = false;
     hooked.hook = [&](std::string_view operation, std::string_view path) {
       const bool wal = path.ends_with("store.wal.corvane");
       switch (row.fault) {
@@ -690,6 +738,16 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
           if (copyLeft && next) runtime::noteWriteFailure(runtime::WriteFailure::kNoRoom);
           return !(copyLeft && (row.fault == Fault::kCopyLeftReadUnlocked ? operation == "lock" : next));
         }
+        case Fault::kOtherCommitsBeforeReadBack:
+          committed = committed || (operation == "delete" && wal);
+          if (committed && !lockHeld && operation == "exists") {
+            lockHeld = true;  // by the other program, for this window's read-back
+            otherCommitInFlight(data);
+          }
+          return !(lockHeld && operation == "lock" && path.starts_with(data.string()));
+        case Fault::kSnapshotFixedReadUnlocked:
+          walWritten = walWritten || (operation == "written" && wal);
+          return !(operation == "replace" && path.ends_with("/store.corvane")) && !(walWritten && operation == "lock");
       }
       return true;
     };

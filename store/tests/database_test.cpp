@@ -234,7 +234,7 @@ TEST_F(Open, APromotionThatCannotBeMadeTellsItsTrouble) {
   for (const auto& [operation, cause, trouble] :
        {std::tuple{"write ", runtime::WriteFailure::kNoRoom, StoreTrouble::kNoRoom},
         {"replace ", runtime::WriteFailure::kNone, StoreTrouble::kNotReplaced},
-        {"lock ", runtime::WriteFailure::kNone, StoreTrouble::kLockNotHad}}) {
+        {"lock ", runtime::WriteFailure::kNoPermission, StoreTrouble::kNoPermission}}) {
     writeBytes(wal(), encoded(dir_.text(), 1, {{"k", "v"}}));
     FaultFileSystem faults;
     faults.injectAt(operation, FaultFileSystem::Mode::kFailOne, 0);  // a write leaves an empty file

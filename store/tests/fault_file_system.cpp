@@ -186,7 +186,10 @@ FaultFileSystem::DirectorySync FaultFileSystem::syncDirectory(const std::string&
 }
 
 runtime::FileSystem::LockAttempt FaultFileSystem::tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock) {
-  if (!admit("lock " + path)) return LockAttempt::kUnavailable;
+  if (!admit("lock " + path)) {
+    runtime::noteWriteFailure(cause_);  // as a lock file that cannot be made
+    return LockAttempt::kUnavailable;
+  }
   return disk_.tryLockFile(path, lock);
 }
 
