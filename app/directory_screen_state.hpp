@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -38,11 +39,23 @@ struct FormBase {
   TextFieldSet usersText{};
 };
 
-// A save stopped because the user and another window changed one field to two values.
+// A save stopped because the user and another window changed one field to two values: the fields
+// and what the store held for them. Its status shortens a long value to what the user typed, so
+// the wording may change while the conflict stays the same one.
 struct ConflictStop {
   TextFieldSet fields{};                 // the fields the status names
-  runtime::Text status;                  // the status that names them
-  std::optional<std::uint32_t> shownAt;  // when a frame first showed that status
+  RecordFields stored;                   // the stored values; only those of the named fields count
+  std::optional<std::uint32_t> shownAt;  // when a frame first showed the status
+
+  // Whether the two name the same fields with the same stored values, whenever they were shown.
+  bool namesSameAs(const ConflictStop& other) const {
+    if (fields != other.fields) return false;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      const auto member = kTextFields[i].member;
+      if (fields[i] && stored.*member != other.stored.*member) return false;
+    }
+    return true;
+  }
 };
 
 // The record the form edits, as one value: a new one; a new one whose save was not kept but left

@@ -52,13 +52,14 @@ void selectRecord(DirectoryScreenState& state, DirectoryView& view, const store:
   takeRecord(state, record.id, recordFieldsOf(record));
 }
 
-// Names the fields in the status, with what the store holds for them. The user must see a status
-// that names other values before a click can keep the user's text over them.
+// Names the fields in the status, with what the store holds for them. A conflict that names other
+// fields or other stored values is a new one: the user must see its status before a click can keep
+// the user's text over them. The same conflict stays as first shown, however its status reads now.
 void showConflict(DirectoryScreenState& state, DirectoryView& view, const TextFieldSet& fields,
                   const RecordFields& stored, const TextWidth& width) {
-  const runtime::Text status = conflictStatusText(fields, stored, formFieldsOf(state), state.kind, width);
-  if (!state.conflict || state.conflict->status != status) state.conflict = ConflictStop{fields, status, {}};
-  view.showConflict(status);
+  const ConflictStop conflict{fields, stored, {}};
+  if (!state.conflict || !state.conflict->namesSameAs(conflict)) state.conflict = conflict;
+  view.showConflict(conflictStatusText(fields, stored, formFieldsOf(state), state.kind, width));
 }
 
 // A save stopped: the fields the user left alone take the stored values, the form keeps the
@@ -139,10 +140,10 @@ void takeReading(DirectoryScreenState& state, DirectoryView& view, const TextWid
 // way, and the form keeps the archived flag asked for.
 void saveForm(DirectoryScreenState& state, DirectoryView& view, std::optional<bool> archiveAsked,
               const TextWidth& width) {
-  const runtime::Text conflictBefore = state.conflict ? state.conflict->status : runtime::Text();
+  const std::optional<ConflictStop> conflictBefore = state.conflict;
   if (view.reloadIfChanged()) {
     takeReading(state, view, width);
-    if (state.conflict && state.conflict->status != conflictBefore) return;
+    if (state.conflict && !(conflictBefore && state.conflict->namesSameAs(*conflictBefore))) return;
   }
   state.conflict.reset();
   const bool archived = archiveAsked.value_or(state.selectedArchived);

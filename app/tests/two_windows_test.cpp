@@ -919,14 +919,16 @@ TEST(TwoWindows, OnlyAClickMadeAfterTheConflictShowedKeepsTheUsersText) {
   // A saves Mochi's detail, B has typed another: B clicks a button at the given times, from 1000 ms,
   // all in one frame or each in its own frame, the frame that first showed B's conflict drawn at
   // `drawnAt`. Presses each within 500 ms and 4 px of the one before are one burst, which acts
-  // once; a burst keeps B's text when it starts 500 ms or more after the status was drawn.
+  // once; a burst keeps B's text when it starts 500 ms or more after the status was drawn. A's
+  // detail is too long for the status, which shows it from the word where B's text departs.
   struct Row {
     const char* name;
     Rect button;
     std::vector<std::uint32_t> presses;
     bool framePerPress;
     std::uint32_t drawnAt;
-    bool bKept;  // B's detail is stored at the end; else A's, and B's status still names it
+    bool bKept;                // B's detail is stored at the end; else A's, and B's status still names it
+    const char* typedOn = "";  // B types it on after the first press, then A saves another record
   };
   const Row rows[] = {
       {"a double-click on Save in one frame", kSaveButton, {1000, 1120}, false, 1010, false},
@@ -937,6 +939,7 @@ TEST(TwoWindows, OnlyAClickMadeAfterTheConflictShowedKeepsTheUsersText) {
       {"a second click soon after the status was drawn", kSaveButton, {1000, 1550}, true, 1100, false},
       {"a click after the status was on screen", kSaveButton, {1000, 1600}, true, 1010, true},
       {"a click long after the status was on screen", kSaveButton, {1000, 3000}, true, 1010, true},
+      {"B typed on, then a click long after the status", kSaveButton, {1000, 3000}, true, 1010, true, ": ears"},
       {"a double-click on Archive acts once", kArchiveButton, {1000, 1120}, true, 1010, false},
       {"a triple-click on Archive acts once", kArchiveButton, {1000, 1300, 1600}, true, 1010, false},
       {"Archive, then a deliberate Restore", kArchiveButton, {1000, 1900}, true, 1010, true},
@@ -947,19 +950,24 @@ TEST(TwoWindows, OnlyAClickMadeAfterTheConflictShowedKeepsTheUsersText) {
     TempDirectory& dir = on.dir;
     Window& a = on.a;
     Window& b = on.b;
-    a.state.detailText = "Cat / A";
+    const std::string aDetail = "Cat / B: claws trimmed and filed down short";
+    const std::string bDetail = "Cat / B" + std::string(row.typedOn);
+    a.state.detailText = aDetail;
     a.click(kSaveButton);
     b.state.detailText = "Cat / B";
     std::vector<canvas::InputEvent> events;
     for (const std::uint32_t time : row.presses) {
       events.push_back(pressAt(row.button.x + 5, row.button.y + 5, time));
       if (row.framePerPress) b.frame(std::exchange(events, {}), true, row.drawnAt);
+      if (time == row.presses.front() && *row.typedOn != '\0') {
+        b.state.detailText = bDetail;
+        a.select("animal-4"), a.state.nameText = "Juniper II", a.click(kSaveButton);
+      }
     }
     if (!events.empty()) b.frame(std::move(events), true, row.drawnAt);
-    EXPECT_EQ(storedIn(dir.text(), "animal-3"),
-              (RecordFields{"Mochi", row.bKept ? "Cat / B" : "Cat / A", "customer-1"}));
+    EXPECT_EQ(storedIn(dir.text(), "animal-3"), (RecordFields{"Mochi", row.bKept ? bDetail : aDetail, "customer-1"}));
     EXPECT_EQ(b.view.status().starts_with("Other window: SPECIES / VISIT NOTE"), !row.bKept) << b.view.status();
-    EXPECT_EQ(b.state.detailText, "Cat / B");
+    EXPECT_EQ(b.state.detailText, bDetail);
   }
 }
 
