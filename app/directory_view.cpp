@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/record_fields.hpp"
+#include "runtime/runtime_error.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
@@ -39,7 +40,6 @@ store::Record makeRecord(Text id, Text kind, Text name, Text detail, Text owner,
   record.kind = std::move(kind);
   record.created = 1;
   record.updated = updatedTime(sequence);
-  record.expires = 0;
   record.classification = "public";
   record.purpose = "demo";
   setRecordFields(record, {std::move(name), std::move(detail), std::move(owner), archived});
@@ -160,7 +160,10 @@ StoreReading nextReading(const StoreReading& last, store::Database opened, bool 
   return next;
 }
 
-DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) { readStore(true); }
+DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
+  reading_ = nextReading({}, store::openDatabase(dataDirectory), true);
+  status_ = readingStatus();
+}
 
 Text DirectoryView::makeNewId(const Text& kind) const {
   // Numbered from the count of loaded records plus one, and past every id still in use: a
@@ -273,9 +276,8 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
   // A later open may still take its write-ahead file as the store's state.
   outcome.writeAheadLeft = kept.present;
   outcome.result = reading_.missing ? SaveResult::kStoreGone : SaveResult::kNotKept;
-  const ViewStatus refusal = refusalOfReading();
-  if (refusal.kind == Kind::kStoreMissing || refusal.kind == Kind::kNotSavedWaiting) {
-    status_ = refusal;
+  if (const ViewStatus refusal = refusalOfReading(); refusal.kind != Kind::kReady) {
+    status_ = refusal;  // records missing, the store waits, or it cannot be read
   } else if (trouble == store::StoreTrouble::kNoRoom || trouble == store::StoreTrouble::kNoPermission ||
              trouble == store::StoreTrouble::kLockNotHad) {
     status_ = {Kind::kNotSaved, {}, trouble};
@@ -288,8 +290,13 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
 bool DirectoryView::readStore(bool keepWhenGone, bool ofSave) {
   const ViewStatus lastReading = readingStatus();
   const std::optional<WrittenRecord> pending = reading_.pending;
-  store::Database opened =
-      store::openDatabase(dataDirectory, reading_.storeRead ? store::OpenMode::kExisting : store::OpenMode::kCreate);
+  store::Database opened;
+  try {
+    opened =
+        store::openDatabase(dataDirectory, reading_.storeRead ? store::OpenMode::kExisting : store::OpenMode::kCreate);
+  } catch (const runtime::vusk_runtime_exception& error) {
+    opened.store = store::makeFailedStoreState(dataDirectory, error.what());  // a file that cannot be read
+  }
   const bool gone = opened.store.opened == store::OpenOutcome::kFilesMissing;
   reading_ = nextReading(reading_, std::move(opened), keepWhenGone);
   if (!ofSave) followReading(lastReading, pending);

@@ -39,12 +39,10 @@ struct SaveOutcome {
 // update time. A record another program stored alike under that id is not this save's.
 bool holdsWritten(const store::Database& database, const WrittenRecord& written);
 
-// The status texts of the view.
+// Status texts of the view (see ViewStatus).
 inline constexpr const char* kStatusReady = "Ready";
 inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
-// The store's state is a write-ahead file that could not replace the snapshot file.
 inline constexpr const char* kStatusSavesWait = "Last save kept; saves wait for the store file";
-// A store with records was read, and its files, or records it must hold, are gone.
 inline constexpr const char* kStatusStoreMissing = "Records missing from the data directory; put them back";
 
 // What the status line tells, as one value; statusText makes its words.
@@ -71,8 +69,7 @@ struct ViewStatus {
   bool operator==(const ViewStatus&) const = default;
 };
 
-// The status line's words.
-Text statusText(const ViewStatus& status);
+Text statusText(const ViewStatus& status);  // the status line's words
 
 // What the view knows of the store, as one value: the database it took from its last reading
 // (which store, and from which file), whether that file is settled, the save it waits to find in
@@ -98,7 +95,8 @@ StoreReading nextReading(const StoreReading& last, store::Database opened, bool 
 
 class DirectoryView {
  public:
-  // Opens the database in the directory. The file-read runtime errors of opening pass out.
+  // Opens the database in the directory. The file-read runtime errors of this first open pass
+  // out; a later reading that meets one shows its message, as a store that did not open.
   explicit DirectoryView(Text directory);
   virtual ~DirectoryView() = default;
 

@@ -577,6 +577,12 @@ TEST(DirectoryView, ARefreshThatReadsTheStoreAnewReplacesOnlyAStatusOfAReading) 
     EXPECT_EQ(view.status(), status);
   }
   EXPECT_EQ(view.database.records.size(), 5u);
+  // A file too large to read, met by a refresh or a save, is a store that did not open.
+  ASSERT_TRUE(runtime::writeFileBytes(dir.text("store.corvane"), runtime::Bytes(5 << 20, 'x')));
+  EXPECT_TRUE(view.reloadIfChanged());
+  EXPECT_TRUE(view.status().starts_with("file.read.limit")) << view.status();
+  EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Marta", "", "", false));
+  EXPECT_TRUE(view.status().starts_with("file.read.limit")) << view.status();
 }
 
 TEST(DirectoryView, ARefreshReadsOnlyAChangedSnapshotOrADatabaseThatIsNotOpen) {
