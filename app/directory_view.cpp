@@ -266,7 +266,7 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
   if (committed || (kept.present && !reading_.missing && holdsWritten(database, outcome.written))) {
     const bool waits = !committed && reading_.settledFile.present;
     outcome.result = waits ? SaveResult::kKept : SaveResult::kSaved;
-    reading_.pending = waits ? std::optional(outcome.written) : std::nullopt;
+    if (committed) reading_.pending.reset();  // a kept one waits; the reading settled any other
     status_ = reading_.missing
                   ? readingStatus()
                   : ViewStatus{waits ? Kind::kKept : Kind::kSaved, outcome.written, database.store.trouble};
