@@ -131,33 +131,26 @@ bool holdsWritten(const store::Database& database, const WrittenRecord& written)
   return stored.kind == written.kind && recordFieldsOf(stored) == written.fields && stored.updated == written.updated;
 }
 
-StoreReading nextReading(const StoreReading& last, store::Database opened, bool keepWhenGone) {
-  StoreReading next;
-  next.pending = last.pending;
+StoreReading nextReading(StoreReading last, store::Database opened, bool keepWhenGone) {
   const store::StoreState& read = opened.store;
   const bool gone = read.opened == store::OpenOutcome::kFilesMissing;
-  next.missing = gone || (last.settledFile.present && !holdsEveryRecord(opened, last.database));
-  if (next.missing && (keepWhenGone || !gone)) {
-    next.database = last.database;
-    next.settledFile = last.settledFile;
-    next.storeRead = last.storeRead;
-    return next;
-  }
+  last.missing = gone || (last.settledFile.present && !holdsEveryRecord(opened, last.database));
+  if (last.missing && (keepWhenGone || !gone)) return last;  // the database read stays
   // No commit writes a write-ahead file read under the directory's lock; one read without it may
   // be another program's commit in progress, unless it is the very file already settled.
   const bool settled = read.opened == store::OpenOutcome::kWriteAheadLocked ||
                        (read.opened == store::OpenOutcome::kWriteAheadUnlocked && last.settledFile.present &&
                         read.writeAheadOnDisk == last.settledFile);
-  if (settled) next.settledFile = read.writeAheadOnDisk;
-  next.storeRead = last.storeRead || !read.entries.empty();  // a failed open has no entries
+  last.settledFile = settled ? read.writeAheadOnDisk : store::SnapshotIdentity{};
+  last.storeRead = last.storeRead || !read.entries.empty();  // a failed open has no entries
   // A save waiting to be found is settled by an open store that holds it as written, or by any
   // reading that holds another record under its id: its write-ahead file can no longer arrive.
-  if (next.pending &&
-      (holdsWritten(opened, *next.pending) ? read.ok : store::findRecordIndex(opened, next.pending->id) >= 0)) {
-    next.pending.reset();
+  if (last.pending &&
+      (holdsWritten(opened, *last.pending) ? read.ok : store::findRecordIndex(opened, last.pending->id) >= 0)) {
+    last.pending.reset();
   }
-  next.database = std::move(opened);
-  return next;
+  last.database = std::move(opened);
+  return last;
 }
 
 DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
@@ -298,7 +291,7 @@ bool DirectoryView::readStore(bool keepWhenGone, bool ofSave) {
     opened.store = store::makeFailedStoreState(dataDirectory, error.what());  // a file that cannot be read
   }
   const bool gone = opened.store.opened == store::OpenOutcome::kFilesMissing;
-  reading_ = nextReading(reading_, std::move(opened), keepWhenGone);
+  reading_ = nextReading(std::move(reading_), std::move(opened), keepWhenGone);
   if (!ofSave) followReading(lastReading, pending);
   return !reading_.missing || (gone && !keepWhenGone);
 }

@@ -91,7 +91,7 @@ struct StoreReading {
 // was read and its files are gone, or when the database was read from a settled file and the open
 // holds one of its records neither as read nor saved again later; otherwise the open is taken.
 // A store gone is taken all the same (its database empty) unless `keepWhenGone`.
-StoreReading nextReading(const StoreReading& last, store::Database opened, bool keepWhenGone);
+StoreReading nextReading(StoreReading last, store::Database opened, bool keepWhenGone);
 
 class DirectoryView {
  public:
