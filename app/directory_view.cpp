@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -66,6 +67,21 @@ WrittenRecord writtenOf(const store::Record& record) {
 
 ViewStatus refused(const char* why) { return {Kind::kRefused, {}, {}, why}; }
 
+// A commit that did not go through, for its trouble: a cause the user can end is told.
+ViewStatus notSavedFor(store::StoreTrouble trouble) {
+  switch (trouble) {
+    case store::StoreTrouble::kNoRoom:
+    case store::StoreTrouble::kNoPermission:
+    case store::StoreTrouble::kLockNotHad:
+      return {Kind::kNotSaved, {}, trouble};
+    case store::StoreTrouble::kNone:
+    case store::StoreTrouble::kNotReplaced:
+    case store::StoreTrouble::kOther:
+      break;
+  }
+  return {Kind::kCommitFailed};
+}
+
 // True when `now` still holds every record of `read`: as read (id, kind, fields and update time),
 // or saved again since under its id, with a later update time.
 bool holdsEveryRecord(const store::Database& now, const store::Database& read) {
@@ -103,6 +119,8 @@ Text statusText(const ViewStatus& status) {
       return kStatusReady;
     case Kind::kStoreMissing:
       return kStatusStoreMissing;
+    case Kind::kBeingWritten:
+      return kStatusStoreBeingWritten;
     case Kind::kSavesWait:
       if (status.cause == store::StoreTrouble::kNoRoom) return "Last save kept; saves wait for room on the disk";
       if (status.cause == store::StoreTrouble::kNoPermission) return "Last save kept; saves wait for permission";
@@ -131,13 +149,22 @@ bool holdsWritten(const store::Database& database, const WrittenRecord& written)
   return stored.kind == written.kind && recordFieldsOf(stored) == written.fields && stored.updated == written.updated;
 }
 
-StoreReading nextReading(StoreReading last, store::Database opened, bool keepWhenGone) {
+StoreReading nextReading(StoreReading last, store::Database opened, ReadingOccasion occasion) {
   const store::StoreState& read = opened.store;
+  last.found = OpenFound::of(read);
+  // Another program's write-ahead file may still be given up, and a store whose files cannot be
+  // read tells nothing of what it holds: what was read before stays, and so does what it settled.
+  const bool takesNothing =
+      read.opened == store::OpenOutcome::kWriteAheadInFlight || read.opened == store::OpenOutcome::kFailed;
+  if (takesNothing && occasion != ReadingOccasion::kFirst) {
+    last.missing = false;  // the reading says why it took nothing
+    return last;
+  }
   const bool gone = read.opened == store::OpenOutcome::kFilesMissing;
   last.missing = gone || (last.settledFile.present && !holdsEveryRecord(opened, last.database));
-  if (last.missing && (keepWhenGone || !gone)) return last;  // the database read stays
-  // No commit writes a write-ahead file read under the directory's lock; one read without it may
-  // be another program's commit in progress, unless it is the very file already settled.
+  if (last.missing && (occasion != ReadingOccasion::kSaveReadBack || !gone)) return last;  // the database read stays
+  // No commit writes a write-ahead file read under the directory's lock; one read without it, the
+  // lock file not to be made, is settled only when it is the very file already settled.
   const bool settled = read.opened == store::OpenOutcome::kWriteAheadLocked ||
                        (read.opened == store::OpenOutcome::kWriteAheadUnlocked && last.settledFile.present &&
                         read.writeAheadOnDisk == last.settledFile);
@@ -154,7 +181,7 @@ StoreReading nextReading(StoreReading last, store::Database opened, bool keepWhe
 }
 
 DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
-  reading_ = nextReading({}, store::openDatabase(dataDirectory), true);
+  reading_ = nextReading({}, store::openDatabase(dataDirectory), ReadingOccasion::kFirst);
   status_ = readingStatus();
 }
 
@@ -196,16 +223,25 @@ SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail
 }
 
 bool DirectoryView::reloadIfChanged() {
-  if (database.store.ok) {
+  if (status_.kind == Kind::kNotSaved &&
+      store::lockStoreDirectory(dataDirectory, nullptr, store::kStoreReadLockWaitMilliseconds) != nullptr) {
+    status_ = readingStatus();  // what refused the save is over
+  }
+  // The files are compared with the database when the latest reading took saves, or records went
+  // missing from an open store; any other reading is made again.
+  if (reading_.missing ? database.store.ok : readingStatus().kind == Kind::kReady) {
     const store::StoreFilesCheck files = store::checkStoreFiles(database.store);
     if (reading_.missing && files == store::StoreFilesCheck::kSame) {
       const ViewStatus lastReading = readingStatus();
       reading_.missing = false;
+      reading_.found = OpenFound::of(database.store);
       followReading(lastReading, reading_.pending);
     }
-    if (files != store::StoreFilesCheck::kChanged) return false;
+    if (files == store::StoreFilesCheck::kSame || (files == store::StoreFilesCheck::kUnreadable && !reading_.missing)) {
+      return false;
+    }
   }
-  return readStore(true);
+  return readStore(ReadingOccasion::kAgain);
 }
 
 void DirectoryView::showConflict(Text words) { status_ = {Kind::kConflict, {}, {}, std::move(words)}; }
@@ -219,13 +255,8 @@ bool DirectoryView::refusedBeforeSave(const Text& kind, const Text& name, const 
     status_ = refused("A name is required");
     return true;
   }
-  // A store that is not open, whose records are missing or whose files went is read again first:
-  // what kept it may be over.
-  if (reading_.missing || !database.store.ok || (reading_.storeRead && !store::storeFilesPresent(dataDirectory))) {
-    readStore(true);
-  }
-  if (reading_.missing || !database.store.ok) {
-    status_ = refusalOfReading();  // whatever the status said before
+  if (const ViewStatus refusal = refusalOfReading(); refusal.kind != Kind::kReady) {
+    status_ = refusal;  // whatever the status said before
     return true;
   }
   if (kind != "animal") return false;
@@ -244,14 +275,18 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
   SaveOutcome outcome;
   outcome.written = writtenOf(batch.records.front());
   store::SnapshotIdentity kept;
-  const bool committed = store::putBatch(reading_.database, batch, &kept);
-  const store::StoreTrouble trouble = database.store.trouble;
+  // Put on a copy: a failed put's records are no part of the store, also when the read-back takes
+  // nothing (another program's commit in flight) and the database stays.
+  store::Database next = database;
+  const bool committed = store::putBatch(next, batch, &kept);
+  const store::StoreTrouble trouble = next.store.trouble;
+  if (committed) reading_.database = std::move(next);
   // What is durably stored is read back either way: the database in memory may disagree with the
   // files after a failed put. The write-ahead file this commit kept is its own: no commit writes
   // it. A store gone meanwhile leaves nothing to read, and the failed put nothing to keep.
   reading_.settledFile = kept;
   if (kept.present) reading_.pending = outcome.written;
-  readStore(false, true);
+  readStore(ReadingOccasion::kSaveReadBack);
   lastSavedId.clear();
   // A commit that failed after its file was kept stored the record when the store read back holds
   // it as written; one that kept no file cannot have stored anything, however alike a record
@@ -260,9 +295,8 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
     const bool waits = !committed && reading_.settledFile.present;
     outcome.result = waits ? SaveResult::kKept : SaveResult::kSaved;
     if (committed) reading_.pending.reset();  // a kept one waits; the reading settled any other
-    status_ = reading_.missing
-                  ? readingStatus()
-                  : ViewStatus{waits ? Kind::kKept : Kind::kSaved, outcome.written, database.store.trouble};
+    status_ = reading_.missing ? readingStatus()
+                               : ViewStatus{waits ? Kind::kKept : Kind::kSaved, outcome.written, reading_.found.trouble};
     lastSavedId = outcome.written.id;
     return outcome;
   }
@@ -271,69 +305,133 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
   outcome.result = reading_.missing ? SaveResult::kStoreGone : SaveResult::kNotKept;
   if (const ViewStatus refusal = refusalOfReading(); refusal.kind != Kind::kReady) {
     status_ = refusal;  // records missing, the store waits, or it cannot be read
-  } else if (trouble == store::StoreTrouble::kNoRoom || trouble == store::StoreTrouble::kNoPermission ||
-             trouble == store::StoreTrouble::kLockNotHad) {
-    status_ = {Kind::kNotSaved, {}, trouble};
   } else {
-    status_ = {Kind::kCommitFailed};
+    status_ = notSavedFor(trouble);
   }
   return outcome;
 }
 
-bool DirectoryView::readStore(bool keepWhenGone, bool ofSave) {
+bool DirectoryView::readStore(ReadingOccasion occasion) {
   const ViewStatus lastReading = readingStatus();
   const std::optional<WrittenRecord> pending = reading_.pending;
   store::Database opened;
+  const auto unreadable = [this, &opened](const char* why) {
+    opened.store = store::makeFailedStoreState(dataDirectory, why);
+  };
   try {
     opened =
         store::openDatabase(dataDirectory, reading_.storeRead ? store::OpenMode::kExisting : store::OpenMode::kCreate);
   } catch (const runtime::vusk_runtime_exception& error) {
-    opened.store = store::makeFailedStoreState(dataDirectory, error.what());  // a file that cannot be read
+    unreadable(error.what());  // a file that cannot be read
+  } catch (const std::invalid_argument& error) {
+    unreadable(error.what());  // a stored text holding a zero byte
   }
   const bool gone = opened.store.opened == store::OpenOutcome::kFilesMissing;
-  reading_ = nextReading(std::move(reading_), std::move(opened), keepWhenGone);
-  if (!ofSave) followReading(lastReading, pending);
-  return !reading_.missing || (gone && !keepWhenGone);
+  const bool taken = opened.store.opened != store::OpenOutcome::kWriteAheadInFlight &&
+                     opened.store.opened != store::OpenOutcome::kFailed;
+  reading_ = nextReading(std::move(reading_), std::move(opened), occasion);
+  if (occasion != ReadingOccasion::kSaveReadBack) followReading(lastReading, pending);
+  return taken && (!reading_.missing || (gone && occasion == ReadingOccasion::kSaveReadBack));
 }
 
 void DirectoryView::followReading(const ViewStatus& lastReading, const std::optional<WrittenRecord>& pending) {
   const ViewStatus reading = readingStatus();
-  const Kind shown = status_.kind;
-  const bool ofReading =
-      shown == Kind::kReady || shown == Kind::kStoreMissing || shown == Kind::kSavesWait || shown == Kind::kOpenFailed;
-  const bool waiting = shown == Kind::kKept || shown == Kind::kNotSavedWaiting;
-  const bool failedSave = shown == Kind::kCommitFailed || shown == Kind::kNotSaved;
-  // A pending save found as written is saved where the store is open; kept where it still waits.
-  const bool found = pending && !reading_.missing && holdsWritten(database, *pending);
-  if (found && (database.store.ok ? ofReading || waiting || failedSave
-                                  : reading.kind == Kind::kSavesWait && (ofReading || failedSave))) {
-    status_ = {database.store.ok ? Kind::kSaved : Kind::kKept, *pending, reading.cause};
-    return;
+  // A save that waited to be found, in place as written: saved where the store takes saves, kept
+  // where its write-ahead file still waits.
+  std::optional<ViewStatus> found;
+  if (pending && !reading_.missing && holdsWritten(database, *pending)) {
+    if (reading.kind == Kind::kReady) found = ViewStatus{Kind::kSaved, *pending};
+    if (reading.kind == Kind::kSavesWait) found = ViewStatus{Kind::kKept, *pending, reading.cause};
   }
-  if (waiting && reading.kind == Kind::kSavesWait) {
-    status_.cause = reading.cause;
-  } else if (ofReading || waiting || (reading.kind != Kind::kReady && reading != lastReading) ||
-             (shown == Kind::kSaved && !reading_.missing && !holdsWritten(database, status_.save))) {
-    status_ = reading;
+  const bool savedFound = found && found->kind == Kind::kSaved;
+  // A status that outlasts readings gives way to one that newly does not take saves.
+  const bool newTrouble = reading.kind != Kind::kReady && reading != lastReading;
+  // A save waiting on the store's files takes the cause found now, while the files still wait.
+  const auto waitOn = [this, &reading] {
+    if (reading.kind == Kind::kSavesWait) {
+      status_.cause = reading.cause;
+    } else if (reading.kind == Kind::kBeingWritten) {
+      status_.cause = store::StoreTrouble::kLockNotHad;
+    } else {
+      status_ = reading;
+    }
+  };
+  switch (status_.kind) {
+    case Kind::kReady:
+      status_ = found.value_or(reading);
+      break;
+    case Kind::kStoreMissing:
+      status_ = found.value_or(reading);
+      break;
+    case Kind::kSavesWait:
+      status_ = found.value_or(reading);
+      break;
+    case Kind::kBeingWritten:
+      status_ = found.value_or(reading);
+      break;
+    case Kind::kOpenFailed:
+      status_ = found.value_or(reading);
+      break;
+    case Kind::kSaved:
+      if (newTrouble || (!reading_.missing && !holdsWritten(database, status_.save))) status_ = reading;
+      break;
+    case Kind::kKept:
+      if (savedFound) {
+        status_ = *found;
+      } else {
+        waitOn();
+      }
+      break;
+    case Kind::kNotSavedWaiting:
+      if (savedFound) {
+        status_ = *found;
+      } else {
+        waitOn();
+      }
+      break;
+    case Kind::kNotSaved:
+      if (found || newTrouble) status_ = found.value_or(reading);
+      break;
+    case Kind::kCommitFailed:
+      if (found || newTrouble) status_ = found.value_or(reading);
+      break;
+    case Kind::kRefused:
+      if (found || newTrouble) status_ = found.value_or(reading);
+      break;
+    case Kind::kConflict:
+      if (newTrouble) status_ = reading;
+      break;
   }
 }
 
 ViewStatus DirectoryView::readingStatus() const {
-  const store::OpenOutcome opened = database.store.opened;
-  if (reading_.missing || opened == store::OpenOutcome::kFilesMissing) return {Kind::kStoreMissing};
-  if (opened == store::OpenOutcome::kOpened) return {};
-  if (opened == store::OpenOutcome::kFailed) return {Kind::kOpenFailed, {}, {}, database.store.message};
-  return {Kind::kSavesWait, {}, database.store.trouble};  // a write-ahead file, with or without the lock
+  if (reading_.missing) return {Kind::kStoreMissing};
+  const OpenFound& found = reading_.found;
+  switch (found.opened) {
+    case store::OpenOutcome::kOpened:
+      return {};
+    case store::OpenOutcome::kWriteAheadLocked:
+    case store::OpenOutcome::kWriteAheadUnlocked:
+      return {Kind::kSavesWait, {}, found.trouble};
+    case store::OpenOutcome::kWriteAheadInFlight:
+      return {Kind::kBeingWritten};
+    case store::OpenOutcome::kFilesMissing:
+      return {Kind::kStoreMissing};
+    case store::OpenOutcome::kFailed:
+      break;
+  }
+  return {Kind::kOpenFailed, {}, {}, found.message};
 }
 
 ViewStatus DirectoryView::refusalOfReading() const {
   ViewStatus reading = readingStatus();
   if (reading.kind == Kind::kSavesWait) reading.kind = Kind::kNotSavedWaiting;
+  if (reading.kind == Kind::kBeingWritten) reading = notSavedFor(store::StoreTrouble::kLockNotHad);
   return reading;
 }
 
 void DirectoryView::seedDemoData() {
-  if (!database.store.ok || !database.records.empty()) return;
+  if (readingStatus().kind != Kind::kReady || !database.records.empty()) return;
   saveRecord("customer-1", "customer", "Marta Quillfeather", "marta.quillfeather@example.test", "", false) &&
       saveRecord("customer-2", "customer", "Tobias Wrenhollow", "tobias.wrenhollow@example.test", "", false) &&
       saveRecord("animal-3", "animal", "Mochi", "Cat / annual wellness", "customer-1", false) &&

@@ -44,6 +44,7 @@ inline constexpr const char* kStatusReady = "Ready";
 inline constexpr const char* kStatusCommitFailed = "Commit failed; reopened saved records";
 inline constexpr const char* kStatusSavesWait = "Last save kept; saves wait for the store file";
 inline constexpr const char* kStatusStoreMissing = "Records missing from the data directory; put them back";
+inline constexpr const char* kStatusStoreBeingWritten = "Another program is writing the store; saves wait for it";
 
 // What the status line tells, as one value; statusText makes its words.
 struct ViewStatus {
@@ -52,6 +53,7 @@ struct ViewStatus {
     kReady,         // the store as last read is there and takes saves
     kStoreMissing,  // a store with records was read, and its files or records it must hold are gone
     kSavesWait,     // the store's state is a write-ahead file not moved into place, for `cause`
+    kBeingWritten,  // another program holds the store's lock over a write-ahead file it may give up
     kOpenFailed,    // the store could not be read: `text` says why
     // What a save came to, or why it was not made:
     kSaved,            // the store holds `save` as written
@@ -71,9 +73,22 @@ struct ViewStatus {
 
 Text statusText(const ViewStatus& status);  // the status line's words
 
+// How a reading of the store was made: the view's first, a later one (at a focus, before a save),
+// or the read-back of a save's commit.
+enum class ReadingOccasion { kFirst, kAgain, kSaveReadBack };
+
+// What the latest open of the store found: how it went, and the trouble and message it told.
+struct OpenFound {
+  store::OpenOutcome opened = store::OpenOutcome::kOpened;
+  store::StoreTrouble trouble = store::StoreTrouble::kNone;
+  Text message;
+  static OpenFound of(const store::StoreState& state) { return {state.opened, state.trouble, state.message}; }
+};
+
 // What the view knows of the store, as one value: the database it took from its last reading
-// (which store, and from which file), whether that file is settled, the save it waits to find in
-// place, and whether records are missing. Only nextReading makes a new one from a reading.
+// (which store, and from which file), whether that file is settled, what the latest reading
+// found, the save it waits to find in place, and whether records are missing. Only nextReading
+// makes a new one from a reading.
 struct StoreReading {
   store::Database database;
   // The write-ahead file the database was read from, when no commit can still be writing it: read
@@ -82,16 +97,19 @@ struct StoreReading {
   store::SnapshotIdentity settledFile;
   bool storeRead = false;  // a store with records was read: an open creates nothing
   bool missing = false;    // the store read, or records of the settled file, are gone; the database stays
+  OpenFound found;         // of the latest reading, also one that took no database
   // A save reported kept, or not kept but whose whole write-ahead file was left, until a reading
   // of an open store finds it in place, or finds its id holding another record.
   std::optional<WrittenRecord> pending;
 };
 
-// The value after an open of the store (`opened`): records are missing when a store with records
-// was read and its files are gone, or when the database was read from a settled file and the open
-// holds one of its records neither as read nor saved again later; otherwise the open is taken.
-// A store gone is taken all the same (its database empty) unless `keepWhenGone`.
-StoreReading nextReading(StoreReading last, store::Database opened, bool keepWhenGone);
+// The value after an open of the store (`opened`). After the first, an open that met another
+// program's commit in flight, or that could not read the store's files, takes nothing: the
+// database stays, and the reading tells what it found. Otherwise records are missing when a store
+// with records was read and its files are gone, or when the database was read from a settled file
+// and the open holds one of its records neither as read nor saved again later; else the open is
+// taken. A store gone is taken all the same (its database empty) by a save's read-back.
+StoreReading nextReading(StoreReading last, store::Database opened, ReadingOccasion occasion);
 
 class DirectoryView {
  public:
@@ -103,24 +121,24 @@ class DirectoryView {
   DirectoryView(const DirectoryView&) = delete;
   DirectoryView& operator=(const DirectoryView&) = delete;
 
-  // Validates and commits the record (and an animal's owner edge), then reads the store back. Saved
-  // when the commit went through, or when it kept its write-ahead file and the reading holds the
-  // record as written; kept while that file is the store's state, not moved into place. An empty
-  // id makes a new one, "<kind>-<n>", from the first number not in use. A store not open, or with
-  // records missing, is read again first, and the save refused when that reading takes none. The
-  // outcome is also in the status, and a saved or kept id in `lastSavedId`.
+  // Validates and commits the record (and an animal's owner edge) on the database as last read,
+  // then reads the store back. Saved when the commit went through, or when it kept its write-ahead
+  // file and the reading holds the record as written; kept while that file is the store's state,
+  // not moved into place. An empty id makes a new one, "<kind>-<n>", from the first number not in
+  // use. Nothing reads the store before the commit: a save is refused while the latest reading
+  // does not take saves (see reloadIfChanged), and a store changed since that reading refuses the
+  // commit. The outcome is also in the status, and a saved or kept id in `lastSavedId`.
   virtual SaveOutcome saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived);
 
   // Saves the five demo records, through saveRecord, when the database is open and holds no
   // record; stops at the first that is not saved, whose status says why.
   virtual void seedDemoData();
 
-  // Reads the database again when it is not open, or when its files changed (files that cannot be
-  // read are left to the next save); the very files back where records were missing are the store
-  // as read. True when it took a new reading. The status follows it: a reading's status gives way;
-  // a kept or refused save stays while the store still waits, with the cause found now; a pending
-  // save found as written says "Saved <id>" (or kept); "Saved <id>" gives way once the store does
-  // not hold that save as written; other statuses give way only to a new failed reading.
+  // Reads the database again when the latest reading did not take saves, or when the files changed
+  // (files that cannot be read are left to the commit's check); the very files back where records
+  // were missing are the store as read. True when it took a new reading. A save refused for its
+  // cause ("Not saved; ...") first asks whether that cause is over: it is once the directory's lock
+  // can be had, its file made. The status follows the reading (followReading).
   bool reloadIfChanged();
 
   // A save stopped by another window's change; the words name the field and its value.
@@ -137,21 +155,27 @@ class DirectoryView {
 
  private:
   Text makeNewId(const Text& kind) const;
-  // Refuses a save before anything is built, and says why in the status: no name, a store that is
-  // not open or whose records are missing (read again first), or an animal whose owner is not an
-  // active customer.
+  // Refuses a save before anything is built, and says why in the status: no name, a latest
+  // reading that does not take saves, or an animal whose owner is not an active customer.
   bool refusedBeforeSave(const Text& kind, const Text& name, const Text& owner);
   // Commits the validated batch, reads the store back and sets the status and the id.
   SaveOutcome commitBatch(const store::RecordBatch& batch);
   // Opens the store as it is now and takes what nextReading makes of it; true when the open was
-  // taken. The status follows the reading unless `ofSave` (a save's outcome decides it).
-  bool readStore(bool keepWhenGone, bool ofSave = false);
+  // taken. The status follows the reading, but for a save's read-back (its outcome decides it).
+  // The errors the open lets through (a file that cannot be read, a zero byte in a stored text)
+  // are a reading that could not read the store.
+  bool readStore(ReadingOccasion occasion);
   // What the database as read says.
   ViewStatus readingStatus() const;
   // Why a save is refused by the store as read: what it says, "Not saved" while the store waits.
   ViewStatus refusalOfReading() const;
-  // Decides the status after a reading (see reloadIfChanged), from what the reading before it said
-  // and the save that waited to be found in place before it.
+  // Decides the status after a reading, from what it said before, what the reading before it said
+  // and the save that waited to be found in place before it: a reading's status gives way; a
+  // kept save, or one refused while the store waits, stays while the store still waits, with the
+  // cause found now; a pending save found as written says "Saved <id>" (or kept) over a status of
+  // a reading, a kept save, a failed or refused save; "Saved <id>" gives way once the store does
+  // not hold that save as written; other statuses give way only to a new reading that does not
+  // take saves.
   void followReading(const ViewStatus& lastReading, const std::optional<WrittenRecord>& pending);
 
   StoreReading reading_;

@@ -67,13 +67,23 @@ StoreState recoverStore(const Text& directory, OpenMode mode) {
   if (!runtime::fileExists(wal)) return loadSnapshot(directory, mode);
   // A write-ahead file is settled under the directory's lock: another program's commit in
   // progress has one that is not abandoned, and the lock is had only once that commit ended.
-  // Without the lock (a read-only directory, a holder that does not let go) the files are read
-  // but nothing is promoted or deleted.
+  // While another program holds it, its file may still be given up: nothing of it is read. Where
+  // the lock cannot be had at all (a read-only directory) the files are read but nothing is
+  // promoted or deleted.
   StoreTrouble trouble = StoreTrouble::kNone;
-  const std::unique_ptr<runtime::FileSystem::Lock> lock = lockStoreDirectory(directory, &trouble);
+  const std::unique_ptr<runtime::FileSystem::Lock> lock =
+      lockStoreDirectory(directory, &trouble, kStoreReadLockWaitMilliseconds);
   const bool locked = lock != nullptr;
   StoreState snapshot = loadSnapshot(directory, mode);
   if (!runtime::fileExists(wal)) return snapshot;  // the commit that held the lock ended
+  if (!locked && trouble == StoreTrouble::kLockNotHad) {
+    StoreState before = snapshot.ok ? std::move(snapshot) : makeStoreState(directory);
+    before.ok = false;
+    before.message = kWriteAheadInFlight;
+    before.trouble = trouble;
+    before.opened = OpenOutcome::kWriteAheadInFlight;
+    return before;
+  }
   const Bytes aheadBytes = runtime::readFileBytes(wal, kMaxSnapshotFileBytes);
   StoreState ahead = decodeSnapshot(aheadBytes, directory);
   if (!writeAheadTakesOver(ahead, snapshot.ok, snapshot.sequence)) {

@@ -17,8 +17,10 @@ namespace store {
 enum class OpenMode { kCreate, kExisting };
 inline constexpr const char* kStoreFilesMissing = "the store files are missing";
 // The message of an open that read a write-ahead file as the store's state but could not move it
-// into place (the snapshot file cannot be replaced, or the directory's lock was not had).
+// into place (the snapshot file cannot be replaced, or the directory's lock could not be made).
 inline constexpr const char* kWriteAheadNotPromoted = "write-ahead recovery could not promote the durable snapshot";
+// The message of an open that met a write-ahead file while another program held the lock.
+inline constexpr const char* kWriteAheadInFlight = "another program is writing the store";
 
 // Always returns a database; database.store.ok and .message tell whether it opened cleanly.
 // Lets through the file read's vusk_runtime_exception ("file.read", "file.read.limit") and the

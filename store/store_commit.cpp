@@ -284,11 +284,12 @@ void writeCommitFiles(StoreState& state, Bytes& bytes, SnapshotIdentity& written
 
 }  // namespace
 
-std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory, StoreTrouble* why) {
+std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory, StoreTrouble* why,
+                                                              std::int64_t waitMilliseconds) {
   runtime::noteWriteFailure(runtime::WriteFailure::kNone);
   runtime::FileSystem::LockAttempt last = runtime::FileSystem::LockAttempt::kTaken;
   std::unique_ptr<runtime::FileSystem::Lock> lock =
-      runtime::lockFile(lockPath(directory), kStoreLockWaitMilliseconds, &last);
+      runtime::lockFile(lockPath(directory), waitMilliseconds, &last);
   if (lock == nullptr && why != nullptr) {
     *why = last == runtime::FileSystem::LockAttempt::kBusy ? StoreTrouble::kLockNotHad : writeTrouble();
   }

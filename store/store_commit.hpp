@@ -14,14 +14,18 @@
 
 namespace store {
 
-// How long a commit, or the recovery at open, waits for another program's commit on the same
-// directory to end before it gives up.
+// How long a commit waits for another program's commit on the same directory to end before it
+// gives up.
 inline constexpr std::int64_t kStoreLockWaitMilliseconds = 3000;
+// How long an open waits for it before it reads the store without settling a write-ahead file:
+// about what a commit takes, so that a reading never holds its caller (a window) for long.
+inline constexpr std::int64_t kStoreReadLockWaitMilliseconds = 250;
 // The directory's lock, which a commit and the recovery at open hold while they work on its
-// files; null when it was not had within kStoreLockWaitMilliseconds, and then `why` (when given)
-// tells kLockNotHad when another program held it throughout, or why the lock file could not be
-// made or locked (kNoRoom, kNoPermission, kOther).
-std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory, StoreTrouble* why = nullptr);
+// files; null when it was not had within `waitMilliseconds`, and then `why` (when given) tells
+// kLockNotHad when another program held it throughout, or why the lock file could not be made or
+// locked (kNoRoom, kNoPermission, kOther).
+std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory, StoreTrouble* why = nullptr,
+                                                              std::int64_t waitMilliseconds = kStoreLockWaitMilliseconds);
 
 // The store's files as they are on disk now, measured against what the state read or last
 // wrote: the same, changed by another state or program, or not readable. The store's state is

@@ -54,9 +54,13 @@ enum class StoreTrouble { kNone, kNoRoom, kNoPermission, kNotReplaced, kLockNotH
 // What an open found. kOpened: the snapshot file, a fresh store, or a write-ahead file it moved
 // into place. kWriteAheadLocked and kWriteAheadUnlocked: a write-ahead file it read as the store's
 // state but could not move into place (`trouble` tells why), read under the directory's lock, so
-// that no commit is still writing it, or without the lock, when a commit may be; kFilesMissing:
-// neither store file where a store was read before; kFailed: anything else (`message` tells).
-enum class OpenOutcome { kOpened, kWriteAheadLocked, kWriteAheadUnlocked, kFilesMissing, kFailed };
+// that no commit is still writing it, or without the lock because its file could not be made or
+// locked (a read-only directory); kWriteAheadInFlight: a write-ahead file while another program
+// held the directory's lock throughout the wait: its commit may still be in flight, and may yet be
+// given up, so nothing of that file is read: the state is the snapshot file's as committed before
+// it (empty when there is none that decodes), not ok; kFilesMissing: neither store file where a
+// store was read before; kFailed: anything else (`message` tells).
+enum class OpenOutcome { kOpened, kWriteAheadLocked, kWriteAheadUnlocked, kWriteAheadInFlight, kFilesMissing, kFailed };
 
 // The key/value map bound to one directory, with its commit sequence and status.
 struct StoreState {

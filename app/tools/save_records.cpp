@@ -1,9 +1,10 @@
 // save-records: saves customers one after another through the directory view, as a person at
 // the window saves them, so that tests can run two of it on one data directory at once. Each
-// save that the view refuses is made again, after a short pause, on the records it reopened (as
-// the person would save again), up to 200 times: long enough to outlast a store file that cannot
-// be replaced for a while, as when the other program keeps the store's state in its write-ahead
-// file meanwhile. A count of 0 only opens the store, which puts a write-ahead file it takes into
+// save reads the store first, as the window does, and one that the view refuses is made again,
+// after a short pause, on the records it reads then (as the person would save again), up to 200
+// times: long enough to outlast a store file that cannot be replaced for a while, as when the
+// other program keeps the store's state in its write-ahead file meanwhile. A count of 0 only
+// opens the store, which puts a write-ahead file it takes into
 // place.
 // usage: save-records <data directory> <name prefix> <count> [pause in milliseconds]
 // Output, one line per attempt: "saved <id> <name>", "kept <id> <name>" (the save answered true
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
       bool saved = false;
       for (int attempt = 0; attempt < kAttempts && !saved; ++attempt) {
         if (attempt > 0) std::this_thread::sleep_for(kRetryPause);
+        view.reloadIfChanged();  // as the window reads the store before each save
         const app::SaveOutcome outcome = view.saveRecord("", "customer", name, "", "", false);
         saved = static_cast<bool>(outcome);
         if (saved) {

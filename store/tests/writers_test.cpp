@@ -295,8 +295,9 @@ TEST(TwoWriters, ALockFileThatCannotBeWrittenStillLetsCommitsThrough) {
 
 TEST(TwoWriters, RecoveryAtOpenPromotesOnlyUnderTheLock) {
   // A complete write-ahead file beside the snapshot, as a commit in progress (or one stopped
-  // after its flush) leaves it: while another holder keeps the lock, open reads it but neither
-  // promotes nor deletes it; once the lock is free, open settles it.
+  // after its flush) leaves it: while another holder keeps the lock, that commit may still be
+  // given up, so open reads nothing of it (the snapshot's records, as committed before it, not
+  // ok) and neither promotes nor deletes it; once the lock is free, open settles it.
   TempDir dir;
   seedFiveRecords(dir.text());
   Database database = openDatabase(dir.text());
@@ -311,7 +312,10 @@ TEST(TwoWriters, RecoveryAtOpenPromotesOnlyUnderTheLock) {
     ASSERT_NE(held, nullptr);
     const Database blocked = openDatabase(dir.text());
     EXPECT_FALSE(blocked.store.ok);
-    EXPECT_EQ(blocked.store.message, "write-ahead recovery could not promote the durable snapshot");
+    EXPECT_EQ(blocked.store.opened, OpenOutcome::kWriteAheadInFlight);
+    EXPECT_EQ(blocked.store.trouble, StoreTrouble::kLockNotHad);
+    EXPECT_EQ(blocked.records.size(), 5u);
+    EXPECT_LT(findRecordIndex(blocked, "pending"), 0);
     EXPECT_EQ(readAll(snapshotPath(dir.text())), older);
     EXPECT_EQ(readAll(walPath(dir.text())), pending);
   }
