@@ -396,7 +396,7 @@ void DirectoryView::followReading(const ViewStatus& lastReading, const std::opti
       if (found || newTrouble) status_ = found.value_or(reading);
       break;
     case Kind::kRefused:
-      if (found || newTrouble) status_ = found.value_or(reading);
+      if (savedFound || newTrouble) status_ = found.value_or(reading);
       break;
     case Kind::kConflict:
       if (newTrouble) status_ = reading;

@@ -17,6 +17,9 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
+step "native: a directory where the lock file cannot be made, as an unprivileged user"
+scripts/test-unwritable-directory.sh build/native
+
 step "lint"
 cmake --preset windows >/dev/null
 scripts/lint.sh

@@ -53,8 +53,8 @@ class FixedSnapshotFileSystem final : public runtime::testing::ForwardingFileSys
 // Passes everything to the disk, asking `hook` first with the operation ("write", "sync",
 // "replace" with the target's path, "exists", "delete", "sync directory", "lock") and the path,
 // and after a file was written ("written"): its false fails the operation (a lock is then not to
-// be had, a removal not made), a written file staying on the disk whole. A hook that saves
-// through the same file system clears itself first.
+// be had, as `refusedLock` answers, a removal not made), a written file staying on the disk
+// whole. A hook that saves through the same file system clears itself first.
 class HookedFileSystem final : public runtime::testing::ForwardingFileSystem {
  public:
   bool writeFile(const std::string& path, const runtime::Bytes& bytes) override {
@@ -74,9 +74,10 @@ class HookedFileSystem final : public runtime::testing::ForwardingFileSystem {
     return pass("sync directory", path) ? ForwardingFileSystem::syncDirectory(path) : DirectorySync::kFailed;
   }
   LockAttempt tryLockFile(const std::string& path, std::unique_ptr<Lock>& lock) override {
-    return pass("lock", path) ? ForwardingFileSystem::tryLockFile(path, lock) : LockAttempt::kUnavailable;
+    return pass("lock", path) ? ForwardingFileSystem::tryLockFile(path, lock) : refusedLock;
   }
   std::function<bool(std::string_view operation, std::string_view path)> hook;
+  LockAttempt refusedLock = LockAttempt::kUnavailable;  // kBusy: another holder has it
 
  private:
   // A copy runs: the hook may replace itself.

@@ -27,6 +27,7 @@
 #include "runtime/file_system.hpp"
 #include "runtime/testing/temp_directory.hpp"
 #include "store/record_keys.hpp"
+#include "store/store_commit.hpp"
 
 namespace app {
 
@@ -686,7 +687,7 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
       {"a copy left, read without the lock, moved by another program", Fault::kCopyLeftReadUnlocked, "Saved animal-6",
        "animal-6", 6, otherOpens, "Pepper", "Saved animal-6", 6, "Dog"},
       {"another program's commit in flight at the read-back, then given up: saved", Fault::kOtherCommitsBeforeReadBack,
-       "Saved animal-6", "animal-6", 7, otherGivesUp, "Pepper", "Saved animal-6", 6, "Dog"},
+       "Saved animal-6", "animal-6", 6, otherGivesUp, "Pepper", "Saved animal-6", 6, "Dog"},
       {"kept, read back without the lock, then another's commit in flight given up", Fault::kSnapshotFixedReadUnlocked,
        "Kept animal-6; the store file could not be replaced yet", "animal-6", 6, otherInFlightAtFocus, "Pepper",
        "Saved animal-6", 6, "Dog"},
@@ -703,6 +704,7 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     testing::HookedFileSystem hooked;
     const runtime::ScopedFileSystem scoped(hooked);
     reader.reset();
+    if (row.fault == Fault::kOtherCommitsBeforeReadBack) hooked.refusedLock = runtime::FileSystem::LockAttempt::kBusy;
     int directoryFlushes = 0;
     bool copyLeft = false;
     bool lockHeld = false;
@@ -774,6 +776,89 @@ TEST(TwoWindows, ASavesOutcomeIsWhatTheStoreHoldsWhenReadBack) {
     const Window check(data.string());
     EXPECT_EQ(check.view.database.records.size(), row.records);
     EXPECT_EQ(check.stored("animal-6"), (RecordFields{row.savedName, row.detail, "customer-1", false}));
+  }
+}
+
+TEST(TwoWindows, AnotherProgramsCommitInFlightIsNeitherShownNorMergedNorSaved) {
+  // B's commit of a new customer "Otter" and of "Juniper B" is in flight: its whole write-ahead
+  // file is written and B holds the lock, for real or, where B ends between two attempts of A's
+  // reading, as the hook answers. A and C read nothing of it, and their saves are refused until
+  // B gives up or completes; B ends between A's merge and A's commit. Then C's owner lands between
+  // A's reading and A's commit: A's commit is refused and merges it, and A's next save keeps both.
+  namespace fs = std::filesystem;
+  struct Row {
+    const char* name;
+    bool completes;           // B moves its file into place, rather than giving up
+    bool endsWhileAReads;     // B ends between two lock attempts of A's first reading
+  };
+  const Row rows[] = {{"B gives up", false, false}, {"B completes", true, false}, {"B gives up as A waits", false, true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDirectory root;
+    const fs::path data = root.path() / "data";
+    const fs::path other = root.path() / "other";
+    Window a(data.string());
+    a.view.seedDemoData();
+    Window c(data.string());
+    a.select("animal-4");
+    c.select("animal-4");
+    fs::create_directory(other);
+    testing::copyFilesInto(data, other);
+    DirectoryView b(other.string());
+    ASSERT_TRUE(b.saveRecord("", "customer", "Otter", "", "", false));
+    ASSERT_TRUE(b.saveRecord("animal-4", "animal", "Juniper B", kJuniper.detail, kJuniper.owner, false));
+    fs::copy_file(other / "store.corvane", data / "store.wal.corvane");
+    std::unique_ptr<runtime::FileSystem::Lock> held = store::lockStoreDirectory(data.string());
+    ASSERT_NE(held, nullptr);
+    const auto bEnds = [&] {
+      if (row.completes) fs::rename(data / "store.wal.corvane", data / "store.corvane");
+      fs::remove(data / "store.wal.corvane");
+      held.reset();
+    };
+    const auto focus = [](Window& w) {
+      applyWindowFocus(w.state, w.view, false);
+      applyWindowFocus(w.state, w.view, true);
+    };
+    if (row.endsWhileAReads) {
+      held.reset();
+      testing::HookedFileSystem busy;
+      busy.refusedLock = runtime::FileSystem::LockAttempt::kBusy;
+      busy.hook = [&](std::string_view operation, std::string_view) {
+        if (operation != "lock" || !fs::exists(data / "store.wal.corvane")) return true;
+        bEnds();
+        return false;
+      };
+      const runtime::ScopedFileSystem scoped(busy);
+      focus(a);
+      EXPECT_EQ(a.view.status(), "Saved animal-5");  // the seeding's, as nothing was in flight
+      EXPECT_EQ(a.view.database.records.size(), 5u);
+      continue;
+    }
+    for (Window* w : {&a, &c}) {
+      focus(*w);
+      EXPECT_EQ(w->view.status(), kStatusStoreBeingWritten);
+      EXPECT_EQ(w->view.database.records.size(), 5u);  // no Otter
+      EXPECT_EQ(w->state.nameText, "Juniper");
+    }
+    c.state.ownerText = "customer-1";
+    c.click(kSaveButton);
+    EXPECT_EQ(c.view.status(), "Not saved; another program is writing the store");
+    a.state.detailText = "Dog / A";
+    a.view.beforeCommit = bEnds;
+    a.click(kSaveButton);
+    EXPECT_EQ(a.view.status(), "Not saved; another program is writing the store");
+    EXPECT_EQ(a.state.detailText, "Dog / A");
+    a.view.beforeCommit = [&c] {
+      c.click(kSaveButton);
+      ASSERT_EQ(c.view.status(), "Saved animal-4");
+    };
+    a.click(kSaveButton);
+    EXPECT_EQ(a.view.status(), kStatusCommitFailed);
+    a.click(kSaveButton);
+    EXPECT_EQ(a.view.status(), "Saved animal-4");
+    const Window check(data.string());
+    EXPECT_EQ(check.stored("animal-4"), (RecordFields{row.completes ? "Juniper B" : "Juniper", "Dog / A", "customer-1", false}));
+    EXPECT_EQ(check.view.database.records.size(), row.completes ? 6u : 5u);
   }
 }
 
