@@ -111,6 +111,83 @@ const char* troubleWords(store::StoreTrouble trouble) {
   }
 }
 
+// Whether a reading after the first takes the database an open found. Another program's
+// write-ahead file may still be given up, and a store whose files cannot be read tells nothing of
+// what it holds: what was read before stays, and so does what it settled.
+bool takesDatabase(store::OpenOutcome opened) {
+  switch (opened) {
+    case store::OpenOutcome::kOpened:
+    case store::OpenOutcome::kWriteAheadLocked:
+    case store::OpenOutcome::kWriteAheadUnlocked:
+    case store::OpenOutcome::kFilesMissing:
+      return true;
+    case store::OpenOutcome::kWriteAheadInFlight:
+    case store::OpenOutcome::kFailed:
+      break;
+  }
+  return false;
+}
+
+// What a reading brings to the status.
+struct ReadingChange {
+  ViewStatus reading;               // what the reading says
+  std::optional<ViewStatus> found;  // a save that waited, in place as written: saved, or kept while it waits
+  bool newTrouble = false;          // the reading does not take saves, and said otherwise before
+  bool savedGone = false;           // the store as read no longer holds the "Saved" save as written
+};
+
+// A save waiting on the store's files takes the cause the reading found while they still wait;
+// otherwise the reading's status.
+ViewStatus waitingOn(ViewStatus shown, const ViewStatus& reading) {
+  switch (reading.kind) {
+    case Kind::kSavesWait:
+      shown.cause = reading.cause;
+      return shown;
+    case Kind::kBeingWritten:
+      shown.cause = store::StoreTrouble::kLockNotHad;
+      return shown;
+    case Kind::kReady:
+    case Kind::kStoreMissing:
+    case Kind::kOpenFailed:
+    case Kind::kSaved:
+    case Kind::kKept:
+    case Kind::kNotSavedWaiting:
+    case Kind::kNotSaved:
+    case Kind::kCommitFailed:
+    case Kind::kRefused:
+    case Kind::kConflict:
+      break;
+  }
+  return reading;
+}
+
+// The status after a reading, by the kind of the one shown.
+ViewStatus statusAfterReading(const ViewStatus& shown, const ReadingChange& change) {
+  const bool savedFound = change.found && change.found->kind == Kind::kSaved;
+  switch (shown.kind) {
+    case Kind::kReady:
+    case Kind::kStoreMissing:
+    case Kind::kSavesWait:
+    case Kind::kBeingWritten:
+    case Kind::kOpenFailed:
+      return change.found.value_or(change.reading);  // a reading's status gives way
+    case Kind::kSaved:
+      return change.newTrouble || change.savedGone ? change.reading : shown;
+    case Kind::kKept:
+    case Kind::kNotSavedWaiting:
+      return savedFound ? *change.found : waitingOn(shown, change.reading);
+    case Kind::kNotSaved:
+    case Kind::kCommitFailed:
+      return change.found || change.newTrouble ? change.found.value_or(change.reading) : shown;
+    case Kind::kRefused:
+      // A refusal was about the form: a save found in place as saved, or new trouble, ends it.
+      return savedFound || change.newTrouble ? change.found.value_or(change.reading) : shown;
+    case Kind::kConflict:
+      return change.newTrouble ? change.reading : shown;
+  }
+  return shown;
+}
+
 }  // namespace
 
 Text statusText(const ViewStatus& status) {
@@ -152,11 +229,7 @@ bool holdsWritten(const store::Database& database, const WrittenRecord& written)
 StoreReading nextReading(StoreReading last, store::Database opened, ReadingOccasion occasion) {
   const store::StoreState& read = opened.store;
   last.found = OpenFound::of(read);
-  // Another program's write-ahead file may still be given up, and a store whose files cannot be
-  // read tells nothing of what it holds: what was read before stays, and so does what it settled.
-  const bool takesNothing =
-      read.opened == store::OpenOutcome::kWriteAheadInFlight || read.opened == store::OpenOutcome::kFailed;
-  if (takesNothing && occasion != ReadingOccasion::kFirst) {
+  if (!takesDatabase(read.opened) && occasion != ReadingOccasion::kFirst) {
     last.missing = false;  // the reading says why it took nothing
     return last;
   }
@@ -295,8 +368,9 @@ SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
     const bool waits = !committed && reading_.settledFile.present;
     outcome.result = waits ? SaveResult::kKept : SaveResult::kSaved;
     if (committed) reading_.pending.reset();  // a kept one waits; the reading settled any other
-    status_ = reading_.missing ? readingStatus()
-                               : ViewStatus{waits ? Kind::kKept : Kind::kSaved, outcome.written, reading_.found.trouble};
+    status_ = reading_.missing
+                  ? readingStatus()
+                  : ViewStatus{waits ? Kind::kKept : Kind::kSaved, outcome.written, reading_.found.trouble};
     lastSavedId = outcome.written.id;
     return outcome;
   }
@@ -327,81 +401,22 @@ bool DirectoryView::readStore(ReadingOccasion occasion) {
     unreadable(error.what());  // a stored text holding a zero byte
   }
   const bool gone = opened.store.opened == store::OpenOutcome::kFilesMissing;
-  const bool taken = opened.store.opened != store::OpenOutcome::kWriteAheadInFlight &&
-                     opened.store.opened != store::OpenOutcome::kFailed;
+  const bool taken = takesDatabase(opened.store.opened);
   reading_ = nextReading(std::move(reading_), std::move(opened), occasion);
   if (occasion != ReadingOccasion::kSaveReadBack) followReading(lastReading, pending);
   return taken && (!reading_.missing || (gone && occasion == ReadingOccasion::kSaveReadBack));
 }
 
 void DirectoryView::followReading(const ViewStatus& lastReading, const std::optional<WrittenRecord>& pending) {
-  const ViewStatus reading = readingStatus();
-  // A save that waited to be found, in place as written: saved where the store takes saves, kept
-  // where its write-ahead file still waits.
-  std::optional<ViewStatus> found;
+  ReadingChange change;
+  change.reading = readingStatus();
   if (pending && !reading_.missing && holdsWritten(database, *pending)) {
-    if (reading.kind == Kind::kReady) found = ViewStatus{Kind::kSaved, *pending};
-    if (reading.kind == Kind::kSavesWait) found = ViewStatus{Kind::kKept, *pending, reading.cause};
+    if (change.reading.kind == Kind::kReady) change.found = ViewStatus{Kind::kSaved, *pending};
+    if (change.reading.kind == Kind::kSavesWait) change.found = ViewStatus{Kind::kKept, *pending, change.reading.cause};
   }
-  const bool savedFound = found && found->kind == Kind::kSaved;
-  // A status that outlasts readings gives way to one that newly does not take saves.
-  const bool newTrouble = reading.kind != Kind::kReady && reading != lastReading;
-  // A save waiting on the store's files takes the cause found now, while the files still wait.
-  const auto waitOn = [this, &reading] {
-    if (reading.kind == Kind::kSavesWait) {
-      status_.cause = reading.cause;
-    } else if (reading.kind == Kind::kBeingWritten) {
-      status_.cause = store::StoreTrouble::kLockNotHad;
-    } else {
-      status_ = reading;
-    }
-  };
-  switch (status_.kind) {
-    case Kind::kReady:
-      status_ = found.value_or(reading);
-      break;
-    case Kind::kStoreMissing:
-      status_ = found.value_or(reading);
-      break;
-    case Kind::kSavesWait:
-      status_ = found.value_or(reading);
-      break;
-    case Kind::kBeingWritten:
-      status_ = found.value_or(reading);
-      break;
-    case Kind::kOpenFailed:
-      status_ = found.value_or(reading);
-      break;
-    case Kind::kSaved:
-      if (newTrouble || (!reading_.missing && !holdsWritten(database, status_.save))) status_ = reading;
-      break;
-    case Kind::kKept:
-      if (savedFound) {
-        status_ = *found;
-      } else {
-        waitOn();
-      }
-      break;
-    case Kind::kNotSavedWaiting:
-      if (savedFound) {
-        status_ = *found;
-      } else {
-        waitOn();
-      }
-      break;
-    case Kind::kNotSaved:
-      if (found || newTrouble) status_ = found.value_or(reading);
-      break;
-    case Kind::kCommitFailed:
-      if (found || newTrouble) status_ = found.value_or(reading);
-      break;
-    case Kind::kRefused:
-      if (savedFound || newTrouble) status_ = found.value_or(reading);
-      break;
-    case Kind::kConflict:
-      if (newTrouble) status_ = reading;
-      break;
-  }
+  change.newTrouble = change.reading.kind != Kind::kReady && change.reading != lastReading;
+  change.savedGone = status_.kind == Kind::kSaved && !reading_.missing && !holdsWritten(database, status_.save);
+  status_ = statusAfterReading(status_, change);
 }
 
 ViewStatus DirectoryView::readingStatus() const {

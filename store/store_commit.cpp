@@ -288,8 +288,7 @@ std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& direct
                                                               std::int64_t waitMilliseconds) {
   runtime::noteWriteFailure(runtime::WriteFailure::kNone);
   runtime::FileSystem::LockAttempt last = runtime::FileSystem::LockAttempt::kTaken;
-  std::unique_ptr<runtime::FileSystem::Lock> lock =
-      runtime::lockFile(lockPath(directory), waitMilliseconds, &last);
+  std::unique_ptr<runtime::FileSystem::Lock> lock = runtime::lockFile(lockPath(directory), waitMilliseconds, &last);
   if (lock == nullptr && why != nullptr) {
     *why = last == runtime::FileSystem::LockAttempt::kBusy ? StoreTrouble::kLockNotHad : writeTrouble();
   }

@@ -24,8 +24,8 @@ inline constexpr std::int64_t kStoreReadLockWaitMilliseconds = 250;
 // files; null when it was not had within `waitMilliseconds`, and then `why` (when given) tells
 // kLockNotHad when another program held it throughout, or why the lock file could not be made or
 // locked (kNoRoom, kNoPermission, kOther).
-std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(const Text& directory, StoreTrouble* why = nullptr,
-                                                              std::int64_t waitMilliseconds = kStoreLockWaitMilliseconds);
+std::unique_ptr<runtime::FileSystem::Lock> lockStoreDirectory(
+    const Text& directory, StoreTrouble* why = nullptr, std::int64_t waitMilliseconds = kStoreLockWaitMilliseconds);
 
 // The store's files as they are on disk now, measured against what the state read or last
 // wrote: the same, changed by another state or program, or not readable. The store's state is

@@ -788,10 +788,11 @@ TEST(TwoWindows, AnotherProgramsCommitInFlightIsNeitherShownNorMergedNorSaved) {
   namespace fs = std::filesystem;
   struct Row {
     const char* name;
-    bool completes;           // B moves its file into place, rather than giving up
-    bool endsWhileAReads;     // B ends between two lock attempts of A's first reading
+    bool completes;        // B moves its file into place, rather than giving up
+    bool endsWhileAReads;  // B ends between two lock attempts of A's first reading
   };
-  const Row rows[] = {{"B gives up", false, false}, {"B completes", true, false}, {"B gives up as A waits", false, true}};
+  const Row rows[] = {
+      {"B gives up", false, false}, {"B completes", true, false}, {"B gives up as A waits", false, true}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     TempDirectory root;
@@ -857,7 +858,8 @@ TEST(TwoWindows, AnotherProgramsCommitInFlightIsNeitherShownNorMergedNorSaved) {
     a.click(kSaveButton);
     EXPECT_EQ(a.view.status(), "Saved animal-4");
     const Window check(data.string());
-    EXPECT_EQ(check.stored("animal-4"), (RecordFields{row.completes ? "Juniper B" : "Juniper", "Dog / A", "customer-1", false}));
+    EXPECT_EQ(check.stored("animal-4"),
+              (RecordFields{row.completes ? "Juniper B" : "Juniper", "Dog / A", "customer-1", false}));
     EXPECT_EQ(check.view.database.records.size(), row.completes ? 6u : 5u);
   }
 }
