@@ -63,7 +63,7 @@ void runFrame(DirectoryView& view, DirectoryScreenState& state) {
   input.doubleClick = canvas::doubleClickSpan();
   input.statusWidth = [](std::string_view text) { return canvas::measureTitleText(runtime::Text(text), kTextSize); };
   applyFrameInput(state, view, input);
-  draw(buildScreenDrawing(state, view, hover));
+  draw(buildScreenDrawing(state, view, hover, input.statusWidth));
   canvas::EndFrame();
   rememberShownScreen(state, view, canvas::inputClock());
 }

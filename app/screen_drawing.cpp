@@ -98,7 +98,81 @@ runtime::Text shortenedValue(std::string_view value, std::string_view yours, std
   return cutToWidth(runtime::Text(kEllipsis) + runtime::Text(value.substr(from)), room, width);
 }
 
+// The text's lines, split at each "\n".
+std::vector<std::string_view> linesOf(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool eachLineFits(std::string_view text, const TextWidth& width) {
+  const std::vector<std::string_view> lines = linesOf(text);
+  return std::all_of(lines.begin(), lines.end(), [&](std::string_view line) { return width(line) <= kStatusWidth; });
+}
+
+// The text on two lines, the first as long as fits: up to its last space that lets it fit, else
+// up to the last whole character that does.
+runtime::Text inTwoLines(std::string_view text, const TextWidth& width) {
+  for (std::size_t space = text.rfind(' '); space != std::string_view::npos;
+       space = space == 0 ? std::string_view::npos : text.rfind(' ', space - 1)) {
+    if (width(text.substr(0, space)) <= kStatusWidth) {
+      return runtime::Text(text.substr(0, space)) + "\n" + runtime::Text(text.substr(space + 1));
+    }
+  }
+  const std::vector<std::size_t> starts = characterStarts(text);
+  std::size_t kept = starts.size() - 1;
+  while (kept > 1 && width(text.substr(0, starts[kept])) > kStatusWidth) --kept;
+  return runtime::Text(text.substr(0, starts[kept])) + "\n" + runtime::Text(text.substr(starts[kept]));
+}
+
+constexpr std::string_view kSeparators = "/\\";
+
+// The status with ever more of its path's first directories drawn as one "...": down to its last
+// directory and file name, then the file name alone. The path runs from the status's first word
+// that holds a "/" or "\" besides other characters to the status's end.
+std::vector<runtime::Text> withShorterPaths(std::string_view status) {
+  std::size_t path = 0;
+  while (path < status.size()) {
+    const std::size_t end = std::min(status.find(' ', path), status.size());
+    if (end - path > 1 && status.substr(path, end - path).find_first_of(kSeparators) != std::string_view::npos) break;
+    path = end + 1;
+  }
+  std::vector<runtime::Text> shorter;
+  if (path >= status.size()) return shorter;
+  // The path's rest from each of its separators stays; only a start longer than "..." is dropped.
+  const std::size_t fileName = status.find_last_of(kSeparators);
+  for (std::size_t kept = status.find_first_of(kSeparators, path); kept <= fileName;
+       kept = status.find_first_of(kSeparators, kept + 1)) {
+    if (kept - path > kEllipsis.size()) {
+      shorter.push_back(runtime::Text(status.substr(0, path)) + runtime::Text(kEllipsis) +
+                        runtime::Text(status.substr(kept)));
+    }
+  }
+  return shorter;
+}
+
 }  // namespace
+
+runtime::Text statusAsDrawn(std::string_view status, const TextWidth& width) {
+  if (eachLineFits(status, width)) return runtime::Text(status);
+  // A status that has lines of its own (a conflict status fitted by another measure) keeps them.
+  runtime::Text broken(status);
+  if (status.find('\n') == std::string_view::npos) {
+    broken = inTwoLines(status, width);
+    for (const runtime::Text& shorter : withShorterPaths(status)) {
+      if (eachLineFits(broken, width)) break;
+      broken = inTwoLines(shorter, width);
+    }
+  }
+  const std::vector<std::string_view> lines = linesOf(broken);
+  runtime::Text drawn = cutToWidth(lines.front(), kStatusWidth, width);
+  for (std::size_t i = 1; i < lines.size(); ++i) drawn += "\n" + cutToWidth(lines[i], kStatusWidth, width);
+  return drawn;
+}
 
 std::int32_t estimatedTextWidth(std::string_view text) {
   return static_cast<std::int32_t>(characterStarts(text).size() - 1) * 10;
@@ -141,7 +215,8 @@ runtime::Text listRowLabel(const store::Record& record) {
   return isArchived(record) ? record.content + " (archived)" : record.content;
 }
 
-DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& hover) {
+DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& hover,
+                            const TextWidth& width) {
   DrawList list;
   DrawOp begin;
   begin.kind = DrawOp::Kind::kBeginFrame;
@@ -176,11 +251,10 @@ DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryVi
   drawButton(list, state.selectedArchived ? "Restore" : "Archive", kArchiveButton.x, kArchiveButton.y,
              kArchiveButton.width, false, hover);
   std::int32_t statusY = kStatusText.y;
-  const runtime::Text& status = view.status();
-  for (std::size_t start = 0; start <= status.size(); statusY += kStatusLineHeight) {
-    const std::size_t end = std::min(status.find('\n', start), status.size());
-    titleText(list, status.substr(start, end - start), kStatusText.x, statusY, kTextSize);
-    start = end + 1;
+  const runtime::Text status = statusAsDrawn(view.status(), width);
+  for (const std::string_view line : linesOf(status)) {
+    titleText(list, runtime::Text(line), kStatusText.x, statusY, kTextSize);
+    statusY += kStatusLineHeight;
   }
   mutedLabel(list, kFooterText, kFooter.x, kFooter.y);
   return list;

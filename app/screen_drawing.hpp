@@ -59,9 +59,19 @@ std::int32_t estimatedTextWidth(std::string_view text);
 runtime::Text conflictStatusText(const TextFieldSet& fields, const RecordFields& stored, const RecordFields& yours,
                                  std::string_view kind, const TextWidth& width);
 
-// The whole frame in drawing order; `hover` is where the pointer is now. Row labels and the texts
-// of the fields and the search box are clipped to their boxes; a status's lines are drawn one
-// below the other.
-DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& hover);
+// The status as it is drawn, each line within the status's width (kStatusWidth) as `width`
+// measures it. One whose lines all fit is drawn as it is (a conflict status is already fitted);
+// a longer one is drawn on two lines, broken at the last space that lets the first line fit (at
+// a character where no space does). A path it holds, which runs from its first word with a "/"
+// or "\" to its end, has as few of its first directories as make the lines fit drawn as one
+// "...": its last directory stays unless it alone is too wide, its file name always. A line that
+// still does not fit is cut with "..." at the end.
+runtime::Text statusAsDrawn(std::string_view status, const TextWidth& width);
+
+// The whole frame in drawing order; `hover` is where the pointer is now and `width` measures the
+// status. Row labels and the texts of the fields and the search box are clipped to their boxes; a
+// status's lines (statusAsDrawn) are drawn one below the other.
+DrawList buildScreenDrawing(const DirectoryScreenState& state, const DirectoryView& view, const PointerProbe& hover,
+                            const TextWidth& width = estimatedTextWidth);
 
 }  // namespace app

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "app/screen_input.hpp"
 #include "app/screen_layout.hpp"
 #include "input_events.hpp"
+#include "runtime/files.hpp"
 #include "runtime/testing/temp_directory.hpp"
 
 namespace app {
@@ -234,6 +236,48 @@ TEST_F(ScreenDrawing, RowLabelsAndFieldTextsAreClippedToTheirBoxes) {
   // Texts outside boxes are not clipped.
   EXPECT_FALSE(findText(list, "Directory / animal")->clip.has_value());
   EXPECT_FALSE(findText(list, "Saved animal-6")->clip.has_value());
+}
+
+TEST_F(ScreenDrawing, ALongStatusIsDrawnOnTwoLinesThatFitItsPathShortened) {
+  // 13 px a character, not the default measure: 42 characters a line.
+  const TextWidth width = [](std::string_view text) { return estimatedTextWidth(text) / 10 * 13; };
+  const std::string conflict =
+      conflictStatusText({false, true, false}, {"C", "Cat / dental visit, a long note"}, {"C", "x"}, "animal", width);
+  const std::string limit = "file.read.limit: file exceeds maximum byte";
+  const std::string open = "file.read: unable to open file:";
+  const std::pair<std::string, std::string> rows[] = {
+      {"Saved animal-5", "Saved animal-5"},
+      {conflict, conflict},  // already two lines that fit
+      {"file.read: unable to determine file size: data/oreb-vet/store.corvane",
+       "file.read: unable to determine file size:\ndata/oreb-vet/store.corvane"},
+      {limit + " count: /home/someone/projects/clinic/very/long/path/to/data/oreb-vet/store.corvane",
+       limit + "\ncount: .../to/data/oreb-vet/store.corvane"},
+      {open + " C:\\Users\\Marta Quillfeather\\AppData\\Local\\oreb-vet\\data\\store.corvane",
+       open + "\n...\\Local\\oreb-vet\\data\\store.corvane"},
+      {open + " /srv/" + std::string(60, 'd') + "/store.corvane", open + "\n.../store.corvane"},
+      {std::string(60, 'x'), std::string(42, 'x') + "\n" + std::string(18, 'x')},
+  };
+  for (const auto& [status, drawn] : rows) {
+    SCOPED_TRACE(status);
+    EXPECT_EQ(statusAsDrawn(status, width), drawn);
+    std::istringstream lines(drawn);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(width(line), kStatusWidth) << line;
+  }
+  EXPECT_NE(conflict.find('\n'), std::string::npos);
+
+  // The window draws a store file grown too large to read by its status's fitted lines.
+  DirectoryView view(dir_.text("oreb-vet"));
+  view.seedDemoData();
+  ASSERT_TRUE(runtime::writeFileBytes(dir_.text("oreb-vet/store.corvane"), runtime::Bytes(5 << 20, 'x')));
+  ASSERT_TRUE(view.reloadIfChanged());
+  EXPECT_EQ(view.status(), limit + " count: " + dir_.text("oreb-vet/store.corvane"));
+  std::vector<std::string> drawnLines;
+  for (const DrawOp& op : buildScreenDrawing(DirectoryScreenState{}, view, pointerNowhere(), width)) {
+    if (op.kind == Kind::kTitleText && op.rect.x == 392 && op.rect.y == 598 + 24 * std::ssize(drawnLines)) {
+      drawnLines.push_back(op.text);
+    }
+  }
+  EXPECT_EQ(drawnLines, (std::vector<std::string>{limit, "count: .../oreb-vet/store.corvane"}));
 }
 
 TEST_F(ScreenDrawing, ScrollingPastTheLastMatchReturnsToTheTop) {
