@@ -379,23 +379,15 @@ TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
 }
 
 TEST(DirectoryView, ADirectoryWhereTheLockFileCannotBeMadeSaysWhyFromTheStart) {
-  // A directory the user may read but not write, on the real disk: the lock file is the first file
-  // a save makes, and the system's refusal is the cause told. Where the user writes there all the
-  // same (root), the test skips; scripts/test-unwritable-directory.sh runs it as another user.
-  namespace fs = std::filesystem;
+  // A directory this user may not write (root may: skipped; scripts/test-unwritable-directory.sh
+  // runs it as another user): the lock file is the first file a save makes.
   TempDirectory dir;
-  const fs::path locked = dir.path() / "locked";
-  fs::create_directory(locked);
-  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-  const bool refused = !std::ofstream(locked / "probe").is_open();
-  if (refused) {
-    DirectoryView view(locked.string());
-    view.seedDemoData();
-    EXPECT_EQ(view.status(), "Not saved; no permission to write the store file");
-    EXPECT_TRUE(view.database.records.empty());
-  }
-  fs::permissions(locked, fs::perms::owner_all);
-  if (!refused) GTEST_SKIP() << "files can be made in a read-only directory here";
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  if (std::ofstream(dir.text("probe")).is_open()) GTEST_SKIP() << "files can be made in a read-only directory here";
+  DirectoryView view(dir.text());
+  view.seedDemoData();
+  EXPECT_EQ(view.status(), "Not saved; no permission to write the store file");
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
 }
 
 TEST(DirectoryView, TwoViewsOnOneDirectoryNeverLoseASaveEitherReported) {
@@ -607,71 +599,56 @@ TEST(DirectoryView, ARefreshThatReadsTheStoreAnewReplacesOnlyAStatusOfAReading) 
 }
 
 TEST(DirectoryView, EachStatusGivesWayToAReadingByTheRuleOfItsKind) {
-  // One view through a series of steps, as the window meets them: each step, then a reading as at
-  // a focus, and the status and the number of records listed after it.
+  // One view through a series of steps, each followed by a reading as at a focus: the status after
+  // it, and the list, which keeps its six records throughout.
   TempDirectory dir;
   const std::string snapshot = dir.text("store.corvane");
   DirectoryView view(dir.text());
   view.seedDemoData();
-  const runtime::Bytes seeded = fileBytes(snapshot);
   testing::HookedFileSystem hooked;
   const runtime::ScopedFileSystem scoped(hooked);
-  const auto fixSnapshot = [&hooked] {
-    hooked.hook = [](std::string_view operation, std::string_view path) {
-      return !(operation == "replace" && path.ends_with("/store.corvane"));
+  const auto refuse = [&hooked](const char* operation) {  // a move over the snapshot file, or the lock
+    hooked.hook = [operation](std::string_view op, std::string_view path) {
+      if (op == "lock" && op == operation) runtime::noteWriteFailure(runtime::WriteFailure::kNoPermission);
+      return op != operation || (op == "replace" && !path.ends_with("/store.corvane"));
     };
   };
-  const auto denyLock = [&hooked] {
-    hooked.hook = [](std::string_view operation, std::string_view) {
-      if (operation == "lock") runtime::noteWriteFailure(runtime::WriteFailure::kNoPermission);
-      return operation != "lock";
-    };
-  };
-  const auto save = [&view](const char* id, const char* name) {
-    return [&view, id, name] { view.saveRecord(id, "animal", name, "Dog", "customer-1", false); };
+  const auto save = [&view](const char* name) {
+    view.saveRecord("animal-6", "animal", name, "Dog", "customer-1", false);
   };
   const auto otherSaves = [&hooked, &dir] {
     hooked.hook = nullptr;
     ASSERT_TRUE(DirectoryView(dir.text()).saveRecord("customer-2", "customer", "Tobias W", "", "", false));
   };
-  // A snapshot file whose stored text holds a zero byte ("Clover" becomes "C\0over").
-  runtime::Bytes zeroByte = seeded;
-  const std::string text(zeroByte.begin(), zeroByte.end());
-  zeroByte[text.find("Clover") + 1] = '\0';
+  runtime::Bytes zeroByte = fileBytes(snapshot);  // "Clover" stored as "C\0over"
+  zeroByte[std::string(zeroByte.begin(), zeroByte.end()).find("Clover") + 1] = '\0';
   store::sealSnapshot(zeroByte);
   const char* const kept = "Kept animal-6; the store file could not be replaced yet";
   const char* const noPermission = "Not saved; no permission to write the store file";
-  struct Step {
-    const char* name;
-    std::function<void()> act;
-    const char* status;
-    std::size_t listed;
+  const std::pair<std::function<void()>, const char*> steps[] = {
+      {[&] { refuse("replace"), view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false); }, kept},
+      {[&] { save(""); }, "A name is required"},
+      {otherSaves, "Saved animal-6"},  // moved into place by another program's save
+      {[&] { save(""); }, "A name is required"},
+      {otherSaves, "A name is required"},  // the save found once is not found again
+      {[&] { refuse("lock"), save("Pepper B"); }, noPermission},
+      {[] {}, noPermission},
+      {[&hooked] { hooked.hook = nullptr; }, kStatusReady},  // the cause over
+      {[&] {
+         runtime::writeFileBytes(dir.text("good"), fileBytes(snapshot)), runtime::writeFileBytes(snapshot, zeroByte);
+       },
+       "Text.FromUtf8 does not accept an embedded zero byte"},
+      {[&] { runtime::writeFileBytes(snapshot, fileBytes(dir.text("good"))); }, kStatusReady},
+      {[&] { refuse("replace"), save("Pepper C"); }, kept},
+      {[&] { runtime::writeFileBytes(snapshot, runtime::Bytes(5 << 20, 'x')); },
+       "file.read.limit"},  // beside a settled file
   };
-  const Step steps[] = {
-      {"kept", [&] { fixSnapshot(), save("", "Pepper")(); }, kept, 6},
-      {"refused for the form", save("animal-6", ""), "A name is required", 6},
-      {"moved into place by another program", [&] { otherSaves(); }, "Saved animal-6", 6},
-      {"refused again", save("animal-6", ""), "A name is required", 6},
-      {"another program saves: the save found once is not found again", otherSaves, "A name is required", 6},
-      {"the lock file refused", [&] { denyLock(), save("animal-6", "Pepper B")(); }, noPermission, 6},
-      {"still refused", [] {}, noPermission, 6},
-      {"the cause over", [&hooked] { hooked.hook = nullptr; }, kStatusReady, 6},
-      {"a zero byte in a stored text", [&] { runtime::writeFileBytes(snapshot, zeroByte); },
-       "Text.FromUtf8 does not accept an embedded zero byte", 6},
-      {"put back", [&] { runtime::writeFileBytes(snapshot, fileBytes(dir.text("good"))); }, kStatusReady, 6},
-      {"kept again", [&] { fixSnapshot(), save("animal-6", "Pepper C")(); }, kept, 6},
-      {"the snapshot file beside the settled file cannot be read",
-       [&] { runtime::writeFileBytes(snapshot, runtime::Bytes(5 << 20, 'x')); }, "file.read.limit", 6},
-  };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.name);
-    if (std::string_view(step.name) == "a zero byte in a stored text") {
-      ASSERT_TRUE(runtime::writeFileBytes(dir.text("good"), fileBytes(snapshot)));
-    }
-    step.act();
+  for (const auto& [step, status] : steps) {
+    SCOPED_TRACE(status);
+    step();
     view.reloadIfChanged();
-    EXPECT_TRUE(view.status().starts_with(step.status)) << view.status();
-    EXPECT_EQ(view.database.records.size(), step.listed);
+    EXPECT_TRUE(view.status().starts_with(status)) << view.status();
+    EXPECT_EQ(view.database.records.size(), 6u);
   }
 }
 
