@@ -113,8 +113,9 @@ StoreReading nextReading(StoreReading last, store::Database opened, ReadingOccas
 
 class DirectoryView {
  public:
-  // Opens the database in the directory. The file-read runtime errors of this first open pass
-  // out; a later reading that meets one shows its message, as a store that did not open.
+  // Opens the database in the directory. The errors this first open lets through (a file that
+  // cannot be read, a zero byte in a stored text) pass out; a later reading that meets one shows
+  // its message, as a store that did not open, and keeps what it read before.
   explicit DirectoryView(Text directory);
   virtual ~DirectoryView() = default;
 
@@ -165,7 +166,7 @@ class DirectoryView {
   // The errors the open lets through (a file that cannot be read, a zero byte in a stored text)
   // are a reading that could not read the store.
   bool readStore(ReadingOccasion occasion);
-  // What the database as read says.
+  // What the latest reading says.
   ViewStatus readingStatus() const;
   // Why a save is refused by the store as read: what it says, "Not saved" while the store waits.
   ViewStatus refusalOfReading() const;
