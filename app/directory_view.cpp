@@ -141,10 +141,8 @@ struct ReadingChange {
 ViewStatus waitingOn(ViewStatus shown, const ViewStatus& reading) {
   switch (reading.kind) {
     case Kind::kSavesWait:
-      shown.cause = reading.cause;
-      return shown;
     case Kind::kBeingWritten:
-      shown.cause = store::StoreTrouble::kLockNotHad;
+      shown.cause = reading.cause;
       return shown;
     case Kind::kReady:
     case Kind::kStoreMissing:
@@ -400,11 +398,11 @@ bool DirectoryView::readStore(ReadingOccasion occasion) {
   } catch (const std::invalid_argument& error) {
     unreadable(error.what());  // a stored text holding a zero byte
   }
-  const bool gone = opened.store.opened == store::OpenOutcome::kFilesMissing;
-  const bool taken = takesDatabase(opened.store.opened);
   reading_ = nextReading(std::move(reading_), std::move(opened), occasion);
   if (occasion != ReadingOccasion::kSaveReadBack) followReading(lastReading, pending);
-  return taken && (!reading_.missing || (gone && occasion == ReadingOccasion::kSaveReadBack));
+  const store::OpenOutcome found = reading_.found.opened;
+  return takesDatabase(found) && (!reading_.missing || (found == store::OpenOutcome::kFilesMissing &&
+                                                        occasion == ReadingOccasion::kSaveReadBack));
 }
 
 void DirectoryView::followReading(const ViewStatus& lastReading, const std::optional<WrittenRecord>& pending) {
@@ -429,7 +427,7 @@ ViewStatus DirectoryView::readingStatus() const {
     case store::OpenOutcome::kWriteAheadUnlocked:
       return {Kind::kSavesWait, {}, found.trouble};
     case store::OpenOutcome::kWriteAheadInFlight:
-      return {Kind::kBeingWritten};
+      return {Kind::kBeingWritten, {}, found.trouble};  // the lock not had
     case store::OpenOutcome::kFilesMissing:
       return {Kind::kStoreMissing};
     case store::OpenOutcome::kFailed:
@@ -441,7 +439,7 @@ ViewStatus DirectoryView::readingStatus() const {
 ViewStatus DirectoryView::refusalOfReading() const {
   ViewStatus reading = readingStatus();
   if (reading.kind == Kind::kSavesWait) reading.kind = Kind::kNotSavedWaiting;
-  if (reading.kind == Kind::kBeingWritten) reading = notSavedFor(store::StoreTrouble::kLockNotHad);
+  if (reading.kind == Kind::kBeingWritten) reading.kind = Kind::kNotSaved;  // the lock not had
   return reading;
 }
 

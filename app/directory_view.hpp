@@ -53,7 +53,7 @@ struct ViewStatus {
     kReady,         // the store as last read is there and takes saves
     kStoreMissing,  // a store with records was read, and its files or records it must hold are gone
     kSavesWait,     // the store's state is a write-ahead file not moved into place, for `cause`
-    kBeingWritten,  // another program holds the store's lock over a write-ahead file it may give up
+    kBeingWritten,  // another program holds the lock over a write-ahead file it may give up (`cause`)
     kOpenFailed,    // the store could not be read: `text` says why
     // What a save came to, or why it was not made:
     kSaved,            // the store holds `save` as written
