@@ -8,7 +8,9 @@
 //     replacing move, the flush of the directory and one delete (also on the five-record store);
 //   the open of a hostile file within every limit, which must stay under a second;
 //   puts in memory, without a commit: one changed record, and 1024 new keys into a new map;
-//   encode and decode throughput.
+//   encode and decode throughput;
+//   the open, and the directory view's refresh at a window's focus after a save it refused, while
+//     another program's commit is in flight, each under a fixed limit.
 // Ratios are printed after the table. The data lives in a scratch directory under the system's
 // temporary directory (OREB_BENCH_DIR overrides it) and is removed at the end.
 #include <benchmark/benchmark.h>
@@ -17,17 +19,21 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/directory_view.hpp"
 #include "bench/alternating_rounds.hpp"
 #include "bench/ratio_reporter.hpp"
+#include "runtime/file_system.hpp"
 #include "runtime/files.hpp"
 #include "store/batch.hpp"
 #include "store/database.hpp"
 #include "store/record_keys.hpp"
 #include "store/snapshot_codec.hpp"
 #include "store/store_commit.hpp"
+#include "store/store_files.hpp"
 #include "store/store_state.hpp"
 #include "store/testing/record_builders.hpp"
 
@@ -105,6 +111,39 @@ void seedHostileStore(const std::string& directory) {
   }
   if (!stored || !store::commitStore(state)) std::abort();
 }
+
+// The five demo records as the directory view seeds them in `directory`, and in `other` a copy of
+// that store to which another program then saved one more record: a commit whose file an open of
+// `directory` would take over its own.
+void seedViewStores(const std::string& directory, const std::string& other) {
+  app::DirectoryView seeded(directory);
+  seeded.seedDemoData();
+  if (seeded.database.records.size() != 5) std::abort();
+  std::filesystem::create_directories(other);
+  std::filesystem::copy(directory, other);
+  app::DirectoryView another(other);
+  if (!another.saveRecord("", "customer", "Otter", "", "", false)) std::abort();
+}
+
+// Another program's commit in flight on `directory`: its whole write-ahead file, a copy of the
+// snapshot file in `committed`, is there, and it holds the directory's lock throughout. The lock
+// is this process's own, and every other attempt at it in the process fails all the same. At the
+// end the file goes, then the lock.
+class AnotherCommitInFlight {
+ public:
+  AnotherCommitInFlight(const std::string& directory, const std::string& committed) : wal_(store::walPath(directory)) {
+    if (!runtime::writeFileBytes(wal_, runtime::readFileBytes(store::snapshotPath(committed), 1 << 20))) std::abort();
+    held_ = store::lockStoreDirectory(directory);
+    if (held_ == nullptr) std::abort();
+  }
+  ~AnotherCommitInFlight() { std::filesystem::remove(runtime::toNativePath(wal_)); }
+  AnotherCommitInFlight(const AnotherCommitInFlight&) = delete;
+  AnotherCommitInFlight& operator=(const AnotherCommitInFlight&) = delete;
+
+ private:
+  std::string wal_;
+  std::unique_ptr<runtime::FileSystem::Lock> held_;
+};
 
 std::int64_t snapshotSize(const std::string& directory) {
   return static_cast<std::int64_t>(std::filesystem::file_size(runtime::toNativePath(store::snapshotPath(directory))));
@@ -243,15 +282,32 @@ const std::size_t kSizes[] = {1024, 8192, 32768, 65536};
 // file is there and it holds the directory's lock throughout. A window's focus makes this open;
 // it must return in well under a second.
 void openWhileAnotherHoldsTheLock(benchmark::State& state, const std::string& directory) {
-  const std::string wal = directory + "/store.wal.corvane";
-  if (!runtime::writeFileBytes(wal, runtime::readFileBytes(directory + "/store.corvane", 1 << 20))) std::abort();
-  const auto held = store::lockStoreDirectory(directory);
-  if (held == nullptr) std::abort();
+  const AnotherCommitInFlight inFlight(directory, directory);
   for (auto _ : state) {
     const Database database = store::openDatabase(directory);
     if (database.store.opened != store::OpenOutcome::kWriteAheadInFlight) state.SkipWithError("the lock was had");
   }
-  std::filesystem::remove(wal);
+}
+
+constexpr const char* kRefusedForTheLock = "Not saved; another program is writing the store";
+
+// The directory view's refresh at a window's focus while another program's commit is in flight on
+// the five demo records, after the view found it writing and refused a save for it. The window
+// waits for the refresh, which must return well within a third of a second. The other program's
+// records are never taken while it holds the lock.
+void viewFocusAfterRefusedSave(benchmark::State& state, const std::string& directory, const std::string& other) {
+  app::DirectoryView view(directory);
+  const AnotherCommitInFlight inFlight(directory, other);
+  view.reloadIfChanged();
+  view.saveRecord("animal-3", "animal", "Mochi", "Cat / x", "customer-1", false);
+  if (!view.status().starts_with(kRefusedForTheLock)) {
+    state.SkipWithError(("the save was not refused for the lock: " + view.status()).c_str());
+    return;
+  }
+  for (auto _ : state) {
+    view.reloadIfChanged();
+  }
+  if (view.database.records.size() != 5) state.SkipWithError("the other program's commit was taken");
 }
 
 std::string timed(const std::string& name, double minTime) {
@@ -292,6 +348,10 @@ void registerBenchmarks() {
   benchmark::RegisterBenchmark("open/lock-held-by-another", openWhileAnotherHoldsTheLock, dirText("held"))
       ->Unit(benchmark::kMillisecond)
       ->Iterations(4);
+  benchmark::RegisterBenchmark("view/focus-after-refused-save-lock-held", viewFocusAfterRefusedSave,
+                               dirText("view-held"), dirText("view-other"))
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(5);
   benchmark::RegisterBenchmark("encode/65536", BM_EncodeFullStore)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("decode/65536", BM_DecodeFullStore)->Unit(benchmark::kMillisecond);
 }
@@ -311,6 +371,7 @@ int main(int argc, char** argv) try {
   }
   seedHostileStore(dirText("hostile"));
   seedSmallStore(dirText("held"));
+  seedViewStores(dirText("view-held"), dirText("view-other"));
 
   benchmark::Initialize(&argc, argv);
   registerBenchmarks();
@@ -330,6 +391,8 @@ int main(int argc, char** argv) try {
                       timed("commit_floor/five-records", 1.0), 1.3);
   reporter.printLimit("open of the hostile file", timed("open/hostile", 1.0), 1.0);
   reporter.printLimit("open while another program holds the lock", "open/lock-held-by-another/iterations:4", 0.5);
+  reporter.printLimit("view focus after a refused save, lock held",
+                      "view/focus-after-refused-save-lock-held/iterations:5", 0.3);
   benchmark::Shutdown();
   std::filesystem::remove_all(gRoot);
   return 0;
