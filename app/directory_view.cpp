@@ -1,12 +1,8 @@
 #include "app/directory_view.hpp"
 
-#include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <stdexcept>
-#include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "app/record_fields.hpp"
@@ -18,8 +14,6 @@
 #include "store/store_state.hpp"
 
 namespace app {
-
-using Kind = ViewStatus::Kind;
 
 namespace {
 
@@ -65,195 +59,11 @@ WrittenRecord writtenOf(const store::Record& record) {
   return {record.id, record.kind, recordFieldsOf(record), record.updated};
 }
 
-ViewStatus refused(const char* why) { return {Kind::kRefused, {}, {}, why}; }
-
-// A commit that did not go through, for its trouble: a cause the user can end is told.
-ViewStatus notSavedFor(store::StoreTrouble trouble) {
-  switch (trouble) {
-    case store::StoreTrouble::kNoRoom:
-    case store::StoreTrouble::kNoPermission:
-    case store::StoreTrouble::kLockNotHad:
-      return {Kind::kNotSaved, {}, trouble};
-    case store::StoreTrouble::kNone:
-    case store::StoreTrouble::kNotReplaced:
-    case store::StoreTrouble::kOther:
-      break;
-  }
-  return {Kind::kCommitFailed};
-}
-
-// True when `now` still holds every record of `read`: as read (id, kind, fields and update time),
-// or saved again since under its id, with a later update time.
-bool holdsEveryRecord(const store::Database& now, const store::Database& read) {
-  std::unordered_map<std::string_view, const store::Record*> byId;
-  for (const store::Record& record : now.records) byId.emplace(record.id, &record);
-  return std::all_of(read.records.begin(), read.records.end(), [&byId](const store::Record& record) {
-    const auto found = byId.find(record.id);
-    if (found == byId.end()) return false;
-    const store::Record& stored = *found->second;
-    return stored.updated > record.updated || (stored.updated == record.updated && stored.kind == record.kind &&
-                                               recordFieldsOf(stored) == recordFieldsOf(record));
-  });
-}
-
-// Why a store file could not be written, locked or moved into place, after "Kept <id>; " or
-// "Not saved; ".
-const char* troubleWords(store::StoreTrouble trouble) {
-  switch (trouble) {
-    case store::StoreTrouble::kNoRoom:
-      return "no room on the disk for the store file";
-    case store::StoreTrouble::kNoPermission:
-      return "no permission to write the store file";
-    case store::StoreTrouble::kLockNotHad:
-      return "another program is writing the store";
-    default:
-      return "the store file could not be replaced yet";
-  }
-}
-
-// Whether a reading after the first takes the database an open found. Another program's
-// write-ahead file may still be given up, and a store whose files cannot be read tells nothing of
-// what it holds: what was read before stays, and so does what it settled.
-bool takesDatabase(store::OpenOutcome opened) {
-  switch (opened) {
-    case store::OpenOutcome::kOpened:
-    case store::OpenOutcome::kWriteAheadLocked:
-    case store::OpenOutcome::kWriteAheadUnlocked:
-    case store::OpenOutcome::kFilesMissing:
-      return true;
-    case store::OpenOutcome::kWriteAheadInFlight:
-    case store::OpenOutcome::kFailed:
-      break;
-  }
-  return false;
-}
-
-// What a reading brings to the status.
-struct ReadingChange {
-  ViewStatus reading;               // what the reading says
-  std::optional<ViewStatus> found;  // a save that waited, in place as written: saved, or kept while it waits
-  bool newTrouble = false;          // the reading does not take saves, and said otherwise before
-  bool savedGone = false;           // the store as read no longer holds the "Saved" save as written
-};
-
-// A save waiting on the store's files takes the cause the reading found while they still wait;
-// otherwise the reading's status.
-ViewStatus waitingOn(ViewStatus shown, const ViewStatus& reading) {
-  switch (reading.kind) {
-    case Kind::kSavesWait:
-    case Kind::kBeingWritten:
-      shown.cause = reading.cause;
-      return shown;
-    case Kind::kReady:
-    case Kind::kStoreMissing:
-    case Kind::kOpenFailed:
-    case Kind::kSaved:
-    case Kind::kKept:
-    case Kind::kNotSavedWaiting:
-    case Kind::kNotSaved:
-    case Kind::kCommitFailed:
-    case Kind::kRefused:
-    case Kind::kConflict:
-      break;
-  }
-  return reading;
-}
-
-// The status after a reading, by the kind of the one shown.
-ViewStatus statusAfterReading(const ViewStatus& shown, const ReadingChange& change) {
-  const bool savedFound = change.found && change.found->kind == Kind::kSaved;
-  switch (shown.kind) {
-    case Kind::kReady:
-    case Kind::kStoreMissing:
-    case Kind::kSavesWait:
-    case Kind::kBeingWritten:
-    case Kind::kOpenFailed:
-      return change.found.value_or(change.reading);  // a reading's status gives way
-    case Kind::kSaved:
-      return change.newTrouble || change.savedGone ? change.reading : shown;
-    case Kind::kKept:
-    case Kind::kNotSavedWaiting:
-      return savedFound ? *change.found : waitingOn(shown, change.reading);
-    case Kind::kNotSaved:
-    case Kind::kCommitFailed:
-      return change.found || change.newTrouble ? change.found.value_or(change.reading) : shown;
-    case Kind::kRefused:
-      // A refusal was about the form: a save found in place as saved, or new trouble, ends it.
-      return savedFound || change.newTrouble ? change.found.value_or(change.reading) : shown;
-    case Kind::kConflict:
-      return change.newTrouble ? change.reading : shown;
-  }
-  return shown;
-}
-
 }  // namespace
-
-Text statusText(const ViewStatus& status) {
-  switch (status.kind) {
-    case Kind::kReady:
-      return kStatusReady;
-    case Kind::kStoreMissing:
-      return kStatusStoreMissing;
-    case Kind::kBeingWritten:
-      return kStatusStoreBeingWritten;
-    case Kind::kSavesWait:
-      if (status.cause == store::StoreTrouble::kNoRoom) return "Last save kept; saves wait for room on the disk";
-      if (status.cause == store::StoreTrouble::kNoPermission) return "Last save kept; saves wait for permission";
-      return kStatusSavesWait;
-    case Kind::kSaved:
-      return "Saved " + status.save.id;
-    case Kind::kKept:
-      return "Kept " + status.save.id + "; " + troubleWords(status.cause);
-    case Kind::kNotSavedWaiting:
-    case Kind::kNotSaved:
-      return Text("Not saved; ") + troubleWords(status.cause);
-    case Kind::kCommitFailed:
-      return kStatusCommitFailed;
-    case Kind::kOpenFailed:
-    case Kind::kRefused:
-    case Kind::kConflict:
-      break;
-  }
-  return status.text;
-}
-
-bool holdsWritten(const store::Database& database, const WrittenRecord& written) {
-  const std::int32_t index = store::findRecordIndex(database, written.id);
-  if (index < 0) return false;
-  const store::Record& stored = database.records[static_cast<std::size_t>(index)];
-  return stored.kind == written.kind && recordFieldsOf(stored) == written.fields && stored.updated == written.updated;
-}
-
-StoreReading nextReading(StoreReading last, store::Database opened, ReadingOccasion occasion) {
-  const store::StoreState& read = opened.store;
-  last.found = OpenFound::of(read);
-  if (!takesDatabase(read.opened) && occasion != ReadingOccasion::kFirst) {
-    last.missing = false;  // the reading says why it took nothing
-    return last;
-  }
-  const bool gone = read.opened == store::OpenOutcome::kFilesMissing;
-  last.missing = gone || (last.settledFile.present && !holdsEveryRecord(opened, last.database));
-  if (last.missing && (occasion != ReadingOccasion::kSaveReadBack || !gone)) return last;  // the database read stays
-  // No commit writes a write-ahead file read under the directory's lock; one read without it, the
-  // lock file not to be made, is settled only when it is the very file already settled.
-  const bool settled = read.opened == store::OpenOutcome::kWriteAheadLocked ||
-                       (read.opened == store::OpenOutcome::kWriteAheadUnlocked && last.settledFile.present &&
-                        read.writeAheadOnDisk == last.settledFile);
-  last.settledFile = settled ? read.writeAheadOnDisk : store::SnapshotIdentity{};
-  last.storeRead = last.storeRead || !read.entries.empty();  // a failed open has no entries
-  // A save waiting to be found is settled by an open store that holds it as written, or by any
-  // reading that holds another record under its id: its write-ahead file can no longer arrive.
-  if (last.pending &&
-      (holdsWritten(opened, *last.pending) ? read.ok : store::findRecordIndex(opened, last.pending->id) >= 0)) {
-    last.pending.reset();
-  }
-  last.database = std::move(opened);
-  return last;
-}
 
 DirectoryView::DirectoryView(Text directory) : dataDirectory(std::move(directory)) {
   reading_ = nextReading({}, store::openDatabase(dataDirectory), ReadingOccasion::kFirst);
-  status_ = readingStatus();
+  status_ = readingStatus(reading_);
 }
 
 Text DirectoryView::makeNewId(const Text& kind) const {
@@ -271,7 +81,7 @@ Text DirectoryView::makeNewId(const Text& kind) const {
 }
 
 SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail, Text owner, bool archived) {
-  if (refusedBeforeSave(kind, name, owner)) return {};
+  if (refusedBeforeSave(id, kind, name, owner)) return {};
   const bool isAnimal = kind == "animal";  // the only kind with an owner
   const bool isNew = id.empty();
   store::RecordBatch batch;
@@ -280,13 +90,13 @@ SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail
   store::Record& record = batch.records.front();
   if (isNew) record.id = makeNewId(record.kind);
   if (!store::validateRecord(record)) {
-    status_ = refused("Record validation failed");
+    status_ = refusalOfForm(FormRefusal::kRecordInvalid, record.id);
     return {};
   }
   if (isAnimal) {
     batch.edges.push_back(makeOwnerEdge(record.id, std::move(owner)));
     if (!store::validateEdge(batch.edges.front())) {
-      status_ = refused("Relationship validation failed");
+      status_ = refusalOfForm(FormRefusal::kEdgeInvalid, record.id);
       return {};
     }
   }
@@ -294,157 +104,86 @@ SaveOutcome DirectoryView::saveRecord(Text id, Text kind, Text name, Text detail
 }
 
 bool DirectoryView::reloadIfChanged() {
-  if (status_.kind == Kind::kNotSaved &&
-      store::lockStoreDirectory(dataDirectory, nullptr, store::kStoreReadLockWaitMilliseconds) != nullptr) {
-    status_ = readingStatus();  // what refused the save is over
-  }
-  // The files are compared with the database when the latest reading took saves, or records went
-  // missing from an open store; any other reading is made again.
-  if (reading_.missing ? database.store.ok : readingStatus().kind == Kind::kReady) {
+  // The files are compared with the database when the latest reading took saves and the status
+  // waits for no reading; otherwise the store is read again.
+  if (readingStatus(reading_).kind == ViewStatus::Kind::kReady && !awaitsReading(status_)) {
     const store::StoreFilesCheck files = store::checkStoreFiles(database.store);
-    if (reading_.missing && files == store::StoreFilesCheck::kSame) {
-      const ViewStatus lastReading = readingStatus();
-      reading_.missing = false;
-      reading_.found = OpenFound::of(database.store);
-      followReading(lastReading, reading_.pending);
-    }
-    if (files == store::StoreFilesCheck::kSame || (files == store::StoreFilesCheck::kUnreadable && !reading_.missing)) {
-      return false;
-    }
+    if (files == store::StoreFilesCheck::kSame || files == store::StoreFilesCheck::kUnreadable) return false;
   }
-  return readStore(ReadingOccasion::kAgain);
+  return readStore();
 }
 
-void DirectoryView::showConflict(Text words) { status_ = {Kind::kConflict, {}, {}, std::move(words)}; }
+void DirectoryView::showConflict(Text words) { status_ = conflictStatus(std::move(words)); }
 
-void DirectoryView::endConflict() {
-  if (status_.kind == Kind::kConflict) status_ = readingStatus();
-}
+void DirectoryView::endConflict() { status_ = afterConflict(status_, reading_); }
 
-bool DirectoryView::refusedBeforeSave(const Text& kind, const Text& name, const Text& owner) {
+bool DirectoryView::refusedBeforeSave(const Text& id, const Text& kind, const Text& name, const Text& owner) {
   if (name.empty()) {
-    status_ = refused("A name is required");
+    status_ = refusalOfForm(FormRefusal::kNameRequired, id);
     return true;
   }
-  if (const ViewStatus refusal = refusalOfReading(); refusal.kind != Kind::kReady) {
+  if (const ViewStatus refusal = refusalOfReading(reading_, id); refusal.kind != ViewStatus::Kind::kReady) {
     status_ = refusal;  // whatever the status said before
     return true;
   }
   if (kind != "animal") return false;
   const std::int32_t ownerIndex = store::findRecordIndex(database, owner);
   if (ownerIndex < 0) {
-    status_ = refused("Enter an existing customer ID");
+    status_ = refusalOfForm(FormRefusal::kOwnerUnknown, id);
     return true;
   }
   const store::Record& ownerRecord = database.records[static_cast<std::size_t>(ownerIndex)];
   if (ownerRecord.kind == "customer" && !isArchived(ownerRecord)) return false;
-  status_ = refused("Choose an active customer");
+  status_ = refusalOfForm(FormRefusal::kOwnerNotActive, id);
   return true;
 }
 
 SaveOutcome DirectoryView::commitBatch(const store::RecordBatch& batch) {
-  SaveOutcome outcome;
-  outcome.written = writtenOf(batch.records.front());
-  store::SnapshotIdentity kept;
-  // Put on a copy: a failed put's records are no part of the store, also when the read-back takes
-  // nothing (another program's commit in flight) and the database stays.
-  store::Database next = database;
-  const bool committed = store::putBatch(next, batch, &kept);
-  const store::StoreTrouble trouble = next.store.trouble;
-  if (committed) reading_.database = std::move(next);
+  SaveCommit commit;
+  commit.written = writtenOf(batch.records.front());
+  // Put on a copy: a failed put's records are no part of the store.
+  store::Database committed = database;
+  commit.moved = store::putBatch(committed, batch, &commit.keptFile);
+  commit.trouble = committed.store.trouble;
   // What is durably stored is read back either way: the database in memory may disagree with the
-  // files after a failed put. The write-ahead file this commit kept is its own: no commit writes
-  // it. A store gone meanwhile leaves nothing to read, and the failed put nothing to keep.
-  reading_.settledFile = kept;
-  if (kept.present) reading_.pending = outcome.written;
-  readStore(ReadingOccasion::kSaveReadBack);
-  lastSavedId.clear();
-  // A commit that failed after its file was kept stored the record when the store read back holds
-  // it as written; one that kept no file cannot have stored anything, however alike a record
-  // another program saved.
-  if (committed || (kept.present && !reading_.missing && holdsWritten(database, outcome.written))) {
-    const bool waits = !committed && reading_.settledFile.present;
-    outcome.result = waits ? SaveResult::kKept : SaveResult::kSaved;
-    if (committed) reading_.pending.reset();  // a kept one waits; the reading settled any other
-    status_ = reading_.missing
-                  ? readingStatus()
-                  : ViewStatus{waits ? Kind::kKept : Kind::kSaved, outcome.written, reading_.found.trouble};
-    lastSavedId = outcome.written.id;
-    return outcome;
-  }
-  // A later open may still take its write-ahead file as the store's state.
-  outcome.writeAheadLeft = kept.present;
-  outcome.result = reading_.missing ? SaveResult::kStoreGone : SaveResult::kNotKept;
-  if (const ViewStatus refusal = refusalOfReading(); refusal.kind != Kind::kReady) {
-    status_ = refusal;  // records missing, the store waits, or it cannot be read
-  } else {
-    status_ = notSavedFor(trouble);
-  }
+  // files after a failed put.
+  store::Database opened = openStore();
+  reading_ = readBack(std::move(reading_), commit, std::move(committed), std::move(opened));
+  const SaveDecision decision = decideSave(commit, reading_);
+  status_ = decision.status;
+  SaveOutcome outcome{decision.result, commit.written};
+  lastSavedId = outcome ? outcome.written.id : Text();
+  // A later open may still take the write-ahead file of a save not kept as the store's state.
+  outcome.writeAheadLeft = !outcome && commit.keptFile.present;
   return outcome;
 }
 
-bool DirectoryView::readStore(ReadingOccasion occasion) {
-  const ViewStatus lastReading = readingStatus();
-  const std::optional<WrittenRecord> pending = reading_.pending;
-  store::Database opened;
-  const auto unreadable = [this, &opened](const char* why) {
-    opened.store = store::makeFailedStoreState(dataDirectory, why);
+store::Database DirectoryView::openStore() const {
+  const auto unreadable = [this](const char* why) {
+    store::Database failed;
+    failed.store = store::makeFailedStoreState(dataDirectory, why);
+    return failed;
   };
   try {
-    opened =
-        store::openDatabase(dataDirectory, reading_.storeRead ? store::OpenMode::kExisting : store::OpenMode::kCreate);
+    return store::openDatabase(dataDirectory,
+                               reading_.storeRead ? store::OpenMode::kExisting : store::OpenMode::kCreate);
   } catch (const runtime::vusk_runtime_exception& error) {
-    unreadable(error.what());  // a file that cannot be read
+    return unreadable(error.what());  // a file that cannot be read
   } catch (const std::invalid_argument& error) {
-    unreadable(error.what());  // a stored text holding a zero byte
+    return unreadable(error.what());  // a stored text holding a zero byte
   }
-  reading_ = nextReading(std::move(reading_), std::move(opened), occasion);
-  if (occasion != ReadingOccasion::kSaveReadBack) followReading(lastReading, pending);
-  const store::OpenOutcome found = reading_.found.opened;
-  return takesDatabase(found) && (!reading_.missing || (found == store::OpenOutcome::kFilesMissing &&
-                                                        occasion == ReadingOccasion::kSaveReadBack));
 }
 
-void DirectoryView::followReading(const ViewStatus& lastReading, const std::optional<WrittenRecord>& pending) {
-  ReadingChange change;
-  change.reading = readingStatus();
-  if (pending && !reading_.missing && holdsWritten(database, *pending)) {
-    if (change.reading.kind == Kind::kReady) change.found = ViewStatus{Kind::kSaved, *pending};
-    if (change.reading.kind == Kind::kSavesWait) change.found = ViewStatus{Kind::kKept, *pending, change.reading.cause};
-  }
-  change.newTrouble = change.reading.kind != Kind::kReady && change.reading != lastReading;
-  change.savedGone = status_.kind == Kind::kSaved && !reading_.missing && !holdsWritten(database, status_.save);
-  status_ = statusAfterReading(status_, change);
-}
-
-ViewStatus DirectoryView::readingStatus() const {
-  if (reading_.missing) return {Kind::kStoreMissing};
-  const OpenFound& found = reading_.found;
-  switch (found.opened) {
-    case store::OpenOutcome::kOpened:
-      return {};
-    case store::OpenOutcome::kWriteAheadLocked:
-    case store::OpenOutcome::kWriteAheadUnlocked:
-      return {Kind::kSavesWait, {}, found.trouble};
-    case store::OpenOutcome::kWriteAheadInFlight:
-      return {Kind::kBeingWritten, {}, found.trouble};  // the lock not had
-    case store::OpenOutcome::kFilesMissing:
-      return {Kind::kStoreMissing};
-    case store::OpenOutcome::kFailed:
-      break;
-  }
-  return {Kind::kOpenFailed, {}, {}, found.message};
-}
-
-ViewStatus DirectoryView::refusalOfReading() const {
-  ViewStatus reading = readingStatus();
-  if (reading.kind == Kind::kSavesWait) reading.kind = Kind::kNotSavedWaiting;
-  if (reading.kind == Kind::kBeingWritten) reading.kind = Kind::kNotSaved;  // the lock not had
-  return reading;
+bool DirectoryView::readStore() {
+  const ReadingBefore before{readingStatus(reading_), reading_.pending, database.store.sequence};
+  store::Database opened = openStore();
+  reading_ = nextReading(std::move(reading_), std::move(opened), ReadingOccasion::kAgain);
+  status_ = statusAfterReading(status_, before, reading_);
+  return takesDatabase(reading_.found.opened) && !reading_.missing;
 }
 
 void DirectoryView::seedDemoData() {
-  if (readingStatus().kind != Kind::kReady || !database.records.empty()) return;
+  if (readingStatus(reading_).kind != ViewStatus::Kind::kReady || !database.records.empty()) return;
   saveRecord("customer-1", "customer", "Marta Quillfeather", "marta.quillfeather@example.test", "", false) &&
       saveRecord("customer-2", "customer", "Tobias Wrenhollow", "tobias.wrenhollow@example.test", "", false) &&
       saveRecord("animal-3", "animal", "Mochi", "Cat / annual wellness", "customer-1", false) &&

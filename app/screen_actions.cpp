@@ -209,27 +209,43 @@ void selectListedRow(DirectoryScreenState& state, DirectoryView& view, const Poi
   }
 }
 
-// The buttons under a click. A burst of presses acts once: Save and Archive or Restore act on its
-// first press only. While a conflict status is up, that first press keeps the user's text over
-// the other window's only when the user had the status in view for a double-click time before it.
-void pressButtons(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at, ClickStanding click,
+// The buttons under a click; true when one saved (which reads the store first). A burst of presses
+// acts once: Save and Archive or Restore act on its first press only. While a conflict status is
+// up, that first press keeps the user's text over the other window's only when the user had the
+// status in view for a double-click time before it.
+bool pressButtons(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at, ClickStanding click,
                   const TextWidth& width) {
   const bool acts = click.startsBurst && (!state.conflict || click.conflictSeen);
-  if (at(kSaveButton) && acts) saveForm(state, view, std::nullopt, width);
+  bool saved = false;
+  if (at(kSaveButton) && acts) saveForm(state, view, std::nullopt, width), saved = true;
   if (at(kNewRecordButton)) {
     emptyForm(state);
     state.focus = kFocusName;
   }
-  if (!state.selectedId().empty() && at(kArchiveButton) && acts) saveForm(state, view, !archivedAsShown(state), width);
+  if (!state.selectedId().empty() && at(kArchiveButton) && acts) {
+    saveForm(state, view, !archivedAsShown(state), width), saved = true;
+  }
   if (state.selectedId().empty()) endConflict(state, view);  // New record, or a tab before the buttons
+  return saved;
 }
 
-// A click: on the tabs, the search box and the fields (applyPress), the buttons, a list row.
-void applyClick(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at, ClickStanding click,
+// A click: on the tabs, the search box and the fields (applyPress), the buttons, a list row; true
+// when it saved.
+bool applyClick(DirectoryScreenState& state, DirectoryView& view, const PointerProbe& at, ClickStanding click,
                 const TextWidth& width) {
   applyPress(state, true, at);
-  pressButtons(state, view, at, click, width);
+  const bool saved = pressButtons(state, view, at, click, width);
   selectListedRow(state, view, at);
+  return saved;
+}
+
+// The window's focus. A gain reads what another program saved since, unless a save of this
+// frame's input read the store already: the status shown is then the save's.
+void followFocus(DirectoryScreenState& state, DirectoryView& view, bool focused, const TextWidth& statusWidth,
+                 bool storeRead) {
+  const bool gained = focused && !state.windowFocused;
+  state.windowFocused = focused;
+  if (gained && !storeRead && view.reloadIfChanged()) takeReading(state, view, statusWidth);
 }
 
 // How a press came, and it becomes the last press. A press within the system's double-click time
@@ -274,9 +290,7 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
 }
 
 void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused, const TextWidth& statusWidth) {
-  const bool gained = focused && !state.windowFocused;
-  state.windowFocused = focused;
-  if (gained && view.reloadIfChanged()) takeReading(state, view, statusWidth);
+  followFocus(state, view, focused, statusWidth, false);
 }
 
 std::vector<canvas::InputEvent> takeFrameEvents(canvas::WindowState& window) {
@@ -294,6 +308,7 @@ void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const Fra
   if (input.focused != state.windowFocused) state.lastPress.reset();
   std::int32_t downPresses = 0;
   std::int32_t upPresses = 0;
+  bool saved = false;
   for (const canvas::InputEvent& event : input.events) {
     switch (event.kind) {
       // A key or typed text between two presses ends their burst: the second is a click of its own.
@@ -310,14 +325,14 @@ void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const Fra
         break;
       case canvas::InputEvent::Kind::kLeftPress: {
         const ClickStanding click = standingOf(state, event, input.doubleClick);
-        applyClick(state, view, pointerAt(event.point.x, event.point.y), click, input.statusWidth);
+        saved = applyClick(state, view, pointerAt(event.point.x, event.point.y), click, input.statusWidth) || saved;
         break;
       }
     }
     settleListScroll(state, view);
   }
   settleListScroll(state, view);
-  applyWindowFocus(state, view, input.focused, input.statusWidth);
+  followFocus(state, view, input.focused, input.statusWidth, saved);
   applyScrollKeys(state, downPresses, upPresses);
   scrollBackPastLastMatch(state, view);
 }

@@ -27,7 +27,7 @@ void applyButtons(DirectoryScreenState& state, DirectoryView& view, bool click, 
 // The window's keyboard focus in this frame. When it has just been gained, the view reads again
 // what another program saved since: the form's fields the user left alone follow its record, and
 // a conflict status names what is stored now. The frame takes its input first: a click that gave
-// the focus acts on what the window showed.
+// the focus acts on what the window showed, and a save it made read the store for the focus.
 void applyWindowFocus(DirectoryScreenState& state, DirectoryView& view, bool focused,
                       const TextWidth& statusWidth = estimatedTextWidth);
 
@@ -58,8 +58,8 @@ struct FrameInput {
 // Restore act on its first press only (the tabs, fields and rows on each). While a conflict
 // status is up, a click on Save or Archive or Restore acts only when it starts a burst and comes
 // a double-click time or more after the first frame that showed that status. After the input come
-// the window's focus (a click that gave it has acted on what the window showed) and the scroll
-// keys' presses.
+// the window's focus (a click that gave it has acted on what the window showed; a save it made
+// read the store, and its status stays) and the scroll keys' presses.
 void applyFrameInput(DirectoryScreenState& state, DirectoryView& view, const FrameInput& input);
 
 // Keeps what the frame just drew (ShownScreen) for the clicks of the next frame's input, and when

@@ -10,7 +10,9 @@
 #include <string>
 
 #include "app/record_fields.hpp"
+#include "app/screen_actions.hpp"
 #include "directory_files.hpp"
+#include "input_events.hpp"
 #include "refusing_file_system.hpp"
 #include "runtime/files.hpp"
 #include "runtime/testing/temp_directory.hpp"
@@ -113,6 +115,14 @@ TEST(DirectoryView, SeedingDoesNothingOnAStoredOrUnopenedDatabase) {
   unavailable.seedDemoData();
   EXPECT_TRUE(unavailable.database.records.empty());
   EXPECT_EQ(unavailable.status(), "database directory is unavailable");
+
+  // The first save is not kept, the later ones could be: the seeding stops there all the same.
+  testing::RefusingFileSystem refusing("store.wal.corvane", 1);
+  const runtime::ScopedFileSystem scoped(refusing);
+  DirectoryView refused(dir.text("refused"));
+  refused.seedDemoData();
+  EXPECT_TRUE(refused.database.records.empty());
+  EXPECT_EQ(refused.status(), kStatusCommitFailed);
 }
 
 TEST(DirectoryView, RefusalsWriteNothing) {
@@ -341,14 +351,29 @@ TEST(DirectoryView, ASavesRecordIsTheOneWithItsIdKindFieldsAndUpdateTime) {
 TEST(DirectoryView, AFirstSaveRefusedByAnotherHoldersLockIsNotReportedSaved) {
   // An empty store: the reopen after the refused commit reads no snapshot either, as an absent
   // write-ahead file reads; nothing this save wrote is there, and the status says who held it.
+  // The holder's commit is in flight, its whole write-ahead file written: the read-back takes
+  // nothing, and the list stays as read, without the record not saved.
+  // Without that file, the Save click gives the window the focus: the status is the save's.
   TempDirectory dir;
   DirectoryView view(dir.text());
-  const auto otherHolder = store::lockStoreDirectory(dir.text());
-  ASSERT_NE(otherHolder, nullptr);
-  EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Ada", "", "", false));
-  EXPECT_EQ(view.status(), "Not saved; another program is writing the store");
-  EXPECT_EQ(view.lastSavedId, "");
-  EXPECT_TRUE(view.database.records.empty());
+  ASSERT_TRUE(DirectoryView(dir.text("other")).saveRecord("customer-1", "customer", "Otter", "", "", false));
+  DirectoryScreenState state;
+  state.kind = "customer";
+  state.nameText = "Ada";
+  for (const bool inFlight : {false, true}) {
+    SCOPED_TRACE(inFlight ? "the holder's commit in flight" : "no write-ahead file");
+    const auto otherHolder = store::lockStoreDirectory(dir.text());
+    ASSERT_NE(otherHolder, nullptr);
+    if (inFlight) {  // after the view's reading, before its commit
+      std::filesystem::copy_file(dir.text("other/store.corvane"), dir.text("store.wal.corvane"));
+      EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Ada", "", "", false));
+    } else {
+      applyFrameInput(state, view, FrameInput{{pressOn(kSaveButton)}, true});
+    }
+    EXPECT_EQ(view.status(), "Not saved; another program is writing the store");
+    EXPECT_EQ(view.lastSavedId, "");
+    EXPECT_TRUE(view.database.records.empty());
+  }
 }
 
 TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
@@ -362,32 +387,55 @@ TEST(DirectoryView, AnUnavailableDirectoryRefusesSavesWithItsMessage) {
   EXPECT_FALSE(view.saveRecord("customer-1", "customer", "Name", "", "", false));  // the same failure again
   EXPECT_EQ(view.status(), "database directory is unavailable");
 
-  // A new directory where no file may be made, the lock file first: the seeding stops at its first
-  // save, and every status names the cause.
-  testing::HookedFileSystem denied;
-  denied.hook = [](std::string_view operation, std::string_view) {
-    if (operation != "lock" && operation != "write") return true;
-    runtime::noteWriteFailure(runtime::WriteFailure::kNoPermission);
-    return false;
-  };
-  const runtime::ScopedFileSystem scoped(denied);
-  DirectoryView fresh(dir.text("fresh"));
-  fresh.seedDemoData();
-  EXPECT_EQ(fresh.status(), "Not saved; no permission to write the store file");
-  EXPECT_FALSE(fresh.saveRecord("customer-1", "customer", "Name", "", "", false));
-  EXPECT_EQ(fresh.status(), "Not saved; no permission to write the store file");
+  // A new directory where no file may be made, the lock file first, or where the disk has room
+  // for the lock file only: the seeding stops at its first save, and every status names the
+  // cause, also after a reading, as at the first focus.
+  for (const bool noRoom : {false, true}) {
+    testing::HookedFileSystem denied;
+    denied.hook = [noRoom](std::string_view operation, std::string_view) {
+      if (operation != "write" && (noRoom || operation != "lock")) return true;
+      runtime::noteWriteFailure(noRoom ? runtime::WriteFailure::kNoRoom : runtime::WriteFailure::kNoPermission);
+      return false;
+    };
+    const runtime::ScopedFileSystem scoped(denied);
+    DirectoryView fresh(dir.text(noRoom ? "full" : "fresh"));
+    fresh.seedDemoData();
+    const char* const notSaved = noRoom ? "Not saved; no room on the disk for the store file"
+                                        : "Not saved; no permission to write the store file";
+    EXPECT_EQ(fresh.status(), notSaved);
+    fresh.reloadIfChanged();
+    EXPECT_EQ(fresh.status(), notSaved);
+    EXPECT_FALSE(fresh.saveRecord("customer-1", "customer", "Name", "", "", false));
+    EXPECT_EQ(fresh.status(), notSaved);
+  }
 }
 
 TEST(DirectoryView, ADirectoryWhereTheLockFileCannotBeMadeSaysWhyFromTheStart) {
   // A directory this user may not write (root may: skipped; scripts/test-unwritable-directory.sh
-  // runs it as another user): the lock file is the first file a save makes.
+  // runs it as another user): the lock file is the first file a save makes. Where it was made
+  // while the directory could be written, the lock is had and the store file's write refused: the
+  // refusal stays at a focus, also in the frame where the Save click gave the window the focus.
+  namespace fs = std::filesystem;
   TempDirectory dir;
-  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  if (std::ofstream(dir.text("probe")).is_open()) GTEST_SKIP() << "files can be made in a read-only directory here";
+  DirectoryView(dir.text("locked")).seedDemoData();
+  for (const fs::path& path : {dir.path() / "locked", dir.path()}) {
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_exec);
+  }
+  const bool writable = std::ofstream(dir.text("probe")).is_open();
+  if (writable) GTEST_SKIP() << "files can be made in a read-only directory here";
+  const char* const noPermission = "Not saved; no permission to write the store file";
   DirectoryView view(dir.text());
   view.seedDemoData();
-  EXPECT_EQ(view.status(), "Not saved; no permission to write the store file");
-  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
+  EXPECT_EQ(view.status(), noPermission);
+  DirectoryView locked(dir.text("locked"));
+  DirectoryScreenState state;
+  state.nameText = "Pepper";
+  applyFrameInput(state, locked, FrameInput{{pressOn(kSaveButton)}, true});
+  EXPECT_EQ(locked.status(), noPermission);
+  applyFrameInput(state, locked, FrameInput{{}, false});
+  applyFrameInput(state, locked, FrameInput{{}, true});
+  EXPECT_EQ(locked.status(), noPermission);
+  for (const fs::path& path : {dir.path() / "locked", dir.path()}) fs::permissions(path, fs::perms::owner_all);
 }
 
 TEST(DirectoryView, TwoViewsOnOneDirectoryNeverLoseASaveEitherReported) {
@@ -493,7 +541,7 @@ TEST(DirectoryView, AStoreTakenAwayIsNeverReplacedByAnEmptyOne) {
       } else {
         testing::copyFilesInto(away, data);
       }
-      EXPECT_FALSE(view.reloadIfChanged());  // the very store it read: nothing to read again
+      EXPECT_TRUE(view.reloadIfChanged());  // the very store it read, taken again
       EXPECT_EQ(view.status(), kStatusReady);
       ASSERT_TRUE(view.saveRecord("", "customer", "After", "", "", false)) << view.status();
       EXPECT_EQ(view.status(), "Saved customer-7");
@@ -601,24 +649,34 @@ TEST(DirectoryView, ARefreshThatReadsTheStoreAnewReplacesOnlyAStatusOfAReading) 
 TEST(DirectoryView, EachStatusGivesWayToAReadingByTheRuleOfItsKind) {
   // One view through a series of steps, each followed by a reading as at a focus: the status after
   // it, and the list, which keeps its six records throughout.
+  namespace fs = std::filesystem;
   TempDirectory dir;
   const std::string snapshot = dir.text("store.corvane");
   DirectoryView view(dir.text());
   view.seedDemoData();
   testing::HookedFileSystem hooked;
   const runtime::ScopedFileSystem scoped(hooked);
-  const auto refuse = [&hooked](const char* operation) {  // a move over the snapshot file, or the lock
+  const auto refuse = [&hooked](const char* operation) {  // a move over the snapshot file, the lock or a write
     hooked.hook = [operation](std::string_view op, std::string_view path) {
-      if (op == "lock" && op == operation) runtime::noteWriteFailure(runtime::WriteFailure::kNoPermission);
+      if (op == operation && op != "replace") runtime::noteWriteFailure(runtime::WriteFailure::kNoPermission);
       return op != operation || (op == "replace" && !path.ends_with("/store.corvane"));
     };
   };
-  const auto save = [&view](const char* name) {
-    view.saveRecord("animal-6", "animal", name, "Dog", "customer-1", false);
+  const auto save = [&view](const char* id, const char* name) {
+    view.saveRecord(id, "animal", name, "Dog", "customer-1", false);
   };
   const auto otherSaves = [&hooked, &dir] {
     hooked.hook = nullptr;
     ASSERT_TRUE(DirectoryView(dir.text()).saveRecord("customer-2", "customer", "Tobias W", "", "", false));
+  };
+  std::unique_ptr<runtime::FileSystem::Lock> held;  // another program's commit in flight holds the lock
+  const auto otherInFlight = [&] {
+    hooked.hook = nullptr;
+    fs::create_directory(dir.text("other"));
+    fs::copy_file(snapshot, dir.text("other/store.corvane"));
+    ASSERT_TRUE(DirectoryView(dir.text("other")).saveRecord("", "customer", "Otter", "", "", false));
+    fs::copy_file(dir.text("other/store.corvane"), dir.text("store.wal.corvane"));
+    held = store::lockStoreDirectory(dir.text());
   };
   runtime::Bytes zeroByte = fileBytes(snapshot);  // "Clover" stored as "C\0over"
   zeroByte[std::string(zeroByte.begin(), zeroByte.end()).find("Clover") + 1] = '\0';
@@ -626,20 +684,27 @@ TEST(DirectoryView, EachStatusGivesWayToAReadingByTheRuleOfItsKind) {
   const char* const kept = "Kept animal-6; the store file could not be replaced yet";
   const char* const noPermission = "Not saved; no permission to write the store file";
   const std::pair<std::function<void()>, const char*> steps[] = {
-      {[&] { refuse("replace"), view.saveRecord("", "animal", "Pepper", "Dog", "customer-1", false); }, kept},
-      {[&] { save(""); }, "A name is required"},
-      {otherSaves, "Saved animal-6"},  // moved into place by another program's save
-      {[&] { save(""); }, "A name is required"},
+      {[&] { refuse("replace"), save("", "Pepper"); }, kept},
+      {[&] { save("", ""); }, "A name is required"},  // a new record's: another record than the kept one
+      {otherSaves, "Saved animal-6"},                 // moved into place by another program's save
+      {[&] { save("", ""); }, "A name is required"},
       {otherSaves, "A name is required"},  // the save found once is not found again
-      {[&] { refuse("lock"), save("Pepper B"); }, noPermission},
+      {[&] { refuse("replace"), save("animal-6", "Pepper K"); }, kept},
+      {[&] { save("animal-6", "Pepper K2"); }, "Not saved; the store file could not be replaced yet"},
+      {[&hooked] { hooked.hook = nullptr; }, kStatusReady},  // in place, but not "Saved": K2 was refused
+      {[&] { refuse("lock"), save("animal-6", "Pepper B"); }, noPermission},
       {[] {}, noPermission},
-      {[&hooked] { hooked.hook = nullptr; }, kStatusReady},  // the cause over
+      {[&] { refuse("write"), save("animal-6", "Pepper B"); }, noPermission},  // the lock had, the write refused
+      {[&hooked] { hooked.hook = nullptr; }, noPermission},                    // nothing tells the cause is over
+      {otherInFlight, noPermission},
+      {[&] { fs::remove(dir.text("store.wal.corvane")), held.reset(); }, noPermission},  // given up
+      {otherSaves, kStatusReady},                                                        // another program's new commit
       {[&] {
          runtime::writeFileBytes(dir.text("good"), fileBytes(snapshot)), runtime::writeFileBytes(snapshot, zeroByte);
        },
        "Text.FromUtf8 does not accept an embedded zero byte"},
       {[&] { runtime::writeFileBytes(snapshot, fileBytes(dir.text("good"))); }, kStatusReady},
-      {[&] { refuse("replace"), save("Pepper C"); }, kept},
+      {[&] { refuse("replace"), save("animal-6", "Pepper C"); }, kept},
       {[&] { runtime::writeFileBytes(snapshot, runtime::Bytes(5 << 20, 'x')); },
        "file.read.limit"},  // beside a settled file
   };
