@@ -3,8 +3,9 @@
 # usage: WINEPREFIX=<prefix> wine-run.sh [<program> [args...]]
 # Runs the program (a Windows executable, or one of wine's own such as wineboot) under wine in
 # the prefix, quietly and with a UTF-8 locale, after making the prefix when it is new; with no
-# program it only makes the prefix. The build's runner, build/<dir>/wine-run, is this script
-# with the build tree's own prefix.
+# program it only makes the prefix. The build's runners are this script in the build tree's own
+# prefixes: build/<dir>/wine-run in wineprefix, for the program, and build/<dir>/wine-run-tests
+# in wineprefix-tests, for the tests.
 set -eu
 : "${WINEPREFIX:?WINEPREFIX must name the prefix}"
 : "${WINEDEBUG:=-all}"

@@ -1,6 +1,6 @@
 # Helpers of the end-to-end tests, sourced by each test script.
 # usage: . lib.sh <oreb-vet> <store-dump> [runner]
-# The runner (build/<dir>/wine-run for the Windows build) is put in front of both programs.
+# The runner (build/<dir>/wine-run-tests for the Windows build) is put in front of both programs.
 set -uo pipefail
 
 OREB_VET="$1"
