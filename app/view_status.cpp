@@ -129,8 +129,7 @@ ViewStatus refusalOfReading(const StoreReading& reading, const runtime::Text& id
 
 SaveDecision decideSave(const SaveCommit& commit, const StoreReading& readBack) {
   const WrittenRecord& written = commit.written;
-  // A kept file is the store's state for every open until it is moved into place.
-  const ViewStatus keptForReading{Kind::kKept, written, readBack.found.trouble};
+  const ViewStatus keptForReading{Kind::kKept, written, readBack.found.trouble};  // the store's state till moved
   const SaveResult lost =
       readBack.found.opened == store::OpenOutcome::kFilesMissing ? SaveResult::kStoreGone : SaveResult::kNotKept;
   const ViewStatus refusal = refusalOfReading(readBack, written.id);
@@ -149,7 +148,8 @@ SaveDecision decideSave(const SaveCommit& commit, const StoreReading& readBack) 
     case CommitDid::kKeptOwnFile:
       switch (found) {
         case ReadBackFound::kTookStore:  // waiting still, or moved into place; another record: lost
-          if (!holdsWritten(readBack.database, written)) return {SaveResult::kNotKept, notSavedFor({}, written.id)};
+          if (!holdsWritten(readBack.database, written))
+            return {SaveResult::kNotKept, {Kind::kCommitFailed, {written.id}}};
           if (readBack.settledFile.present) return {SaveResult::kKept, keptForReading};
           return {SaveResult::kSaved, {Kind::kSaved, written}};
         case ReadBackFound::kLockHeld:
